@@ -1,0 +1,72 @@
+#pragma once
+// Clipping and per-pixel arithmetic shared by the raster operations.
+#include <cstdint>
+#include "document/PixelArray.h"
+#include "wul/WULMath.h"
+
+namespace pixelarray_detail {
+
+// A block copy after clipping to both arrays.
+struct Block {
+  int32_t x, y, sx, sy, w, h;
+};
+
+// Clips the source block (sx, sy, w, h) placed at (x, y); false when nothing is left.
+bool ClipBlock(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight,
+               int64_t x, int64_t y, int64_t sx, int64_t sy, int64_t w, int64_t h, Block& out);
+// Clips rect to a width x height array; false when nothing is left.
+bool ClipRect(const Rect& rect, int32_t width, int32_t height, Rect& out);
+// Largest byte count of one array: memory figures and 32-bit indices stay in range.
+const int64_t MAX_ARRAY_BYTES = 0x7FFFFFFF;
+
+// x / 255 rounded, for x up to 255 * 255.
+inline uint32_t Div255(uint32_t x) {
+  return (x * 0x10101u + 0x800000u) >> 24;
+}
+
+// An opacity as a factor of 2^24: 0 for none (or NaN), 2^24 from 1 on.
+inline uint32_t OpacityFactor(float opacity) {
+  if (!(opacity > 0.0f))
+    return 0;
+  if (opacity >= 1.0f)
+    return 0x1000000u;
+  const int32_t k = wulRoundDouble(static_cast<double>(opacity) * 16777216.0);
+  return k > 0 ? static_cast<uint32_t>(k) : 0;
+}
+
+// round(alpha * opacity) limited to 0..255.
+inline uint32_t ScaledAlpha(uint32_t alpha, float opacity) {
+  if (!(opacity > 0.0f))
+    return 0;
+  if (opacity >= 1.0f)
+    return alpha;
+  const int32_t a = wulRoundFloat(static_cast<float>(alpha) * opacity);
+  return a <= 0 ? 0 : (a >= 255 ? 255 : static_cast<uint32_t>(a));
+}
+
+// Source s with effective alpha a (1..255) over destination d.
+inline uint32_t Over(uint32_t d, uint32_t s, uint32_t a) {
+  const uint32_t b = Div255((255 - a) * (d >> 24));
+  const uint32_t sum = a + b;
+  const uint32_t r = g_reciprocals[sum];
+  const uint32_t blue = (((s & 0xFF) * a + (d & 0xFF) * b) * r + 0x800000u) >> 24;
+  const uint32_t green = ((((s >> 8) & 0xFF) * a + ((d >> 8) & 0xFF) * b) * r + 0x800000u) >> 24;
+  const uint32_t red = ((((s >> 16) & 0xFF) * a + ((d >> 16) & 0xFF) * b) * r + 0x800000u) >> 24;
+  return (sum << 24) | (red << 16) | (green << 8) | blue;
+}
+
+// Over-compositing of one source pixel with the opacity factor k (1..2^24).
+inline void BlendOne(uint32_t& d, uint32_t s, uint32_t k) {
+  const uint32_t sa = s >> 24;
+  if (sa == 0)
+    return;
+  const uint32_t weighted = sa * k;
+  if (weighted >= 0xFE800000u) {
+    d = s;
+    return;
+  }
+  const uint32_t a = (weighted + 0x800000u) >> 24;
+  d = Over(d, s, a);
+}
+
+}  // namespace pixelarray_detail

@@ -1,0 +1,26 @@
+#pragma once
+// Small text routines shared across the program. The formatting routines return null
+// for a null buffer and copy at most size characters with strncpy, so a text that fills
+// the buffer is not terminated.
+#include <cstdint>
+
+// "major.minor", then ".build" when the low 16 bits are not 0 and ".revision" when
+// the low 8 bits are not 0; one byte each from the top down.
+char* FormatVersion(char* buffer, unsigned version, int size);
+// Bit 0 of flags: units of 1024 instead of 1000. Prints "%u", "%.2fK" or "%.2fM".
+char* FormatByteSize(char* buffer, unsigned bytes, unsigned flags, int size);
+// The name of a target colour format code ("256 colors", "RGBA", ...).
+char* ColorDepthName(char* buffer, unsigned format, int size);
+// How many leading characters of a b matches; toupper-compared when ignoreCase.
+int CommonPrefixLength(const char* a, const char* b, bool ignoreCase);
+
+// UTF-16 to UTF-8, unit by unit (surrogates too), the terminator included. Returns the
+// byte count; a null out only counts.
+int Utf8Encode(char* out, const wchar_t* text);
+// UTF-8 to UTF-16, the terminator included; code points above 0xFFFF become surrogate
+// pairs, those above 0x10FFFF are dropped. Returns the unit count; a null out only counts.
+int Utf8Decode(wchar_t* out, const char* text);
+
+// Adds a backslash unless the path is empty or already ends with one. The buffer must
+// have room for it.
+char* AddTrailingBackslash(char* path);

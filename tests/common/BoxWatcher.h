@@ -1,0 +1,106 @@
+#pragma once
+// Closes message boxes with a given caption from a helper thread and records their texts,
+// so that tests can provoke real error boxes without hanging.
+#include <windows.h>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class BoxWatcher {
+public:
+  explicit BoxWatcher(const char* caption) : m_caption(caption) {
+    m_thread = std::thread([this] { Run(); });
+  }
+  ~BoxWatcher() {
+    m_stop = true;
+    m_thread.join();
+  }
+  BoxWatcher(const BoxWatcher&) = delete;
+  BoxWatcher& operator=(const BoxWatcher&) = delete;
+
+  std::vector<std::string> Texts() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+  }
+  size_t Count() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts.size();
+  }
+  // Waits until at least n boxes were seen or the timeout passes.
+  bool WaitFor(size_t n, int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+      if (Count() >= n)
+        return true;
+      Sleep(10);
+    }
+    return Count() >= n;
+  }
+
+private:
+  struct Search {
+    BoxWatcher* self;
+    std::vector<HWND> found;
+  };
+
+  static BOOL CALLBACK EnumTop(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
+      return TRUE;
+    char title[256] = {};
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (search->self->m_caption == title)
+      search->found.push_back(hwnd);
+    return TRUE;
+  }
+
+  static BOOL CALLBACK EnumChild(HWND hwnd, LPARAM param) {
+    auto* text = reinterpret_cast<std::string*>(param);
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") == 0) {
+      char buffer[2048] = {};
+      GetWindowTextA(hwnd, buffer, sizeof buffer);
+      if (buffer[0] && text->empty())
+        *text = buffer;
+    }
+    return TRUE;
+  }
+
+  void Run() {
+    std::vector<HWND> handled;
+    while (!m_stop) {
+      Search search{this, {}};
+      EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&search));
+      for (HWND box : search.found) {
+        bool seen = false;
+        for (HWND h : handled)
+          seen = seen || h == box;
+        if (seen && IsWindow(box)) {
+          PostMessageA(box, WM_CLOSE, 0, 0);
+          continue;
+        }
+        std::string text;
+        EnumChildWindows(box, EnumChild, reinterpret_cast<LPARAM>(&text));
+        {
+          std::lock_guard<std::mutex> lock(m_mutex);
+          m_texts.push_back(text);
+        }
+        handled.push_back(box);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        PostMessageA(box, WM_CLOSE, 0, 0);
+      }
+      Sleep(10);
+    }
+  }
+
+  std::string m_caption;
+  std::atomic<bool> m_stop{false};
+  std::mutex m_mutex;
+  std::vector<std::string> m_texts;
+  std::thread m_thread;
+};

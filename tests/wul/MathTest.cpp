@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+#include <cfenv>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include "wul/WULMath.h"
+
+namespace {
+
+const double kInf = std::numeric_limits<double>::infinity();
+
+bool Finite(float f) { return wulIsFinite(&f); }
+
+TEST(Math, IsFinite) {
+  EXPECT_FALSE(Finite(std::numeric_limits<float>::infinity()));
+  EXPECT_FALSE(Finite(-std::numeric_limits<float>::infinity()));
+  EXPECT_FALSE(Finite(std::numeric_limits<float>::quiet_NaN()));
+  EXPECT_TRUE(Finite(std::numeric_limits<float>::denorm_min()));
+  EXPECT_TRUE(Finite(-0.0f));
+  EXPECT_TRUE(Finite(FLT_MAX));
+}
+
+TEST(Math, RoundingTiesGoToEven) {
+  EXPECT_EQ(wulRoundFloat(2.5f), 2);
+  EXPECT_EQ(wulRoundFloat(3.5f), 4);
+  EXPECT_EQ(wulRoundFloat(-0.5f), 0);
+  EXPECT_EQ(wulRoundFloat(-1.5f), -2);
+  EXPECT_EQ(wulRoundDouble(-2.5), -2);
+  EXPECT_EQ(wulRoundDouble(2147483647.0), INT_MAX);
+  EXPECT_EQ(wulRoundDoubleToInt64(2251799813685248.5), 2251799813685248LL);
+  EXPECT_EQ(wulRoundDoubleToInt64(2251799813685249.5), 2251799813685250LL);
+  EXPECT_EQ(wulRoundDoubleToInt64(-1e12 - 0.5), -1000000000000LL);
+}
+
+TEST(Math, OutOfRangeGivesIntegerIndefinite) {
+  EXPECT_EQ(wulRoundDouble(2147483648.0), INT_MIN);
+  EXPECT_EQ(wulRoundDouble(std::nan("")), INT_MIN);
+  EXPECT_EQ(wulRoundFloat(std::numeric_limits<float>::infinity()), INT_MIN);
+  EXPECT_EQ(wulRoundDoubleToInt64(1e19), LLONG_MIN);
+  std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+TEST(Math, RoundingFollowsTheCurrentMode) {
+  struct Restore {
+    ~Restore() { std::fesetround(FE_TONEAREST); }
+  } restore;
+  ASSERT_EQ(std::fesetround(FE_UPWARD), 0);
+  EXPECT_EQ(wulRoundDouble(2.1), 3);
+  EXPECT_EQ(wulRoundFloat(-2.9f), -2);
+  ASSERT_EQ(std::fesetround(FE_DOWNWARD), 0);
+  EXPECT_EQ(wulRoundDoubleToInt64(5e9 + 0.9), 5000000000LL);
+  ASSERT_EQ(std::fesetround(FE_TOWARDZERO), 0);
+  EXPECT_EQ(wulRoundDouble(-2.9), -2);
+}
+
+TEST(Math, RootsAndLogarithm) {
+  // The float root is not rounded back to float.
+  EXPECT_EQ(wulSqrtFloat(2.0f), std::sqrt(2.0));
+  EXPECT_EQ(wulSqrtDouble(1e300), 1e150);
+  EXPECT_EQ(wulLog2(0.125), -3.0);
+  EXPECT_EQ(wulLog2(0.0), -kInf);
+}
+
+TEST(Math, Pow) {
+  EXPECT_EQ(wulPow(0.0, 0.0), 0.0);
+  EXPECT_EQ(wulPow(0.0, -1.0), 0.0);
+  EXPECT_DOUBLE_EQ(wulPow(2.0, 0.5), std::sqrt(2.0));
+  EXPECT_DOUBLE_EQ(wulPow(8.0, 1.0 / 3.0), 2.0);
+  EXPECT_EQ(wulPow(2.0, 10.0), 1024.0);
+  EXPECT_EQ(wulPow(5.0, 0.0), 1.0);
+  EXPECT_DOUBLE_EQ(wulPow(4.0, -0.5), 0.5);
+  EXPECT_DOUBLE_EQ(wulPow(2.0, 2.5), 4.0 * std::sqrt(2.0));  // tie in the split
+  EXPECT_NEAR(wulPow(10.0, 2.0), 100.0, 1e-12);
+}
+
+TEST(Math, PowBeyondTheRange) {
+  EXPECT_EQ(wulPow(2.0, 5000.0), kInf);
+  EXPECT_EQ(wulPow(2.0, -5000.0), 0.0);
+  EXPECT_EQ(wulPow(2.0, kInf), kInf);
+  EXPECT_EQ(wulPow(0.5, kInf), 0.0);
+  EXPECT_TRUE(std::isnan(wulPow(-2.0, 0.5)));
+  std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+}  // namespace
