@@ -22,37 +22,7 @@ void CMaskArray::Release() {
 }
 
 void CMaskArray::SetSize(int32_t newWidth, int32_t newHeight) {
-  if (newWidth == width && newHeight == height)
-    return;
-  if (!owned)
-    return;
-  int64_t bytes = -1;
-  if (newWidth >= 0 && newHeight >= 0) {
-    bytes = static_cast<int64_t>(newWidth) * newHeight;
-    if (bytes > MAX_ARRAY_BYTES)
-      bytes = -1;
-  }
-  if (bytes >= 0 && bytes == static_cast<int64_t>(width) * height) {
-    width = newWidth;
-    height = newHeight;
-    return;
-  }
-  Release();
-  width = 0;
-  height = 0;
-  if (bytes == 0) {
-    width = newWidth;
-    height = newHeight;
-    return;
-  }
-  if (bytes > 0)
-    data = static_cast<uint8_t*>(AllocMemory(static_cast<size_t>(bytes)));
-  if (!data) {
-    ErrorBox("Mask array creation failed");
-    return;
-  }
-  width = newWidth;
-  height = newHeight;
+  ResizeArray(*this, newWidth, newHeight, "Mask array creation failed");
 }
 
 uint32_t CMaskArray::GetMemorySize() const {

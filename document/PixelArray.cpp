@@ -100,11 +100,6 @@ bool ClipRect(const Rect& rect, int32_t width, int32_t height, Rect& out) {
   return out.left < out.right && out.top < out.bottom;
 }
 
-}  // namespace pixelarray_detail
-
-namespace {
-
-// Checked byte size of a width x height array of elementSize bytes; -1 when unusable.
 int64_t ArrayBytes(int32_t width, int32_t height, int32_t elementSize) {
   if (width < 0 || height < 0)
     return -1;
@@ -114,6 +109,10 @@ int64_t ArrayBytes(int32_t width, int32_t height, int32_t elementSize) {
     return -1;
   return count * elementSize;
 }
+
+}  // namespace pixelarray_detail
+
+namespace {
 
 // Moves h rows of rowBytes bytes, overlap-safe also when both blocks lie in one array.
 void MoveRows(uint8_t* dst, const uint8_t* src, ptrdiff_t dstStride, ptrdiff_t srcStride,
@@ -161,32 +160,7 @@ void CPixelArray::Release() {
 }
 
 void CPixelArray::SetSize(int32_t newWidth, int32_t newHeight) {
-  if (newWidth == width && newHeight == height)
-    return;
-  if (!owned)
-    return;
-  const int64_t bytes = ArrayBytes(newWidth, newHeight, 4);
-  if (bytes >= 0 && bytes == static_cast<int64_t>(width) * height * 4) {
-    width = newWidth;
-    height = newHeight;
-    return;
-  }
-  Release();
-  width = 0;
-  height = 0;
-  if (bytes == 0) {
-    width = newWidth;
-    height = newHeight;
-    return;
-  }
-  if (bytes > 0)
-    data = static_cast<uint32_t*>(AllocMemory(static_cast<size_t>(bytes)));
-  if (!data) {
-    ErrorBox("Pixel array creation failed");
-    return;
-  }
-  width = newWidth;
-  height = newHeight;
+  ResizeArray(*this, newWidth, newHeight, "Pixel array creation failed");
 }
 
 uint32_t CPixelArray::GetMemorySize() const {

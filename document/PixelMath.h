@@ -1,7 +1,9 @@
 #pragma once
 // Clipping and per-pixel arithmetic shared by the raster operations.
 #include <cstdint>
+#include <type_traits>
 #include "document/PixelArray.h"
+#include "shell/Errors.h"
 #include "wul/WULMath.h"
 
 namespace pixelarray_detail {
@@ -18,6 +20,44 @@ bool ClipBlock(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t sr
 bool ClipRect(const Rect& rect, int32_t width, int32_t height, Rect& out);
 // Largest byte count of one array: memory figures and 32-bit indices stay in range.
 const int64_t MAX_ARRAY_BYTES = 0x7FFFFFFF;
+
+// Checked byte size of a width x height array of elementSize bytes; -1 when unusable.
+int64_t ArrayBytes(int32_t width, int32_t height, int32_t elementSize);
+
+// Resizes an owned pixel or mask array; a failure shows failText and leaves it empty.
+template <class Array>
+void ResizeArray(Array& array, int32_t newWidth, int32_t newHeight, const char* failText) {
+  typedef typename std::remove_pointer<decltype(array.data)>::type Element;
+  if (newWidth == array.width && newHeight == array.height)
+    return;
+  if (!array.owned)
+    return;
+  const int32_t size = static_cast<int32_t>(sizeof(Element));
+  const int64_t bytes = ArrayBytes(newWidth, newHeight, size);
+  if (bytes >= 0 && bytes == static_cast<int64_t>(array.width) * array.height * size) {
+    array.width = newWidth;
+    array.height = newHeight;
+    return;
+  }
+  if (array.data)
+    FreeMemory(array.data);
+  array.data = nullptr;
+  array.width = 0;
+  array.height = 0;
+  if (bytes == 0) {
+    array.width = newWidth;
+    array.height = newHeight;
+    return;
+  }
+  if (bytes > 0)
+    array.data = static_cast<Element*>(AllocMemory(static_cast<size_t>(bytes)));
+  if (!array.data) {
+    ErrorBox(failText);
+    return;
+  }
+  array.width = newWidth;
+  array.height = newHeight;
+}
 
 // x / 255 rounded, for x up to 255 * 255.
 inline uint32_t Div255(uint32_t x) {
