@@ -1,22 +1,13 @@
 // Prints the throughput of compositing, zoomed drawing and resampling in megapixels per
 // second, for 256 x 256 and 1024 x 1024 arrays.
-#include <windows.h>
 #include <cstdint>
 #include <cstdio>
+#include "bench/Bench.h"
 #include "document/PixelArray.h"
 
 namespace {
 
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::Measure;
 
 void FillPattern(CPixelArray& a, uint32_t seed, uint32_t alphaMask, uint32_t alphaBits) {
   uint32_t state = seed;
@@ -26,24 +17,6 @@ void FillPattern(CPixelArray& a, uint32_t seed, uint32_t alphaMask, uint32_t alp
     a.data[i] = ((state ^ (state >> 15)) & alphaMask) | alphaBits;
   }
 }
-
-// Repeats op until about budget seconds have passed; megapixels per second of
-// pixelsPerRun pixels per call.
-template <class Op>
-double Measure(double pixelsPerRun, double budget, Op op) {
-  op();  // warm-up
-  int runs = 0;
-  const double start = Seconds();
-  double elapsed = 0.0;
-  do {
-    op();
-    ++runs;
-    elapsed = Seconds() - start;
-  } while (elapsed < budget);
-  return pixelsPerRun * runs / elapsed / 1e6;
-}
-
-uint32_t g_sink = 0;
 
 void Report(const char* name, int32_t size, double mps) {
   std::printf("%-50s %5dx%-5d %9.1f MP/s\n", name, size, size, mps);
@@ -90,15 +63,12 @@ void RunSize(int32_t n, double budget) {
   blocky.smooth = 0;
   Report("Resample up 1:4 boxes (destination pixels)", n,
          Measure(pixels, budget, [&] { small.Resample(target, &blocky); }));
-  g_sink += target.data[n + 1] ^ third.data[0];
+  bench::g_sink += target.data[n + 1] ^ third.data[0];
 }
 
 }  // namespace
 
-int main() {
-  InitReciprocalTable();
-  std::printf("Vellumcraft raster benchmark\n");
+VC_BENCH("Raster operations") {
   RunSize(256, 0.4);
   RunSize(1024, 0.8);
-  return g_sink == 0x12345678u ? 1 : 0;
 }

@@ -2,8 +2,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
+#include "shell/Registry.h"
 #include "shell/ShellFolderApi.h"
 
 const char* const kSettingsRootKey = "SOFTWARE\\Tolvenark\\Vellumcraft";
@@ -53,10 +52,7 @@ bool ScanInt(const char*& p, int32_t& out) {
   return true;
 }
 
-bool SaveText(HKEY key, const char* valueName, const char* text) {
-  return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                        static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
-}
+bool SaveText(HKEY key, const char* valueName, const char* text) { return WriteRegString(key, valueName, text); }
 
 // A REG_SZ value short enough for the buffer, zero-terminated.
 bool LoadShortText(HKEY key, const char* valueName, char* buffer, DWORD size) {
@@ -149,19 +145,11 @@ bool CUIntSetting::Load(HKEY key, const char* valueName) {
 
 // Boolean entries.
 
-bool CBoolSetting::Save(HKEY key, const char* valueName) const {
-  DWORD data = value ? 1 : 0;
-  return RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
-         ERROR_SUCCESS;
-}
+bool CBoolSetting::Save(HKEY key, const char* valueName) const { return WriteRegDword(key, valueName, value ? 1 : 0); }
 
 bool CBoolSetting::Load(HKEY key, const char* valueName) {
-  DWORD type = 0;
-  DWORD data = 0;
-  DWORD size = sizeof data;
-  if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
-    return false;
-  if (type != REG_DWORD || size != sizeof data)
+  uint32_t data = 0;
+  if (!ReadRegDword(key, valueName, data))
     return false;
   value = data != 0;
   return true;
@@ -224,23 +212,7 @@ bool CStringSetting::IsDefault() const { return value.Equals(defaultValue); }
 
 bool CStringSetting::Save(HKEY key, const char* valueName) const { return SaveText(key, valueName, value.text); }
 
-bool CStringSetting::Load(HKEY key, const char* valueName) {
-  DWORD size = 0;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
-    return false;
-  // The stored bytes need not end in a zero; one is added.
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(size) + 1]);
-  if (!buffer)
-    return false;
-  DWORD length = size;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.get()), &length) !=
-          ERROR_SUCCESS ||
-      length > size)
-    return false;
-  buffer[length] = 0;
-  value.Assign(buffer.get());
-  return true;
-}
+bool CStringSetting::Load(HKEY key, const char* valueName) { return ReadRegString(key, valueName, value); }
 
 // The settings object.
 

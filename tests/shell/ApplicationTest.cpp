@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <float.h>
+#include <cstring>
+#include "shell/Application.h"
+#include "shell/Registry.h"
+
+namespace {
+
+CCommandLine Parse(const char* text) {
+  CCommandLine line;
+  ParseCommandLine(text, line);
+  return line;
+}
+
+std::string DefaultValue(const char* path) {
+  HKEY key = OpenRegKey(HKEY_CLASSES_ROOT, path, KEY_READ);
+  if (!key)
+    return "<missing>";
+  CWULString value;
+  bool ok = ReadRegString(key, nullptr, value);
+  CloseRegKey(key);
+  return ok ? std::string(value.text) : "<no value>";
+}
+
+bool KeyExists(HKEY parent, const char* path) {
+  HKEY key = OpenRegKey(parent, path, KEY_READ);
+  CloseRegKey(key);
+  return key != nullptr;
+}
+
+// Starts the application facts for this process and puts the FPU back afterwards.
+class ApplicationFacts : public testing::Test {
+protected:
+  void SetUp() override {
+    saved = _controlfp(0, 0);
+    ASSERT_TRUE(StartApplication(GetModuleHandleA(nullptr)));
+    _controlfp(saved, _MCW_EM | _MCW_RC);
+  }
+  void TearDown() override { _controlfp(saved, _MCW_EM | _MCW_RC); }
+  unsigned saved = 0;
+};
+
+}  // namespace
+
+TEST(CommandLine, FirstOptionAndFirstPathOnly) {
+  CCommandLine a = Parse("/r /u");
+  EXPECT_TRUE(a.hasOption);
+  EXPECT_STREQ("r", a.option.text);
+  EXPECT_FALSE(a.hasPath);
+
+  CCommandLine b = Parse("first.vcj second.vcj");
+  EXPECT_FALSE(b.hasOption);
+  EXPECT_STREQ("first.vcj", b.path.text);
+
+  CCommandLine c = Parse("/i \"C:\\My Icons\\app icon.ico\" /x other");
+  EXPECT_STREQ("i", c.option.text);
+  EXPECT_STREQ("C:\\My Icons\\app icon.ico", c.path.text);
+
+  CCommandLine d = Parse("");
+  EXPECT_FALSE(d.hasOption);
+  EXPECT_FALSE(d.hasPath);
+  CCommandLine e = Parse(nullptr);
+  EXPECT_FALSE(e.hasPath);
+
+  CCommandLine f = Parse("\"say \"\"hi\"\".vcj\"");
+  EXPECT_STREQ("say \"hi\".vcj", f.path.text);
+}
+
+TEST_F(ApplicationFacts, ProgramPathFolderAndVersion) {
+  char expected[MAX_PATH];
+  GetModuleFileNameA(nullptr, expected, MAX_PATH);
+  EXPECT_STREQ(expected, g_App.programPath);
+  size_t folder = std::strlen(g_App.programFolder);
+  ASSERT_GT(folder, 0u);
+  EXPECT_EQ('\\', g_App.programFolder[folder - 1]);
+  EXPECT_EQ(0, std::strncmp(g_App.programFolder, expected, folder));
+  EXPECT_EQ(nullptr, std::strchr(expected + folder, '\\'));
+  // The test program carries no version block.
+  EXPECT_EQ(0u, g_App.version);
+  EXPECT_EQ(0u, GetFileProductVersion("C:\\no such folder\\none.exe"));
+  // A system library does.
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, MAX_PATH);
+  std::strcat(system, "\\kernel32.dll");
+  EXPECT_NE(0u, GetFileProductVersion(system));
+  EXPECT_EQ(sizeof(OSVERSIONINFOA), g_App.osVersion.dwOSVersionInfoSize);
+  EXPECT_GE(g_App.osVersion.dwMajorVersion, 5u);
+}
+
+TEST(FloatingPoint, OnlyUnderflowAndInexactMasked) {
+  unsigned saved = _controlfp(0, 0);
+  SetupFloatingPoint(HasSse());
+  unsigned now = _controlfp(0, 0);
+  _controlfp(saved, _MCW_EM | _MCW_RC);
+  EXPECT_EQ(unsigned(_EM_UNDERFLOW | _EM_INEXACT), now & (_EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW |
+                                                         _EM_UNDERFLOW | _EM_INEXACT | _EM_DENORMAL));
+  EXPECT_EQ(unsigned(_RC_NEAR), now & _MCW_RC);
+}
+
+TEST_F(ApplicationFacts, RegisterAndUnregisterShellTypes) {
+  UnregisterShellTypes(SHELL_ALL);
+  ASSERT_TRUE(RegisterShellTypes(SHELL_ALL));
+
+  const char* name = std::strrchr(g_App.programPath, '\\') + 1;
+  std::string app = std::string("Applications\\") + name + "\\shell\\open\\command";
+  EXPECT_EQ(std::string("\"") + g_App.programPath + "\" /i \"%1\"", DefaultValue(app.c_str()));
+
+  EXPECT_EQ("Vellumcraft.Plugin", DefaultValue(".vcplugin"));
+  EXPECT_EQ("Vellumcraft.Project", DefaultValue(".vcj"));
+  EXPECT_EQ("Vellumcraft.Colors", DefaultValue(".vccolors"));
+  EXPECT_EQ("Vellumcraft Plugin", DefaultValue("Vellumcraft.Plugin"));
+  EXPECT_EQ("Vellumcraft Project", DefaultValue("Vellumcraft.Project"));
+  EXPECT_EQ("Vellumcraft Colors", DefaultValue("Vellumcraft.Colors"));
+  EXPECT_EQ(std::string(g_App.programPath) + ",1", DefaultValue("Vellumcraft.Plugin\\DefaultIcon"));
+  EXPECT_EQ(std::string(g_App.programPath) + ",2", DefaultValue("Vellumcraft.Project\\DefaultIcon"));
+  EXPECT_EQ(std::string(g_App.programPath) + ",3", DefaultValue("Vellumcraft.Colors\\DefaultIcon"));
+  EXPECT_EQ(std::string("\"") + g_App.programPath + "\" \"%1\"",
+            DefaultValue("Vellumcraft.Project\\shell\\open\\command"));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Vellumcraft.Plugin\\shell"));
+
+  // A neighbour must survive the unregistration.
+  HKEY neighbour = CreateRegKey(HKEY_CLASSES_ROOT, ".vcjx", KEY_WRITE);
+  ASSERT_NE(nullptr, neighbour);
+  CloseRegKey(neighbour);
+
+  EXPECT_TRUE(UnregisterShellTypes(SHELL_ALL));
+  for (const char* gone : {".vcplugin", ".vcj", ".vccolors", "Vellumcraft.Plugin", "Vellumcraft.Project",
+                           "Vellumcraft.Colors", app.c_str()})
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".vcjx"));
+  EXPECT_TRUE(DeleteRegTree(HKEY_CLASSES_ROOT, ".vcjx"));
+
+  // Nothing left to delete: failure.
+  EXPECT_FALSE(UnregisterShellTypes(SHELL_FILE_TYPES));
+  EXPECT_FALSE(UnregisterShellTypes(SHELL_APPLICATION));
+}
+
+TEST_F(ApplicationFacts, OnlyTheChosenPartIsRegistered) {
+  UnregisterShellTypes(SHELL_ALL);
+  ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));
+  const char* name = std::strrchr(g_App.programPath, '\\') + 1;
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, (std::string("Applications\\") + name).c_str()));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".vcj"));
+  EXPECT_TRUE(UnregisterShellTypes(SHELL_FILE_TYPES));
+  EXPECT_TRUE(RegisterShellTypes(0));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".vcj"));
+}
+
+TEST(Registry, ValuesOfEveryKind) {
+  HKEY key = CreateRegKey(HKEY_CURRENT_USER, "Software\\VellumcraftTest\\Registry\\Deep", KEY_ALL_ACCESS);
+  ASSERT_NE(nullptr, key);
+  EXPECT_TRUE(WriteRegDword(key, "Number", 0xDEADBEEFu));
+  EXPECT_TRUE(WriteRegString(key, "Text", "hello"));
+  uint32_t number = 0;
+  EXPECT_TRUE(ReadRegDword(key, "Number", number));
+  EXPECT_EQ(0xDEADBEEFu, number);
+  CWULString text("unchanged");
+  EXPECT_FALSE(ReadRegDword(key, "Text", number));  // wrong type
+  EXPECT_FALSE(ReadRegString(key, "Missing", text));
+  EXPECT_STREQ("unchanged", text.text);
+  EXPECT_TRUE(ReadRegString(key, "Text", text));
+  EXPECT_STREQ("hello", text.text);
+  // Bytes without a terminating zero still read as a terminated text.
+  const char raw[3] = {'a', 'b', 'c'};
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Raw", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), 3));
+  EXPECT_TRUE(ReadRegString(key, "Raw", text));
+  EXPECT_STREQ("abc", text.text);
+  EXPECT_TRUE(DeleteRegValue(key, "Raw"));
+  EXPECT_FALSE(DeleteRegValue(key, "Raw"));
+  CloseRegKey(key);
+  EXPECT_TRUE(DeleteRegTree(HKEY_CURRENT_USER, "Software\\VellumcraftTest\\Registry"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\VellumcraftTest\\Registry"));
+  EXPECT_FALSE(DeleteRegTree(HKEY_CURRENT_USER, "Software\\VellumcraftTest\\Registry"));
+  DeleteRegTree(HKEY_CURRENT_USER, "Software\\VellumcraftTest");
+}
