@@ -1,0 +1,114 @@
+#pragma once
+// Plug-in descriptors, the plug-in loader and the import and export file-type lists.
+#include <windows.h>
+#include <cstdint>
+#include "document/ObjectList.h"
+#include "plugins/sdk/VCXRecords.h"
+#include "wul/WULString.h"
+
+enum { FORMAT_KIND_NONE = 0, FORMAT_KIND_BUILTIN = 1, FORMAT_KIND_PLUGIN = 3 };
+
+class CFileTypeEntry;
+
+// A source of file types: the built-in project format or a plug-in module.
+class CFileFormat : public CListItem {
+public:
+  CFileFormat();
+  ~CFileFormat() noexcept(false) override;
+
+  // The import-type entry the plug-in claims for the file, or null. On failure the preview
+  // is freed and the text emptied.
+  CFileTypeEntry* ProbeImport(const char* path, VCXLayeredImage** preview, char* text, int size);
+
+  int32_t kind;
+  uint32_t sdkVersion;
+  uint32_t features;
+  CWULString name;
+  uint32_t version;
+
+  VCXGetSDKVersionProc getSDKVersion;
+  VCXGetFeaturesProc getFeatures;
+  VCXGetNameProc getName;
+  VCXGetVersionProc getVersion;
+  VCXGetLastErrorProc getLastError;
+  VCXLinkProc link;
+  void(__cdecl* adjustUI)(void);
+  int(__cdecl* settings)(HWND parent);
+  VCXAboutProc about;
+  VCXGetFileTypeProc getFirstImportableFileType;
+  VCXGetFileTypeProc getNextImportableFileType;
+  VCXCanImportProc canImport;
+  VCXImportProc import;
+  VCXGetFileTypeProc getFirstExportableFileType;
+  VCXGetFileTypeProc getNextExportableFileType;
+  VCXCanExportProc canExport;
+  VCXExportProc exportFile;
+};
+
+// A plug-in module; deleting it frees the module.
+class CPlugin : public CFileFormat {
+public:
+  CPlugin();
+  ~CPlugin() noexcept(false) override;
+
+  HMODULE module;
+  CWULString path;
+};
+
+class CFileFormatList : public CObjectList {
+public:
+  void Add(CFileFormat* format) { Append(format); }
+  void Clear() { DeleteAll(); }
+  void SortByName();
+  CFileFormat* FindByName(const char* name) const;
+};
+
+class CFileExtension : public CListItem {
+public:
+  explicit CFileExtension(const char* text);
+  CWULString text;  // lower case, without the dot
+};
+
+// One import or export type of a plug-in.
+class CFileTypeEntry : public CListItem {
+public:
+  CFileTypeEntry(CFileFormat* format, const VCXFileType* type);
+  CFileTypeEntry(const CFileTypeEntry& other);
+  ~CFileTypeEntry() noexcept(false) override;
+
+  bool HasExtension(const char* extension) const;
+
+  CFileFormat* plugin;
+  int32_t typeId;
+  CWULString description;
+  CObjectList extensions;
+};
+
+class CFileTypeList : public CObjectList {
+public:
+  void SortByDescription();
+  CFileTypeEntry* Find(const CFileFormat* plugin, int32_t typeId) const;
+  // 1-based; null or 0 when out of range or absent.
+  CFileTypeEntry* GetAt(int32_t position) const;
+  int32_t IndexOf(const CFileTypeEntry* entry) const;
+};
+
+extern CFileFormatList g_Plugins;
+extern CFileTypeList g_ImportTypes;
+extern CFileTypeList g_ExportTypes;
+
+// The built-in descriptor's project-file probe; null until the project preview exists.
+extern VCXCanImportProc g_ProjectFileProbe;
+
+void LoadPlugins();
+// Loads the modules of a folder; false when it holds none.
+bool ScanPluginFolder(const char* folder);
+CPlugin* LoadPlugin(const char* path);
+bool LoadPluginFile(const char* path);
+CFileFormat* CreateBuiltinFormat();
+void BuildFileTypeLists();
+// Empties the type lists, then the plug-in list (which frees the modules).
+void ClearPluginLists();
+
+CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** preview, char* text, int size);
+void ShowPluginError(CFileFormat* plugin);
