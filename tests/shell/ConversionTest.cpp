@@ -1,0 +1,289 @@
+#include <gtest/gtest.h>
+#include <cstring>
+#include <vector>
+#include "common/BoxWatcher.h"
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/Palette.h"
+#include "document/Project.h"
+#include "shell/Conversion.h"
+#include "shell/HostServices.h"
+
+namespace {
+
+// An image of the given size and target format with one layer per fill function.
+CImage* MakeImage(int32_t w, int32_t h, int32_t format, std::vector<uint32_t (*)(int32_t, int32_t)> fills) {
+  CImage* image = new CImage;
+  image->BeginUpdate();
+  image->SetSize(w, h);
+  for (auto fill : fills) {
+    CRasterLayer* layer = new CRasterLayer;
+    image->AddLayer(layer);
+    CPixelArray* p = layer->GetPixels();
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        p->SetPixel(x, y, fill(x, y));
+  }
+  image->SetActiveLayer(image->GetFirstLayer());
+  image->EndUpdate();
+  image->SetTargetFormat(format);
+  return image;
+}
+
+uint32_t Gradient(int32_t x, int32_t y) { return 0xFF000000u | uint32_t(x * 20) << 16 | uint32_t(y * 30) << 8 | 0x40; }
+uint32_t HalfClear(int32_t x, int32_t y) { return x < 2 ? 0x00000000u : 0x80112233u + uint32_t(y); }
+uint32_t RedOrClear(int32_t x, int32_t y) { return (x + y) % 3 == 0 ? 0x10FF0000u : 0xFFFF0000u; }
+uint32_t Fixed4(int32_t x, int32_t y) {
+  static const uint32_t colors[] = {0xFF000000u, 0xFFFFFFFFu, 0xFFFF0000u, 0xFF0000FFu};
+  return colors[(x + 2 * y) % 4];
+}
+
+VCXImage* Layer(VCXLayeredImage* record, int32_t i) { return vcxGetLayerSlot(record, i); }
+
+}  // namespace
+
+TEST(PortableRecords, ThirtyTwoBitLayersTravelSeparately) {
+  CProject project;
+  CImage* image = MakeImage(5, 4, CImage::FORMAT_32BIT_ARGB, {Gradient, HalfClear});
+  project.AddImage(image);
+  project.SetCurrentImage(image);
+  CLayer* top = image->GetLastLayer();
+  top->SetVisible(false);
+  top->SetOpacity(0.25f);
+  top->SetName("Top");
+
+  VCXLayeredImage* record = CreatePortableImage(image);
+  ASSERT_NE(nullptr, record);
+  EXPECT_EQ(36, record->headerSize);
+  EXPECT_EQ(0x200000u, record->format);
+  EXPECT_EQ(VCX_FLAG_CURRENT, record->flags);
+  EXPECT_EQ(2, record->layerCount);
+  EXPECT_EQ(VCX_FLAG_CURRENT, Layer(record, 0)->flags);
+  EXPECT_EQ(VCX_FLAG_HIDDEN, Layer(record, 1)->flags);
+  EXPECT_STREQ("Top", Layer(record, 1)->name);
+  EXPECT_FLOAT_EQ(0.25f, Layer(record, 1)->opacity);
+  const uint8_t* bytes = vcxGetPixelSlot(Layer(record, 0));
+  // B, G, R, A of pixel (3, 2).
+  const uint8_t* p = bytes + (2 * 5 + 3) * 4;
+  EXPECT_EQ(0x40, p[0]);
+  EXPECT_EQ(60, p[1]);
+  EXPECT_EQ(60, p[2]);
+  EXPECT_EQ(0xFF, p[3]);
+
+  CImage* back = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(CImage::FORMAT_32BIT_ARGB, back->GetTargetFormat());
+  ASSERT_EQ(2, back->GetLayerCount());
+  EXPECT_FALSE(back->GetLastLayer()->IsVisible());
+  EXPECT_TRUE(back->GetFirstLayer()->IsVisible());
+  EXPECT_FLOAT_EQ(0.25f, back->GetLastLayer()->GetOpacity());
+  EXPECT_STREQ("Top", back->GetLastLayer()->GetName());
+  EXPECT_EQ(back->GetFirstLayer(), back->GetActiveLayer());
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 5; ++x) {
+      EXPECT_EQ(Gradient(x, y), back->GetFirstLayer()->GetPixels()->GetPixel(x, y));
+      EXPECT_EQ(HalfClear(x, y), back->GetLastLayer()->GetPixels()->GetPixel(x, y));
+    }
+  delete back;
+}
+
+TEST(PortableRecords, OpaqueTwentyFourBitHasNoMask) {
+  CImage* image = MakeImage(3, 2, CImage::FORMAT_24BIT_RGB, {Gradient});
+  VCXLayeredImage* record = CreatePortableImage(image);
+  ASSERT_NE(nullptr, record);
+  EXPECT_EQ(0x180000u, record->format);
+  EXPECT_EQ(0, record->flags);
+  ASSERT_EQ(1, record->layerCount);
+  VCXImage* colors = Layer(record, 0);
+  EXPECT_STREQ("IMAGE", colors->name);
+  EXPECT_EQ(VCX_KIND_COLOR, colors->kind);
+  const uint8_t* bytes = vcxGetPixelSlot(colors);
+  // Rows of 9 bytes, back to back.
+  const uint8_t* p = bytes + 9 + 2 * 3;
+  EXPECT_EQ(0x40, p[0]);
+  EXPECT_EQ(30, p[1]);
+  EXPECT_EQ(40, p[2]);
+  VcsFreeLayeredImage(record);
+  delete image;
+}
+
+TEST(PortableRecords, TransparentPixelsAddAOneBitMask) {
+  CImage* image = MakeImage(9, 2, CImage::FORMAT_24BIT_RGB, {RedOrClear});
+  VCXLayeredImage* record = CreatePortableImage(image);
+  ASSERT_NE(nullptr, record);
+  ASSERT_EQ(2, record->layerCount);
+  VCXImage* mask = Layer(record, 1);
+  EXPECT_STREQ("MASK", mask->name);
+  EXPECT_EQ(VCX_KIND_MASK, mask->kind);
+  EXPECT_EQ(0x10000u, mask->format);
+  const uint8_t* bits = vcxGetPixelSlot(mask);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 9; ++x) {
+      bool opaque = (bits[y * 2 + x / 8] >> (7 - x % 8)) & 1;
+      EXPECT_EQ((x + y) % 3 != 0, opaque) << x << "," << y;
+    }
+  VcsFreeLayeredImage(record);
+  delete image;
+}
+
+TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
+  CImage* image = MakeImage(5, 3, CImage::FORMAT_4BIT_PALETTE, {Fixed4});
+  VCXLayeredImage* record = CreatePortableImage(image);
+  ASSERT_NE(nullptr, record);
+  EXPECT_EQ(0x40000u, record->format);
+  VCXImage* colors = Layer(record, 0);
+  VCXPalette* palette = vcxGetImagePalette(colors);
+  ASSERT_NE(nullptr, palette);
+  ASSERT_EQ(16, palette->count);
+  const VCXPaletteEntry* entries = vcxGetPaletteEntries(palette);
+  const uint8_t* bytes = vcxGetPixelSlot(colors);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) {
+      int index = (bytes[y * 3 + x / 2] >> (x % 2 ? 0 : 4)) & 15;
+      uint32_t c = uint32_t(entries[index].alpha) << 24 | uint32_t(entries[index].red) << 16 |
+                   uint32_t(entries[index].green) << 8 | uint32_t(entries[index].blue);
+      EXPECT_EQ(Fixed4(x, y), c) << x << "," << y;
+    }
+
+  CImage* back = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, back);
+  EXPECT_EQ(CImage::FORMAT_4BIT_PALETTE, back->GetTargetFormat());
+  ASSERT_NE(nullptr, back->GetPalette());
+  ASSERT_EQ(16, back->GetPalette()->GetCount());
+  for (int32_t i = 0; i < 16; ++i)
+    EXPECT_EQ(image->GetPalette()->GetEntry(i)->GetColor(), back->GetPalette()->GetEntry(i)->GetColor());
+  EXPECT_TRUE(back->IsPaletteFixed());
+  EXPECT_EQ(Fixed4(4, 2), back->GetFirstLayer()->GetPixels()->GetPixel(4, 2));
+  delete back;
+  delete image;
+}
+
+TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
+  VCXLayeredImage header{};
+  header.headerSize = sizeof header;
+  header.version = 1;
+  header.format = VCX_FORMAT_8;
+  header.width = 2;
+  header.height = 1;
+  header.layerCount = 1;
+  VCXLayeredImage* record = VcsCreateLayeredImage(&header);
+  VCXImage layer{};
+  layer.headerSize = sizeof layer;
+  layer.kind = VCX_KIND_COLOR;
+  layer.format = VCX_FORMAT_8;
+  layer.width = 2;
+  layer.height = 1;
+  layer.opacity = 1.0f;
+  VCXImage* colors = VcsCreateImage(&layer);
+  vcxSetLayerSlot(record, 0, colors);
+  VCXPalette p{};
+  p.headerSize = sizeof p;
+  p.version = 1;
+  p.count = 3;
+  VCXPalette* palette = VcsCreatePalette(&p);
+  VCXPaletteEntry* e = vcxGetPaletteEntries(palette);
+  e[0] = {255, 10, 20, 30};
+  e[1] = {255, 200, 100, 50};
+  e[2] = {0, 0, 0, 0};
+  vcxSetImagePalette(colors, palette);
+  vcxGetPixelSlot(colors)[0] = 1;
+  vcxGetPixelSlot(colors)[1] = 0;
+
+  CImage* image = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, image);
+  EXPECT_EQ(CImage::FORMAT_8BIT_PALETTE, image->GetTargetFormat());
+  ASSERT_EQ(3, image->GetPalette()->GetCount());
+  EXPECT_EQ(0xFFC86432u, image->GetPalette()->GetEntry(1)->GetColor());
+  EXPECT_EQ(0x00000000u, image->GetPalette()->GetEntry(2)->GetColor());
+  EXPECT_EQ(0xFFC86432u, image->GetFirstLayer()->GetPixels()->GetPixel(0, 0));
+  EXPECT_EQ(0xFF0A141Eu, image->GetFirstLayer()->GetPixels()->GetPixel(1, 0));
+  EXPECT_FLOAT_EQ(3779.5276f, image->GetXResolution());
+  EXPECT_FLOAT_EQ(3779.5276f, image->GetYResolution());
+  delete image;
+}
+
+TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
+  BoxWatcher watcher("Vellumcraft :: Error");
+  VCXLayeredImage header{};
+  header.headerSize = sizeof header;
+  header.version = 1;
+  header.format = VCX_FORMAT_32;
+  header.width = 8;
+  header.height = 1;
+  header.layerCount = 6;
+  header.xResolution = 2000.0f;
+  VCXLayeredImage* record = VcsCreateLayeredImage(&header);
+  auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
+    VCXImage layer{};
+    layer.headerSize = sizeof layer;
+    layer.kind = kind;
+    layer.format = format;
+    layer.width = width;
+    layer.height = 1;
+    layer.opacity = 1.0f;
+    VCXImage* r = VcsCreateImage(&layer);
+    std::memset(vcxGetPixelSlot(r), fill, size_t(GetRecordRowBytes(format, width)));
+    return r;
+  };
+  vcxSetLayerSlot(record, 0, make(VCX_KIND_MASK, VCX_FORMAT_1, 8, 0x00));  // before any colour: nothing
+  vcxSetLayerSlot(record, 1, make(VCX_KIND_COLOR, VCX_FORMAT_32, 8, 0xFF));
+  vcxSetLayerSlot(record, 2, nullptr);
+  vcxSetLayerSlot(record, 3, make(VCX_KIND_COLOR, VCX_FORMAT_32, 8, 0xFF));
+  vcxSetLayerSlot(record, 4, make(VCX_KIND_MASK, VCX_FORMAT_1, 8, 0xF0));
+  vcxSetLayerSlot(record, 5, make(VCX_KIND_MASK, VCX_FORMAT_8, 8, 0x00));  // not 1-bit: refused
+
+  CImage* image = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, image);
+  ASSERT_EQ(2, image->GetLayerCount());
+  EXPECT_EQ(image->GetLastLayer(), image->GetActiveLayer());
+  EXPECT_FLOAT_EQ(2000.0f, image->GetXResolution());
+  for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext())
+    for (int32_t x = 0; x < 8; ++x)
+      EXPECT_EQ(x < 4 ? 0xFFu : 0u, layer->GetPixels()->GetPixel(x, 0) >> 24) << x;
+  delete image;
+  ASSERT_TRUE(watcher.WaitFor(1));
+  EXPECT_EQ("Unsupported mask format", watcher.Texts()[0]);
+}
+
+TEST(PortableRecords, ProjectsTravelAsMultiImages) {
+  CProject project;
+  CImage* a = MakeImage(4, 4, CImage::FORMAT_32BIT_ARGB, {Gradient});
+  CImage* b = MakeImage(2, 2, CImage::FORMAT_32BIT_ARGB, {HalfClear});
+  CImage* c = MakeImage(3, 3, CImage::FORMAT_24BIT_RGB, {Gradient});
+  project.AddImage(a);
+  project.AddImage(b);
+  project.AddImage(c);
+  b->SetForExport(false);
+  VCXMultiImage* record = CreatePortableMultiImage(&project);
+  ASSERT_NE(nullptr, record);
+  ASSERT_EQ(2, record->count);
+  EXPECT_EQ(4, vcxGetImageSlot(record, 0)->width);
+  EXPECT_EQ(3, vcxGetImageSlot(record, 1)->width);
+
+  VcsFreeLayeredImage(vcxGetImageSlot(record, 0));
+  vcxSetImageSlot(record, 0, nullptr);  // a gap is skipped
+  CProject* back = ConvertPortableMultiImage(record);
+  VcsFreeMultiImage(record);
+  ASSERT_NE(nullptr, back);
+  ASSERT_EQ(1, back->GetImageCount());
+  EXPECT_EQ(3, back->GetFirstImage()->GetWidth());
+  EXPECT_EQ(back->GetFirstImage(), back->GetCurrentImage());
+  EXPECT_EQ(CImage::FORMAT_24BIT_RGB, back->GetFirstImage()->GetTargetFormat());
+  delete back;
+
+  a->SetForExport(false);
+  c->SetForExport(false);
+  record = CreatePortableMultiImage(&project);
+  ASSERT_NE(nullptr, record);
+  EXPECT_EQ(0, record->count);
+  VcsFreeMultiImage(record);
+
+  record = CreatePortableMultiImageOfImage(b);
+  ASSERT_NE(nullptr, record);
+  EXPECT_EQ(1, record->count);
+  VcsFreeMultiImage(record);
+}
