@@ -30,6 +30,13 @@ bool HasSse() {
 #endif
 }
 
+#if defined(__i386__) || defined(__x86_64__)
+namespace {
+// MXCSR keeps its upper half; only underflow and precision masked, round to nearest.
+__attribute__((target("sse"))) void SetupMxcsr() { _mm_setcsr((_mm_getcsr() & 0xFFFF0000u) | 0x1800u); }
+}  // namespace
+#endif
+
 void SetupFloatingPoint(bool sse) {
 #if defined(__i386__)
   // 53-bit precision, round to nearest; invalid, denormal, divide-by-zero and overflow raise.
@@ -40,7 +47,7 @@ void SetupFloatingPoint(bool sse) {
 #endif
 #if defined(__i386__) || defined(__x86_64__)
   if (sse)
-    _mm_setcsr((_mm_getcsr() & 0xFFFF0000u) | 0x1800u);
+    SetupMxcsr();
 #endif
 }
 

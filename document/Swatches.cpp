@@ -1,0 +1,273 @@
+#include "document/Swatches.h"
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include "document/ColorSpace.h"
+#include "document/TextFile.h"
+#include "shell/Errors.h"
+
+CSwatchSet g_Swatches;
+
+CSwatch::~CSwatch() noexcept(false) {
+  if (set)
+    set->Remove(this);
+}
+
+CSwatchSet::CSwatchSet() : updating(0), root(nullptr) {}
+
+CSwatchSet::~CSwatchSet() { Clear(); }
+
+void CSwatchSet::BeginUpdate() { ++updating; }
+
+void CSwatchSet::EndUpdate() {
+  if (updating > 0)
+    --updating;
+  if (updating == 0) {
+    Renumber(GetFirst());
+    RebuildIndex();
+  }
+}
+
+void CSwatchSet::Renumber(CSwatch* from) {
+  if (!from)
+    return;
+  int32_t n = from->prev ? static_cast<CSwatch*>(from->prev)->number + 1 : 1;
+  for (CSwatch* s = from; s; s = Next(s))
+    s->number = n++;
+}
+
+CSwatch* CSwatchSet::BuildIndex(CSwatch* first, CSwatch* last) {
+  if (!first)
+    return nullptr;
+  if (first == last) {
+    first->left = first->right = nullptr;
+    return first;
+  }
+  if (Next(first) == last) {
+    first->left = nullptr;
+    first->right = last;
+    last->left = last->right = nullptr;
+    return first;
+  }
+  const int32_t middleNumber = (first->number + last->number) >> 1;
+  CSwatch* middle = first;
+  while (middle->number < middleNumber)
+    middle = Next(middle);
+  middle->left = BuildIndex(first, static_cast<CSwatch*>(middle->prev));
+  middle->right = BuildIndex(Next(middle), last);
+  return middle;
+}
+
+void CSwatchSet::RebuildIndex() {
+  root = BuildIndex(GetFirst(), static_cast<CSwatch*>(list.last));
+}
+
+void CSwatchSet::Insert(CSwatch* swatch, CSwatch* before) {
+  if (!swatch || swatch == before)
+    return;
+  if (swatch->set && swatch->set != this)
+    swatch->set->Remove(swatch);
+  if (before && before->set != this)
+    before = nullptr;
+  list.InsertBefore(swatch, before);
+  swatch->set = this;
+  if (!updating) {
+    Renumber(GetFirst());
+    RebuildIndex();
+  }
+}
+
+CSwatch* CSwatchSet::AddColor(CColor color) {
+  CSwatch* swatch = new (std::nothrow) CSwatch(color);
+  if (swatch)
+    Insert(swatch, nullptr);
+  return swatch;
+}
+
+void CSwatchSet::Move(CSwatch* swatch, CSwatch* before) {
+  if (!swatch || swatch == before || swatch->set != this)
+    return;
+  Insert(swatch, before);
+}
+
+void CSwatchSet::Remove(CSwatch* swatch) {
+  if (!swatch || swatch->set != this)
+    return;
+  CSwatch* successor = Next(swatch);
+  list.Remove(swatch);
+  swatch->set = nullptr;
+  swatch->left = swatch->right = nullptr;
+  swatch->number = 0;
+  if (!updating) {
+    Renumber(successor);
+    RebuildIndex();
+  }
+}
+
+void CSwatchSet::Delete(CSwatch* swatch) {
+  if (!swatch || swatch->set != this)
+    return;
+  Remove(swatch);
+  delete swatch;
+}
+
+void CSwatchSet::Clear() {
+  BeginUpdate();
+  try {
+    while (CSwatch* swatch = GetFirst())
+      Delete(swatch);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+CSwatch* CSwatchSet::FindByNumber(int32_t n) const {
+  CSwatch* node = root;
+  while (node && node->number != n)
+    node = n < node->number ? node->left : node->right;
+  return node;
+}
+
+void CSwatchSet::SetDefaults() {
+  Clear();
+  BeginUpdate();
+  for (int p = 0; p <= 100; p += 10) {
+    const uint32_t v = static_cast<uint32_t>(std::lround(static_cast<float>(p) * 0.01f * 255.0f));
+    AddColor(CColor(v, v, v));
+  }
+  AddColor(CColor(0, 0, 0, 0));
+  const float lightness[] = {0.25f, 0.5f, 0.75f};
+  for (float l : lightness) {
+    for (int i = 0; i < 12; ++i) {
+      CColorModel model;
+      model.HslToRgb(static_cast<float>(i) / 12.0f, 1.0f, l);
+      auto channel = [](float c) {
+        return (static_cast<uint32_t>(std::lround(c * 255.0f)) + 8) & ~15u;
+      };
+      AddColor(CColor(channel(model.red), channel(model.green), channel(model.blue)));
+    }
+  }
+  EndUpdate();
+}
+
+// Files.
+
+namespace {
+
+const char kRoot[] = "VELLUMCRAFT.COLORS";
+
+uint32_t Limit(unsigned v) { return v > 254 ? 255u : v; }
+
+void ReadSwatchFile(const char* path, CSwatchSet& into) {
+  CTextReader reader;
+  reader.error.SetMode(CStreamError::MODE_THROW);
+  try {
+    char keyword[64];
+    char value[256];
+    reader.Open(path);
+    if (!reader.ReadKeyword(keyword, sizeof keyword) || _stricmp(keyword, kRoot) != 0)
+      throw CVCException("Unknown file format");
+    reader.EnterBlock();
+    unsigned version = 0;
+    if (!reader.ReadKeyword(keyword, sizeof keyword) || _stricmp(keyword, "VERSION") != 0 ||
+        !reader.ReadValue(value, sizeof value) || std::sscanf(value, "%u", &version) != 1 || version != 1)
+      throw CVCException("Unsupported format");
+    while (reader.ReadKeyword(keyword, sizeof keyword)) {
+      if (_stricmp(keyword, "COLOR") != 0)
+        continue;
+      CSwatch* swatch = new (std::nothrow) CSwatch(CColor(255, 0, 0, 0));
+      if (!swatch)
+        throw CVCException("Insufficient memory");
+      into.Insert(swatch, nullptr);
+      reader.EnterBlock();
+      while (reader.ReadKeyword(keyword, sizeof keyword)) {
+        if (_stricmp(keyword, "RGBA255") != 0)
+          continue;
+        if (!reader.ReadValue(value, sizeof value))
+          throw CVCException("Invalid data");
+        unsigned r = 0, g = 0, b = 0, a = 255;
+        if (std::sscanf(value, "%u,%u,%u:%u", &r, &g, &b, &a) < 3)
+          throw CVCException("Invalid data");
+        swatch->color = CColor(Limit(a), Limit(r), Limit(g), Limit(b));
+      }
+      reader.LeaveBlock();
+    }
+    reader.LeaveBlock();
+    reader.Close();
+  } catch (...) {
+    reader.CloseAll();
+    throw;
+  }
+}
+
+void WriteSwatchFile(const char* path, const CSwatchSet& set) {
+  CTextWriter writer;
+  writer.error.SetMode(CStreamError::MODE_THROW);
+  writer.Create(path);
+  writer.BeginBlock(kRoot);
+  writer.WriteValue("VERSION", "1.0");
+  for (CSwatch* s = set.GetFirst(); s; s = CSwatchSet::Next(s)) {
+    char text[64];
+    const CColor& c = s->color;
+    if (c.GetAlpha() == 255)
+      std::snprintf(text, sizeof text, "%d,%d,%d", int(c.GetRed()), int(c.GetGreen()), int(c.GetBlue()));
+    else
+      std::snprintf(text, sizeof text, "%d,%d,%d:%d", int(c.GetRed()), int(c.GetGreen()), int(c.GetBlue()),
+                    int(c.GetAlpha()));
+    writer.BeginBlock("COLOR");
+    writer.WriteValue("RGBA255", text);
+    writer.EndBlock();
+  }
+  writer.EndBlock();
+  writer.Close();
+}
+
+}  // namespace
+
+bool LoadSwatchSet(const char* path) {
+  CSwatchSet loaded;
+  try {
+    ReadSwatchFile(path, loaded);
+  } catch (const CVCException& e) {
+    ErrorBox(e.message.text);
+    return false;
+  } catch (...) {
+    ErrorBox("Error while reading the swatch set");
+    return false;
+  }
+  g_Swatches.Clear();
+  g_Swatches.BeginUpdate();
+  try {
+    while (CSwatch* swatch = loaded.GetFirst())
+      g_Swatches.Insert(swatch, nullptr);
+  } catch (...) {
+    g_Swatches.EndUpdate();
+    g_Swatches.Clear();
+    ErrorBox("Error while reading the swatch set");
+    return false;
+  }
+  g_Swatches.EndUpdate();
+  return true;
+}
+
+bool SaveSwatchSet(const char* path) {
+  // A failed write must not destroy an existing set: write beside it, then replace it.
+  char temporary[MAX_PATH + 16];
+  std::snprintf(temporary, sizeof temporary, "%s.tmp", path ? path : "");
+  try {
+    WriteSwatchFile(temporary, g_Swatches);
+    if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      throw CVCException("Cannot create the file");
+    return true;
+  } catch (const CVCException& e) {
+    DeleteFileA(temporary);
+    ErrorBox(e.message.text);
+  } catch (...) {
+    DeleteFileA(temporary);
+    ErrorBox("Error while writing the swatch set");
+  }
+  return false;
+}
