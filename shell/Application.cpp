@@ -6,6 +6,7 @@
 #include <memory>
 #include "document/PixelArray.h"
 #include "document/StringList.h"
+#include "shell/Clipboard.h"
 #include "shell/Errors.h"
 #include "shell/Registry.h"
 #include "shell/Settings.h"
@@ -95,6 +96,10 @@ bool StartApplication(HINSTANCE instance) {
   _splitpath(g_App.programPath, drive, folder, nullptr, nullptr);
   std::snprintf(g_App.programFolder, sizeof g_App.programFolder - 1, "%s%s", drive, folder);
   AddTrailingBackslash(g_App.programFolder);
+  if (!g_Clipboard.Init()) {
+    CriticalErrorBox("Cannot initialize clipboard");
+    return false;
+  }
   return true;
 }
 
