@@ -57,20 +57,25 @@ namespace pixelarray_detail {
 
 bool ClipBlock(int32_t dstWidth, int32_t dstHeight, int32_t srcWidth, int32_t srcHeight,
                int64_t x, int64_t y, int64_t sx, int64_t sy, int64_t w, int64_t h, Block& out) {
+  // A block that starts outside an array loses what lies outside, on both sides.
   if (x < 0) {
     sx -= x;
+    w += x;
     x = 0;
   }
   if (y < 0) {
     sy -= y;
+    h += y;
     y = 0;
   }
   if (sx < 0) {
     x -= sx;
+    w += sx;
     sx = 0;
   }
   if (sy < 0) {
     y -= sy;
+    h += sy;
     sy = 0;
   }
   if (w > dstWidth - x)

@@ -135,7 +135,8 @@ void CSwatchSet::SetDefaults() {
   Clear();
   BeginUpdate();
   for (int p = 0; p <= 100; p += 10) {
-    const uint32_t v = static_cast<uint32_t>(std::lround(static_cast<float>(p) * 0.01f * 255.0f));
+    // The single-precision 0.01 lies just below 0.01, so 25.5 and friends round down.
+    const uint32_t v = static_cast<uint32_t>(std::lround(double(p) * double(0.01f) * 255.0));
     AddColor(CColor(v, v, v));
   }
   AddColor(CColor(0, 0, 0, 0));

@@ -243,6 +243,17 @@ TEST(PixelArray, CopyRectClipsSourceAndDestination) {
       EXPECT_EQ(target.GetPixel(x, y), inside ? Tag(x + 4, y - 3) : 0u) << x << "," << y;
     }
 
+  // A block that starts left of or above the destination is shortened by what lies outside.
+  target.Fill(0);
+  target.CopyRect(-2, -1, source, 0, 0, 3, 2);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 5; ++x)
+      EXPECT_EQ(target.GetPixel(x, y), x == 0 && y == 0 ? Tag(2, 1) : 0u) << x << "," << y;
+  target.Fill(0);
+  target.CopyRect(0, 0, source, -3, 0, 4, 1);
+  for (int32_t x = 0; x < 5; ++x)
+    EXPECT_EQ(target.GetPixel(x, 0), x == 3 ? Tag(0, 0) : 0u) << x;
+
   // Entirely outside, zero-sized and negative blocks do nothing.
   target.Fill(0);
   target.CopyRect(5, 0, source, 0, 0, 8, 6);
