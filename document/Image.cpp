@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include "document/History.h"
 #include "document/ListNumbers.h"
 #include "document/Palette.h"
 #include "document/Project.h"
@@ -54,7 +55,9 @@ CImage::CImage()
   viewState.channelMode = 0;
   viewState.center.x = 0;
   viewState.center.y = 0;
-  // TODO: create the undo history here; a failure shows "Action manager creation failed".
+  history = new (std::nothrow) CHistory(this);
+  if (!history)
+    ErrorBox("Action manager creation failed");
   selection = new (std::nothrow) CSelection(this);
   if (!selection)
     ErrorBox("Selection creation failed");
@@ -77,7 +80,9 @@ CImage::~CImage() {
   palette = nullptr;
   delete selection;
   selection = nullptr;
-  // TODO: delete the undo history here (it deletes its actions).
+  // Deletes the actions of this image, wherever they stand in the registry.
+  delete history;
+  history = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------

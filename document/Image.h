@@ -133,7 +133,7 @@ private:
   uint8_t flagA;
   uint8_t paletteFixed;
   uint8_t forExport;
-  CHistory* history;  // owned; null until the undo history is created with the image
+  CHistory* history;  // owned
   CSelection* selection;
   CPalette* palette;
   CPixelArray composite;
