@@ -360,7 +360,7 @@ CWULImage* WULLoadImageFromBitmapResource(HINSTANCE instance, const char* name) 
   const uint8_t* bits = data + header.biSize;
   size_t rowBytes = static_cast<size_t>(width) * 4u;
   bool topDown = header.biHeight < 0;
-  for (int64_t y = 0; y < height; y++) {
+  for (int64_t y = 0; image->pixels && y < height; y++) {
     int64_t from = topDown ? y : height - 1 - y;
     std::memcpy(image->pixels + static_cast<size_t>(y) * static_cast<size_t>(width),
                 bits + static_cast<size_t>(from) * rowBytes, rowBytes);

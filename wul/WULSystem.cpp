@@ -77,11 +77,6 @@ uint32_t closeGlyphHotPixels[12 * 12] = {
 #undef K
 #undef W
 
-// The user-interface face: preferred when the system has it, else the other one.
-const char* ChooseFace(const char* preferred, const char* other) {
-  return wulFontFamilyExists(preferred) ? preferred : other;
-}
-
 void InitLookColors() {
   CWULColor* c = wulColors;
   c[0].SetRGB(128, 128, 128);
@@ -112,9 +107,13 @@ void InitLookColors() {
   c[25].SetRGB(240, 240, 240);
 }
 
-void InitLookFonts() {
-  const char* ui = ChooseFace("Tahoma", "Arial");
-  const char* alternative = ChooseFace("Arial", "Tahoma");
+}  // namespace
+
+void wulInitLookFonts(WULFontFamilyQuery exists) {
+  if (!exists)
+    exists = wulFontFamilyExists;
+  const char* ui = exists("Tahoma") ? "Tahoma" : "Arial";
+  const char* alternative = exists("Arial") ? "Arial" : "Tahoma";
   CWULFont* f = wulFonts;
   f[0].SetFaceName(ui);
   f[0].SetCharSet(DEFAULT_CHARSET);
@@ -143,8 +142,6 @@ void InitLookFonts() {
   f[8].color.SetRGB(240, 240, 240);
 }
 
-}  // namespace
-
 void wulAllocTLSIndex() {
   if (wulTLSIndex != TLS_OUT_OF_INDEXES)
     return;
@@ -166,6 +163,11 @@ void wulFreeTLSBlock() {
   WULThreadBlock* block = wulGetTLS();
   if (!block)
     return;
+  // A thread that ends without popping its default parents does not leak their nodes.
+  while (WULDefaultParentNode* node = block->defaultParents) {
+    block->defaultParents = node->next;
+    wulFreeMemory(node);
+  }
   delete block->shortcutTable;
   block->shortcutTable = nullptr;
   TlsSetValue(wulTLSIndex, nullptr);
@@ -218,7 +220,7 @@ void wulInitSystemLook() {
   wulHintDelay = 1200;
   wulHintDuration = 10000;
   wulWheelFactor = 3.0f;
-  InitLookFonts();
+  wulInitLookFonts(wulFontFamilyExists);
 }
 
 void wulCreateGlyphImages() {

@@ -75,7 +75,12 @@ void* wulAllocateMemory(size_t size);
 void wulFreeMemory(void* block);
 
 void wulGetOSVersion();
+// Colours, metrics, timings and fonts of the look.
 void wulInitSystemLook();
+// The fonts of the look alone: the user-interface face is "Tahoma" when exists says the
+// family is there, else "Arial"; the third standard font prefers "Arial" the same way.
+typedef bool (*WULFontFamilyQuery)(const char* face);
+void wulInitLookFonts(WULFontFamilyQuery exists);
 void wulRegisterWindowClass();
 void wulUnregisterWindowClass();
 void wulCreateGlyphImages();

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers for tests that run real framework windows: an interactor that records its
-// messages and lets a test answer them, and a keyboard state that is put back afterwards.
+// Helpers for tests that run real framework windows: an interactor that records the
+// messages its window procedure receives and lets a test answer them, and a keyboard
+// state that is put back afterwards.
 #include <windows.h>
 #include <functional>
 #include <memory>
@@ -31,12 +32,15 @@ public:
   }
   ~ProbeInteractor() override { log->deleted = true; }
 
-  bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+  // The shared window procedure calls this for every message of the window; what the
+  // handler leaves is passed to the interactor's own handling.
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     log->messages.push_back(message);
     log->wParams.push_back(wParam);
-    if (handler && handler(message, wParam, lParam, result))
-      return true;
-    return CWULInteractor::Dispatch(message, wParam, lParam, result);
+    LRESULT result = 0;
+    if (handler && handler(message, wParam, lParam, &result))
+      return result;
+    return CWULInteractor::WindowProc(message, wParam, lParam);
   }
 
   std::shared_ptr<ProbeLog> log;

@@ -522,11 +522,23 @@ protected:
     header.biPlanes = 1;
     header.biBitCount = static_cast<WORD>(bits);
     header.biCompression = BI_RGB;
-    std::vector<uint8_t> data(sizeof header);
+    std::vector<uint8_t> data(sizeof header + rows.size() * 4);
     std::memcpy(data.data(), &header, sizeof header);
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(rows.data());
-    data.insert(data.end(), p, p + rows.size() * 4);
+    if (!rows.empty())
+      std::memcpy(data.data() + sizeof header, rows.data(), rows.size() * 4);
     data.resize(data.size() - cut);
+    return data;
+  }
+
+  // A larger header: the pixels start at the header's own size, after 84 bytes of
+  // fields that the loader does not read.
+  static std::vector<uint8_t> V5Bitmap(int width, int height, const std::vector<uint32_t>& rows) {
+    std::vector<uint8_t> data = Bitmap(width, height, 32, rows);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, data.data(), sizeof header);
+    header.biSize = sizeof(BITMAPV5HEADER);
+    std::memcpy(data.data(), &header, sizeof header);
+    data.insert(data.begin() + sizeof header, sizeof(BITMAPV5HEADER) - sizeof header, 0xEE);
     return data;
   }
 
@@ -554,6 +566,8 @@ protected:
         {"SHORTPIXELS", Bitmap(2, 3, 32, bottomUp, 4)},
         {"SHORTHEADER", std::vector<uint8_t>(20, 0)},
         {"EMPTY", Bitmap(0, 0, 32, {})},
+        {"ZEROWIDTH", Bitmap(0, 3, 32, {})},
+        {"V5HEADER", V5Bitmap(2, 3, bottomUp)},
     };
     HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
     if (!update)
@@ -629,6 +643,26 @@ TEST_F(BitmapResources, EmptyBitmapGivesAnEmptyImage) {
   ASSERT_NE(nullptr, image);
   EXPECT_EQ(0, image->width);
   EXPECT_EQ(nullptr, image->pixels);
+  CWULImage::Release(image);
+}
+
+TEST_F(BitmapResources, ZeroWidthGivesAnImageWithoutPixels) {
+  CWULImage* image = WULLoadImageFromBitmapResource(module, "ZEROWIDTH");
+  ASSERT_NE(nullptr, image);
+  EXPECT_EQ(0, image->width);
+  EXPECT_EQ(3, image->height);
+  EXPECT_EQ(nullptr, image->pixels);
+  CWULImage::Release(image);
+}
+
+TEST_F(BitmapResources, PixelsStartAtTheHeadersOwnSize) {
+  CWULImage* image = WULLoadImageFromBitmapResource(module, "V5HEADER");
+  ASSERT_NE(nullptr, image);
+  EXPECT_EQ(2, image->width);
+  EXPECT_EQ(3, image->height);
+  for (int y = 0; y < 3; y++)
+    for (int x = 0; x < 2; x++)
+      EXPECT_EQ(0xAA000000u + y * 16 + x, image->GetPixel(x, y)) << x << "," << y;
   CWULImage::Release(image);
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include "common/BoxWatcher.h"
 #include "FrameworkProbe.h"
 #include "wul/WULColor.h"
@@ -107,6 +109,10 @@ TEST_F(Startup, TLSIndexIsAllocatedOnce) {
 struct ThreadRecords {
   WULThreadBlock* before = nullptr;
   WULThreadBlock* after = nullptr;
+  CWULShortcutTable* table = nullptr;
+  CWULShortcutTable* shortcutOwner = nullptr;
+  CWULInteractor* pushedParent = nullptr;
+  CWULInteractor* parentSeen = nullptr;
 };
 
 DWORD WINAPI MakeThreadRecord(LPVOID param) {
@@ -114,14 +120,26 @@ DWORD WINAPI MakeThreadRecord(LPVOID param) {
   records->before = wulGetTLS();
   wulCreateTLS();
   records->after = wulGetTLS();
+  records->table = records->after->shortcutTable;
+  // A shortcut made here joins this thread's table.
+  auto* shortcut = new CWULShortcut(WUL_KEY_VIRTUAL, VK_F11, 0);
+  records->shortcutOwner = shortcut->GetOwner();
+  delete shortcut;
+  // Default parents of this thread; the block goes with one still pushed.
+  wulPushDefaultParent(records->pushedParent);
+  records->parentSeen = wulGetDefaultParent();
   wulFreeTLSBlock();
   return 0;
 }
 
 TEST_F(Startup, OtherThreadHasItsOwnRecord) {
   WULThreadBlock* mine = wulGetTLS();
+  CWULInteractor mainParent;
+  CWULInteractor threadParent;
+  wulPushDefaultParent(&mainParent);
   ThreadRecords records;
   records.before = mine;
+  records.pushedParent = &threadParent;
   HANDLE thread = CreateThread(nullptr, 0, MakeThreadRecord, &records, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   ASSERT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
@@ -130,6 +148,12 @@ TEST_F(Startup, OtherThreadHasItsOwnRecord) {
   ASSERT_NE(records.after, nullptr);
   EXPECT_NE(records.after, mine);
   EXPECT_EQ(wulGetTLS(), mine);
+  ASSERT_NE(records.table, nullptr);
+  EXPECT_NE(records.table, mine->shortcutTable);
+  EXPECT_EQ(records.shortcutOwner, records.table);
+  EXPECT_EQ(records.parentSeen, &threadParent);
+  EXPECT_EQ(wulGetDefaultParent(), &mainParent);
+  wulPopDefaultParent();
 }
 
 TEST_F(Startup, AllocateMemoryThrowsCodeThreeWhenRefused) {
@@ -219,6 +243,54 @@ TEST_F(Startup, LookFonts) {
     EXPECT_EQ(wulFonts[i].quality, qualities[i]) << "font " << i + 1;
     EXPECT_EQ(wulFonts[i].style, 0) << "font " << i + 1;
     EXPECT_EQ(wulFonts[i].color.value, colors[i]) << "font " << i + 1;
+  }
+}
+
+std::vector<std::string> askedFamilies;
+
+bool OnlyArial(const char* face) {
+  askedFamilies.push_back(face);
+  return std::strcmp(face, "Arial") == 0;
+}
+bool OnlyTahoma(const char* face) {
+  askedFamilies.push_back(face);
+  return std::strcmp(face, "Tahoma") == 0;
+}
+bool BothFamilies(const char* face) {
+  askedFamilies.push_back(face);
+  return std::strcmp(face, "Tahoma") == 0 || std::strcmp(face, "Arial") == 0;
+}
+bool NoFamily(const char* face) {
+  askedFamilies.push_back(face);
+  return false;
+}
+
+// Puts the fonts of the real system back, whatever the test did to them.
+struct SystemLookFonts {
+  ~SystemLookFonts() { wulInitLookFonts(wulFontFamilyExists); }
+};
+
+TEST_F(Startup, LookFontsFallBackFromTahomaToArial) {
+  SystemLookFonts restore;
+  struct Case {
+    WULFontFamilyQuery exists;
+    const char* ui;     // fonts 1, 2 and 4 to 9
+    const char* third;  // standard font 3
+  };
+  const Case cases[] = {{OnlyArial, "Arial", "Arial"},
+                        {OnlyTahoma, "Tahoma", "Tahoma"},
+                        {BothFamilies, "Tahoma", "Arial"},
+                        {NoFamily, "Arial", "Tahoma"}};
+  const int heights[WUL_FONT_COUNT] = {-11, -9, -11, -9, -11, -11, -11, -11, -9};
+  for (const Case& c : cases) {
+    askedFamilies.clear();
+    wulInitLookFonts(c.exists);
+    EXPECT_NE(std::find(askedFamilies.begin(), askedFamilies.end(), "Tahoma"), askedFamilies.end());
+    EXPECT_NE(std::find(askedFamilies.begin(), askedFamilies.end(), "Arial"), askedFamilies.end());
+    for (int i = 0; i < WUL_FONT_COUNT; ++i) {
+      EXPECT_STREQ(wulFonts[i].faceName.text, i == 2 ? c.third : c.ui) << "font " << i + 1 << " with " << c.ui;
+      EXPECT_EQ(wulFonts[i].height, heights[i]) << "font " << i + 1;
+    }
   }
 }
 
@@ -735,6 +807,114 @@ TEST_F(MessageLoop, OnlyUnconsumedKeyDownsReachTheShortcutTable) {
   EXPECT_EQ(wulRunMessageLoop(), 0);
   EXPECT_EQ(shortcutCalls, 1);
   wulGetTLS()->shortcutTable->Remove(shortcut);
+}
+
+// A pending quit request is reported by every peek, whatever its filter.
+bool CharacterQueued() {
+  MSG queued;
+  return PeekMessageA(&queued, nullptr, WM_CHAR, WM_CHAR, PM_NOREMOVE) && queued.message == WM_CHAR;
+}
+
+LPARAM KeyDownParam(UINT key) { return 1 | (static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16); }
+
+TEST_F(MessageLoop, KeyReachesItsWindowBeforeItsCharacterExists) {
+  KeyState keys;
+  keys.Set({});
+  bool characterQueuedAtKeyDown = true;
+  WPARAM character = 0;
+  ProbeInteractor* probe = MakeWindow();
+  probe->handler = [&](UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+    if (message == WM_KEYDOWN)
+      characterQueuedAtKeyDown = CharacterQueued();
+    else if (message == WM_CHAR)
+      character = wParam;
+    else
+      return false;
+    *result = 0;
+    return true;
+  };
+  PostMessageA(probe->GetHandle(), WM_KEYDOWN, 'A', KeyDownParam('A'));
+  PostQuitMessage(0);
+  EXPECT_EQ(wulRunMessageLoop(), 0);
+  EXPECT_FALSE(characterQueuedAtKeyDown);
+  EXPECT_EQ(character, static_cast<WPARAM>('a'));
+}
+
+bool characterQueuedAtShortcut = false;
+int NoteQueuedCharacter(CWULShortcut*, CWULShortcut*) {
+  ++shortcutCalls;
+  characterQueuedAtShortcut = CharacterQueued();
+  return 1;
+}
+
+TEST_F(MessageLoop, ShortcutTableRunsAfterTheKeyWasTranslated) {
+  KeyState keys;
+  keys.Set({});
+  shortcutCalls = 0;
+  characterQueuedAtShortcut = false;
+  auto* shortcut = new CWULShortcut(WUL_KEY_VIRTUAL, 'B', 0);
+  shortcut->callback = NoteQueuedCharacter;
+  auto log = std::make_shared<ProbeLog>();
+  ProbeInteractor* passing = MakeWindow(log);
+  passing->handler = [](UINT message, WPARAM, LPARAM, LRESULT* result) {
+    *result = -1;
+    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
+  };
+  PostMessageA(passing->GetHandle(), WM_KEYDOWN, 'B', KeyDownParam('B'));
+  PostQuitMessage(0);
+  EXPECT_EQ(wulRunMessageLoop(), 0);
+  EXPECT_EQ(shortcutCalls, 1);
+  EXPECT_TRUE(characterQueuedAtShortcut);
+  // The character message itself never fires a shortcut.
+  EXPECT_EQ(log->Count(WM_CHAR), 1);
+  wulGetTLS()->shortcutTable->Remove(shortcut);
+}
+
+TEST_F(MessageLoop, PumpsDoNotConsultTheShortcutTable) {
+  KeyState keys;
+  keys.Set({});
+  shortcutCalls = 0;
+  auto* shortcut = new CWULShortcut(WUL_KEY_VIRTUAL, VK_F6, 0);
+  shortcut->callback = CountShortcut;
+  auto log = std::make_shared<ProbeLog>();
+  ProbeInteractor* passing = MakeWindow(log);
+  passing->handler = [](UINT message, WPARAM, LPARAM, LRESULT* result) {
+    *result = -1;
+    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
+  };
+  HWND window = passing->GetHandle();
+  PostMessageA(window, WM_KEYDOWN, VK_F6, KeyDownParam(VK_F6));
+  wulPumpMessages();
+  PostMessageA(window, WM_SYSKEYDOWN, VK_F6, KeyDownParam(VK_F6));
+  wulPumpMessage(window);
+  EXPECT_EQ(log->Count(WM_KEYDOWN), 1);
+  EXPECT_EQ(log->Count(WM_SYSKEYDOWN), 1);
+  EXPECT_EQ(shortcutCalls, 0);
+  // The same key in the main loop does fire it.
+  PostMessageA(window, WM_KEYDOWN, VK_F6, KeyDownParam(VK_F6));
+  PostQuitMessage(0);
+  EXPECT_EQ(wulRunMessageLoop(), 0);
+  EXPECT_EQ(shortcutCalls, 1);
+  wulGetTLS()->shortcutTable->Remove(shortcut);
+}
+
+TEST_F(MessageLoop, ErrorWhileClosingTheWindowsIsShown) {
+  BoxWatcher watcher("WUL Error");
+  auto log = std::make_shared<ProbeLog>();
+  ProbeInteractor* probe = MakeWindow(log);
+  probe->handler = [](UINT message, WPARAM, LPARAM, LRESULT*) -> bool {
+    if (message == WM_CLOSE)
+      wulThrowError(5, "Probe::Close", "close failure");
+    return false;
+  };
+  PostQuitMessage(9);
+  EXPECT_EQ(wulRunMessageLoop(), 9);
+  ASSERT_EQ(watcher.Count(), 1u);
+  EXPECT_EQ(watcher.Texts()[0], "Location: Probe::Close\nDescription: close failure");
+  EXPECT_FALSE(wulHasPendingException());
+  ASSERT_FALSE(log->deleted);
+  probe->handler = nullptr;
+  delete probe;
 }
 
 TEST_F(MessageLoop, PumpMessageHandsTheMessageToTheGivenWindow) {

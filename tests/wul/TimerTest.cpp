@@ -119,6 +119,39 @@ TEST_F(Timer, SetInterval) {
   EXPECT_EQ(timer.GetInterval(), 40);
 }
 
+TEST_F(Timer, RefusedKillLeavesTheTimerRunning) {
+  CWULTimer timer;
+  timer.SetInterval(1000);
+  timer.Go();
+  UINT_PTR id = timer.timerId;
+  // An identifier that the system does not know cannot be killed.
+  timer.timerId = id + 0x4000;
+  EXPECT_FALSE(timer.Stop());
+  EXPECT_TRUE(timer.IsRunning());
+  EXPECT_TRUE(IsRegistered(&timer));
+  EXPECT_EQ(wulTimerRegistry.count, registered + 1);
+  timer.timerId = id;
+  EXPECT_TRUE(timer.Stop());
+  EXPECT_FALSE(IsRegistered(&timer));
+}
+
+TEST_F(Timer, IntervalOfZeroOnARunningTimerStopsItAndFails) {
+  CWULTimer timer;
+  timer.SetInterval(1000);
+  timer.Go();
+  try {
+    timer.SetInterval(0);
+    ADD_FAILURE() << "no error";
+  } catch (const CWULError& error) {
+    EXPECT_EQ(error.code, 5);
+    EXPECT_STREQ(error.location, "CWULTimer::Go");
+  }
+  EXPECT_FALSE(timer.IsRunning());
+  EXPECT_EQ(timer.timerId, 0u);
+  EXPECT_FALSE(IsRegistered(&timer));
+  EXPECT_EQ(wulTimerRegistry.count, registered);
+}
+
 TEST_F(Timer, RegistryRemovesAnywhereAndIgnoresStrangers) {
   CWULTimer a, b, c, stranger;
   WULTimerRegistry registry = {0, nullptr};
@@ -177,6 +210,27 @@ TEST_F(Timer, CallsBackOnTheLoopThread) {
   EXPECT_EQ(log.first, &timer);
   EXPECT_EQ(log.second, &timer);
   EXPECT_FALSE(timer.IsRunning());
+}
+
+int CountOnly(CWULTimer* timer, CWULTimer*) {
+  ++static_cast<TickLog*>(timer->userData)->calls;
+  return 0;
+}
+
+TEST_F(Timer, PumpDispatchesDueTimers) {
+  TickLog log;
+  CWULTimer timer;
+  timer.userData = &log;
+  timer.callback = CountOnly;
+  timer.SetInterval(10);
+  timer.Go();
+  // The timer is due once its period has passed; the pump then hands it to its procedure.
+  for (int i = 0; i < 500 && log.calls == 0; ++i) {
+    Sleep(20);
+    wulPumpMessages();
+  }
+  timer.Stop();
+  EXPECT_GE(log.calls, 1);
 }
 
 struct FailingTicks {
