@@ -1,0 +1,193 @@
+#pragma once
+// Loads Rastrel.vcplugin from the build's Plugins folder, binds its exports by name and
+// links it with the host's services; helpers to build records and read fixtures.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "plugins/sdk/VCXRecords.h"
+#include "shell/HostServices.h"
+
+struct RastrelPlugin {
+  HMODULE module = nullptr;
+  VCXGetSDKVersionProc getSDKVersion = nullptr;
+  VCXGetFeaturesProc getFeatures = nullptr;
+  VCXGetNameProc getName = nullptr;
+  VCXGetVersionProc getVersion = nullptr;
+  VCXGetLastErrorProc getLastError = nullptr;
+  VCXLinkProc link = nullptr;
+  VCXAboutProc about = nullptr;
+  VCXGetFileTypeProc firstImport = nullptr;
+  VCXGetFileTypeProc nextImport = nullptr;
+  VCXGetFileTypeProc firstExport = nullptr;
+  VCXGetFileTypeProc nextExport = nullptr;
+  VCXCanImportProc canImport = nullptr;
+  VCXImportProc import = nullptr;
+  VCXCanExportProc canExport = nullptr;
+  VCXExportProc exportFile = nullptr;
+
+  // The error code and message of the last call.
+  int LastError(std::string* message = nullptr) const {
+    char text[1024] = {};
+    const int code = getLastError(text, sizeof text);
+    if (message)
+      *message = text;
+    return code;
+  }
+};
+
+inline std::string ExeFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+// The folder of the fixtures: the build's bin folder is build/<dir>/bin in the tree.
+inline std::string FixtureFolder() {
+  return ExeFolder() + "..\\..\\..\\tests\\plugins\\rastrel\\fixtures\\";
+}
+
+inline std::string TempPath(const char* name) {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(sizeof folder, folder);
+  return std::string(folder) + "vc-rastrel-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+template <class T>
+void Bind(HMODULE module, T& function, const char* name) {
+  function = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  ASSERT_NE(function, nullptr) << name;
+}
+
+// Loaded once for the whole test program and linked with the host's resolver.
+inline RastrelPlugin& Rastrel() {
+  static RastrelPlugin plugin;
+  if (!plugin.module) {
+    plugin.module = LoadLibraryA((ExeFolder() + "Plugins\\Rastrel.vcplugin").c_str());
+    EXPECT_NE(plugin.module, nullptr) << "Rastrel.vcplugin not found";
+    if (!plugin.module)
+      return plugin;
+    HMODULE m = plugin.module;
+    Bind(m, plugin.getSDKVersion, "VCXGetSDKVersion");
+    Bind(m, plugin.getFeatures, "VCXGetFeatures");
+    Bind(m, plugin.getName, "VCXGetName");
+    Bind(m, plugin.getVersion, "VCXGetVersion");
+    Bind(m, plugin.getLastError, "VCXGetLastError");
+    Bind(m, plugin.link, "VCXLink");
+    Bind(m, plugin.about, "VCXAbout");
+    Bind(m, plugin.firstImport, "VCXGetFirstImportableFileType");
+    Bind(m, plugin.nextImport, "VCXGetNextImportableFileType");
+    Bind(m, plugin.firstExport, "VCXGetFirstExportableFileType");
+    Bind(m, plugin.nextExport, "VCXGetNextExportableFileType");
+    Bind(m, plugin.canImport, "VCXCanImport");
+    Bind(m, plugin.import, "VCXImport");
+    Bind(m, plugin.canExport, "VCXCanExport");
+    Bind(m, plugin.exportFile, "VCXExport");
+    EXPECT_EQ(plugin.link(0, VCX_SDK_VERSION, GetServiceProc), 1);
+  }
+  return plugin;
+}
+
+inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return bytes;
+  LARGE_INTEGER size;
+  GetFileSizeEx(file, &size);
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!bytes.empty())
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  bytes.resize(got);
+  CloseHandle(file);
+  return bytes;
+}
+
+inline bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  DWORD written = 0;
+  const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+inline uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+inline void SetLe16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+inline void SetLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  SetLe16(b, at, v);
+  SetLe16(b, at + 2, v >> 16);
+}
+
+inline VCXImage* FindLayer(const VCXLayeredImage* image, int kind) {
+  for (int32_t i = 0; i < image->layerCount; ++i) {
+    VCXImage* layer = vcxGetLayerSlot(image, i);
+    if (layer && layer->kind == kind)
+      return layer;
+  }
+  return nullptr;
+}
+
+// A host-made layered image with a colour layer (palette of paletteCount entries when
+// given) and optionally a mask; pixels and palette zeroed.
+inline VCXLayeredImage* MakeIcon(uint32_t format, int32_t width, int32_t height, int paletteCount,
+                                 bool withMask) {
+  VCXLayeredImage request = {};
+  request.headerSize = sizeof request;
+  request.version = 1;
+  request.format = format;
+  request.width = width;
+  request.height = height;
+  request.layerCount = withMask ? 2 : 1;
+  VCXLayeredImage* image = VcsCreateLayeredImage(&request);
+  VCXImage layer = {};
+  layer.headerSize = sizeof layer;
+  layer.kind = VCX_KIND_COLOR;
+  layer.format = format;
+  layer.width = width;
+  layer.height = height;
+  layer.opacity = 1.0f;
+  VCXImage* color = VcsCreateImage(&layer);
+  const uint64_t bytes = GetRecordRowBytes(format, width) * static_cast<uint64_t>(height);
+  if (bytes)
+    std::memset(vcxGetPixelSlot(color), 0, static_cast<size_t>(bytes));
+  if (paletteCount) {
+    VCXPalette p = {sizeof(VCXPalette), 1, 0, paletteCount};
+    VCXPalette* palette = VcsCreatePalette(&p);
+    std::memset(vcxGetPaletteEntries(palette), 0, sizeof(VCXPaletteEntry) * paletteCount);
+    vcxSetImagePalette(color, palette);
+  }
+  vcxSetLayerSlot(image, 0, color);
+  if (withMask) {
+    layer.kind = VCX_KIND_MASK;
+    layer.format = VCX_FORMAT_1;
+    std::strcpy(layer.name, "MASK");
+    VCXImage* mask = VcsCreateImage(&layer);
+    const uint64_t maskBytes = GetRecordRowBytes(VCX_FORMAT_1, width) * static_cast<uint64_t>(height);
+    if (maskBytes)
+      std::memset(vcxGetPixelSlot(mask), 0xFF, static_cast<size_t>(maskBytes));
+    vcxSetLayerSlot(image, 1, mask);
+  }
+  return image;
+}
+
+inline VCXMultiImage* Wrap(std::vector<VCXLayeredImage*> images) {
+  VCXMultiImage request = {sizeof(VCXMultiImage), 0, static_cast<int32_t>(images.size())};
+  VCXMultiImage* multi = VcsCreateMultiImage(&request);
+  for (size_t i = 0; i < images.size(); ++i)
+    vcxSetImageSlot(multi, static_cast<int32_t>(i), images[i]);
+  return multi;
+}
