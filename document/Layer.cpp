@@ -103,7 +103,12 @@ CRasterLayer::~CRasterLayer() {
 }
 
 void CRasterLayer::Resize(int32_t newWidth, int32_t newHeight) {
+  const int32_t oldWidth = GetWidth(), oldHeight = GetHeight();
+  const uint32_t* oldData = pixels.data;
   CLayer::Resize(newWidth, newHeight);
+  // Unchanged: the supersampled levels keep their detail.
+  if (GetWidth() == oldWidth && GetHeight() == oldHeight && pixels.data == oldData && (!stack || stack->IsComplete()))
+    return;
   if (stack) {
     stack->Attach(&pixels);
     if (!stack->IsComplete()) {

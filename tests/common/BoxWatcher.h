@@ -52,10 +52,19 @@ private:
     if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
       return TRUE;
     char title[256] = {};
-    GetWindowTextA(hwnd, title, sizeof title);
+    ReadText(hwnd, title, sizeof title);
     if (search->self->m_caption == title)
       search->found.push_back(hwnd);
     return TRUE;
+  }
+
+  // Reads a window's text without sending it a message: the window's thread may be the one
+  // waiting for this watcher to stop.
+  static void ReadText(HWND hwnd, char* buffer, int size) {
+    wchar_t wide[2048] = {};
+    InternalGetWindowText(hwnd, wide, 2048);
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer, size, nullptr, nullptr);
+    buffer[size - 1] = 0;
   }
 
   static BOOL CALLBACK EnumChild(HWND hwnd, LPARAM param) {
@@ -64,7 +73,7 @@ private:
     GetClassNameA(hwnd, cls, sizeof cls);
     if (lstrcmpiA(cls, "Static") == 0) {
       char buffer[2048] = {};
-      GetWindowTextA(hwnd, buffer, sizeof buffer);
+      ReadText(hwnd, buffer, sizeof buffer);
       if (buffer[0] && text->empty())
         *text = buffer;
     }

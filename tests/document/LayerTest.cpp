@@ -123,6 +123,23 @@ TEST(LayerTest, ResizeOfASupersampledLayerClearsEveryLevel) {
     ASSERT_EQ(edit->data[i], 0u);
 }
 
+TEST(LayerTest, ReinsertingASupersampledLayerKeepsItsDetail) {
+  CImage a, b;
+  a.SetSize(2, 2);
+  b.SetSize(2, 2);
+  CRasterLayer* layer = new CRasterLayer;
+  a.AddLayer(layer);
+  layer->SetSupersampling(true);
+  layer->GetPixelArray()->SetPixel(3, 5, 0xFF123456u);  // detail below the 1x resolution
+  layer->Update(nullptr);
+  a.RemoveLayer(layer);
+  b.AddLayer(layer);  // same size: fitted without a change
+  EXPECT_EQ(0xFF123456u, layer->GetPixelArray()->GetPixel(3, 5));
+  EXPECT_EQ(0u, layer->GetPixelArray()->GetPixel(4, 5));
+  layer->Resize(2, 2);
+  EXPECT_EQ(0xFF123456u, layer->GetPixelArray()->GetPixel(3, 5));
+}
+
 TEST(LayerRenderTest, CopyBlendAndOtherModes) {
   CRasterLayer layer;
   layer.Resize(2, 1);
