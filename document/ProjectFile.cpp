@@ -1,0 +1,874 @@
+#include "document/ProjectFile.h"
+#include <windows.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <new>
+#include <vector>
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/Palette.h"
+#include "document/PixelArray.h"
+#include "document/Predictors.h"
+#include "document/Project.h"
+#include "shell/Errors.h"
+#include "shell/Settings.h"
+#include "shell/TextRoutines.h"
+
+using namespace projectfile;
+
+namespace {
+
+uint32_t g_programVersion = 0x00090000;
+
+const float kDefaultResolution = 3779.5276f;  // 96 dots per inch, in pixels per metre
+const int32_t kMaxPaletteEntries = 256;
+
+// Pixel work a read may do per pixel of memory it claimed, and a floor for small files.
+const uint64_t kWorkPerPixel = 8;
+const uint64_t kWorkFloor = uint64_t(1) << 26;
+
+// Bytes per pixel an image needs besides its layers: composite, preview, two caches, and
+// the selection mask.
+const uint64_t kImageBytesPerPixel = 4 * 4 + 1;
+// A supersampled layer's 2x, 4x and 8x levels, and the selection's.
+const uint64_t kSupersampleBytesPerPixel = (4 + 16 + 64) * (4 + 1);
+
+[[noreturn]] void Fail(const char* text) {
+  throw CVCException(text);
+}
+
+uint32_t FloatBits(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+float BitsFloat(int32_t v) {
+  float f;
+  std::memcpy(&f, &v, sizeof f);
+  return f;
+}
+
+void PutField(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+int32_t GetField(const uint8_t* p) {
+  return static_cast<int32_t>(p[0] | (static_cast<uint32_t>(p[1]) << 8) |
+                              (static_cast<uint32_t>(p[2]) << 16) |
+                              (static_cast<uint32_t>(p[3]) << 24));
+}
+
+void WriteFields(CChunkWriter& file, std::initializer_list<uint32_t> fields) {
+  uint8_t bytes[4 * 16];
+  uint32_t n = 0;
+  for (uint32_t v : fields)
+    PutField(bytes + 4 * n++, v);
+  file.WriteRecord(bytes, 4 * n);
+}
+
+// Reads a record of n fields; fields missing from a short record are 0, except the last,
+// which keeps the sentinel -1.
+template <int N>
+void ReadFields(CChunkReader& file, int32_t (&fields)[N]) {
+  uint8_t bytes[4 * N];
+  std::memset(bytes, 0, sizeof bytes);
+  PutField(bytes + 4 * (N - 1), 0xFFFFFFFFu);
+  file.ReadRecord(bytes, sizeof bytes);
+  for (int i = 0; i < N; ++i)
+    fields[i] = GetField(bytes + 4 * i);
+}
+
+bool IsTargetFormat(int32_t code) {
+  return code == 0 || code == CImage::FORMAT_1BIT_PALETTE || code == CImage::FORMAT_4BIT_PALETTE ||
+         code == CImage::FORMAT_8BIT_PALETTE || code == CImage::FORMAT_24BIT_RGB ||
+         code == CImage::FORMAT_32BIT_ARGB;
+}
+
+// A rectangle of a record inside a width x height bitmap.
+bool IsValidRect(const int32_t* r, const CPixelArray& target) {
+  return r[0] >= 0 && r[1] >= 0 && r[2] >= r[0] && r[3] >= r[1] && r[2] <= target.width &&
+         r[3] <= target.height;
+}
+
+void FormatProgramVersion(char* buffer, int size, uint32_t version) {
+  FormatVersion(buffer, version, size);
+  buffer[size - 1] = '\0';
+}
+
+bool SettingBool(CBoolSetting* setting, bool fallback) {
+  return setting ? setting->GetValue() : fallback;
+}
+
+int32_t SettingInt(CIntSetting* setting, int32_t fallback) {
+  return setting ? setting->GetValue() : fallback;
+}
+
+}  // namespace
+
+void SetProjectFileProgramVersion(uint32_t version) {
+  g_programVersion = version;
+}
+
+uint32_t GetProjectFileProgramVersion() {
+  return g_programVersion;
+}
+
+// =============================================================================================
+// Reading
+
+CProjectReader::CProjectReader()
+    : relaxedChecks(SettingBool(g_Settings.projectFileRelaxedChecks, false) ? 1 : 0),
+      memoryClaimed(0), workDone(0) {}
+
+CProject* CProjectReader::Read(const char* path) {
+  try {
+    return Load(path);
+  } catch (const CVCException& e) {
+    ErrorBox(e.message.text && e.message.text[0] ? e.message.text
+                                                  : "Error while reading the project file");
+  } catch (...) {
+    ErrorBox("Error while reading the project file");
+  }
+  return nullptr;
+}
+
+CProject* CProjectReader::Load(const char* path) {
+  memoryClaimed = 0;
+  workDone = 0;
+  CChunkReader file;
+  file.error.SetMode(CStreamError::MODE_THROW);
+  file.Open(path);
+
+  // Anything that does not start with the project chunk is not a project file.
+  uint8_t magic[4] = {0, 0, 0, 0};
+  file.error.SetMode(CStreamError::MODE_RETURN);
+  const bool gotMagic = file.Read(magic, sizeof magic);
+  file.error.Reset();
+  file.error.SetMode(CStreamError::MODE_THROW);
+  if (!gotMagic || std::memcmp(magic, "VCP1", 4) != 0)
+    Fail("Unknown file format");
+  file.Seek(0);
+
+  uint32_t id = 0;
+  file.BeginChunk(id);
+  if (id != ID_VCP1)
+    Fail("Unknown file format");
+  int32_t header[4];
+  ReadFields(file, header);
+  if (header[3] == -1)
+    Fail("Invalid data");
+  if (!relaxedChecks && static_cast<uint32_t>(header[2]) > g_programVersion) {
+    char version[32];
+    FormatProgramVersion(version, sizeof version, static_cast<uint32_t>(header[2]));
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "This file should be opened by Vellumcraft version\xA0%s\xA0or later.\n"
+                  "Try to enable relaxed integrity checks",
+                  version);
+    Fail(text);
+  }
+  std::unique_ptr<CProject> project(new (std::nothrow) CProject());
+  if (!project)
+    Fail("Insufficient memory");
+
+  while (!file.AtChunkEnd()) {
+    file.BeginChunk(id);
+    if (id == ID_IMAG)
+      ReadImage(file, *project);
+    file.EndChunk();
+  }
+  if (!relaxedChecks && project->GetImageCount() != header[3])
+    Fail("Project is corrupted");
+  file.EndChunk();
+  file.Close();
+  return project.release();
+}
+
+void CProjectReader::ClaimMemory(uint64_t bytes) {
+  if (bytes > READ_MEMORY_BUDGET || memoryClaimed + bytes > READ_MEMORY_BUDGET)
+    Fail("Insufficient memory");
+  memoryClaimed += bytes;
+}
+
+void CProjectReader::ClaimWork(uint64_t pixels) {
+  workDone += pixels;
+  if (workDone > kWorkFloor + kWorkPerPixel * (memoryClaimed / 4))
+    Fail("Invalid data");
+}
+
+void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
+  int32_t f[9];
+  ReadFields(file, f);
+  if (f[8] == -1)
+    Fail("Invalid data");
+  const int32_t flags = f[0];
+  const int32_t type = f[1];
+  const int32_t imageId = f[2];
+  const int32_t width = f[3];
+  const int32_t height = f[4];
+  float xResolution = BitsFloat(f[5]);
+  float yResolution = BitsFloat(f[6]);
+  const int32_t format = f[7];
+  const int32_t layerCount = f[8];
+  if (width <= 0 || height <= 0)
+    Fail("Invalid data");
+  if (!std::isfinite(xResolution)) {
+    if (!relaxedChecks)
+      Fail("Invalid data");
+    xResolution = kDefaultResolution;
+  }
+  if (!std::isfinite(yResolution)) {
+    if (!relaxedChecks)
+      Fail("Invalid data");
+    yResolution = kDefaultResolution;
+  }
+  if (!IsTargetFormat(format))
+    Fail("Unknown target format");
+  if (type != CImage::KIND_IMAGE) {
+    if (!relaxedChecks)
+      Fail("Unknown image type");
+    return;
+  }
+  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  ClaimMemory(pixels * kImageBytesPerPixel);
+
+  std::unique_ptr<CImage> image(new (std::nothrow) CImage());
+  if (!image)
+    Fail("Insufficient memory");
+  image->BeginUpdate();
+  // Ids must be positive and unique: anything else gets a fresh one.
+  if (imageId > 0 && !project.FindImage(imageId))
+    image->SetId(imageId);
+  image->SetSize(width, height);
+  if (!image->GetComposite()->data)
+    Fail("Insufficient memory");
+  image->SetResolution(xResolution, yResolution);
+  image->SetTargetFormat(format);
+  image->SetFlagA((flags & IMAGE_FLAG_A) != 0);
+  image->SetPaletteFixed((flags & IMAGE_PALETTE_FIXED) != 0);
+  image->SetForExport((flags & IMAGE_NOT_FOR_EXPORT) == 0);
+
+  int32_t layersRead = 0;
+  while (!file.AtChunkEnd()) {
+    uint32_t id = 0;
+    file.BeginChunk(id);
+    if (id == ID_LAYR) {
+      ReadLayer(file, *image);
+      ++layersRead;
+    } else if (id == ID_PLTE && image->GetPalette()) {
+      ReadPalette(file, *image->GetPalette());
+    }
+    file.EndChunk();
+  }
+  // Layers skipped under relaxed checks are counted too; only strict reads compare.
+  if (!relaxedChecks && layersRead != layerCount)
+    Fail("Image is corrupted");
+
+  image->EndUpdate();
+  if (image->GetPalette())
+    image->GetPalette()->ClearLookup();
+  CImage* added = image.release();
+  project.AddImage(added);
+  if (flags & IMAGE_CURRENT)
+    project.SetCurrentImage(added);
+}
+
+void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
+  int32_t f[10];
+  ReadFields(file, f);
+  const int32_t flags = f[0];
+  const int32_t type = f[1];
+  const int32_t layerId = f[2];
+  const int32_t number = f[3];
+  float opacity = BitsFloat(f[9]);
+  if (f[4] != image.GetWidth() || f[5] != image.GetHeight() || f[6] != 0 || f[7] != 0)
+    Fail("Invalid data");
+  const int32_t blendMode = f[8];
+  if (blendMode != CLayer::BLEND_NORMAL && blendMode != CLayer::BLEND_REPLACE)
+    Fail("Unknown blend mode");
+  if (!std::isfinite(opacity)) {
+    if (!relaxedChecks)
+      Fail("Invalid data");
+    opacity = 0.0f;
+  }
+  if (type != CLayer::KIND_RASTER) {
+    if (!relaxedChecks)
+      Fail("Unknown layer type");
+    return;
+  }
+  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) * 4);
+  CRasterLayer* layer = new (std::nothrow) CRasterLayer();
+  if (!layer)
+    Fail("Insufficient memory");
+  if (layerId > 0 && !image.FindLayer(layerId))
+    layer->SetId(layerId);
+  layer->SetLinkId(number > 0 ? number : 0);
+  layer->SetBlendMode(blendMode);
+  layer->SetOpacity(opacity);
+  layer->SetVisible((flags & LAYER_HIDDEN) == 0);
+  // In the image from here on (which sizes it and owns it): the pixels are read in place.
+  image.AddLayer(layer);
+  if (!layer->GetPixels()->data)
+    Fail("Insufficient memory");
+
+  while (!file.AtChunkEnd()) {
+    uint32_t id = 0;
+    file.BeginChunk(id);
+    if (id == ID_DATA) {
+      ReadLayerData(file, *layer);
+    } else if (id == ID_NAME) {
+      CWULString name;
+      file.ReadString(name);
+      layer->SetName(name.text);
+    }
+    file.EndChunk();
+  }
+  if (flags & LAYER_CURRENT)
+    image.SetActiveLayer(layer);
+}
+
+void CProjectReader::ReadLayerData(CChunkReader& file, CLayer& layer) {
+  int32_t f[2];
+  ReadFields(file, f);
+  const int32_t level = f[1];
+  if (level != 0 && level != 3)
+    Fail("Invalid data");
+  CRasterLayer& raster = static_cast<CRasterLayer&>(layer);
+  if (level == 3 && !raster.IsSupersampled()) {
+    ClaimMemory(static_cast<uint64_t>(layer.GetWidth()) * static_cast<uint64_t>(layer.GetHeight()) *
+                kSupersampleBytesPerPixel);
+    raster.SetSupersampling(true);
+    if (!raster.IsSupersampled())
+      Fail("Insufficient memory");
+  }
+  while (!file.AtChunkEnd()) {
+    uint32_t id = 0;
+    file.BeginChunk(id);
+    if (id == ID_BMAP) {
+      CPixelArray* target = raster.GetPixelArray();
+      ReadBitmap(file, *target);
+      if (raster.IsSupersampled()) {
+        ClaimWork(static_cast<uint64_t>(target->width) * static_cast<uint64_t>(target->height));
+        raster.Update(nullptr);
+      }
+    }
+    file.EndChunk();
+  }
+}
+
+void CProjectReader::ReadPalette(CChunkReader& file, CPalette& palette) {
+  int32_t f[2];
+  ReadFields(file, f);
+  const int32_t count = f[1];
+  // Palettes of the target formats hold at most 256 entries.
+  if (count < 0 || count > kMaxPaletteEntries)
+    Fail("Invalid data");
+  palette.SetCount(count);
+  if (palette.GetCount() != count)
+    Fail("Insufficient memory");
+  for (int32_t i = 0; i < count; ++i)
+    palette.GetEntry(i)->SetColor(0);
+
+  while (!file.AtChunkEnd()) {
+    uint32_t id = 0;
+    file.BeginChunk(id);
+    if (id == ID_DATA) {
+      int32_t d[5];
+      ReadFields(file, d);
+      const int32_t first = d[1];
+      const int32_t n = d[2];
+      const int32_t format = d[3];
+      const int32_t method = d[4];
+      if (method == -1 || first < 0 || n < 0 ||
+          static_cast<int64_t>(first) + n > palette.GetCount())
+        Fail("Invalid data");
+      if (n > 0) {
+        if (format != PALETTE_RGB && format != PALETTE_ARGB)
+          Fail("Unknown palette format");
+        const int32_t size = format == PALETTE_RGB ? 3 : 4;
+        uint8_t bytes[4 * kMaxPaletteEntries];
+        if (method != 0)
+          file.BeginDecompression(method);
+        file.Read(bytes, static_cast<uint32_t>(n * size));
+        if (method != 0)
+          file.EndDecompression();
+        for (int32_t i = 0; i < n; ++i) {
+          const uint8_t* e = bytes + i * size;
+          CPaletteEntry* entry = palette.GetEntry(first + i);
+          if (format == PALETTE_RGB)
+            entry->SetRgb(e[0], e[1], e[2]);
+          else
+            entry->SetArgb(e[0], e[1], e[2], e[3]);
+        }
+      }
+    }
+    file.EndChunk();
+  }
+}
+
+void CProjectReader::ReadBitmap(CChunkReader& file, CPixelArray& target) {
+  int32_t f[6];
+  ReadFields(file, f);
+  if (f[1] != target.width || f[2] != target.height || f[3] != 0 || f[4] != 0)
+    Fail("Invalid data");
+  if (f[5] != BITMAP_ARGB)
+    Fail("Unknown bitmap format");
+  ClaimWork(static_cast<uint64_t>(target.width) * static_cast<uint64_t>(target.height));
+  target.Fill(0);
+  while (!file.AtChunkEnd()) {
+    uint32_t id = 0;
+    file.BeginChunk(id);
+    if (id == ID_DATA)
+      ReadTileRun(file, target);
+    else if (id == ID_FILL)
+      ReadFill(file, target);
+    file.EndChunk();
+  }
+}
+
+void CProjectReader::ReadTileRun(CChunkReader& file, CPixelArray& target) {
+  int32_t f[10];
+  ReadFields(file, f);
+  const int32_t* rect = f + 1;
+  const int32_t format = f[5];
+  int32_t tileWidth = f[6];
+  int32_t tileHeight = f[7];
+  const int32_t predictorNumber = f[8];
+  const int32_t method = f[9];
+  if (method == -1 || !IsValidRect(rect, target) || tileWidth < 0 || tileHeight < 0)
+    Fail("Invalid data");
+  const int32_t left = rect[0], top = rect[1], right = rect[2], bottom = rect[3];
+  if (left == right || top == bottom)
+    return;
+  if (tileWidth == 0 || tileWidth > right - left)
+    tileWidth = right - left;
+  if (tileHeight == 0 || tileHeight > bottom - top)
+    tileHeight = bottom - top;
+  ClaimWork(static_cast<uint64_t>(right - left) * static_cast<uint64_t>(bottom - top));
+
+  if (method != 0)
+    file.BeginDecompression(method);
+  std::unique_ptr<CPixelPredictor> predictor;
+  int32_t bytesPerPixel;
+  if (format == PIXELS_ALPHA) {
+    if (predictorNumber != 0)
+      Fail("Alpha prediction is not supported");
+    bytesPerPixel = 1;
+  } else if (format == PIXELS_RESIDUALS) {
+    predictor.reset(CreatePredictor(&target, predictorNumber));
+    bytesPerPixel = 3;
+  } else {
+    Fail("Unknown pixel format");
+  }
+  std::vector<uint8_t> row(static_cast<size_t>(tileWidth) * bytesPerPixel);
+  for (int64_t ty = top; ty < bottom; ty += tileHeight) {
+    const int32_t tb = static_cast<int32_t>(ty + tileHeight < bottom ? ty + tileHeight : bottom);
+    for (int64_t tx = left; tx < right; tx += tileWidth) {
+      const int32_t tl = static_cast<int32_t>(tx);
+      const int32_t tr = static_cast<int32_t>(tx + tileWidth < right ? tx + tileWidth : right);
+      const int32_t n = tr - tl;
+      for (int32_t y = static_cast<int32_t>(ty); y < tb; ++y) {
+        file.Read(row.data(), static_cast<uint32_t>(n * bytesPerPixel));
+        if (predictor) {
+          for (int32_t i = 0; i < n; ++i)
+            predictor->Reconstruct(tl + i, y, row.data() + 3 * i);
+        } else {
+          uint32_t* pixel = target.PixelAt(tl, y);
+          for (int32_t i = 0; i < n; ++i)
+            pixel[i] = (pixel[i] & 0x00FFFFFFu) | (static_cast<uint32_t>(row[i]) << 24);
+        }
+      }
+    }
+  }
+  if (method != 0)
+    file.EndDecompression();
+}
+
+void CProjectReader::ReadFill(CChunkReader& file, CPixelArray& target) {
+  int32_t f[6];
+  ReadFields(file, f);
+  const int32_t* rect = f + 1;
+  const int32_t format = f[5];
+  if (format == -1 || !IsValidRect(rect, target))
+    Fail("Invalid data");
+  if (format != FILL_ALPHA && format != FILL_RGB && format != FILL_ARGB)
+    Fail("Unknown fill format");
+  const int32_t left = rect[0], top = rect[1], right = rect[2], bottom = rect[3];
+  if (left == right || top == bottom)
+    return;
+  uint8_t v[4] = {0, 0, 0, 0};
+  file.Read(v, format == FILL_ALPHA ? 1 : (format == FILL_RGB ? 3 : 4));
+  ClaimWork(static_cast<uint64_t>(right - left) * static_cast<uint64_t>(bottom - top));
+  uint32_t keep, value;
+  if (format == FILL_ALPHA) {
+    keep = 0x00FFFFFFu;
+    value = static_cast<uint32_t>(v[0]) << 24;
+  } else if (format == FILL_RGB) {
+    keep = 0xFF000000u;
+    value = (static_cast<uint32_t>(v[0]) << 16) | (static_cast<uint32_t>(v[1]) << 8) | v[2];
+  } else {
+    keep = 0;
+    value = (static_cast<uint32_t>(v[0]) << 24) | (static_cast<uint32_t>(v[1]) << 16) |
+            (static_cast<uint32_t>(v[2]) << 8) | v[3];
+  }
+  for (int32_t y = top; y < bottom; ++y) {
+    uint32_t* pixel = target.PixelAt(left, y);
+    for (int32_t x = 0; x < right - left; ++x)
+      pixel[x] = (pixel[x] & keep) | value;
+  }
+}
+
+// =============================================================================================
+// Writing
+
+CProjectWriter::CProjectWriter()
+    : compression(SettingInt(g_Settings.projectFileCompression, 1)),
+      embedThumbnails(SettingBool(g_Settings.projectFileEmbedThumbnails, true) ? 1 : 0),
+      maxThumbnailSize(SettingInt(g_Settings.projectFileMaxThumbnailSize, 256)),
+      maxThumbnailSizeEx(SettingInt(g_Settings.projectFileMaxThumbnailSizeEx, 1024)) {}
+
+bool CProjectWriter::Write(const char* path, CProject* project) {
+  try {
+    Save(path, project);
+    return true;
+  } catch (const CVCException& e) {
+    ErrorBox(e.message.text && e.message.text[0] ? e.message.text
+                                                  : "Error while writing the project file");
+  } catch (...) {
+    ErrorBox("Error while writing the project file");
+  }
+  return false;
+}
+
+void CProjectWriter::Save(const char* path, CProject* project) {
+  if (!path || !path[0])
+    Fail("Cannot create the file");
+  if (!project)
+    Fail("Error while writing the project file");
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    Fail("The file is write-protected");
+
+  // The new file is written beside the old one and replaces it only when complete.
+  char folder[MAX_PATH];
+  const char* slash = nullptr;
+  for (const char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':')
+      slash = p;
+  size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+  if (folderLength >= sizeof folder)
+    Fail("Cannot create the file");
+  if (folderLength == 0) {
+    std::strcpy(folder, ".");
+  } else {
+    std::memcpy(folder, path, folderLength);
+    folder[folderLength] = '\0';
+  }
+  char temporary[MAX_PATH];
+  if (!GetTempFileNameA(folder, "vcj", 0, temporary))
+    Fail("Cannot create the file");
+
+  CChunkWriter file;
+  file.error.SetMode(CStreamError::MODE_THROW);
+  try {
+    file.Create(temporary);
+    WriteProject(file, *project);
+    file.Close();
+  } catch (const CVCException&) {
+    file.CloseAll();
+    DeleteFileA(temporary);
+    throw;
+  } catch (...) {
+    file.CloseAll();
+    DeleteFileA(temporary);
+    Fail("Error while writing the project file");
+  }
+  if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileA(temporary);
+    Fail("Cannot create the file");
+  }
+}
+
+void CProjectWriter::WriteProject(CChunkWriter& file, CProject& project) {
+  file.BeginChunk(ID_VCP1);
+  WriteFields(file, {0, static_cast<uint32_t>(FILE_VERSION), 0,
+                     static_cast<uint32_t>(project.GetImageCount())});
+
+  char version[32];
+  FormatProgramVersion(version, sizeof version, g_programVersion);
+  char creator[64];
+  std::snprintf(creator, sizeof creator, "Vellumcraft %s", version);
+  file.BeginChunk(ID_CREA);
+  file.WriteString(creator);
+  file.EndChunk();
+
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const uint8_t time[8] = {0,
+                           static_cast<uint8_t>(now.wYear),
+                           static_cast<uint8_t>(now.wYear >> 8),
+                           static_cast<uint8_t>(now.wMonth),
+                           static_cast<uint8_t>(now.wDay),
+                           static_cast<uint8_t>(now.wHour),
+                           static_cast<uint8_t>(now.wMinute),
+                           static_cast<uint8_t>(now.wSecond)};
+  file.BeginChunk(ID_TIME);
+  file.WriteRecord(time, sizeof time);
+  file.EndChunk();
+
+  if (embedThumbnails) {
+    CImage* thumbnail = ChooseThumbnail(&project);
+    if (thumbnail)
+      WriteThumbnail(file, *thumbnail);
+  }
+  for (CImage* image = project.GetFirstImage(); image; image = image->GetNext())
+    WriteImage(file, project, *image);
+  file.EndChunk();
+}
+
+CImage* CProjectWriter::ChooseThumbnail(CProject* project) const {
+  if (!project || project->GetImageCount() == 0)
+    return nullptr;
+  if (project->GetImageCount() == 1) {
+    CImage* image = project->GetFirstImage();
+    const int32_t larger = image->GetWidth() > image->GetHeight() ? image->GetWidth()
+                                                                  : image->GetHeight();
+    CLayer* layer = image->GetFirstLayer();
+    // A lone plain layer is its own preview.
+    if (larger <= maxThumbnailSizeEx && image->GetLayerCount() == 1 && layer &&
+        layer->GetKind() == CLayer::KIND_RASTER &&
+        !static_cast<CRasterLayer*>(layer)->IsSupersampled())
+      return nullptr;
+    return image;
+  }
+  bool anyForExport = false;
+  for (CImage* image = project->GetFirstImage(); image; image = image->GetNext())
+    anyForExport = anyForExport || image->IsForExport();
+  CImage* best = nullptr;
+  float bestScore = 0.0f;
+  for (CImage* image = project->GetFirstImage(); image; image = image->GetNext()) {
+    if (anyForExport && !image->IsForExport())
+      continue;
+    const float score = GetThumbnailScore(image);
+    if (score > bestScore) {
+      bestScore = score;
+      best = image;
+    }
+  }
+  return best;
+}
+
+void CProjectWriter::WriteThumbnail(CChunkWriter& file, CImage& image) {
+  CPixelArray* composite = image.GetComposite();
+  const int32_t w = composite->width;
+  const int32_t h = composite->height;
+  file.BeginChunk(ID_THMB);
+  WriteFields(file, {0});
+  const int32_t larger = w > h ? w : h;
+  if (larger <= maxThumbnailSize || w <= 0 || h <= 0) {
+    WriteBitmap(file, *composite);
+  } else {
+    const double s = std::fmin(static_cast<double>(maxThumbnailSize) / w,
+                               static_cast<double>(maxThumbnailSize) / h);
+    const long tw = std::lround(w * s);
+    const long th = std::lround(h * s);
+    CPixelArray small(tw > 1 ? static_cast<int32_t>(tw) : 1, th > 1 ? static_cast<int32_t>(th) : 1);
+    if (!small.data)
+      Fail("Insufficient memory");
+    CResampleOptions options;
+    options.pixelSamples = 64;
+    composite->Resample(small, &options);
+    WriteBitmap(file, small);
+  }
+  file.EndChunk();
+}
+
+void CProjectWriter::WriteImage(CChunkWriter& file, CProject& project, CImage& image) {
+  uint32_t flags = 0;
+  if (project.GetCurrentImage() == &image)
+    flags |= IMAGE_CURRENT;
+  if (image.GetFlagA())
+    flags |= IMAGE_FLAG_A;
+  if (image.IsPaletteFixed())
+    flags |= IMAGE_PALETTE_FIXED;
+  if (!image.IsForExport())
+    flags |= IMAGE_NOT_FOR_EXPORT;
+  file.BeginChunk(ID_IMAG);
+  WriteFields(file, {flags, static_cast<uint32_t>(image.GetKind()),
+                     static_cast<uint32_t>(image.GetId()), static_cast<uint32_t>(image.GetWidth()),
+                     static_cast<uint32_t>(image.GetHeight()), FloatBits(image.GetXResolution()),
+                     FloatBits(image.GetYResolution()), static_cast<uint32_t>(image.GetTargetFormat()),
+                     static_cast<uint32_t>(image.GetLayerCount())});
+  if (image.IsPaletteFixed() && image.GetPalette())
+    WritePalette(file, *image.GetPalette());
+  for (CLayer* layer = image.GetFirstLayer(); layer; layer = layer->GetNext())
+    WriteLayer(file, image, *layer);
+  file.EndChunk();
+}
+
+void CProjectWriter::WritePalette(CChunkWriter& file, const CPalette& palette) {
+  const int32_t count = palette.GetCount();
+  bool opaque = true;
+  for (int32_t i = 0; i < count; ++i)
+    opaque = opaque && palette.GetEntry(i)->GetAlpha() == 255;
+  const int32_t format = opaque ? PALETTE_RGB : PALETTE_ARGB;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(count) * 4);
+  for (int32_t i = 0; i < count; ++i) {
+    const CPaletteEntry* e = palette.GetEntry(i);
+    if (!opaque)
+      bytes.push_back(static_cast<uint8_t>(e->GetAlpha()));
+    bytes.push_back(static_cast<uint8_t>(e->GetRed()));
+    bytes.push_back(static_cast<uint8_t>(e->GetGreen()));
+    bytes.push_back(static_cast<uint8_t>(e->GetBlue()));
+  }
+  file.BeginChunk(ID_PLTE);
+  WriteFields(file, {0, static_cast<uint32_t>(count)});
+  file.BeginChunk(ID_DATA);
+  WriteFields(file, {0, 0, static_cast<uint32_t>(count), static_cast<uint32_t>(format), 0});
+  file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  file.EndChunk();
+  file.EndChunk();
+}
+
+void CProjectWriter::WriteLayer(CChunkWriter& file, CImage& image, CLayer& layer) {
+  uint32_t flags = 0;
+  if (image.GetActiveLayer() == &layer)
+    flags |= LAYER_CURRENT;
+  if (!layer.IsVisible())
+    flags |= LAYER_HIDDEN;
+  file.BeginChunk(ID_LAYR);
+  WriteFields(file, {flags, static_cast<uint32_t>(layer.GetKind()),
+                     static_cast<uint32_t>(layer.GetId()), static_cast<uint32_t>(layer.GetLinkId()),
+                     static_cast<uint32_t>(layer.GetWidth()), static_cast<uint32_t>(layer.GetHeight()),
+                     0, 0, static_cast<uint32_t>(layer.GetBlendMode()), FloatBits(layer.GetOpacity())});
+  if (layer.GetName() && layer.GetName()[0]) {
+    file.BeginChunk(ID_NAME);
+    file.WriteString(layer.GetName());
+    file.EndChunk();
+  }
+  if (layer.GetKind() == CLayer::KIND_RASTER) {
+    CRasterLayer& raster = static_cast<CRasterLayer&>(layer);
+    CPixelArray* top = raster.GetSupersampleTop();
+    file.BeginChunk(ID_DATA);
+    WriteFields(file, {0, static_cast<uint32_t>(top ? 3 : 0)});
+    WriteBitmap(file, top ? *top : *raster.GetPixels());
+    file.EndChunk();
+  }
+  file.EndChunk();
+}
+
+void CProjectWriter::WriteBitmap(CChunkWriter& file, CPixelArray& pixels) {
+  const int32_t w = pixels.width;
+  const int32_t h = pixels.height;
+  file.BeginChunk(ID_BMAP);
+  WriteFields(file, {0, static_cast<uint32_t>(w), static_cast<uint32_t>(h), 0, 0, BITMAP_ARGB});
+
+  const int64_t count = w > 0 && h > 0 && pixels.data ? static_cast<int64_t>(w) * h : 0;
+  const uint32_t first = count > 0 ? pixels.data[0] : 0;
+  bool uniform = true;
+  bool alphaUniform = true;
+  for (int64_t i = 1; i < count && (uniform || alphaUniform); ++i) {
+    const uint32_t v = pixels.data[i];
+    uniform = uniform && v == first;
+    alphaUniform = alphaUniform && (v >> 24) == (first >> 24);
+  }
+  auto writeFill = [&](uint32_t format, const uint8_t* value, uint32_t size) {
+    file.BeginChunk(ID_FILL);
+    WriteFields(file, {0, 0, 0, static_cast<uint32_t>(w), static_cast<uint32_t>(h), format});
+    file.Write(value, size);
+    file.EndChunk();
+  };
+  if (count == 0 || uniform) {
+    const uint8_t value[4] = {static_cast<uint8_t>(first >> 24), static_cast<uint8_t>(first >> 16),
+                              static_cast<uint8_t>(first >> 8), static_cast<uint8_t>(first)};
+    writeFill(FILL_ARGB, value, 4);
+  } else {
+    int32_t alphaWidth, alphaMethod, colorWidth, colorMethod;
+    switch (compression) {
+      case 0:
+        alphaWidth = 4096, alphaMethod = COMPRESSION_NONE;
+        colorWidth = 1024, colorMethod = COMPRESSION_NONE;
+        break;
+      case 1:
+        alphaWidth = 1024, alphaMethod = COMPRESSION_DICT;
+        colorWidth = 256, colorMethod = COMPRESSION_DICT;
+        break;
+      case 2:
+        alphaWidth = 256, alphaMethod = COMPRESSION_RANGE;
+        colorWidth = 64, colorMethod = COMPRESSION_RANGE;
+        break;
+      default:
+        Fail("Unknown compression method");
+    }
+    if (alphaWidth > w)
+      alphaWidth = w;
+    if (colorWidth > w)
+      colorWidth = w;
+    if (alphaUniform) {
+      const uint8_t alpha = static_cast<uint8_t>(first >> 24);
+      writeFill(FILL_ALPHA, &alpha, 1);
+    } else {
+      WriteAlphaRun(file, pixels, alphaWidth, alphaMethod);
+    }
+    int32_t predictor = CPixelPredictor::ZERO;
+    if (compression == 1) {
+      predictor = CPixelPredictor::PAETH;
+    } else if (compression == 2) {
+      std::unique_ptr<CLzEstimator> estimator(new CLzEstimator());
+      predictor = ChoosePredictor(&pixels, colorWidth, *estimator);
+    }
+    WriteColorRun(file, pixels, colorWidth, predictor, colorMethod);
+  }
+  file.EndChunk();
+}
+
+void CProjectWriter::WriteAlphaRun(CChunkWriter& file, const CPixelArray& pixels,
+                                   int32_t tileWidth, int32_t method) {
+  const int32_t w = pixels.width;
+  const int32_t h = pixels.height;
+  file.BeginChunk(ID_DATA);
+  WriteFields(file, {0, 0, 0, static_cast<uint32_t>(w), static_cast<uint32_t>(h), PIXELS_ALPHA,
+                     static_cast<uint32_t>(tileWidth), static_cast<uint32_t>(h), 0,
+                     static_cast<uint32_t>(method)});
+  if (method != 0)
+    file.BeginCompression(method);
+  std::vector<uint8_t> row(static_cast<size_t>(tileWidth));
+  for (int32_t left = 0; left < w; left += tileWidth) {
+    const int32_t n = w - left < tileWidth ? w - left : tileWidth;
+    for (int32_t y = 0; y < h; ++y) {
+      const uint32_t* p = pixels.PixelAt(left, y);
+      for (int32_t i = 0; i < n; ++i)
+        row[i] = static_cast<uint8_t>(p[i] >> 24);
+      file.Write(row.data(), static_cast<uint32_t>(n));
+    }
+  }
+  if (method != 0)
+    file.EndCompression();
+  file.EndChunk();
+}
+
+void CProjectWriter::WriteColorRun(CChunkWriter& file, CPixelArray& pixels, int32_t tileWidth,
+                                   int32_t predictorNumber, int32_t method) {
+  const int32_t w = pixels.width;
+  const int32_t h = pixels.height;
+  file.BeginChunk(ID_DATA);
+  WriteFields(file, {0, 0, 0, static_cast<uint32_t>(w), static_cast<uint32_t>(h), PIXELS_RESIDUALS,
+                     static_cast<uint32_t>(tileWidth), static_cast<uint32_t>(h),
+                     static_cast<uint32_t>(predictorNumber), static_cast<uint32_t>(method)});
+  if (method != 0)
+    file.BeginCompression(method);
+  std::unique_ptr<CPixelPredictor> predictor(CreatePredictor(&pixels, predictorNumber));
+  ForEachResidualRow(*predictor, tileWidth,
+                     [&file](const uint8_t* bytes, uint32_t n) { file.Write(bytes, n); });
+  if (method != 0)
+    file.EndCompression();
+  file.EndChunk();
+}
