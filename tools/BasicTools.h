@@ -12,21 +12,6 @@ protected:
   int32_t state;
 };
 
-class CSelectionTool : public CBasicTool {
-public:
-  CSelectionTool() : CBasicTool(10) {}
-};
-
-class CMoveTool : public CBasicTool {
-public:
-  CMoveTool() : CBasicTool(30) {}
-};
-
-class CColorPickerTool : public CBasicTool {
-public:
-  CColorPickerTool() : CBasicTool(40) {}
-};
-
 class CTextTool : public CBasicTool {
 public:
   CTextTool() : CBasicTool(90) {}

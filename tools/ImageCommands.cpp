@@ -1,8 +1,64 @@
 #include "tools/ImageCommands.h"
+#include <cstring>
 #include <new>
+#include "document/ActionHooks.h"
+#include "document/Actions.h"
+#include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
+#include "document/Project.h"
+#include "document/ProjectFile.h"
+#include "document/Selection.h"
+#include "shell/Conversion.h"
 #include "shell/Errors.h"
+#include "shell/HostServices.h"
+#include "shell/PluginLoader.h"
+#include "shell/Settings.h"
+#include "tools/CommandHost.h"
+#include "tools/CurrentImage.h"
+#include "tools/ToolHost.h"
+#include "tools/WorkingCopies.h"
+
+namespace {
+
+void ResyncQuietly() {
+  try {
+    ResyncWorkingCopies();
+  } catch (...) {
+  }
+}
+
+// Makes the action with the constructor, lets configure set it up and executes it.
+template <class Action, class Configure>
+bool RunAction(Configure configure) {
+  if (!GetCurrentImage())
+    return false;
+  Action* action = nullptr;
+  try {
+    action = new Action();
+    configure(*action);
+  } catch (...) {
+    delete action;
+    return false;
+  }
+  return ExecuteCommandAction(action);
+}
+
+bool MoveImageItem(CImage* image, CImage* anchor) {
+  CProject* project = image->GetOwner();
+  if (!project)
+    return false;
+  project->MoveImage(image, anchor);
+  CCommandHost* host = GetCommandHost();
+  host->BeginProjectItems();
+  host->MoveImageItem(image);
+  host->SelectImageItem(image);
+  host->EndProjectItems();
+  GetToolHost()->UpdateCommandStates();
+  return true;
+}
+
+}  // namespace
 
 CImage* CreateImage() {
   CImage* image = nullptr;
@@ -26,4 +82,443 @@ CRasterLayer* CreateRasterLayer() {
   if (!layer)
     ErrorBox("Raster layer creation failed");
   return layer;
+}
+
+bool CanSupersample() {
+  CImage* image = GetCurrentImage();
+  if (!image)
+    return false;
+  const int64_t pixels = static_cast<int64_t>(image->GetWidth()) * image->GetHeight();
+  if (pixels < 0 || pixels > 0xFFFFFFFFll)
+    return false;
+  const uint32_t limit = g_Settings.limitsSupersamplingMaxPixelCount
+                             ? g_Settings.limitsSupersamplingMaxPixelCount->GetValue()
+                             : 0;
+  return static_cast<uint32_t>(pixels) <= limit;
+}
+
+bool ExecuteCommandAction(CAction* action) {
+  if (!action)
+    return false;
+  CImage* image = GetCurrentImage();
+  bool done = false;
+  try {
+    done = image && image->GetHistory() && image->GetHistory()->Execute(action);
+  } catch (...) {
+    done = false;
+  }
+  if (!done) {
+    // A failed Redo may still be in the history when the exception came from Add.
+    if (!action->GetHistory())
+      delete action;
+    return false;
+  }
+  GetToolHost()->UpdateCommandStates();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Image commands
+
+bool DeleteImageCommand() {
+  CImage* image = GetCurrentImage();
+  CProject* project = GetCurrentProject();
+  if (!image || !project)
+    return false;
+  if (!GetCommandHost()->ConfirmDeleteImage())
+    return false;
+  try {
+    CImage* next = image->GetNext() ? image->GetNext() : image->GetPrevious();
+    project->SetCurrentImage(next);
+    CCommandHost* host = GetCommandHost();
+    host->BeginProjectItems();
+    if (next)
+      host->SelectImageItem(next);
+    host->RemoveImageItem(image);
+    if (next)
+      host->SelectImageItem(next);
+    host->EndProjectItems();
+    project->RemoveImage(image);
+    delete image;
+    ResyncWorkingCopies();
+  } catch (...) {
+    ResyncQuietly();
+    return false;
+  }
+  GetToolHost()->UpdateCommandStates();
+  return true;
+}
+
+bool CropCommand() {
+  CSelection* selection = GetCurrentSelection();
+  if (!selection || !selection->IsActive() || selection->IsEmpty())
+    return false;
+  const Rect bounds = selection->GetBounds1x();
+  if (bounds.IsEmpty())
+    return false;
+  return RunAction<CImageBoundsAction>([&](CImageBoundsAction& action) {
+    action.SetName("Crop");
+    action.SetBounds(bounds);
+  });
+}
+
+bool ReorientImageCommand(const char* caption, int32_t code) {
+  return RunAction<CReorientImageAction>([&](CReorientImageAction& action) {
+    action.SetName(caption);
+    action.SetOrientation(code);
+  });
+}
+
+bool FlipImageHorizontalCommand() {
+  return ReorientImageCommand("Flip Image", CReorientImageAction::MIRROR_HORIZONTAL);
+}
+
+bool FlipImageVerticalCommand() {
+  return ReorientImageCommand("Flip Image", CReorientImageAction::MIRROR_VERTICAL);
+}
+
+bool RotateImageCwCommand() {
+  return ReorientImageCommand("Rotate Image", CReorientImageAction::ROTATE_CW);
+}
+
+bool RotateImage180Command() {
+  return ReorientImageCommand("Rotate Image", CReorientImageAction::ROTATE_180);
+}
+
+bool RotateImageCcwCommand() {
+  return ReorientImageCommand("Rotate Image", CReorientImageAction::ROTATE_CCW);
+}
+
+bool MakeImageCurrent(CImage* image) {
+  if (!image)
+    return false;
+  GetCommandHost()->SelectImageItem(image);
+  return true;
+}
+
+bool NextImageCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image)
+    return false;
+  if (image->GetNext())
+    MakeImageCurrent(image->GetNext());
+  return true;
+}
+
+bool PreviousImageCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image)
+    return false;
+  if (image->GetPrevious())
+    MakeImageCurrent(image->GetPrevious());
+  return true;
+}
+
+bool MoveCurrentImageBefore(CImage* anchor) {
+  CImage* image = GetCurrentImage();
+  if (!image || anchor == image)
+    return false;
+  return MoveImageItem(image, anchor);
+}
+
+bool MoveImageUpCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image || !image->GetPrevious())
+    return false;
+  return MoveCurrentImageBefore(image->GetPrevious());
+}
+
+bool MoveImageDownCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image || !image->GetNext())
+    return false;
+  return MoveCurrentImageBefore(image->GetNext()->GetNext());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layer commands
+
+bool NewLayerCommand(bool supersampled) {
+  if (!GetCurrentImage() || (supersampled && !CanSupersample())) {
+    Beep();
+    return false;
+  }
+  const bool done = RunAction<CNewLayerAction>(
+      [&](CNewLayerAction& action) { action.SetSupersampled(supersampled); });
+  if (!done)
+    Beep();
+  return done;
+}
+
+bool DuplicateLayerCommand() {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer || layer->GetKind() != CLayer::KIND_RASTER)
+    return false;
+  return RunAction<CDuplicateLayerAction>([](CDuplicateLayerAction&) {});
+}
+
+bool DeleteLayerCommand() {
+  if (!GetCurrentLayer())
+    return false;
+  return RunAction<CDeleteLayerAction>([](CDeleteLayerAction&) {});
+}
+
+bool MergeDownCommand() {
+  CLayer* layer = GetCurrentLayer();
+  CLayer* below = layer ? layer->GetPrevious() : nullptr;
+  if (!below)
+    return false;
+  return RunAction<CMergeLayersAction>([&](CMergeLayersAction& action) {
+    action.SetRange(layer->GetId(), below->GetId());
+    action.SetResultName(below->GetName());
+  });
+}
+
+bool MergeAllLayersCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image || image->GetLayerCount() < 2)
+    return false;
+  return RunAction<CMergeLayersAction>([](CMergeLayersAction& action) {
+    action.SetName("Merge All Layers");
+    action.SetMergeAll(true);
+  });
+}
+
+bool MakeLayerCurrent(CLayer* layer) {
+  CImage* image = GetCurrentImage();
+  if (!layer || !image || layer->GetOwner() != image)
+    return false;
+  if (image->GetActiveLayer() != layer) {
+    image->SetActiveLayer(layer);
+    NotifyBeginLayerItems();
+    NotifyLayerItem(LAYER_ITEM_SELECTED, layer);
+    NotifyEndLayerItems();
+    ResyncQuietly();
+    GetToolHost()->UpdateCommandStates();
+  }
+  return true;
+}
+
+bool SelectLayerAboveCommand() {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer)
+    return false;
+  if (layer->GetNext())
+    MakeLayerCurrent(layer->GetNext());
+  return true;
+}
+
+bool SelectLayerBelowCommand() {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer)
+    return false;
+  if (layer->GetPrevious())
+    MakeLayerCurrent(layer->GetPrevious());
+  return true;
+}
+
+bool MoveLayerCommand(CLayer* anchor) {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer || anchor == layer)
+    return false;
+  // Already in place: nothing to record.
+  if (layer->GetPrevious() == anchor)
+    return false;
+  const int32_t target = anchor ? anchor->GetId() : 0;
+  return RunAction<CMoveLayerAction>([&](CMoveLayerAction& action) { action.SetTargetId(target); });
+}
+
+bool MoveLayerToTopCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image || !GetCurrentLayer())
+    return false;
+  return MoveLayerCommand(image->GetLastLayer());
+}
+
+bool MoveLayerUpCommand() {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer || !layer->GetNext())
+    return false;
+  return MoveLayerCommand(layer->GetNext());
+}
+
+bool MoveLayerDownCommand() {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer || !layer->GetPrevious())
+    return false;
+  return MoveLayerCommand(layer->GetPrevious()->GetPrevious());
+}
+
+bool MoveLayerToBottomCommand() {
+  if (!GetCurrentLayer())
+    return false;
+  return MoveLayerCommand(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import and export
+
+namespace {
+
+// folder + name, with one separator between them.
+void JoinPath(CWULString& path, const CWULString& folder, const CWULString& name) {
+  path.Assign(folder.text);
+  const size_t length = std::strlen(folder.text);
+  if (length > 0 && folder.text[length - 1] != '\\' && folder.text[length - 1] != '/')
+    path.Append('\\');
+  path.Append(name);
+}
+
+// The file read into a new project through its type, or null (after the reader's or the
+// plug-in's message).
+CProject* ReadImportFile(const char* path) {
+  CFileTypeEntry* type = FindImportTypeForFile(path, nullptr, nullptr, 0);
+  if (!type || !type->plugin) {
+    ErrorBox("Unknown file type");
+    return nullptr;
+  }
+  CFileFormat* format = type->plugin;
+  if (format->kind == FORMAT_KIND_BUILTIN) {
+    CProjectReader reader;
+    return reader.Read(path);
+  }
+  if (!format->import) {
+    ErrorBox("Unknown file type");
+    return nullptr;
+  }
+  VCXMultiImage* record = nullptr;
+  try {
+    int outType = type->typeId;
+    record = format->import(GetCommandHost()->GetMainWindow(), path, &outType);
+  } catch (...) {
+    ErrorBox("Plugin malfunction");
+    return nullptr;
+  }
+  if (!record) {
+    ShowPluginError(format);
+    return nullptr;
+  }
+  CProject* project = ConvertPortableMultiImage(record);
+  VcsFreeMultiImage(record);
+  return project;
+}
+
+}  // namespace
+
+bool ImportImageFile(const char* path) {
+  CProject* project = GetCurrentProject();
+  if (!project || !path || !path[0])
+    return false;
+  CProject* imported = ReadImportFile(path);
+  if (!imported)
+    return false;
+  bool added = false;
+  try {
+    CImage* chosen = imported->GetFirstImage();
+    if (imported->GetImageCount() > 1)
+      chosen = GetCommandHost()->ChooseImportedImage(imported);
+    if (chosen && chosen->GetOwner() == imported) {
+      imported->RemoveImage(chosen);
+      chosen->SetId(0);  // a new id in its new project
+      project->AddImage(chosen);
+      CCommandHost* host = GetCommandHost();
+      host->AddImageItem(chosen);
+      host->SelectImageItem(chosen);
+      project->SetCurrentImage(chosen);
+      ResyncWorkingCopies();
+      GetToolHost()->UpdateCommandStates();
+      added = true;
+    }
+  } catch (...) {
+    ResyncQuietly();
+  }
+  delete imported;
+  return added;
+}
+
+bool ImportImageCommand() {
+  if (!GetCurrentProject())
+    return false;
+  CCommandHost* host = GetCommandHost();
+  CWULString folder;
+  CWULString name;
+  const char* start = g_Settings.importPath ? g_Settings.importPath->GetValue() : "";
+  if (!host->RunImportDialog(start, folder, name))
+    return false;
+  CWULString path;
+  JoinPath(path, folder, name);
+  if (g_Settings.importPath)
+    g_Settings.importPath->SetValue(folder.text);
+  host->BeginWaitCursor();
+  const bool added = ImportImageFile(path.text);
+  GetToolHost()->RestoreCursor();
+  return added;
+}
+
+namespace {
+
+// Hands the record to the plug-in's export; the plug-in's error on failure.
+bool ExportRecord(VCXMultiImage* record, const char* path, int32_t typeId, CFileFormat* plugin) {
+  if (!plugin || !plugin->exportFile)
+    return false;
+  try {
+    if (plugin->exportFile(GetCommandHost()->GetMainWindow(), path, typeId, record) != 0)
+      return true;
+    ShowPluginError(plugin);
+  } catch (...) {
+    ErrorBox("Plugin malfunction");
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ExportImageFile(CImage* image, const char* path, int32_t typeId, CFileFormat* plugin) {
+  if (!image || !path || !plugin || !plugin->exportFile)
+    return false;
+  VCXMultiImage* record = CreatePortableMultiImageOfImage(image);
+  if (!record)
+    return false;
+  const bool written = ExportRecord(record, path, typeId, plugin);
+  VcsFreeMultiImage(record);
+  return written;
+}
+
+bool ExportImageCommand() {
+  CImage* image = GetCurrentImage();
+  CProject* project = GetCurrentProject();
+  if (!image || !project)
+    return false;
+  VCXMultiImage* record = CreatePortableMultiImageOfImage(image);
+  if (!record)
+    return false;
+  bool written = false;
+  try {
+    CCommandHost* host = GetCommandHost();
+    CExportChoice choice;
+    const char* start = g_Settings.exportPath ? g_Settings.exportPath->GetValue() : "";
+    const int32_t typeId = g_Settings.exportFormatId
+                               ? static_cast<int32_t>(g_Settings.exportFormatId->GetValue())
+                               : 0;
+    const char* plugin =
+        g_Settings.exportFormatPlugin ? g_Settings.exportFormatPlugin->GetValue() : "";
+    if (host->RunExportDialog(project->GetName(), start, typeId, plugin, choice)) {
+      if (g_Settings.exportPath)
+        g_Settings.exportPath->SetValue(choice.folder.text);
+      if (g_Settings.exportFormatId)
+        g_Settings.exportFormatId->SetValue(static_cast<uint32_t>(choice.typeId));
+      if (g_Settings.exportFormatPlugin)
+        g_Settings.exportFormatPlugin->SetValue(choice.pluginName.text);
+      CWULString path;
+      JoinPath(path, choice.folder, choice.fileName);
+      host->BeginWaitCursor();
+      written = ExportRecord(record, path.text, choice.typeId,
+                             g_Plugins.FindByName(choice.pluginName.text));
+      GetToolHost()->RestoreCursor();
+    }
+  } catch (...) {
+    written = false;
+  }
+  VcsFreeMultiImage(record);
+  return written;
 }

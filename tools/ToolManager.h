@@ -3,9 +3,12 @@
 #include <cstdint>
 #include "tools/BasicTools.h"
 #include "tools/BrushTool.h"
+#include "tools/ColorPicker.h"
 #include "tools/FillTools.h"
 #include "tools/GradientTool.h"
+#include "tools/MoveTool.h"
 #include "tools/PencilTool.h"
+#include "tools/SelectionTool.h"
 #include "tools/ShapeTools.h"
 
 class CToolManager {

@@ -256,12 +256,51 @@ TEST(WorkingCopies, SupersampledCommitShiftsInEighths) {
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), PixelsOf(reduced));
 }
 
-TEST(WorkingCopies, CommitRefusesACopyOfAnotherSize) {
+TEST(WorkingCopies, CommitRefusesACopyThatLostItsPixels) {
   TestDocument doc(4, 4);
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
-  g_LayerWorkingCopy.SetSize(3, 3);
+  // A copy too large to allocate keeps its size but has no pixels: it must not clear the layer.
+  g_LayerWorkingCopy.SetSize(0x7FFFFFF, 0x7FFFFFF);
+  EXPECT_EQ(g_LayerWorkingCopy.GetPixels().width, 0);
   EXPECT_FALSE(CommitLayerWorkingCopy());
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
+  // So is a copy at another resolution than the layer.
+  g_LayerWorkingCopy.SetSize(4, 4);
+  g_LayerWorkingCopy.SetSupersampled(true);
+  EXPECT_FALSE(CommitLayerWorkingCopy());
+  EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
+}
+
+TEST(WorkingCopies, CopyOfAnotherShapeIsPlacedAtItsOffset) {
+  TestDocument doc(5, 4);
+  // A 3 x 6 copy (a pasted image) placed at (3, -1): what lies outside stays in the copy.
+  g_LayerWorkingCopy.SetSize(3, 6);
+  FillPattern(g_LayerWorkingCopy.GetPixels(), 5);
+  const std::vector<uint32_t> copy = PixelsOf(g_LayerWorkingCopy.GetPixels());
+  g_LayerWorkingCopy.GetOffsetRef() = Point{3 * 256, -256};
+  ASSERT_TRUE(CommitLayerWorkingCopy());
+  const CPixelArray& after = *doc.layer->GetPixels();
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      const int sx = x - 3, sy = y + 1;
+      const uint32_t expected = sx >= 0 && sx < 3 && sy < 6 ? copy[sy * 3 + sx] : 0u;
+      ASSERT_EQ(after.GetPixel(x, y), expected) << x << "," << y;
+    }
+  }
+  // Moved back onto the layer, the part that was outside returns.
+  g_LayerWorkingCopy.GetOffsetRef() = Point{0, 0};
+  ASSERT_TRUE(CommitLayerWorkingCopy());
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x)
+      ASSERT_EQ(after.GetPixel(x, y), x < 3 ? copy[y * 3 + x] : 0u) << x << "," << y;
+  // With an active selection the layer-sized mask does not fit such a copy: refused.
+  CSelection* selection = doc.image->GetSelection();
+  selection->GetMask()->Fill(255);
+  selection->SetActive(true);
+  selection->Update(nullptr);
+  const std::vector<uint32_t> kept = PixelsOf(after);
+  EXPECT_FALSE(CommitLayerWorkingCopy());
+  EXPECT_EQ(PixelsOf(after), kept);
 }
 
 TEST(WorkingCopies, SelectionCommitShiftsTheMask) {

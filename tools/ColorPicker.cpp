@@ -1,0 +1,54 @@
+#include "tools/ColorPicker.h"
+#include "tools/DrawingColors.h"
+#include "tools/ToolHost.h"
+
+CColorPickerTool::CColorPickerTool() : state(STATE_READY), button(BUTTON_LEFT) {
+  id = 40;
+}
+
+HCURSOR CColorPickerTool::GetCursor(const Point&) {
+  const bool picking = state == STATE_READY || state == STATE_PICK;
+  return GetToolHost()->GetAppCursor(picking ? CURSOR_PICKER : CURSOR_TOOL_DEFAULT);
+}
+
+bool CColorPickerTool::MouseDown(int32_t pressed, const Point& pos) {
+  if ((pressed != BUTTON_LEFT && pressed != BUTTON_RIGHT) || state != STATE_READY)
+    return false;
+  button = pressed;
+  state = STATE_PICK;
+  MouseMove(pos);
+  return true;
+}
+
+void CColorPickerTool::MouseMove(const Point& pos) {
+  if (state != STATE_PICK)
+    return;
+  CColor color;
+  if (!PickColor(pos, color))
+    return;
+  if (button == BUTTON_LEFT)
+    SetPrimaryColor(color);
+  else
+    SetSecondaryColor(color);
+}
+
+bool CColorPickerTool::MouseUp(int32_t pressed, const Point&) {
+  return state == STATE_PICK && pressed == button;
+}
+
+void CColorPickerTool::EndDrag() {
+  state = STATE_READY;
+}
+
+void CColorPickerTool::ShowHint() {
+  GetToolHost()->SetHelpText(state == STATE_READY ? "Left/right click to pick a color." : "");
+}
+
+void CColorPickerTool::ShowColor(const Point& pos) {
+  CToolHost* host = GetToolHost();
+  CColor color;
+  if (state == STATE_PICK && PickColor(pos, color))
+    host->SetColor(color);
+  else
+    host->ClearColor();
+}
