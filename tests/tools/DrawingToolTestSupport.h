@@ -1,0 +1,100 @@
+#pragma once
+// What the shape, gradient, fill and brush tests share: a recording host for the extra view
+// services, positions in pixels, the blend of a channel mode and a generic drag.
+#include <gtest/gtest.h>
+#include <cstdint>
+#include <vector>
+#include "ToolTestSupport.h"
+#include "document/ActionHooks.h"
+#include "document/History.h"
+#include "document/PixelArray.h"
+#include "tools/DrawingColors.h"
+#include "tools/Tool.h"
+#include "tools/ToolHostExtras.h"
+
+class RecordingExtras : public CToolHostExtras {
+public:
+  RecordingExtras() { SetToolHostExtras(this); }
+  ~RecordingExtras() override { SetToolHostExtras(nullptr); }
+
+  bool GetCursorImagePoint(Point& pos) override {
+    ++pointerQueries;
+    if (pointerIndex >= pointer.size())
+      return false;
+    pos = pointer[pointerIndex++];
+    return true;
+  }
+  void SetSize(int32_t w, int32_t h) override {
+    size = Point{w, h};
+    sizeFixed = false;
+    ++sizes;
+  }
+  void SetSizeFixed(int32_t w, int32_t h) override {
+    size = Point{w, h};
+    sizeFixed = true;
+    ++sizes;
+  }
+
+  // Pointer positions handed out one per query.
+  std::vector<Point> pointer;
+  size_t pointerIndex = 0;
+  int pointerQueries = 0;
+  Point size;
+  bool sizeFixed = false;
+  int sizes = 0;
+};
+
+// A position in pixels, 24.8.
+inline Point Px(double x, double y) {
+  return Point{static_cast<int32_t>(x * 256), static_cast<int32_t>(y * 256)};
+}
+
+inline uint32_t BlendInMode(uint32_t before, uint32_t color, uint32_t amount, int mode) {
+  if (mode == 1)
+    return BlendRgb(before, color, amount);
+  if (mode == 2)
+    return BlendAlpha(before, color, amount);
+  return BlendArgb(before, color, amount);
+}
+
+// The main view's protocol for a press, moves and a release.
+inline void DragTool(CTool& tool, int32_t button, const std::vector<Point>& path) {
+  tool.PointerEntered(path[0]);
+  tool.GetCursor(path[0]);
+  tool.MouseMove(path[0]);
+  ASSERT_TRUE(tool.MouseDown(button, path[0]));
+  for (size_t k = 1; k < path.size(); ++k)
+    tool.MouseMove(path[k]);
+  EXPECT_TRUE(tool.MouseUp(button, path.back()));
+  tool.EndDrag();
+}
+
+// Sets the selection's edit mask from a function of the mask position and makes it active.
+template <class F>
+void SetSelection(CSelection* selection, F value) {
+  CMaskArray* mask = selection->GetMask();
+  for (int32_t y = 0; y < mask->height; ++y)
+    for (int32_t x = 0; x < mask->width; ++x)
+      mask->data[y * mask->width + x] = static_cast<uint8_t>(value(x, y));
+  selection->SetActive(true);
+  selection->Update(nullptr);
+  ResyncWorkingCopies();
+}
+
+inline std::vector<uint8_t> MaskOf(const CMaskArray& mask) {
+  return std::vector<uint8_t>(mask.data, mask.data + static_cast<size_t>(mask.width) * mask.height);
+}
+
+// Fixture base: colours, the resync hook of the actions, the recording hosts.
+class DrawingToolTest : public testing::Test {
+protected:
+  void SetUp() override {
+    SetPrimaryColor(CColor(0xFFFF0000u));
+    SetSecondaryColor(CColor(0xFF0000FFu));
+    g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
+  }
+  void TearDown() override { g_ActionHooks.resyncWorkingCopies = nullptr; }
+
+  RecordingHost host;
+  RecordingExtras extras;
+};

@@ -1,0 +1,330 @@
+#include "tools/BrushTool.h"
+#include <windows.h>
+#include <cmath>
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/PixelArray.h"
+#include "document/Supersample.h"
+#include "shell/Settings.h"
+#include "tools/CurrentImage.h"
+#include "tools/DrawingColors.h"
+#include "tools/LayerEdit.h"
+#include "tools/ToolHost.h"
+#include "tools/ToolHostExtras.h"
+#include "tools/WorkingCopies.h"
+#include "wul/WULMath.h"
+
+namespace {
+
+const float kFeedbackOpacity = 0.5f;
+// Messages looked at between dabs before the stroke goes on (a guard against a queue that
+// never empties).
+const int32_t kMaxSkippedMessages = 4096;
+
+int32_t ClampSetting(const CUIntSetting* setting, uint32_t low, uint32_t high, uint32_t fallback) {
+  const uint32_t v = setting ? setting->GetValue() : fallback;
+  return static_cast<int32_t>(v < low ? low : (v > high ? high : v));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CStrokePointQueue
+
+CStrokePointQueue::CStrokePointQueue() {
+  Clear();
+}
+
+void CStrokePointQueue::Clear() {
+  closed = 0;
+  writeIndex = -1;
+  readIndex = 0;
+  count = 0;
+}
+
+bool CStrokePointQueue::Push(const Point& p) {
+  if (closed || count >= CAPACITY)
+    return false;
+  if (count > 0 && !p.NotEqual(points[writeIndex]))
+    return true;
+  writeIndex = writeIndex >= CAPACITY - 1 ? 0 : writeIndex + 1;
+  points[writeIndex] = p;
+  ++count;
+  return true;
+}
+
+bool CStrokePointQueue::Pop(Point& p) {
+  if (count == 0)
+    return false;
+  p = points[readIndex];
+  readIndex = readIndex >= CAPACITY - 1 ? 0 : readIndex + 1;
+  --count;
+  return true;
+}
+
+Point CStrokePointQueue::Newest() const {
+  return count > 0 ? points[writeIndex] : Point{};
+}
+
+bool CStrokePointQueue::PushPointer() {
+  Point p;
+  if (!GetToolHostExtras()->GetCursorImagePoint(p))
+    return false;
+  return Push(p);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dabs
+
+CBrushShape GetBrushShape() {
+  CBrushShape brush;
+  brush.size = ClampSetting(g_Settings.drawingToolsBrushSize, 1, 100, 8);
+  brush.hardness = ClampSetting(g_Settings.drawingToolsBrushHardness, 0, 100, 0);
+  brush.opacity = ClampSetting(g_Settings.drawingToolsBrushOpacity, 1, 100, 100);
+  return brush;
+}
+
+Rect GetDabSquare(const Point& p, int32_t size, int32_t step) {
+  const int32_t a = size * step;
+  Rect square;
+  square.left = p.x - a / 2;
+  square.top = p.y - a / 2;
+  if (GetScreenBrushDiameter(size, step) % 2 == 0) {
+    int32_t zoom = GetToolHost()->GetZoomFactor();
+    if (zoom < 1)
+      zoom = 1;
+    const int32_t half = (zoom / 2 + 128) / zoom;
+    square.left += half;
+    square.top += half;
+  }
+  square.right = square.left + a;
+  square.bottom = square.top + a;
+  return square;
+}
+
+float GetDabBaseAlpha(int32_t opacity, int32_t hardness) {
+  const float k = opacity / 100.0f;
+  const float h = hardness / 100.0f;
+  float base = static_cast<float>((1.0 - wulPow(1.0 - 0.999 * k, (2.0 - h) * 0.1)) * 255.0);
+  const float least = k < 0.999f ? 1.0f : 128.0f;
+  if (base < least)
+    base = least;
+  return base;
+}
+
+Rect PaintBrushDab(const Point& p, const CBrushShape& brush, CColor color) {
+  Rect none;
+  CLayer* layer = GetCurrentLayer();
+  if (!layer)
+    return none;
+  const int32_t step = GetToolPixelStep();
+  const Rect square = GetDabSquare(p, brush.size, step);
+  const Rect area = square.Intersect(GetLayerBounds24(layer));
+  if (area.IsEmpty())
+    return none;
+  CRasterLayer* raster = GetCurrentRasterLayer();
+  const int32_t level = raster ? raster->GetSupersampleLevel() : 0;
+  const int32_t shift = 8 - level;
+  const Rect work = ShiftRectOut(area, shift);
+  Rect painted;
+  painted.left = work.left << shift;
+  painted.top = work.top << shift;
+  painted.right = work.right << shift;
+  painted.bottom = work.bottom << shift;
+  if (!raster)
+    return painted;
+  CPixelArray* target = raster->GetPixelArray();
+  const CMaskArray* mask;
+  if (!target || !target->data || !GetEditMask(raster, mask))
+    return painted;
+
+  // Profile: full inside the core, a linear fall to the rim, pixels on either boundary
+  // sampled 8 x 8.
+  const float radius = brush.size / 2.0f;
+  const float hardness = brush.hardness / 100.0f;
+  const float core = hardness * radius;
+  const float falloff = hardness >= 0.999f ? 0.0f : 1.0f / (radius - core);
+  const float half = static_cast<float>(std::sqrt(2.0) / 2.0);
+  const double outer2 = static_cast<double>(radius + half) * (radius + half);
+  const bool hasCore = core >= half;
+  const double core2 = static_cast<double>(core - half) * (core - half);
+  const bool hasRamp = radius >= half;
+  const double rampIn2 = static_cast<double>(core + half) * (core + half);
+  const double rampOut2 = static_cast<double>(radius - half) * (radius - half);
+  const double coreSquared = static_cast<double>(core) * core;
+  const double radiusSquared = static_cast<double>(radius) * radius;
+  const float base = GetDabBaseAlpha(brush.opacity, brush.hardness);
+
+  const double cx = (static_cast<double>(square.left) + square.right) / (2.0 * step) - 0.5;
+  const double cy = (static_cast<double>(square.top) + square.bottom) / (2.0 * step) - 0.5;
+  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const uint32_t paint = color.value;
+
+  for (int32_t i = work.top; i < work.bottom; ++i) {
+    for (int32_t j = work.left; j < work.right; ++j) {
+      const double dx = j - cx;
+      const double dy = i - cy;
+      const double d2 = dx * dx + dy * dy;
+      if (d2 > outer2)
+        continue;
+      float coverage;
+      if (hasCore && d2 <= core2) {
+        coverage = 1.0f;
+      } else if (hasRamp && d2 >= rampIn2 && d2 <= rampOut2) {
+        coverage = static_cast<float>((radius - std::sqrt(d2)) * falloff);
+      } else {
+        double sum = 0.0;
+        for (int32_t sy = 0; sy < 8; ++sy) {
+          const double oy = dy - 0.4375 + 0.125 * sy;
+          for (int32_t sx = 0; sx < 8; ++sx) {
+            const double ox = dx - 0.4375 + 0.125 * sx;
+            const double d = ox * ox + oy * oy;
+            if (d <= coreSquared)
+              sum += 1.0;
+            else if (d <= radiusSquared)
+              sum += (radius - std::sqrt(d)) * falloff;
+          }
+        }
+        coverage = static_cast<float>(sum / 64.0);
+      }
+      int32_t alpha = wulRoundFloat(coverage * base);
+      if (alpha <= 0)
+        continue;
+      if (alpha > 255)
+        alpha = 255;
+      const ptrdiff_t index = static_cast<ptrdiff_t>(i) * target->width + j;
+      uint32_t amount = static_cast<uint32_t>(alpha);
+      if (mask)
+        amount = ScaleCoverage(mask->data[index], amount);
+      if (amount)
+        target->data[index] = BlendByChannelMode(target->data[index], paint, amount, channelMode);
+    }
+  }
+  if (level) {
+    const Rect plain = SupersampleRectTo1x(work);
+    raster->Update(&plain);
+  }
+  return painted;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CBrushTool
+
+CBrushTool::CBrushTool() {
+  id = 51;
+}
+
+int32_t CBrushTool::GetSize() const {
+  return ClampSetting(g_Settings.drawingToolsBrushSize, 1, 100, 8);
+}
+
+void CBrushTool::SkipPendingMouseMessages() {
+  const UINT release = button == BUTTON_RIGHT ? WM_RBUTTONUP : WM_LBUTTONUP;
+  MSG msg;
+  for (int32_t n = 0; n < kMaxSkippedMessages; ++n) {
+    if (!PeekMessageA(&msg, nullptr, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_NOREMOVE))
+      return;
+    if (msg.message == release) {
+      queue.Close();
+      return;
+    }
+    PeekMessageA(&msg, nullptr, WM_MOUSEMOVE, WM_MBUTTONDBLCLK, PM_REMOVE);
+  }
+}
+
+Rect CBrushTool::PaintSegment(const Point& e, const CBrushShape& brush, bool freehand) {
+  Rect result;
+  const CColor color = GetPaintColor();
+  if (strokeRect.IsEmpty())
+    result.UnionWith(PaintBrushDab(lineStart, brush, color));
+  if (!e.NotEqual(lineStart))
+    return result;
+  const int32_t step = GetToolPixelStep();
+  const double spanX = static_cast<double>(e.x) - lineStart.x;
+  const double spanY = static_cast<double>(e.y) - lineStart.y;
+  const double distance = std::sqrt(spanX * spanX + spanY * spanY);
+  const double diameter = static_cast<double>(brush.size) * (step > 0 ? step : 256);
+  const double steps = distance / diameter * 10.0;
+  const int32_t n = steps < 2147483647.0 ? static_cast<int32_t>(steps) : 2147483647;
+  Point last = lineStart;
+  for (int32_t k = 1; k <= n; ++k) {
+    last.x = wulRoundDouble(lineStart.x + k * spanX / steps);
+    last.y = wulRoundDouble(lineStart.y + k * spanY / steps);
+    result.UnionWith(PaintBrushDab(last, brush, color));
+    if (freehand && !queue.IsClosed()) {
+      SkipPendingMouseMessages();
+      queue.PushPointer();
+    }
+  }
+  lineStart = last;
+  return result;
+}
+
+void CBrushTool::MouseMove(const Point& pos) {
+  if (state != STATE_FREEHAND) {
+    CPencilTool::MouseMove(pos);
+    return;
+  }
+  const Point previous = current;
+  current = pos;
+  CToolHost* host = GetToolHost();
+  const int32_t step = GetToolPixelStep();
+  const CBrushShape brush = GetBrushShape();
+  if (previous.NotEqual(current)) {
+    const Rect dirty =
+        GetDabSquare(previous, brush.size, step).Union(GetDabSquare(current, brush.size, step));
+    host->InvalidateToolOverlayRect(&dirty);
+  }
+  queue.Clear();
+  queue.Push(current);
+  Point next;
+  while (queue.Pop(next)) {
+    const Rect painted = PaintSegment(next, brush, true);
+    strokeRect.UnionWith(painted);
+    if (painted.IsNonEmpty())
+      host->InvalidateImageRect(&painted);
+    if (queue.GetCount() > 0 && queue.Newest().NotEqual(current)) {
+      InvalidateOutline(current);
+      InvalidateOutline(queue.Newest());
+      current = queue.Newest();
+      ShowPosition(current);
+    }
+  }
+}
+
+bool CBrushTool::MouseUp(int32_t released, const Point& pos) {
+  if (released == button && state == STATE_LINE) {
+    strokeRect = PaintSegment(current, GetBrushShape(), false);
+    CommitStroke(strokeRect, GetCaption());
+    return true;
+  }
+  return CPencilTool::MouseUp(released, pos);
+}
+
+void CBrushTool::DrawDabOutline(CToolOverlay& overlay, const Point& pos) {
+  const int32_t s = GetScreenBrushDiameter(GetSize(), GetToolPixelStep());
+  if (s < 1)
+    return;
+  const Point client = GetToolHost()->ImageToClientPoint(pos);
+  Rect square;
+  square.left = client.x - (s - 1) / 2;
+  square.top = client.y - (s - 1) / 2;
+  square.right = square.left + s;
+  square.bottom = square.top + s;
+  DrawOverlayEllipse(overlay, square, 1, kFeedbackOpacity);
+}
+
+void CBrushTool::DrawOverlay(CToolOverlay& overlay) {
+  if ((state == STATE_READY && (mode == MODE_PAINT || mode == MODE_LINE)) ||
+      state == STATE_FREEHAND) {
+    DrawDabOutline(overlay, current);
+  } else if (state == STATE_LINE) {
+    DrawDabOutline(overlay, lineStart);
+    if (lineStart.NotEqual(current)) {
+      CToolHost* host = GetToolHost();
+      DrawOverlayLine(overlay, host->ImageToClientPoint(lineStart),
+                      host->ImageToClientPoint(current), kFeedbackOpacity);
+      DrawDabOutline(overlay, current);
+    }
+  }
+}
