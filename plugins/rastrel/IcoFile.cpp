@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include "plugins/rastrel/PngEntry.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
 
@@ -175,15 +176,6 @@ VCXLayeredImage* ReadPreview(CVCXStream& stream, int64_t start) {
   return IcoReadEntry(stream, nullptr);
 }
 
-// PNG entries are read and written by the PNG entry code; until it is part of the
-// plug-in they are left out when reading and refused when writing.
-VCXLayeredImage* ReadPngEntry(CVCXStream&) {
-  return nullptr;
-}
-
-void WritePngEntry(HWND, CVCXStream&, VCXLayeredImage*) {
-  vcxThrow(VCX_ERROR_FORMAT);
-}
 
 bool IsLargeEntry(int32_t width, int32_t height) {
   const int32_t pixels = static_cast<int32_t>(static_cast<uint32_t>(width) * static_cast<uint32_t>(height));
@@ -293,10 +285,10 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   stream.ReadExact(header, 4);
   stream.Seek(start);
   if (Get32(header) != 40) {
-    uint8_t signature[8];
-    const bool png = stream.Read(signature, 8) == 8 && IsPng(signature);
-    stream.Seek(start);
-    return png ? ReadPngEntry(stream) : nullptr;
+    // A PNG entry carries no hotspot; anything else is left out.
+    if (!PngCanImport(stream, nullptr, nullptr, 0))
+      return nullptr;
+    return PngReadImage(stream);
   }
   stream.ReadExact(header, 40);
   const int32_t width = static_cast<int32_t>(Get32(header + 4));
@@ -448,7 +440,7 @@ void IcoWriteEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, Icon
   entry.writtenHeight = image->height;
   entry.writtenDepth = static_cast<int32_t>(vcxGetBitsPerPixel(image->format));
   if (g_IconOptions.pngCompression && IsLargeEntry(image->width, image->height)) {
-    WritePngEntry(parent, stream, image);
+    PngWriteIconEntry(parent, stream, image, g_IconOptions.pngMultipass);
     return;
   }
   const VCXImage* color = vcxGetFirstLayer(image, VCX_KIND_COLOR);

@@ -2,6 +2,7 @@
 // every failure in the library's error state.
 #include <windows.h>
 #include <memory>
+#include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/IcoFile.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
@@ -85,6 +86,11 @@ VCX_EXPORT int __cdecl VCXCanImport(const char* path, int* outType, VCXLayeredIm
                                     char* description, int descriptionLen) {
   return vcxRunExport(0, [&]() -> int {
     std::unique_ptr<CVCXStream> stream(vcxOpenFileForRead(path));
+    if (DibCanImport(*stream, preview, description, descriptionLen)) {
+      if (outType)
+        *outType = TYPE_BMP;
+      return 1;
+    }
     int type = 0;
     if (IcoCanImport(*stream, &type, preview, description, descriptionLen)) {
       if (outType)
@@ -104,6 +110,12 @@ VCX_EXPORT VCXMultiImage* __cdecl VCXImport(HWND parent, const char* path, int* 
   return vcxRunExport<VCXMultiImage*>(nullptr, [&]() -> VCXMultiImage* {
     std::unique_ptr<CVCXStream> stream(vcxOpenFileForRead(path));
     switch (type) {
+      case TYPE_BMP: {
+        VCXMultiImage* result = vcxWrapInMultiImage(DibImport(*stream));
+        if (outType)
+          *outType = TYPE_BMP;
+        return result;
+      }
       case TYPE_ICON:
       case TYPE_CURSOR: {
         VCXMultiImage* result = IcoReadFile(*stream, nullptr, &type);
@@ -120,6 +132,8 @@ VCX_EXPORT VCXMultiImage* __cdecl VCXImport(HWND parent, const char* path, int* 
 VCX_EXPORT int __cdecl VCXCanExport(int type, VCXMultiImage* document, int* outFlags) {
   return vcxRunExport(0, [&]() -> int {
     switch (type) {
+      case TYPE_BMP:
+        return DibCanExport(document, outFlags) ? 1 : 0;
       case TYPE_ICON:
       case TYPE_CURSOR:
         return IcoCanExport(document, outFlags) ? 1 : 0;
@@ -137,6 +151,9 @@ VCX_EXPORT int __cdecl VCXExport(HWND parent, const char* path, int type,
   }
   return vcxRunExport(0, [&]() -> int {
     switch (type) {
+      case TYPE_BMP:
+        DibExport(parent, path, vcxGetFirstImage(document));
+        return 1;
       case TYPE_ICON:
       case TYPE_CURSOR:
         IcoExport(parent, path, type, document);

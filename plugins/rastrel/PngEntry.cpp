@@ -1,0 +1,920 @@
+#include "plugins/rastrel/PngEntry.h"
+#include <png.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+#include "plugins/rastrel/RecordGuard.h"
+#include "plugins/sdk/VCXPlugin.h"
+#include "plugins/sdk/VCXRecordAccess.h"
+#include "wul/WULPopupWindow.h"
+
+namespace {
+
+const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// Largest pixel block made for an entry.
+const uint64_t kMaxBlockBytes = 0x40000000;
+// Most bytes that one compressed byte can expand to under zlib, with room to spare.
+const uint64_t kMaxInflation = 1100;
+
+// libpng's link to the plug-in's stream and the text of its last error.
+struct PngIo {
+  CVCXStream* stream;
+  char message[256];
+};
+
+// libpng jumps back here on an error; __builtin_longjmp skips only libpng's own frames and
+// plain steps without destructors.
+void PNGCBAPI JumpBack(jmp_buf target, int) {
+  __builtin_longjmp(reinterpret_cast<void**>(target), 1);
+}
+
+void PNGCBAPI OnPngError(png_structp png, png_const_charp text) {
+  PngIo* io = static_cast<PngIo*>(png_get_error_ptr(png));
+  if (io)
+    vcxStrCopy(io->message, text ? text : "", sizeof io->message);
+  png_longjmp(png, 1);
+}
+
+void PNGCBAPI OnPngWarning(png_structp, png_const_charp) {}
+
+void PNGCBAPI OnPngRead(png_structp png, png_bytep data, size_t length) {
+  PngIo* io = static_cast<PngIo*>(png_get_io_ptr(png));
+  const char* failure = nullptr;
+  if (!io || !io->stream) {
+    failure = "PNG stream pointer is lost";
+  } else {
+    try {
+      if (io->stream->Read(data, length) != length)
+        failure = "Error while reading the PNG stream";
+    } catch (...) {
+      failure = "Error while reading the PNG stream";
+    }
+  }
+  if (failure)
+    png_error(png, failure);
+}
+
+void PNGCBAPI OnPngWrite(png_structp png, png_bytep data, size_t length) {
+  PngIo* io = static_cast<PngIo*>(png_get_io_ptr(png));
+  const char* failure = nullptr;
+  if (!io || !io->stream) {
+    failure = "PNG stream pointer is lost";
+  } else {
+    try {
+      if (io->stream->Write(data, length) != length)
+        failure = "Error while writing the PNG stream";
+    } catch (...) {
+      failure = "Error while writing the PNG stream";
+    }
+  }
+  if (failure)
+    png_error(png, failure);
+}
+
+void PNGCBAPI OnPngFlush(png_structp png) {
+  PngIo* io = static_cast<PngIo*>(png_get_io_ptr(png));
+  const char* failure = nullptr;
+  if (!io || !io->stream) {
+    failure = "PNG stream pointer is lost";
+  } else {
+    try {
+      io->stream->Flush();
+    } catch (...) {
+      failure = "Error while flushing the PNG stream";
+    }
+  }
+  if (failure)
+    png_error(png, failure);
+}
+
+typedef void (*PngStep)(png_structp png, png_infop info, void* context);
+
+// Runs one step with libpng's error jump aimed here; false when libpng reported an error.
+__attribute__((noinline)) bool RunGuarded(png_structp png, png_infop info, PngStep step, void* context) {
+  jmp_buf* target = png_set_longjmp_fn(png, JumpBack, sizeof(jmp_buf));
+  if (!target)
+    return false;
+  if (__builtin_setjmp(reinterpret_cast<void**>(*target)))
+    return false;
+  step(png, info, context);
+  return true;
+}
+
+// libpng's read or write structures over a stream, destroyed on every path.
+class CPngCodec {
+public:
+  CPngCodec(CVCXStream& stream, bool writing) : m_png(nullptr), m_info(nullptr), m_writing(writing) {
+    m_io.stream = &stream;
+    m_io.message[0] = 0;
+    m_png = writing ? png_create_write_struct(PNG_LIBPNG_VER_STRING, &m_io, OnPngError, OnPngWarning)
+                    : png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_io, OnPngError, OnPngWarning);
+    if (!m_png)
+      vcxThrow(VCX_ERROR_MEMORY);
+    m_info = png_create_info_struct(m_png);
+    if (!m_info) {
+      Destroy();
+      vcxThrow(VCX_ERROR_MEMORY);
+    }
+    if (writing)
+      png_set_write_fn(m_png, &m_io, OnPngWrite, OnPngFlush);
+    else
+      png_set_read_fn(m_png, &m_io, OnPngRead);
+  }
+  ~CPngCodec() { Destroy(); }
+
+  // Throws code 1 with libpng's text when the step fails.
+  void Run(PngStep step, void* context) {
+    if (!RunGuarded(m_png, m_info, step, context))
+      vcxThrow(VCX_ERROR_INTERNAL, m_io.message);
+  }
+
+  png_structp png() const { return m_png; }
+  png_infop info() const { return m_info; }
+
+private:
+  void Destroy() {
+    if (m_writing)
+      png_destroy_write_struct(&m_png, m_info ? &m_info : nullptr);
+    else
+      png_destroy_read_struct(&m_png, m_info ? &m_info : nullptr, nullptr);
+    m_png = nullptr;
+    m_info = nullptr;
+  }
+
+  CPngCodec(const CPngCodec&) = delete;
+  CPngCodec& operator=(const CPngCodec&) = delete;
+  png_structp m_png;
+  png_infop m_info;
+  PngIo m_io;
+  bool m_writing;
+};
+
+void StepReadInfo(png_structp png, png_infop info, void*) {
+  png_read_info(png, info);
+}
+
+// The header as libpng read it.
+struct PngHeader {
+  png_uint_32 width;
+  png_uint_32 height;
+  int bitDepth;
+  int colorType;
+  int interlace;
+};
+
+PngHeader GetHeader(const CPngCodec& codec) {
+  PngHeader h = {};
+  png_get_IHDR(codec.png(), codec.info(), &h.width, &h.height, &h.bitDepth, &h.colorType, &h.interlace,
+               nullptr, nullptr);
+  return h;
+}
+
+int32_t KindOf(int colorType) {
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY:
+      return PNG_KIND_GREY;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      return PNG_KIND_GREY_ALPHA;
+    case PNG_COLOR_TYPE_PALETTE:
+      return PNG_KIND_PALETTE;
+    case PNG_COLOR_TYPE_RGB:
+      return PNG_KIND_RGB;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      return PNG_KIND_RGBA;
+    default:
+      vcxThrow(VCX_ERROR_FORMAT);
+  }
+}
+
+uint32_t ChannelsOf(int colorType) {
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      return 2;
+    case PNG_COLOR_TYPE_RGB:
+      return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+bool StartsWithSignature(CVCXStream& stream) {
+  const int64_t start = stream.GetPosition();
+  uint8_t signature[8];
+  bool png = false;
+  try {
+    png = stream.Read(signature, 8) == 8 && std::memcmp(signature, kPngSignature, 8) == 0;
+  } catch (const CVCXException&) {
+    png = false;
+  }
+  stream.Seek(start);
+  return png;
+}
+
+struct ReadTransforms {
+  int colorType;
+  int bitDepth;
+  int interlace;
+};
+
+void StepSetTransforms(png_structp png, png_infop info, void* context) {
+  const ReadTransforms& t = *static_cast<const ReadTransforms*>(context);
+  switch (t.colorType) {
+    case PNG_COLOR_TYPE_GRAY:
+      if (t.bitDepth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+      break;
+    case PNG_COLOR_TYPE_PALETTE:
+      if (t.bitDepth == 2)
+        png_set_packing(png);
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      png_set_gray_to_rgb(png);
+      png_set_bgr(png);
+      break;
+    default:
+      png_set_bgr(png);
+      break;
+  }
+  if (t.bitDepth == 16)
+    png_set_swap(png);
+  if (t.interlace != PNG_INTERLACE_NONE)
+    png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+}
+
+// Record depth after the read transformations.
+uint32_t RecordDepth(int colorType, int bitDepth) {
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY:
+      return bitDepth == 16 ? 16 : 8;
+    case PNG_COLOR_TYPE_PALETTE:
+      return bitDepth == 2 ? 8 : static_cast<uint32_t>(bitDepth);
+    case PNG_COLOR_TYPE_RGB:
+      return bitDepth == 16 ? 48 : 24;
+    default:
+      return bitDepth == 16 ? 64 : 32;
+  }
+}
+
+struct ReadRowsContext {
+  png_bytepp rows;
+};
+
+void StepReadRows(png_structp png, png_infop, void* context) {
+  png_read_image(png, static_cast<ReadRowsContext*>(context)->rows);
+}
+
+uint64_t RowBytes(uint32_t bpp, int64_t width) {
+  return (static_cast<uint64_t>(bpp) * static_cast<uint64_t>(width) + 7) / 8;
+}
+
+int32_t RoundResolution(float value) {
+  if (!(value > 0.0f))
+    return 0;
+  if (value >= 2147483647.0f)
+    return 0x7FFFFFFF;
+  return static_cast<int32_t>(std::lround(value));
+}
+
+// Everything one encoding needs, prepared before libpng runs.
+struct WriteSettings {
+  png_uint_32 width;
+  png_uint_32 height;
+  int bitDepth;
+  int colorType;
+  int filters;
+  int level;
+  int memoryLevel;
+  int strategy;
+  const png_color* palette;
+  int paletteCount;
+  const png_byte* alphas;
+  int alphaCount;
+  const png_color_16* key;
+  bool physical;
+  png_uint_32 xResolution;
+  png_uint_32 yResolution;
+  png_bytepp rows;
+};
+
+void StepWrite(png_structp png, png_infop info, void* context) {
+  const WriteSettings& s = *static_cast<const WriteSettings*>(context);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, s.filters);
+  png_set_compression_level(png, s.level);
+  png_set_compression_mem_level(png, s.memoryLevel);
+  png_set_compression_strategy(png, s.strategy);
+  png_set_compression_window_bits(png, 15);
+  png_set_compression_buffer_size(png, 65536);
+  png_set_IHDR(png, info, s.width, s.height, s.bitDepth, s.colorType, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (s.palette)
+    png_set_PLTE(png, info, s.palette, s.paletteCount);
+  if (s.alphaCount)
+    png_set_tRNS(png, info, s.alphas, s.alphaCount, nullptr);
+  if (s.key)
+    png_set_tRNS(png, info, nullptr, 0, s.key);
+  if (s.physical)
+    png_set_pHYs(png, info, s.xResolution, s.yResolution, PNG_RESOLUTION_METER);
+  png_write_info(png, info);
+  if (s.colorType == PNG_COLOR_TYPE_RGB || s.colorType == PNG_COLOR_TYPE_RGB_ALPHA)
+    png_set_bgr(png);
+  if (s.bitDepth > 8)
+    png_set_swap(png);
+  png_write_image(png, s.rows);
+  png_write_end(png, info);
+}
+
+// One encoding of color (which stands for image) into stream.
+void WriteEncoding(CVCXStream& stream, const VCXLayeredImage* image, const VCXImage* color,
+                   const uint8_t* colorKey, int filters, int level, int memoryLevel, int strategy) {
+  if (!color)
+    vcxThrow(VCX_ERROR_INTERNAL);
+  const uint32_t bpp = vcxGetBitsPerPixel(color->format);
+  const VCXPalette* palette = vcxGetPalette(color);
+  WriteSettings s = {};
+  switch (bpp) {
+    case 1:
+    case 4:
+    case 8:
+      s.bitDepth = static_cast<int>(bpp);
+      s.colorType = palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY;
+      break;
+    case 16:
+      if (palette)
+        vcxThrow(VCX_ERROR_INTERNAL);
+      s.bitDepth = 16;
+      s.colorType = PNG_COLOR_TYPE_GRAY;
+      break;
+    case 24:
+      s.bitDepth = 8;
+      s.colorType = PNG_COLOR_TYPE_RGB;
+      break;
+    case 32:
+      s.bitDepth = 8;
+      s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+      break;
+    case 48:
+      s.bitDepth = 16;
+      s.colorType = PNG_COLOR_TYPE_RGB;
+      break;
+    case 64:
+      s.bitDepth = 16;
+      s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+      break;
+    default:
+      vcxThrow(VCX_ERROR_INTERNAL);
+  }
+  if (color->width <= 0 || color->height <= 0)
+    vcxThrow(VCX_ERROR_INTERNAL);
+  const uint64_t rowBytes = RowBytes(bpp, color->width);
+  uint8_t* pixels = vcxGetPixels(color);
+  if (!pixels)
+    vcxThrow(VCX_ERROR_INTERNAL);
+  s.width = static_cast<png_uint_32>(color->width);
+  s.height = static_cast<png_uint_32>(color->height);
+  s.filters = filters;
+  s.level = level;
+  s.memoryLevel = memoryLevel;
+  s.strategy = strategy;
+
+  std::vector<png_color> plte;
+  std::vector<png_byte> alphas;
+  if (s.colorType == PNG_COLOR_TYPE_PALETTE) {
+    // The entries the depth can index, and at least every index that the pixels use.
+    const VCXPaletteEntry* entries = vcxGetPaletteEntries(palette);
+    const int32_t slots = 1 << bpp;
+    int32_t count = palette->count < slots ? palette->count : slots;
+    int32_t highest = 0;
+    for (uint32_t y = 0; y < s.height; ++y) {
+      const uint8_t* row = pixels + rowBytes * y;
+      for (uint32_t x = 0; x < s.width; ++x) {
+        const int32_t index = bpp == 8 ? row[x]
+                                       : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
+                                                  : (row[x >> 3] >> (7 - (x & 7))) & 1;
+        highest = std::max(highest, index);
+      }
+    }
+    count = std::max(count, highest + 1);
+    auto clamp = [](int32_t v) { return static_cast<png_byte>(v < 0 ? 0 : v > 255 ? 255 : v); };
+    int32_t lastTranslucent = -1;
+    plte.resize(static_cast<size_t>(count));
+    alphas.resize(static_cast<size_t>(count), 255);
+    for (int32_t i = 0; i < count && i < palette->count; ++i) {
+      plte[i].red = clamp(entries[i].red);
+      plte[i].green = clamp(entries[i].green);
+      plte[i].blue = clamp(entries[i].blue);
+      alphas[i] = clamp(entries[i].alpha);
+      if (alphas[i] < 255)
+        lastTranslucent = i;
+    }
+    s.palette = plte.data();
+    s.paletteCount = count;
+    s.alphas = alphas.data();
+    s.alphaCount = lastTranslucent + 1;
+  }
+  png_color_16 key = {};
+  if (colorKey && (s.colorType == PNG_COLOR_TYPE_GRAY || s.colorType == PNG_COLOR_TYPE_RGB)) {
+    if (s.colorType == PNG_COLOR_TYPE_GRAY) {
+      key.gray = s.bitDepth == 16 ? static_cast<png_uint_16>(colorKey[0] | colorKey[1] << 8) : colorKey[0];
+    } else if (s.bitDepth == 16) {
+      key.blue = static_cast<png_uint_16>(colorKey[0] | colorKey[1] << 8);
+      key.green = static_cast<png_uint_16>(colorKey[2] | colorKey[3] << 8);
+      key.red = static_cast<png_uint_16>(colorKey[4] | colorKey[5] << 8);
+    } else {
+      key.blue = colorKey[0];
+      key.green = colorKey[1];
+      key.red = colorKey[2];
+    }
+    s.key = &key;
+  }
+  const int32_t xResolution = RoundResolution(image->xResolution);
+  const int32_t yResolution = RoundResolution(image->yResolution);
+  if (std::max(xResolution, yResolution) > 0) {
+    s.physical = true;
+    s.xResolution = static_cast<png_uint_32>(xResolution);
+    s.yResolution = static_cast<png_uint_32>(yResolution);
+  }
+  std::vector<png_bytep> rows(s.height);
+  for (uint32_t y = 0; y < s.height; ++y)
+    rows[y] = pixels + rowBytes * y;
+  s.rows = rows.data();
+
+  CPngCodec codec(stream, true);
+  codec.Run(StepWrite, &s);
+}
+
+int64_t EncodedSize(const VCXLayeredImage* image, const VCXImage* color, const uint8_t* key,
+                    int filters, int level, int memoryLevel, int strategy) {
+  CVCXCountingStream counter;
+  WriteEncoding(counter, image, color, key, filters, level, memoryLevel, strategy);
+  return counter.GetPosition();
+}
+
+// The busy window.
+
+class CBusyWindow : public CWULPopupWindow {
+public:
+  explicit CBusyWindow(int stepCount) : steps(stepCount), done(0) {}
+  LRESULT OnPaint(PAINTSTRUCT* paint) override {
+    HDC dc = paint->hdc;
+    RECT client = {0, 0, width, height};
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    FrameRect(dc, &client, GetSysColorBrush(COLOR_WINDOWFRAME));
+    const int stripWidth = steps * 11 + 1;
+    const int stripLeft = (width - stripWidth) / 2;
+    const int stripTop = height - 4 - 12;
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    RECT text = {2, 1, width - 2, stripTop};
+    DrawTextA(dc, "Optimizing...", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    RECT strip = {stripLeft, stripTop, stripLeft + stripWidth, stripTop + 12};
+    FrameRect(dc, &strip, GetSysColorBrush(COLOR_BTNSHADOW));
+    for (int i = 0; i < done; ++i) {
+      RECT block = {stripLeft + 1 + 11 * i, stripTop + 1, stripLeft + 11 + 11 * i, stripTop + 11};
+      FillRect(dc, &block, GetSysColorBrush(COLOR_HIGHLIGHT));
+    }
+    return 0;
+  }
+  int steps;
+  int done;
+};
+
+struct BusyState {
+  CBusyWindow* window;
+  HWND focus;
+  HCURSOR cursor;
+};
+BusyState g_busy = {nullptr, nullptr, nullptr};
+
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// Closes the busy window on every path.
+class CBusyGuard {
+public:
+  CBusyGuard(HWND parent, int steps) { ShowBusyWindow(parent, steps); }
+  ~CBusyGuard() {
+    try {
+      CloseBusyWindow();
+    } catch (...) {
+    }
+  }
+};
+
+}  // namespace
+
+bool PngCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
+                  int descriptionLen) {
+  const int64_t start = stream.GetPosition();
+  if (!StartsWithSignature(stream))
+    return false;
+  PngHeader h = {};
+  int paletteCount = 0;
+  try {
+    CPngCodec codec(stream, false);
+    codec.Run(StepReadInfo, nullptr);
+    h = GetHeader(codec);
+    png_colorp entries = nullptr;
+    if (!png_get_PLTE(codec.png(), codec.info(), &entries, &paletteCount))
+      paletteCount = h.colorType == PNG_COLOR_TYPE_PALETTE ? 1 << h.bitDepth : 0;
+  } catch (const CVCXException&) {
+    stream.Seek(start);
+    return false;
+  }
+  if (description) {
+    const uint32_t channels = ChannelsOf(h.colorType);
+    char colors[32];
+    const char* text = "Unknown format";
+    switch (h.colorType) {
+      case PNG_COLOR_TYPE_GRAY:
+        text = "Gs";
+        break;
+      case PNG_COLOR_TYPE_RGB:
+        text = "RGB";
+        break;
+      case PNG_COLOR_TYPE_GRAY_ALPHA:
+        text = "GsA";
+        break;
+      case PNG_COLOR_TYPE_RGB_ALPHA:
+        text = "RGBA";
+        break;
+      case PNG_COLOR_TYPE_PALETTE:
+        if (paletteCount == 1)
+          std::snprintf(colors, sizeof colors, "1 color");
+        else
+          std::snprintf(colors, sizeof colors, "%d colors", paletteCount);
+        text = colors;
+        break;
+      default:
+        break;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "Portable network graphics\n%ux%u %s (%u bpp)",
+                  static_cast<unsigned>(h.width), static_cast<unsigned>(h.height), text,
+                  static_cast<unsigned>(h.bitDepth * channels));
+    vcxStrCopy(description, line, descriptionLen);
+  }
+  if (preview) {
+    try {
+      vcxFreeLayeredImage(*preview);
+      *preview = nullptr;
+      const int32_t limit = vcxGetMetric(VCX_METRIC_PREVIEW_PIXELS);
+      if (limit >= 0 && static_cast<uint64_t>(h.width) * h.height <= static_cast<uint64_t>(limit)) {
+        stream.Seek(start);
+        *preview = PngReadImage(stream);
+      }
+    } catch (...) {
+      *preview = nullptr;
+    }
+  }
+  stream.Seek(start);
+  return true;
+}
+
+PngInfo PngReadInfo(CVCXStream& stream) {
+  CPngCodec codec(stream, false);
+  codec.Run(StepReadInfo, nullptr);
+  const PngHeader h = GetHeader(codec);
+  PngInfo info;
+  info.kind = KindOf(h.colorType);
+  info.depth = static_cast<uint32_t>(h.bitDepth) * ChannelsOf(h.colorType);
+  info.width = h.width;
+  info.height = h.height;
+  return info;
+}
+
+VCXLayeredImage* PngReadImage(CVCXStream& stream) {
+  CPngCodec codec(stream, false);
+  codec.Run(StepReadInfo, nullptr);
+  const PngHeader h = GetHeader(codec);
+  KindOf(h.colorType);
+  png_structp png = codec.png();
+  png_infop info = codec.info();
+
+  // The transparent colour of grey and RGB images, as stored.
+  bool keyed = false;
+  png_color_16 key = {};
+  if (h.colorType == PNG_COLOR_TYPE_GRAY || h.colorType == PNG_COLOR_TYPE_RGB) {
+    png_color_16p stored = nullptr;
+    if (png_get_tRNS(png, info, nullptr, nullptr, &stored) && stored) {
+      keyed = true;
+      key = *stored;
+    }
+  }
+  // Palette entries with their alphas, copied before the transformations.
+  std::vector<VCXPaletteEntry> paletteEntries;
+  if (h.colorType == PNG_COLOR_TYPE_PALETTE) {
+    png_colorp plte = nullptr;
+    int count = 0;
+    if (!png_get_PLTE(png, info, &plte, &count) || !plte)
+      vcxThrow(VCX_ERROR_INTERNAL, "The PNG image has no palette");
+    png_bytep alphas = nullptr;
+    int alphaCount = 0;
+    if (!png_get_tRNS(png, info, &alphas, &alphaCount, nullptr))
+      alphaCount = 0;
+    paletteEntries.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      paletteEntries[i].alpha = i < alphaCount && alphas ? alphas[i] : 255;
+      paletteEntries[i].red = plte[i].red;
+      paletteEntries[i].green = plte[i].green;
+      paletteEntries[i].blue = plte[i].blue;
+    }
+  }
+  png_uint_32 xResolution = 0, yResolution = 0;
+  int unit = 0;
+  const bool physical = png_get_pHYs(png, info, &xResolution, &yResolution, &unit) != 0;
+
+  // The compressed data must be able to hold every row before anything is made for them.
+  const uint64_t rawRow = RowBytes(static_cast<uint32_t>(h.bitDepth) * ChannelsOf(h.colorType), h.width) + 1;
+  if (rawRow * h.height > static_cast<uint64_t>(stream.GetRemaining()) * kMaxInflation + 65536)
+    vcxThrow(VCX_ERROR_EOF);
+  const uint32_t depth = RecordDepth(h.colorType, h.bitDepth);
+  const uint64_t rowBytes = RowBytes(depth, h.width);
+  if (rowBytes * h.height > kMaxBlockBytes || h.width > 0x7FFFFFFF || h.height > 0x7FFFFFFF)
+    vcxThrow(VCX_ERROR_FORMAT);
+
+  ReadTransforms transforms = {h.colorType, h.bitDepth, h.interlace};
+  codec.Run(StepSetTransforms, &transforms);
+  if (png_get_rowbytes(png, info) != rowBytes)
+    vcxThrow(VCX_ERROR_INTERNAL);
+
+  const int32_t width = static_cast<int32_t>(h.width);
+  const int32_t height = static_cast<int32_t>(h.height);
+  const uint32_t format = depth << 16;
+  VCXLayeredImage request = vcxLayeredImageRequest(format, width, height, keyed ? 2 : 1);
+  if (physical) {
+    request.xResolution = static_cast<float>(xResolution);
+    request.yResolution = static_cast<float>(yResolution);
+  }
+  CLayeredImageGuard result(vcxCreateLayeredImage(request));
+  VCXImage* color = vcxCreateImage(vcxImageRequest(VCX_KIND_COLOR, format, width, height, ""));
+  vcxSetLayerSlot(result.get(), 0, color);
+  if (!paletteEntries.empty()) {
+    VCXPalette* palette = vcxCreatePalette(static_cast<int32_t>(paletteEntries.size()));
+    vcxSetImagePalette(color, palette);
+    std::memcpy(vcxGetPaletteEntries(palette), paletteEntries.data(),
+                sizeof(VCXPaletteEntry) * paletteEntries.size());
+  }
+  // libpng keeps the bits past a row's last pixel as it finds them: they start as 0.
+  uint8_t* pixels = vcxGetPixels(color);
+  std::memset(pixels, 0, static_cast<size_t>(rowBytes * h.height));
+  std::vector<png_bytep> rows(h.height);
+  for (uint32_t y = 0; y < h.height; ++y)
+    rows[y] = pixels + rowBytes * y;
+  ReadRowsContext context = {rows.data()};
+  codec.Run(StepReadRows, &context);
+
+  if (keyed) {
+    VCXImage* mask = vcxCreateImage(vcxImageRequest(VCX_KIND_MASK, VCX_FORMAT_1, width, height, "MASK"));
+    vcxSetLayerSlot(result.get(), 1, mask);
+    uint8_t* bits = vcxGetPixels(mask);
+    const uint64_t maskRow = RowBytes(1, width);
+    std::memset(bits, 0, static_cast<size_t>(maskRow * h.height));
+    // Grey below 8 bits was expanded to 8: the key scales with it.
+    uint32_t grey = key.gray;
+    if (h.colorType == PNG_COLOR_TYPE_GRAY && h.bitDepth < 8)
+      grey = grey * 255 / ((1u << h.bitDepth) - 1);
+    const uint32_t sampleBytes = h.bitDepth == 16 ? 2 : 1;
+    auto sample = [&](const uint8_t* p) -> uint32_t {
+      return sampleBytes == 2 ? static_cast<uint32_t>(p[0] | p[1] << 8) : p[0];
+    };
+    for (uint32_t y = 0; y < h.height; ++y) {
+      const uint8_t* row = pixels + rowBytes * y;
+      uint8_t* out = bits + maskRow * y;
+      for (uint32_t x = 0; x < h.width; ++x) {
+        bool transparent;
+        if (h.colorType == PNG_COLOR_TYPE_GRAY) {
+          transparent = sample(row + sampleBytes * x) == grey;
+        } else {
+          const uint8_t* p = row + 3 * sampleBytes * x;  // blue, green, red
+          transparent = sample(p) == key.blue && sample(p + sampleBytes) == key.green &&
+                        sample(p + 2 * sampleBytes) == key.red;
+        }
+        if (!transparent)
+          out[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+      }
+    }
+  }
+  return result.release();
+}
+
+void PngWriteImage(CVCXStream& stream, const VCXLayeredImage* image, const uint8_t* colorKey,
+                   int filters, int level, int memoryLevel, int strategy) {
+  WriteEncoding(stream, image, vcxGetFirstLayer(image, VCX_KIND_COLOR), colorKey, filters, level,
+                memoryLevel, strategy);
+}
+
+uint8_t* PngFindColorKey(uint8_t* color, const uint8_t* mask, int32_t width, int32_t height,
+                         uint32_t rowBytes, uint32_t bitsPerPixel) {
+  if (bitsPerPixel < 8 || bitsPerPixel > 64 || bitsPerPixel % 8 || width < 0 || height < 0)
+    vcxThrow(VCX_ERROR_INTERNAL);
+  const uint32_t bytes = bitsPerPixel / 8;
+  const uint64_t maskRow = RowBytes(1, width);
+  auto opaque = [&](int32_t x, int32_t y) {
+    return (mask[maskRow * y + (x >> 3)] >> (7 - (x & 7))) & 1;
+  };
+  auto valueAt = [&](const uint8_t* p) {
+    uint64_t v = 0;
+    for (uint32_t b = 0; b < bytes; ++b)
+      v |= static_cast<uint64_t>(p[b]) << (8 * b);
+    return v;
+  };
+  uint64_t opaqueCount = 0;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      opaqueCount += opaque(x, y);
+  const uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (opaqueCount == 0) {
+    if (total)
+      std::memset(color, 0, static_cast<size_t>(rowBytes * static_cast<uint64_t>(height)));
+    return total ? color : nullptr;
+  }
+  if (opaqueCount == total)
+    return nullptr;
+
+  const uint64_t largest = bitsPerPixel == 64 ? ~0ull : (1ull << bitsPerPixel) - 1;
+  uint64_t keyValue = 0;
+  bool found = false;
+  if (bitsPerPixel < 40 && (1ull << bitsPerPixel) < 64 * opaqueCount) {
+    std::vector<uint64_t> used(static_cast<size_t>(((1ull << bitsPerPixel) + 63) / 64), 0);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x)
+        if (opaque(x, y)) {
+          const uint64_t v = valueAt(color + rowBytes * y + bytes * static_cast<uint64_t>(x));
+          used[v >> 6] |= 1ull << (v & 63);
+        }
+    auto isUsed = [&](uint64_t v) { return (used[v >> 6] >> (v & 63)) & 1; };
+    if (!isUsed(0)) {
+      keyValue = 0;
+      found = true;
+    } else if (!isUsed(largest)) {
+      keyValue = largest;
+      found = true;
+    } else {
+      for (uint64_t v = 1; v < largest && !found; ++v)
+        if (!isUsed(v)) {
+          keyValue = v;
+          found = true;
+        }
+    }
+  } else {
+    std::vector<uint64_t> values;
+    values.reserve(static_cast<size_t>(opaqueCount));
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x)
+        if (opaque(x, y))
+          values.push_back(valueAt(color + rowBytes * y + bytes * static_cast<uint64_t>(x)));
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    if (values.front() != 0) {
+      keyValue = 0;
+      found = true;
+    } else if (values.back() != largest) {
+      keyValue = largest;
+      found = true;
+    } else {
+      for (size_t i = 1; i < values.size() && !found; ++i)
+        if (values[i] != values[i - 1] + 1) {
+          keyValue = values[i - 1] + 1;
+          found = true;
+        }
+    }
+  }
+  if (!found)
+    return nullptr;
+  uint8_t* first = nullptr;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      if (!opaque(x, y)) {
+        uint8_t* p = color + rowBytes * y + bytes * static_cast<uint64_t>(x);
+        for (uint32_t b = 0; b < bytes; ++b)
+          p[b] = static_cast<uint8_t>(keyValue >> (8 * b));
+        if (!first)
+          first = p;
+      }
+  return first;
+}
+
+void PngWriteIconEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, bool multipass) {
+  const VCXImage* color = vcxGetFirstLayer(image, VCX_KIND_COLOR);
+  if (!color)
+    vcxThrow(VCX_ERROR_INTERNAL);
+  const VCXImage* mask = vcxGetFirstLayer(image, VCX_KIND_MASK);
+  const uint32_t bpp = vcxGetBitsPerPixel(color->format);
+  const uint8_t* key = nullptr;
+  std::unique_ptr<CImageCopy> keyed;
+  if (mask && (bpp == 24 || (bpp == 8 && !vcxGetPalette(color)))) {
+    if (mask->format != VCX_FORMAT_1 || mask->width != color->width || mask->height != color->height ||
+        color->width <= 0 || color->height <= 0 || !vcxGetPixels(mask) || !vcxGetPixels(color))
+      vcxThrow(VCX_ERROR_DATA);
+    // The transparent pixels take the key in a copy; the caller's image stays as it is.
+    keyed.reset(new CImageCopy(color));
+    key = PngFindColorKey(vcxGetPixels(keyed->get()), vcxGetPixels(mask), color->width, color->height,
+                          vcxGetRowBytes(color), bpp);
+    color = keyed->get();
+  }
+  int filters, memoryLevel = 8, strategy;
+  if (!multipass) {
+    const int64_t plain = EncodedSize(image, color, key, PNG_FILTERS_NONE, 1, 8, 0);
+    const int64_t filtered = EncodedSize(image, color, key, PNG_FILTERS_ALL, 1, 8, 1);
+    filters = filtered < plain ? PNG_FILTERS_ALL : PNG_FILTERS_NONE;
+    strategy = filtered < plain ? 1 : 0;
+  } else {
+    static const int kFilters[] = {PNG_FILTERS_NONE, PNG_FILTERS_SUB,     PNG_FILTERS_UP,
+                                   PNG_FILTERS_AVERAGE, PNG_FILTERS_PAETH, PNG_FILTERS_ALL};
+    CBusyGuard busy(parent, 36);
+    int64_t best = -1;
+    filters = PNG_FILTERS_NONE;
+    strategy = 0;
+    for (int f : kFilters)
+      for (int m = 8; m <= 9; ++m)
+        for (int s = 0; s <= 2; ++s) {
+          const int64_t size = EncodedSize(image, color, key, f, 9, m, s);
+          if (best < 0 || size < best) {
+            best = size;
+            filters = f;
+            memoryLevel = m;
+            strategy = s;
+          }
+          AdvanceBusyWindow(1);
+        }
+    WriteEncoding(stream, image, color, key, filters, 9, memoryLevel, strategy);
+    return;
+  }
+  WriteEncoding(stream, image, color, key, filters, 9, memoryLevel, strategy);
+}
+
+void ShowBusyWindow(HWND parent, int steps) {
+  if (g_busy.window)
+    vcxThrow(VCX_ERROR_INTERNAL);
+  if (steps < 0)
+    steps = 0;
+  const HCURSOR cursor = GetCursor();
+  CBusyWindow* window = new CBusyWindow(steps);
+  try {
+    const int width = steps * 11 + 11;
+    const int height = 34;
+    RECT area;
+    if (!parent || !GetWindowRect(parent, &area))
+      SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    window->SetCursor(cursor);
+    window->SetBounds(area.left + (area.right - area.left - width) / 2,
+                      area.top + (area.bottom - area.top - height) / 2, width, height);
+    window->Incarnate(parent);
+    window->Show();
+  } catch (...) {
+    delete window;
+    throw;
+  }
+  g_busy.window = window;
+  g_busy.cursor = cursor;
+  g_busy.focus = GetFocus();
+  if (g_busy.focus)
+    EnableWindow(g_busy.focus, FALSE);
+  PumpMessages();
+}
+
+void AdvanceBusyWindow(int n) {
+  CBusyWindow* window = g_busy.window;
+  if (!window)
+    return;
+  window->done = std::min(std::max(window->done + n, 0), window->steps);
+  if (HWND handle = window->GetHandle()) {
+    InvalidateRect(handle, nullptr, FALSE);
+    UpdateWindow(handle);
+  }
+  PumpMessages();
+  SetCursor(g_busy.cursor);
+}
+
+void CloseBusyWindow() {
+  CBusyWindow* window = g_busy.window;
+  if (!window)
+    return;
+  g_busy.window = nullptr;
+  delete window;
+  PumpMessages();
+  if (g_busy.focus) {
+    EnableWindow(g_busy.focus, TRUE);
+    SetFocus(g_busy.focus);
+  }
+  SetCursor(g_busy.cursor);
+  g_busy.focus = nullptr;
+}
