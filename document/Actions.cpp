@@ -109,6 +109,70 @@ void DeleteLayer(CImage* image, CLayer* layer) {
   delete layer;
 }
 
+// Deletes the layer and makes the other one (if any) the active layer.
+void DeleteLayerAndSelect(CImage* image, CLayer* layer, CLayer* other) {
+  NotifyBeginLayerItems();
+  DeleteLayer(image, layer);
+  if (other)
+    SelectLayer(image, other);
+  NotifyEndLayerItems();
+}
+
+// Announces a layer just put into the image and makes it the active layer.
+void AddedLayerSelect(CImage* image, CLayer* layer) {
+  NotifyBeginLayerItems();
+  NotifyLayerItem(LAYER_ITEM_ADDED, layer);
+  SelectLayer(image, layer);
+  NotifyEndLayerItems();
+}
+
+// Makes the layer the active one and restores its stored pixels (added or taken away).
+bool RestoreLayerPixels(CImage* image, CRasterLayer* layer, CStoredRect* pixels, int32_t mode) {
+  NotifyBeginLayerItems();
+  SelectLayer(image, layer);
+  NotifyEndLayerItems();
+  if (!pixels->Restore(*layer->GetPixelArray(), mode))
+    return false;
+  const Rect r = EditRectTo1x(pixels->GetRect(), layer->IsSupersampled());
+  layer->Update(&r);
+  image->UpdateRect(&r);
+  return true;
+}
+
+// Restores the selection's stored mask. Added, the selection is active unless it comes out
+// empty; taken away, it gets back the state it had before the edit.
+bool RestoreSelectionMask(CSelection* s, CStoredRect* mask, int32_t mode, bool wasActive,
+                          bool wasSupersampled) {
+  if (mode == RESTORE_SUBTRACT) {
+    s->SetActive(wasActive);
+    s->SetSupersampling(wasSupersampled);
+  }
+  if (!mask->Restore(*s->GetMask(), mode))
+    return false;
+  const Rect m = EditRectTo1x(mask->GetRect(), s->IsSupersampled());
+  s->Update(&m);
+  if (mode == RESTORE_ADD) {
+    if (s->IsEmpty()) {
+      s->SetActive(false);
+      s->SyncToImage();
+    } else {
+      s->SetActive(true);
+    }
+  }
+  return true;
+}
+
+// Puts the snapshots back into the layers they were taken from; false if any fails.
+bool ApplySnapshots(CImage* image, CLayerSnapshotList* layers) {
+  bool ok = true;
+  for (int32_t i = 0; layers && i < layers->GetCount(); ++i) {
+    CLayerSnapshot* snapshot = layers->Get(i);
+    if (!snapshot->Apply(image->FindLayer(snapshot->layerId)))
+      ok = false;
+  }
+  return ok;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -195,11 +259,7 @@ bool CDeleteLayerAction::Redo() {
   return Guarded(image, [&] {
     CLayer* neighbour = layer->GetPrevious() ? layer->GetPrevious() : layer->GetNext();
     image->BeginUpdate();
-    NotifyBeginLayerItems();
-    DeleteLayer(image, layer);
-    if (neighbour)
-      SelectLayer(image, neighbour);
-    NotifyEndLayerItems();
+    DeleteLayerAndSelect(image, layer, neighbour);
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return true;
@@ -213,12 +273,8 @@ bool CDeleteLayerAction::Undo() {
   return Guarded(image, [&] {
     image->BeginUpdate();
     CLayer* layer = snapshot->Recreate(image);
-    if (layer) {
-      NotifyBeginLayerItems();
-      NotifyLayerItem(LAYER_ITEM_ADDED, layer);
-      SelectLayer(image, layer);
-      NotifyEndLayerItems();
-    }
+    if (layer)
+      AddedLayerSelect(image, layer);
     image->EndUpdate();
     if (!layer)
       return false;
@@ -254,10 +310,7 @@ bool CDuplicateLayerAction::Redo() {
     } else {
       copy->GetPixels()->CopyFrom(*layer->GetPixels());
     }
-    NotifyBeginLayerItems();
-    NotifyLayerItem(LAYER_ITEM_ADDED, copy);
-    SelectLayer(image, copy);
-    NotifyEndLayerItems();
+    AddedLayerSelect(image, copy);
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return true;
@@ -274,11 +327,7 @@ bool CDuplicateLayerAction::Undo() {
     return false;
   return Guarded(image, [&] {
     image->BeginUpdate();
-    NotifyBeginLayerItems();
-    DeleteLayer(image, copy);
-    if (layer)
-      SelectLayer(image, layer);
-    NotifyEndLayerItems();
+    DeleteLayerAndSelect(image, copy, layer);
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return true;
@@ -392,11 +441,8 @@ bool CImageBoundsAction::Undo() {
     }
     if (selection && !selection->Restore(image->GetSelection()))
       ok = false;
-    for (int32_t i = 0; layers && i < layers->GetCount(); ++i) {
-      CLayerSnapshot* snapshot = layers->Get(i);
-      if (!snapshot->Apply(image->FindLayer(snapshot->layerId)))
-        ok = false;
-    }
+    if (!ApplySnapshots(image, layers))
+      ok = false;
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return ok;
@@ -405,6 +451,43 @@ bool CImageBoundsAction::Undo() {
 
 // ---------------------------------------------------------------------------------------------
 // Image Properties
+
+namespace {
+
+// Gives the image the values other than its size; true when any of them changed. A target
+// format the image refuses counts as a change only without formatMustTake.
+bool SetImageValues(CImage* image, const CImagePropertiesAction::Values& v, bool setPaletteFixed,
+                    bool formatMustTake) {
+  bool changed = false;
+  if (v.xResolution != image->GetXResolution()) {
+    image->SetXResolution(v.xResolution);
+    changed = true;
+  }
+  if (v.yResolution != image->GetYResolution()) {
+    image->SetYResolution(v.yResolution);
+    changed = true;
+  }
+  if (v.targetFormat != image->GetTargetFormat()) {
+    image->SetTargetFormat(v.targetFormat);
+    if (!formatMustTake || image->GetTargetFormat() == v.targetFormat)
+      changed = true;
+  }
+  if ((v.flagA != 0) != image->GetFlagA()) {
+    image->SetFlagA(v.flagA != 0);
+    changed = true;
+  }
+  if (setPaletteFixed && (v.paletteFixed != 0) != image->IsPaletteFixed()) {
+    image->SetPaletteFixed(v.paletteFixed != 0);
+    changed = true;
+  }
+  if ((v.forExport != 0) != image->IsForExport()) {
+    image->SetForExport(v.forExport != 0);
+    changed = true;
+  }
+  return changed;
+}
+
+}  // namespace
 
 CImagePropertiesAction::CImagePropertiesAction()
     : paletteFixedGiven(0), paletteRecorded(0), selection(nullptr), palette(nullptr),
@@ -527,30 +610,8 @@ bool CImagePropertiesAction::Redo() {
       }
       changed = true;
     }
-    if (v.xResolution != image->GetXResolution()) {
-      image->SetXResolution(v.xResolution);
+    if (SetImageValues(image, v, paletteFixedGiven != 0, true))
       changed = true;
-    }
-    if (v.yResolution != image->GetYResolution()) {
-      image->SetYResolution(v.yResolution);
-      changed = true;
-    }
-    if (v.targetFormat != image->GetTargetFormat()) {
-      image->SetTargetFormat(v.targetFormat);
-      changed = changed || image->GetTargetFormat() == v.targetFormat;
-    }
-    if ((v.flagA != 0) != image->GetFlagA()) {
-      image->SetFlagA(v.flagA != 0);
-      changed = true;
-    }
-    if (paletteFixedGiven && (v.paletteFixed != 0) != image->IsPaletteFixed()) {
-      image->SetPaletteFixed(v.paletteFixed != 0);
-      changed = true;
-    }
-    if ((v.forExport != 0) != image->IsForExport()) {
-      image->SetForExport(v.forExport != 0);
-      changed = true;
-    }
     if (!changed) {
       image->ReleaseUpdate();
       return false;
@@ -575,38 +636,13 @@ bool CImagePropertiesAction::Undo() {
         layer->FitToImage();
       changed = true;
     }
-    if (v.xResolution != image->GetXResolution()) {
-      image->SetXResolution(v.xResolution);
+    if (SetImageValues(image, v, true, false))
       changed = true;
-    }
-    if (v.yResolution != image->GetYResolution()) {
-      image->SetYResolution(v.yResolution);
-      changed = true;
-    }
-    if (v.targetFormat != image->GetTargetFormat()) {
-      image->SetTargetFormat(v.targetFormat);
-      changed = true;
-    }
-    if ((v.flagA != 0) != image->GetFlagA()) {
-      image->SetFlagA(v.flagA != 0);
-      changed = true;
-    }
-    if ((v.paletteFixed != 0) != image->IsPaletteFixed()) {
-      image->SetPaletteFixed(v.paletteFixed != 0);
-      changed = true;
-    }
-    if ((v.forExport != 0) != image->IsForExport()) {
-      image->SetForExport(v.forExport != 0);
-      changed = true;
-    }
     if (selection)
       selection->Restore(image->GetSelection());
     if (paletteRecorded)
       RestorePalette(image);
-    for (int32_t i = 0; layers && i < layers->GetCount(); ++i) {
-      CLayerSnapshot* snapshot = layers->Get(i);
-      snapshot->Apply(image->FindLayer(snapshot->layerId));
-    }
+    ApplySnapshots(image, layers);
     if (!changed) {
       image->ReleaseUpdate();
       return false;
@@ -773,14 +809,8 @@ bool CModifyLayerAction::Apply(int32_t mode) {
   if (!layer || !pixels)
     return false;
   return Guarded(image, [&] {
-    NotifyBeginLayerItems();
-    SelectLayer(image, layer);
-    NotifyEndLayerItems();
-    if (!pixels->Restore(*layer->GetPixelArray(), mode))
+    if (!RestoreLayerPixels(image, layer, pixels, mode))
       return false;
-    const Rect r = EditRectTo1x(pixels->GetRect(), layer->IsSupersampled());
-    layer->Update(&r);
-    image->UpdateRect(&r);
     NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
     RefreshAfterImageChange(image);
     return true;
@@ -829,66 +859,30 @@ void CModifyLayerAndSelectionAction::SetMaskBlock(CStoredRect* block) {
   mask = block;
 }
 
-bool CModifyLayerAndSelectionAction::Redo() {
+bool CModifyLayerAndSelectionAction::Apply(int32_t mode) {
   CImage* image = GetImage();
   CRasterLayer* layer = AsRaster(FindLayer(image, GetLayerId()));
   CSelection* s = image ? image->GetSelection() : nullptr;
   if (!layer || !pixels || !s)
     return false;
   return Guarded(image, [&] {
-    NotifyBeginLayerItems();
-    SelectLayer(image, layer);
-    NotifyEndLayerItems();
-    if (!pixels->Restore(*layer->GetPixelArray(), RESTORE_ADD))
+    if (!RestoreLayerPixels(image, layer, pixels, mode))
       return false;
-    const Rect r = EditRectTo1x(pixels->GetRect(), layer->IsSupersampled());
-    layer->Update(&r);
-    image->UpdateRect(&r);
-    if (mask) {
-      if (!mask->Restore(*s->GetMask(), RESTORE_ADD))
-        return false;
-      const Rect m = EditRectTo1x(mask->GetRect(), s->IsSupersampled());
-      s->Update(&m);
-      if (s->IsEmpty()) {
-        s->SetActive(false);
-        s->SyncToImage();
-      } else {
-        s->SetActive(true);
-      }
-    }
+    if (mask && !RestoreSelectionMask(s, mask, mode, selectionActive != 0,
+                                      selectionSupersampled != 0))
+      return false;
     NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
     RefreshAfterImageChange(image);
     return true;
   });
 }
 
+bool CModifyLayerAndSelectionAction::Redo() {
+  return Apply(RESTORE_ADD);
+}
+
 bool CModifyLayerAndSelectionAction::Undo() {
-  CImage* image = GetImage();
-  CRasterLayer* layer = AsRaster(FindLayer(image, GetLayerId()));
-  CSelection* s = image ? image->GetSelection() : nullptr;
-  if (!layer || !pixels || !s)
-    return false;
-  return Guarded(image, [&] {
-    NotifyBeginLayerItems();
-    SelectLayer(image, layer);
-    NotifyEndLayerItems();
-    if (!pixels->Restore(*layer->GetPixelArray(), RESTORE_SUBTRACT))
-      return false;
-    const Rect r = EditRectTo1x(pixels->GetRect(), layer->IsSupersampled());
-    layer->Update(&r);
-    image->UpdateRect(&r);
-    if (mask) {
-      s->SetActive(selectionActive != 0);
-      s->SetSupersampling(selectionSupersampled != 0);
-      if (!mask->Restore(*s->GetMask(), RESTORE_SUBTRACT))
-        return false;
-      const Rect m = EditRectTo1x(mask->GetRect(), s->IsSupersampled());
-      s->Update(&m);
-    }
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
-    RefreshAfterImageChange(image);
-    return true;
-  });
+  return Apply(RESTORE_SUBTRACT);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -929,52 +923,30 @@ bool CModifySelectionAction::SelectLayer(CImage* image) {
   return true;
 }
 
-bool CModifySelectionAction::Redo() {
+bool CModifySelectionAction::Apply(int32_t mode, bool selectLayer) {
   CImage* image = GetImage();
   CSelection* s = image ? image->GetSelection() : nullptr;
   if (!s || !mask)
     return false;
-  if (selectLayerOnRedo && !FindLayer(image, GetLayerId()))
+  if (selectLayer && !FindLayer(image, GetLayerId()))
     return false;
   return Guarded(image, [&] {
-    if (selectLayerOnRedo)
+    if (selectLayer)
       SelectLayer(image);
-    if (!mask->Restore(*s->GetMask(), RESTORE_ADD))
+    if (!RestoreSelectionMask(s, mask, mode, selectionActive != 0, selectionSupersampled != 0))
       return false;
-    const Rect m = EditRectTo1x(mask->GetRect(), s->IsSupersampled());
-    s->Update(&m);
-    if (s->IsEmpty()) {
-      s->SetActive(false);
-      s->SyncToImage();
-    } else {
-      s->SetActive(true);
-    }
     Resync();
     NotifyRedrawToolOverlay();
     return true;
   });
 }
 
+bool CModifySelectionAction::Redo() {
+  return Apply(RESTORE_ADD, selectLayerOnRedo != 0);
+}
+
 bool CModifySelectionAction::Undo() {
-  CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
-  if (!s || !mask)
-    return false;
-  if (selectLayerOnUndo && !FindLayer(image, GetLayerId()))
-    return false;
-  return Guarded(image, [&] {
-    if (selectLayerOnUndo)
-      SelectLayer(image);
-    s->SetActive(selectionActive != 0);
-    s->SetSupersampling(selectionSupersampled != 0);
-    if (!mask->Restore(*s->GetMask(), RESTORE_SUBTRACT))
-      return false;
-    const Rect m = EditRectTo1x(mask->GetRect(), s->IsSupersampled());
-    s->Update(&m);
-    Resync();
-    NotifyRedrawToolOverlay();
-    return true;
-  });
+  return Apply(RESTORE_SUBTRACT, selectLayerOnUndo != 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1038,10 +1010,7 @@ bool CNewLayerAction::Redo() {
     image->BeginUpdate();
     image->InsertLayer(layer, anchor ? anchor->GetNext() : nullptr);
     layer->SetSupersampling(supersampled != 0);
-    NotifyBeginLayerItems();
-    NotifyLayerItem(LAYER_ITEM_ADDED, layer);
-    SelectLayer(image, layer);
-    NotifyEndLayerItems();
+    AddedLayerSelect(image, layer);
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return true;
@@ -1058,11 +1027,7 @@ bool CNewLayerAction::Undo() {
     return false;
   return Guarded(image, [&] {
     image->BeginUpdate();
-    NotifyBeginLayerItems();
-    DeleteLayer(image, layer);
-    if (anchor)
-      SelectLayer(image, anchor);
-    NotifyEndLayerItems();
+    DeleteLayerAndSelect(image, layer, anchor);
     image->EndUpdate();
     if (CSelection* s = image->GetSelection())
       s->SetSupersampling(selectionSupersampled != 0);
@@ -1144,11 +1109,7 @@ bool CPasteAction::Undo() {
     return false;
   return Guarded(image, [&] {
     image->BeginUpdate();
-    NotifyBeginLayerItems();
-    DeleteLayer(image, layer);
-    if (anchor)
-      SelectLayer(image, anchor);
-    NotifyEndLayerItems();
+    DeleteLayerAndSelect(image, layer, anchor);
     if (selection)
       selection->Restore(image->GetSelection());
     image->EndUpdate();

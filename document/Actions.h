@@ -168,6 +168,8 @@ public:
   }
 
 private:
+  bool Apply(int32_t mode);
+
   CStoredRect* pixels;
   CStoredRect* mask;
   uint8_t selectionActive;
@@ -195,6 +197,7 @@ public:
 
 private:
   bool SelectLayer(CImage* image);
+  bool Apply(int32_t mode, bool selectLayer);
 
   CStoredRect* mask;
   uint8_t selectLayerOnRedo;

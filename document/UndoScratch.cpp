@@ -3,6 +3,20 @@
 #include "document/UndoStore.h"
 #include "tools/WorkingCopies.h"
 
+namespace {
+
+// The size, supersampling and offset of a working copy, into its record.
+template <class Record, class Copy>
+void TakePlacement(Record& record, Copy& copy) {
+  record.width = copy.GetWidth();
+  record.height = copy.GetHeight();
+  record.supersampled = copy.IsSupersampled() ? 1 : 0;
+  record.offsetX = copy.GetOffsetRef().x;
+  record.offsetY = copy.GetOffsetRef().y;
+}
+
+}  // namespace
+
 CLayerCopyRecord::CLayerCopyRecord()
     : width(0), height(0), supersampled(0), offsetX(0), offsetY(0), pixels(nullptr) {}
 
@@ -50,11 +64,7 @@ CLayerCopyRecord* CLzwEncoder::StoreLayerScratch(CLayerWorkingCopy& copy) {
     Fail();
     return nullptr;
   }
-  record->width = copy.GetWidth();
-  record->height = copy.GetHeight();
-  record->supersampled = copy.IsSupersampled() ? 1 : 0;
-  record->offsetX = copy.GetOffsetRef().x;
-  record->offsetY = copy.GetOffsetRef().y;
+  TakePlacement(*record, copy);
   record->pixels = StorePixelRect(copy.GetPixels(), nullptr, nullptr);
   if (!record->pixels) {
     delete record;
@@ -69,11 +79,7 @@ CSelectionCopyRecord* CLzwEncoder::StoreSelectionScratch(CSelectionWorkingCopy& 
     Fail();
     return nullptr;
   }
-  record->width = copy.GetWidth();
-  record->height = copy.GetHeight();
-  record->supersampled = copy.IsSupersampled() ? 1 : 0;
-  record->offsetX = copy.GetOffsetRef().x;
-  record->offsetY = copy.GetOffsetRef().y;
+  TakePlacement(*record, copy);
   record->mask = StoreMask(copy.GetMask());
   if (record->mask && record->supersampled)
     record->workingMask = StoreMask(copy.GetWorkingMask());

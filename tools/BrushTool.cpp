@@ -301,7 +301,7 @@ bool CBrushTool::MouseUp(int32_t released, const Point& pos) {
   return CPencilTool::MouseUp(released, pos);
 }
 
-void CBrushTool::DrawDabOutline(CToolOverlay& overlay, const Point& pos) {
+void CBrushTool::DrawFootprint(CToolOverlay& overlay, const Point& pos) {
   const int32_t s = GetScreenBrushDiameter(GetSize(), GetToolPixelStep());
   if (s < 1)
     return;
@@ -312,19 +312,4 @@ void CBrushTool::DrawDabOutline(CToolOverlay& overlay, const Point& pos) {
   square.right = square.left + s;
   square.bottom = square.top + s;
   DrawOverlayEllipse(overlay, square, 1, kFeedbackOpacity);
-}
-
-void CBrushTool::DrawOverlay(CToolOverlay& overlay) {
-  if ((state == STATE_READY && (mode == MODE_PAINT || mode == MODE_LINE)) ||
-      state == STATE_FREEHAND) {
-    DrawDabOutline(overlay, current);
-  } else if (state == STATE_LINE) {
-    DrawDabOutline(overlay, lineStart);
-    if (lineStart.NotEqual(current)) {
-      CToolHost* host = GetToolHost();
-      DrawOverlayLine(overlay, host->ImageToClientPoint(lineStart),
-                      host->ImageToClientPoint(current), kFeedbackOpacity);
-      DrawDabOutline(overlay, current);
-    }
-  }
 }

@@ -58,7 +58,6 @@ public:
 
   void MouseMove(const Point& pos) override;
   bool MouseUp(int32_t button, const Point& pos) override;
-  void DrawOverlay(CToolOverlay& overlay) override;
   int32_t GetSize() const override;
 
   CStrokePointQueue& GetQueue() { return queue; }
@@ -72,7 +71,7 @@ private:
   Rect PaintSegment(const Point& e, const CBrushShape& brush, bool freehand);
   // Drops pending mouse messages; closes the queue at the release of the pressed button.
   void SkipPendingMouseMessages();
-  void DrawDabOutline(CToolOverlay& overlay, const Point& pos);
+  void DrawFootprint(CToolOverlay& overlay, const Point& pos) override;
 
   CStrokePointQueue queue;
 };

@@ -21,15 +21,8 @@ bool CColorPickerTool::MouseDown(int32_t pressed, const Point& pos) {
 }
 
 void CColorPickerTool::MouseMove(const Point& pos) {
-  if (state != STATE_PICK)
-    return;
-  CColor color;
-  if (!PickColor(pos, color))
-    return;
-  if (button == BUTTON_LEFT)
-    SetPrimaryColor(color);
-  else
-    SetSecondaryColor(color);
+  if (state == STATE_PICK)
+    PickButtonColor(pos, button);
 }
 
 bool CColorPickerTool::MouseUp(int32_t pressed, const Point&) {
@@ -45,10 +38,5 @@ void CColorPickerTool::ShowHint() {
 }
 
 void CColorPickerTool::ShowColor(const Point& pos) {
-  CToolHost* host = GetToolHost();
-  CColor color;
-  if (state == STATE_PICK && PickColor(pos, color))
-    host->SetColor(color);
-  else
-    host->ClearColor();
+  ShowDrawnOrPickedColor(pos, false, BUTTON_LEFT, state == STATE_PICK);
 }

@@ -52,6 +52,15 @@ void ResyncQuietly() {
   }
 }
 
+// After a failed command: the image recomposed and the working copies taken again.
+void RecomposeQuietly(CImage* image) {
+  try {
+    image->UpdateAll();
+  } catch (...) {
+  }
+  ResyncQuietly();
+}
+
 void RefreshAfterLayerEdit(CImage* image, CLayer* layer) {
   CToolHost* host = GetToolHost();
   host->RefitToImage();
@@ -204,11 +213,7 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       selection->Update(nullptr);
       selection->SetActive(true);
     }
-    try {
-      image->UpdateAll();
-    } catch (...) {
-    }
-    ResyncQuietly();
+    RecomposeQuietly(image);
     return false;
   }
   // The layer copy keeps the pasted pixels and their offset for the Move tool.
@@ -297,11 +302,7 @@ bool PasteIntoLayer(CImage* image, CSelection* selection, CRasterLayer* layer,
       selection->Update(nullptr);
       selection->SetActive(wasActive);
     }
-    try {
-      image->UpdateAll();
-    } catch (...) {
-    }
-    ResyncQuietly();
+    RecomposeQuietly(image);
     return false;
   }
   ResyncQuietly();
@@ -326,32 +327,32 @@ CAction* GetRedoAction() {
   return history ? history->GetRedoNext() : nullptr;
 }
 
-bool UndoCommand() {
+namespace {
+
+// One step back (or forward) in the current image's history; a beep when there is none.
+bool StepHistory(bool forward) {
   CImage* image = GetCurrentImage();
-  if (!image || !image->GetHistory())
+  CHistory* history = image ? image->GetHistory() : nullptr;
+  if (!history)
     return false;
-  if (!GetUndoAction()) {
+  if (!(forward ? GetRedoAction() : GetUndoAction())) {
     Beep();
     return false;
   }
-  if (!image->GetHistory()->Undo())
+  if (!(forward ? history->Redo() : history->Undo()))
     return false;
   GetToolHost()->UpdateCommandStates();
   return true;
 }
 
+}  // namespace
+
+bool UndoCommand() {
+  return StepHistory(false);
+}
+
 bool RedoCommand() {
-  CImage* image = GetCurrentImage();
-  if (!image || !image->GetHistory())
-    return false;
-  if (!GetRedoAction()) {
-    Beep();
-    return false;
-  }
-  if (!image->GetHistory()->Redo())
-    return false;
-  GetToolHost()->UpdateCommandStates();
-  return true;
+  return StepHistory(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -484,11 +485,7 @@ bool EraseCommand(const char* caption) {
     delete action;
     if (erased)
       RestoreFromCopy(image, raster, rect);
-    try {
-      image->UpdateAll();
-    } catch (...) {
-    }
-    ResyncQuietly();
+    RecomposeQuietly(image);
     return false;
   }
   ResyncQuietly();

@@ -245,15 +245,8 @@ HCURSOR CFloodFillTool::GetCursor(const Point&) {
 }
 
 void CFloodFillTool::MouseMove(const Point& pos) {
-  if (state != STATE_PICK)
-    return;
-  CColor color;
-  if (PickColor(pos, color)) {
-    if (button == BUTTON_LEFT)
-      SetPrimaryColor(color);
-    else
-      SetSecondaryColor(color);
-  }
+  if (state == STATE_PICK)
+    PickButtonColor(pos, button);
 }
 
 bool CFloodFillTool::MouseDown(int32_t pressed, const Point& pos) {
@@ -315,17 +308,7 @@ void CFloodFillTool::ShowHint() {
 }
 
 void CFloodFillTool::ShowColor(const Point& pos) {
-  CToolHost* host = GetToolHost();
-  if (state == STATE_WAIT) {
-    host->SetColor(GetStrokeColor(button));
-    return;
-  }
-  CColor color;
-  if (state == STATE_PICK && PickColor(pos, color)) {
-    host->SetColor(color);
-    return;
-  }
-  host->ClearColor();
+  ShowDrawnOrPickedColor(pos, state == STATE_WAIT, button, state == STATE_PICK);
 }
 
 void CFloodFillTool::Fill() {

@@ -54,6 +54,11 @@ void RecordLayerEdit(CImage* image, CRasterLayer* layer, const Rect& work, const
     layer->Update(&plain);
   }
   image->UpdateRect(&plain);
+  RecordLayerDifference(image, layer, work, caption);
+}
+
+void RecordLayerDifference(CImage* image, CRasterLayer* layer, const Rect& work,
+                           const char* caption) {
   CPixelArray* edit = layer->GetPixelArray();
   const CPixelArray& before = g_LayerWorkingCopy.GetPixels();
   CHistory* history = image->GetHistory();

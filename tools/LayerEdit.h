@@ -51,3 +51,6 @@ bool GetEditMask(CRasterLayer* layer, const CMaskArray*& mask);
 // caption that keeps the difference against the layer working copy. An action that cannot
 // be made is dropped (the edit stays, without undo).
 void RecordLayerEdit(CImage* image, CRasterLayer* layer, const Rect& work, const char* caption);
+// Only the action of RecordLayerEdit, for an edit whose composite is already updated.
+void RecordLayerDifference(CImage* image, CRasterLayer* layer, const Rect& work,
+                           const char* caption);

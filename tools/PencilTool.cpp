@@ -8,6 +8,7 @@
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
+#include "tools/LayerEdit.h"
 #include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 
@@ -19,29 +20,6 @@ int32_t ClampSize(uint32_t size) {
   return size < 1 ? 1 : (size > 100 ? 100 : static_cast<int32_t>(size));
 }
 
-int32_t ToFixed(int32_t pixels) {
-  const int64_t v = static_cast<int64_t>(pixels) << 8;
-  return v > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(v);
-}
-
-// The layer's area in 24.8 units.
-Rect LayerBounds(const CLayer* layer) {
-  Rect bounds;
-  bounds.right = ToFixed(layer->GetWidth());
-  bounds.bottom = ToFixed(layer->GetHeight());
-  return bounds;
-}
-
-// A 24.8 rectangle in units of 1 << shift, rounded outwards.
-Rect ShrinkRect(const Rect& rect, int32_t shift) {
-  Rect out;
-  out.left = rect.left >> shift;
-  out.top = rect.top >> shift;
-  out.right = ((rect.right - 1) >> shift) + 1;
-  out.bottom = ((rect.bottom - 1) >> shift) + 1;
-  return out;
-}
-
 Rect GrowRect(const Rect& rect, int32_t shift) {
   Rect out;
   out.left = rect.left << shift;
@@ -49,10 +27,6 @@ Rect GrowRect(const Rect& rect, int32_t shift) {
   out.right = rect.right << shift;
   out.bottom = rect.bottom << shift;
   return out;
-}
-
-bool IsPaintableLayer(const CLayer* layer) {
-  return layer && layer->IsVisible() && layer->GetKind() == CLayer::KIND_RASTER;
 }
 
 bool IsSupersampledRaster(const CLayer* layer) {
@@ -122,13 +96,13 @@ Rect PaintBrushSegment(const Point& s, const Point& e, int32_t size, CColor colo
   const int32_t step = GetToolPixelStep();
   const Rect square0 = GetBrushSquare(s, size, step);
   const Rect square1 = GetBrushSquare(e, size, step);
-  const Rect area = square0.Union(square1).Intersect(LayerBounds(layer));
+  const Rect area = square0.Union(square1).Intersect(GetLayerBounds24(layer));
   if (area.IsEmpty())
     return none;
   const bool raster = layer->GetKind() == CLayer::KIND_RASTER;
   const int32_t level = IsSupersampledRaster(layer) ? 3 : 0;
   const int32_t shift = 8 - level;
-  const Rect work = ShrinkRect(area, shift);
+  const Rect work = ShiftRectOut(area, shift);
   const Rect painted = GrowRect(work, shift);
   if (!raster)
     return painted;
@@ -217,36 +191,16 @@ void CommitStroke(const Rect& strokeRect, const char* caption) {
   CLayer* layer = GetCurrentLayer();
   if (!image || !layer)
     return;
-  const Rect stroke = strokeRect.Intersect(LayerBounds(layer));
+  const Rect stroke = strokeRect.Intersect(GetLayerBounds24(layer));
   if (stroke.IsEmpty())
     return;
-  const Rect pixels = ShrinkRect(stroke, 8);
+  const Rect pixels = ShiftRectOut(stroke, 8);
   image->UpdateRect(&pixels);
   if (layer->GetKind() == CLayer::KIND_RASTER) {
     CRasterLayer* raster = static_cast<CRasterLayer*>(layer);
-    CPixelArray* edit = raster->GetPixelArray();
-    const CPixelArray& before = g_LayerWorkingCopy.GetPixels();
-    CHistory* history = image->GetHistory();
-    // Without a matching copy there is no difference to keep: the stroke stays, unrecorded.
-    if (edit && history && before.width == edit->width && before.height == edit->height) {
-      const Rect block = ShrinkRect(stroke, 8 - raster->GetSupersampleLevel());
-      CModifyLayerAction* action = nullptr;
-      try {
-        action = new CModifyLayerAction();
-        action->SetName(caption);
-        if (g_LzwEncoder.GetState() == CLzwEncoder::STATE_FAILED)
-          g_LzwEncoder.Reset();
-        CStoredRect* stored = g_LzwEncoder.StorePixelRect(*edit, &before, &block);
-        if (stored) {
-          action->SetBlock(stored);
-          if (history->Add(action))
-            action = nullptr;
-        }
-        delete action;
-      } catch (...) {
-        delete action;
-      }
-    }
+    // Without a matching copy the stroke stays, unrecorded.
+    RecordLayerDifference(image, raster, ShiftRectOut(stroke, 8 - raster->GetSupersampleLevel()),
+                          caption);
   }
   ResyncWorkingCopies();
 }
@@ -263,7 +217,7 @@ bool CPaintTool::UpdateMode() {
   mode = MODE_NONE;
   if (CanPick() && host->IsKeyDown(KEY_ALT)) {
     mode = MODE_PICK;
-  } else if (IsPaintableLayer(GetCurrentLayer())) {
+  } else if (IsVisibleRasterLayer(GetCurrentLayer())) {
     mode = host->IsKeyDown(KEY_CONTROL) ? MODE_LINE : MODE_PAINT;
   }
   return mode != old;
@@ -344,13 +298,7 @@ void CPaintTool::MouseMove(const Point& pos) {
       host->InvalidateToolOverlayRect(&dirty);
     }
   } else if (state == STATE_PICK) {
-    CColor color;
-    if (PickColor(pos, color)) {
-      if (button == BUTTON_LEFT)
-        SetPrimaryColor(color);
-      else
-        SetSecondaryColor(color);
-    }
+    PickButtonColor(pos, button);
   }
 }
 
@@ -491,17 +439,8 @@ void CPencilTool::ShowHint() {
 }
 
 void CPencilTool::ShowColor(const Point& pos) {
-  CToolHost* host = GetToolHost();
-  if (state == STATE_FREEHAND || state == STATE_LINE) {
-    host->SetColor(GetStrokeColor(button));
-    return;
-  }
-  CColor color;
-  if (state == STATE_PICK && PickColor(pos, color)) {
-    host->SetColor(color);
-    return;
-  }
-  host->ClearColor();
+  ShowDrawnOrPickedColor(pos, state == STATE_FREEHAND || state == STATE_LINE, button,
+                         state == STATE_PICK);
 }
 
 CEraserTool::CEraserTool() {

@@ -65,7 +65,8 @@ protected:
   // UpdateMode; a change while ready redraws the outline.
   void RefreshMode();
   void InvalidateOutline(const Point& pos);
-  void DrawFootprint(CToolOverlay& overlay, const Point& pos);
+  // The outline of the brush at pos.
+  virtual void DrawFootprint(CToolOverlay& overlay, const Point& pos);
   void RefreshAfterStroke(bool clearGeometry);
 
   int32_t state;

@@ -235,13 +235,7 @@ void CShapeDragTool::MouseMove(const Point& pos) {
   if (state == STATE_DRAG) {
     UpdateDrag();
   } else if (state == STATE_PICK) {
-    CColor color;
-    if (PickColor(pos, color)) {
-      if (button == BUTTON_LEFT)
-        SetPrimaryColor(color);
-      else
-        SetSecondaryColor(color);
-    }
+    PickButtonColor(pos, button);
   }
 }
 
@@ -315,12 +309,7 @@ bool CShapeDragTool::KeyUp(int32_t key) {
 }
 
 void CShapeDragTool::ShowColor(const Point& pos) {
-  CToolHost* host = GetToolHost();
-  CColor color;
-  if (state == STATE_PICK && PickColor(pos, color))
-    host->SetColor(color);
-  else
-    host->ClearColor();
+  ShowDrawnOrPickedColor(pos, false, button, state == STATE_PICK);
 }
 
 bool CShapeDragTool::WantsAutoScroll() {

@@ -1,6 +1,7 @@
 #include "tools/Tool.h"
 #include <cmath>
 #include <cstdlib>
+#include "tools/DrawingColors.h"
 #include "tools/ToolHost.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -226,6 +227,30 @@ bool CTool::WantsAutoScroll() {
 bool CTool::PickColor(const Point& pos, CColor& color) {
   CToolHost* host = GetToolHost();
   return host->PickColorAt(host->ImageToClientPoint(pos), color);
+}
+
+void CTool::ShowDrawnOrPickedColor(const Point& pos, bool drawing, int32_t button,
+                                   bool picking) {
+  CToolHost* host = GetToolHost();
+  if (drawing) {
+    host->SetColor(GetStrokeColor(button));
+    return;
+  }
+  CColor color;
+  if (picking && PickColor(pos, color))
+    host->SetColor(color);
+  else
+    host->ClearColor();
+}
+
+void CTool::PickButtonColor(const Point& pos, int32_t button) {
+  CColor color;
+  if (!PickColor(pos, color))
+    return;
+  if (button == BUTTON_LEFT)
+    SetPrimaryColor(color);
+  else
+    SetSecondaryColor(color);
 }
 
 bool CTool::HandleModifierKey(int32_t state, int32_t key) {

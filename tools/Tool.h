@@ -84,6 +84,11 @@ public:
 protected:
   // Shift, Ctrl and Alt in the ready state make the view ask for the cursor again.
   bool HandleModifierKey(int32_t state, int32_t key);
+  // The colour shown for ShowColor: the button's stroke colour while drawing, else the
+  // colour under pos while picking, else none.
+  void ShowDrawnOrPickedColor(const Point& pos, bool drawing, int32_t button, bool picking);
+  // The colour under pos becomes the button's drawing colour (left primary, else secondary).
+  void PickButtonColor(const Point& pos, int32_t button);
 
   int32_t id;
   uint8_t active;

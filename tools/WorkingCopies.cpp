@@ -1,4 +1,5 @@
 #include "tools/WorkingCopies.h"
+#include <type_traits>
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Project.h"
@@ -35,6 +36,44 @@ void ReserveBuffer(void*& buffer, uint32_t& capacity, uint32_t bytes) {
   buffer = AllocMemory(bytes);
   if (buffer)
     capacity = bytes;
+}
+
+// Empties the view of a scratch array.
+template <class Array>
+void ClearScratchView(Array& view) {
+  view.width = 0;
+  view.height = 0;
+  view.data = nullptr;
+}
+
+// A scratch array's buffer becomes exactly bytes long (the view emptied), unless it already is.
+template <class Array>
+void ReserveScratchView(Array& view, void*& buffer, uint32_t& capacity, uint32_t bytes) {
+  if (bytes == capacity)
+    return;
+  ClearScratchView(view);
+  ReserveBuffer(buffer, capacity, bytes);
+}
+
+// The view becomes newWidth x newHeight over the buffer, grown when needed; false (and a
+// 0 x 0 view) when it cannot be allocated.
+template <class Array>
+bool SizeScratchView(Array& view, void*& buffer, uint32_t& capacity, int32_t newWidth,
+                     int32_t newHeight) {
+  using Element = typename std::remove_pointer<decltype(view.data)>::type;
+  const uint32_t elementSize = sizeof(Element);
+  ClearScratchView(view);
+  const uint64_t bytes = ScratchBytes(newWidth, newHeight, elementSize);
+  if (bytes > kMaxScratchBytes)
+    return false;
+  if (capacity < bytes)
+    ReserveBuffer(buffer, capacity, static_cast<uint32_t>(bytes));
+  if (capacity < bytes)
+    return false;
+  view.data = static_cast<Element*>(buffer);
+  view.width = newWidth;
+  view.height = newHeight;
+  return true;
 }
 
 // The 1x mask of a selection, whatever its supersampling.
@@ -83,35 +122,15 @@ CScratchPixelArray::~CScratchPixelArray() {
 }
 
 bool CScratchPixelArray::SetSize(int32_t newWidth, int32_t newHeight) {
-  width = 0;
-  height = 0;
-  data = nullptr;
-  const uint64_t bytes = ScratchBytes(newWidth, newHeight, 4);
-  if (bytes > kMaxScratchBytes)
-    return false;
-  if (capacity < bytes)
-    Reserve(static_cast<uint32_t>(bytes));
-  if (capacity < bytes)
-    return false;
-  data = static_cast<uint32_t*>(buffer);
-  width = newWidth;
-  height = newHeight;
-  return true;
+  return SizeScratchView(*this, buffer, capacity, newWidth, newHeight);
 }
 
 void CScratchPixelArray::Reserve(uint32_t bytes) {
-  if (bytes == capacity)
-    return;
-  width = 0;
-  height = 0;
-  data = nullptr;
-  ReserveBuffer(buffer, capacity, bytes);
+  ReserveScratchView(*this, buffer, capacity, bytes);
 }
 
 void CScratchPixelArray::Release() {
-  width = 0;
-  height = 0;
-  data = nullptr;
+  ClearScratchView(*this);
   ReserveBuffer(buffer, capacity, 0);
 }
 
@@ -124,35 +143,15 @@ CScratchMaskArray::~CScratchMaskArray() {
 }
 
 bool CScratchMaskArray::SetSize(int32_t newWidth, int32_t newHeight) {
-  width = 0;
-  height = 0;
-  data = nullptr;
-  const uint64_t bytes = ScratchBytes(newWidth, newHeight, 1);
-  if (bytes > kMaxScratchBytes)
-    return false;
-  if (capacity < bytes)
-    Reserve(static_cast<uint32_t>(bytes));
-  if (capacity < bytes)
-    return false;
-  data = static_cast<uint8_t*>(buffer);
-  width = newWidth;
-  height = newHeight;
-  return true;
+  return SizeScratchView(*this, buffer, capacity, newWidth, newHeight);
 }
 
 void CScratchMaskArray::Reserve(uint32_t bytes) {
-  if (bytes == capacity)
-    return;
-  width = 0;
-  height = 0;
-  data = nullptr;
-  ReserveBuffer(buffer, capacity, bytes);
+  ReserveScratchView(*this, buffer, capacity, bytes);
 }
 
 void CScratchMaskArray::Release() {
-  width = 0;
-  height = 0;
-  data = nullptr;
+  ClearScratchView(*this);
   ReserveBuffer(buffer, capacity, 0);
 }
 
