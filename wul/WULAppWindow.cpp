@@ -18,48 +18,6 @@ inline int SignedHigh(LPARAM value) { return static_cast<short>(HIWORD(value)); 
 
 bool Inside(const RECT& rect, int px, int py) { return wulPtInRect(px, py, &rect); }
 
-bool IsButtonPress(UINT message) {
-  switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsNcButtonPress(UINT message) {
-  switch (message) {
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-    case WM_NCRBUTTONDOWN:
-    case WM_NCRBUTTONDBLCLK:
-    case WM_NCMBUTTONDOWN:
-    case WM_NCMBUTTONDBLCLK:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsKeyboardMessage(UINT message) {
-  switch (message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CHAR:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool AnyMouseButtonDown() {
   return GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0 || GetKeyState(VK_MBUTTON) < 0;
 }
@@ -669,32 +627,21 @@ void CWULAppWindow::SetText(const char* newText) {
 // --- incarnation ---
 
 HWND CWULAppWindow::Incarnate(HWND parentWindow) {
-  if (window)
-    return window;
-  const uint8_t remembered = flagsA;
-  flagsB |= WUL_IF_INCARNATING;
-  try {
-    CreateIncarnation(parentWindow);
+  return IncarnateWith(parentWindow, [](CWULInteractor* self) {
+    CWULAppWindow* app = static_cast<CWULAppWindow*>(self);
+    HWND created = app->window;
     if (wulDynamicApi.dwmSetWindowAttribute) {
       // No frame of the system's own: the framework draws it.
       const DWORD disabled = 1;
-      wulDynamicApi.dwmSetWindowAttribute(window, 2, &disabled, sizeof disabled);
+      wulDynamicApi.dwmSetWindowAttribute(created, 2, &disabled, sizeof disabled);
     }
-    if (bigIcon)
-      SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-    if (smallIcon)
-      SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    if (topmost)
-      SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SetEnabled((remembered & WUL_IF_ENABLED) != 0);
-    SetVisible((remembered & WUL_IF_VISIBLE) != 0);
-  } catch (...) {
-    flagsB &= ~WUL_IF_INCARNATING;
-    throw;
-  }
-  flagsB &= ~WUL_IF_INCARNATING;
-  SyncFromWindow();
-  return window;
+    if (app->bigIcon)
+      SendMessageA(created, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(app->bigIcon));
+    if (app->smallIcon)
+      SendMessageA(created, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(app->smallIcon));
+    if (app->topmost)
+      SetWindowPos(created, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  });
 }
 
 // --- close and modality ---
@@ -1004,55 +951,27 @@ void CWULAppWindow::SetHotItem(CWULMenuItem* item) {
 void CWULAppWindow::SelectFirstMenuItem() {
   if (!menu)
     return;
-  for (CWULListNode* node = menu->items.first; node; node = node->next) {
-    if (ItemOf(node)->IsSelectable()) {
-      SetHotItem(ItemOf(node));
-      return;
-    }
-  }
+  if (CWULMenuItem* item = menu->FirstSelectable())
+    SetHotItem(item);
 }
 
 void CWULAppWindow::NextMenuItem() {
-  if (!menu || !menu->items.first)
+  if (!menu)
     return;
-  CWULMenuItem* start = menu->highlighted;
-  CWULListNode* node = start;
-  for (int i = 0; i < menu->items.count; i++) {
-    node = node ? node->next : nullptr;
-    if (!node)
-      node = menu->items.first;
-    if (node == start)
-      return;
-    if (ItemOf(node)->IsSelectable()) {
-      SetHotItem(ItemOf(node));
-      return;
-    }
-  }
+  if (CWULMenuItem* item = menu->NextSelectable(true))
+    SetHotItem(item);
 }
 
 void CWULAppWindow::PrevMenuItem() {
-  if (!menu || !menu->items.last)
+  if (!menu)
     return;
-  CWULMenuItem* start = menu->highlighted;
-  CWULListNode* node = start;
-  for (int i = 0; i < menu->items.count; i++) {
-    node = node ? node->prev : nullptr;
-    if (!node)
-      node = menu->items.last;
-    if (node == start)
-      return;
-    if (ItemOf(node)->IsSelectable()) {
-      SetHotItem(ItemOf(node));
-      return;
-    }
-  }
+  if (CWULMenuItem* item = menu->NextSelectable(false))
+    SetHotItem(item);
 }
 
 void CWULAppWindow::InvokeMenuItem(CWULMenuItem* item) {
-  if (!item || !menu || item->GetOwner() != menu)
-    return;
-  CWULCallbackBracket bracket(this);
-  menu->ItemChosen(item);
+  if (menu)
+    menu->ChooseItem(item, this);
 }
 
 void CWULAppWindow::OpenSubmenu(CWULMenuItem* item) {
@@ -1092,27 +1011,13 @@ void CWULAppWindow::MenuMnemonic(int ch) {
 }
 
 void CWULAppWindow::OnMenuOpened() {
-  if (!menu || menu->open)
-    return;
-  menu->open = 1;
-  if (menu->openCallback) {
-    CWULCallbackBracket bracket(this);
-    menu->openCallback(menu);
-  }
+  if (menu)
+    menu->RunOpen(this);
 }
 
 void CWULAppWindow::OnMenuClosed() {
-  if (!menu || !menu->open)
-    return;
-  CWULMenu* closing = menu;
-  struct ClearOpen {
-    CWULMenu* m;
-    ~ClearOpen() { m->open = 0; }
-  } clear = {closing};
-  if (closing->closeCallback) {
-    CWULCallbackBracket bracket(this);
-    closing->closeCallback(closing);
-  }
+  if (menu)
+    menu->RunClose(this);
 }
 
 void CWULAppWindow::EnterMenuLoop() {
@@ -1155,14 +1060,7 @@ void CWULAppWindow::ExitMenuLoop() {
 void CWULAppWindow::RunSubmenu(CWULMenuItem* item) {
   if (!item || !item->submenu || !menu || item->GetOwner() != menu)
     return;
-  CWULPopupMenuShell* shell = nullptr;
-  try {
-    shell = new CWULPopupMenuShell();
-  } catch (...) {
-    shell = nullptr;
-  }
-  if (!shell)
-    wulThrowError(5, "CWULAppWindow::MenuLoop", "Submenu shell creation failed");
+  CWULPopupMenuShell* shell = CWULPopupMenuShell::Create("CWULAppWindow::MenuLoop", "Submenu shell creation failed");
   shell->SetParent(this);
   submenuShell = shell;
   lastShellItem = nullptr;
@@ -1180,10 +1078,7 @@ void CWULAppWindow::RunSubmenu(CWULMenuItem* item) {
       pendingResult = chosen;
   } catch (...) {
     submenuShell = nullptr;
-    if (shell->window)
-      shell->Close();
-    else
-      delete shell;
+    CWULPopupMenuShell::Discard(shell);
     throw;
   }
 }
@@ -1219,11 +1114,11 @@ void CWULAppWindow::MenuLoop() {
         WaitMessage();
       continue;
     }
-    if (IsNcButtonPress(message.message) && !(message.hwnd == window && message.wParam == HTMENU)) {
+    if (wulIsNcButtonPress(message.message) && !(message.hwnd == window && message.wParam == HTMENU)) {
       ExitMenuLoop();
       break;
     }
-    if (IsButtonPress(message.message) || (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window)) {
+    if (wulIsButtonPress(message.message) || (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window)) {
       ExitMenuLoop();
       break;
     }
@@ -1232,7 +1127,7 @@ void CWULAppWindow::MenuLoop() {
       ExitMenuLoop();
       break;
     }
-    if (IsKeyboardMessage(message.message)) {
+    if (wulIsKeyboardMessage(message.message)) {
       wulPumpMessage(window);
       continue;
     }
@@ -1257,16 +1152,7 @@ void CWULAppWindow::MenuLoop() {
 void CWULAppWindow::ShowItemHint(CWULMenuItem* item) {
   if (!item || item->hint.GetLength() == 0 || hintWindow)
     return;
-  CWULTooltip* tip = new CWULTooltip();
-  try {
-    tip->SetText(item->hint.text);
-    tip->ShowAtCursor();
-    tip->Incarnate(nullptr);
-  } catch (...) {
-    tip->Close();
-    throw;
-  }
-  hintWindow = tip;
+  hintWindow = CWULTooltip::OpenAtCursor(item->hint.text);
 }
 
 void CWULAppWindow::HideItemHint() {

@@ -391,13 +391,17 @@ void CWULInteractor::OnPositionChanged() {}
 
 // --- window ---
 
-HWND CWULInteractor::Incarnate(HWND parentWindow) {
+HWND CWULInteractor::Incarnate(HWND parentWindow) { return IncarnateWith(parentWindow, nullptr); }
+
+HWND CWULInteractor::IncarnateWith(HWND parentWindow, void (*setUp)(CWULInteractor* self)) {
   if (window)
     return window;
   const uint8_t remembered = flagsA;
   flagsB |= WUL_IF_INCARNATING;
   try {
     CreateIncarnation(parentWindow);
+    if (setUp)
+      setUp(this);
     // The new window starts hidden; a visible interactor is shown now.
     SetEnabled((remembered & WUL_IF_ENABLED) != 0);
     SetVisible((remembered & WUL_IF_VISIBLE) != 0);

@@ -271,6 +271,9 @@ public:
   CWULString text;
 
 protected:
+  // What Incarnate does: creates the window, runs setUp (when given) on it, then shows the
+  // remembered enabled and visible states.
+  HWND IncarnateWith(HWND parentWindow, void (*setUp)(CWULInteractor* self));
   // Hover tracking of WM_MOUSEMOVE and WM_NCMOUSEMOVE.
   void TrackHover(UINT message, LPARAM lParam);
   // Sends the message as received to the listener's window when the listener is an

@@ -2,6 +2,7 @@
 #include "wul/WULButton.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
+#include "wul/WULInteractor.h"
 #include "wul/WULShortcut.h"
 #include "wul/WULSystem.h"
 
@@ -126,6 +127,61 @@ CWULMenuItem* CWULMenu::FindByMnemonic(int ch) {
       return ItemOf(node);
   }
   return nullptr;
+}
+
+CWULMenuItem* CWULMenu::FirstSelectable() const {
+  for (CWULListNode* node = items.first; node; node = node->next) {
+    if (ItemOf(node)->IsSelectable())
+      return ItemOf(node);
+  }
+  return nullptr;
+}
+
+CWULMenuItem* CWULMenu::NextSelectable(bool forward) const {
+  if (!(forward ? items.first : items.last))
+    return nullptr;
+  CWULListNode* start = highlighted;
+  CWULListNode* node = start;
+  for (int i = 0; i < items.count; i++) {
+    node = node ? (forward ? node->next : node->prev) : nullptr;
+    if (!node)
+      node = forward ? items.first : items.last;
+    if (node == start)
+      return nullptr;
+    if (ItemOf(node)->IsSelectable())
+      return ItemOf(node);
+  }
+  return nullptr;
+}
+
+void CWULMenu::RunOpen(CWULInteractor* host) {
+  if (open)
+    return;
+  open = 1;
+  if (openCallback) {
+    CWULCallbackBracket bracket(host);
+    openCallback(this);
+  }
+}
+
+void CWULMenu::RunClose(CWULInteractor* host) {
+  if (!open)
+    return;
+  struct ClearOpen {
+    CWULMenu* m;
+    ~ClearOpen() { m->open = 0; }
+  } clear = {this};
+  if (closeCallback) {
+    CWULCallbackBracket bracket(host);
+    closeCallback(this);
+  }
+}
+
+void CWULMenu::ChooseItem(CWULMenuItem* item, CWULInteractor* host) {
+  if (!item || item->GetOwner() != this)
+    return;
+  CWULCallbackBracket bracket(host);
+  ItemChosen(item);
 }
 
 void CWULMenu::SetItemHeight(int height) {

@@ -10,6 +10,7 @@
 #include "wul/WULString.h"
 
 class CWULImage;
+class CWULInteractor;
 class CWULMenuItem;
 class CWULShortcut;
 
@@ -37,6 +38,17 @@ public:
   void ItemChosen(CWULMenuItem* item);
   // The first item whose text has ch as its mnemonic (wulMatchMnemonic); null when none.
   CWULMenuItem* FindByMnemonic(int ch);
+  // The first selectable item; null when none.
+  CWULMenuItem* FirstSelectable() const;
+  // The selectable item after (or before) the highlighted one, wrapping around; null when
+  // no other item is selectable.
+  CWULMenuItem* NextSelectable(bool forward) const;
+  // What a shell or menu bar showing the menu runs, the callbacks bracketed by the host:
+  // marking it open (nothing when already open), closed (nothing when not open), and
+  // choosing one of its own items (nothing for another menu's).
+  void RunOpen(CWULInteractor* host);
+  void RunClose(CWULInteractor* host);
+  void ChooseItem(CWULMenuItem* item, CWULInteractor* host);
   void SetItemHeight(int height);
 
   CWULMenuItem* GetOwnerItem() const { return ownerItem; }

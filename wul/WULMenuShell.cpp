@@ -13,40 +13,6 @@ namespace {
 
 inline CWULMenuItem* ItemOf(CWULListNode* node) { return static_cast<CWULMenuItem*>(node); }
 
-bool IsButtonPress(UINT message) {
-  switch (message) {
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-    case WM_NCRBUTTONDOWN:
-    case WM_NCRBUTTONDBLCLK:
-    case WM_NCMBUTTONDOWN:
-    case WM_NCMBUTTONDBLCLK:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool IsKeyboardMessage(UINT message) {
-  switch (message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_CHAR:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Text width in the font, bold on request.
 int MeasureText(HDC dc, CWULFont& font, bool bold, const char* text) {
   CWULTextFont textFont(&font);
@@ -131,6 +97,25 @@ CWULPopupMenuShell::CWULPopupMenuShell()
   font.Assign(wulFonts[7]);
   flagsB &= ~WUL_IF_CONSTRUCTING;
   Layout();
+}
+
+CWULPopupMenuShell* CWULPopupMenuShell::Create(const char* where, const char* what) {
+  CWULPopupMenuShell* shell = nullptr;
+  try {
+    shell = new CWULPopupMenuShell();
+  } catch (...) {
+    shell = nullptr;
+  }
+  if (!shell)
+    wulThrowError(5, where, what);
+  return shell;
+}
+
+void CWULPopupMenuShell::Discard(CWULPopupMenuShell* shell) {
+  if (shell->window)
+    shell->Close();
+  else
+    delete shell;
 }
 
 CWULPopupMenuShell::~CWULPopupMenuShell() {
@@ -232,7 +217,7 @@ void CWULPopupMenuShell::MenuLoop() {
         WaitMessage();
       continue;
     }
-    if (IsButtonPress(message.message) && message.hwnd != window) {
+    if ((wulIsButtonPress(message.message) || wulIsNcButtonPress(message.message)) && message.hwnd != window) {
       // The click stays queued for its own window.
       EndLoop();
       break;
@@ -241,7 +226,7 @@ void CWULPopupMenuShell::MenuLoop() {
       EndLoop();
       break;
     }
-    if (IsKeyboardMessage(message.message)) {
+    if (wulIsKeyboardMessage(message.message)) {
       wulPumpMessage(window);
     } else if (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window) {
       EndLoop();
@@ -266,14 +251,7 @@ void CWULPopupMenuShell::MenuLoop() {
         pendingItem = nullptr;
         if (item->submenu && running) {
           try {
-            CWULPopupMenuShell* child = nullptr;
-            try {
-              child = new CWULPopupMenuShell();
-            } catch (...) {
-              child = nullptr;
-            }
-            if (!child)
-              wulThrowError(5, "CWULPopupMenuShell::MenuLoop", "Submenu shell creation failed");
+            CWULPopupMenuShell* child = Create("CWULPopupMenuShell::MenuLoop", "Submenu shell creation failed");
             child->SetParent(this);
             submenuShell = child;
             try {
@@ -290,10 +268,7 @@ void CWULPopupMenuShell::MenuLoop() {
               }
             } catch (...) {
               submenuShell = nullptr;
-              if (child->window)
-                child->Close();
-              else
-                delete child;
+              Discard(child);
               throw;
             }
             // The child deletes itself when its window is destroyed.
@@ -310,27 +285,13 @@ void CWULPopupMenuShell::MenuLoop() {
 }
 
 void CWULPopupMenuShell::OnOpen() {
-  if (!menu || menu->open)
-    return;
-  menu->open = 1;
-  if (menu->openCallback) {
-    CWULCallbackBracket bracket(this);
-    menu->openCallback(menu);
-  }
+  if (menu)
+    menu->RunOpen(this);
 }
 
 void CWULPopupMenuShell::OnClose() {
-  if (!menu || !menu->open)
-    return;
-  CWULMenu* closing = menu;
-  struct ClearOpen {
-    CWULMenu* m;
-    ~ClearOpen() { m->open = 0; }
-  } clear = {closing};
-  if (closing->closeCallback) {
-    CWULCallbackBracket bracket(this);
-    closing->closeCallback(closing);
-  }
+  if (menu)
+    menu->RunClose(this);
 }
 
 // --- configuration ---
@@ -541,14 +502,8 @@ CWULMenuItem* CWULPopupMenuShell::ItemAt(int hx, int hy) {
 }
 
 void CWULPopupMenuShell::HighlightFirst() {
-  if (!menu)
-    return;
-  CWULMenuItem* found = nullptr;
-  for (CWULListNode* node = menu->items.first; node && !found; node = node->next) {
-    if (ItemOf(node)->IsSelectable())
-      found = ItemOf(node);
-  }
-  SetHighlighted(found);
+  if (menu)
+    SetHighlighted(menu->FirstSelectable());
 }
 
 void CWULPopupMenuShell::SetHighlighted(CWULMenuItem* item) {
@@ -575,54 +530,24 @@ void CWULPopupMenuShell::SetHighlighted(CWULMenuItem* item) {
 }
 
 void CWULPopupMenuShell::HighlightNext() {
-  if (!menu || !menu->items.first)
+  if (!menu)
     return;
-  CWULMenuItem* start = menu->highlighted;
-  CWULListNode* node = start;
-  CWULMenuItem* found = nullptr;
-  for (int i = 0; i < menu->items.count; i++) {
-    node = node ? node->next : nullptr;
-    if (!node)
-      node = menu->items.first;
-    if (node == start)
-      break;
-    if (ItemOf(node)->IsSelectable()) {
-      found = ItemOf(node);
-      break;
-    }
-  }
-  if (found && found != start)
+  if (CWULMenuItem* found = menu->NextSelectable(true))
     SetHighlighted(found);
 }
 
 void CWULPopupMenuShell::HighlightPrev() {
-  if (!menu || !menu->items.last)
+  if (!menu)
     return;
-  CWULMenuItem* start = menu->highlighted;
-  CWULListNode* node = start;
-  CWULMenuItem* found = nullptr;
-  for (int i = 0; i < menu->items.count; i++) {
-    node = node ? node->prev : nullptr;
-    if (!node)
-      node = menu->items.last;
-    if (node == start)
-      break;
-    if (ItemOf(node)->IsSelectable()) {
-      found = ItemOf(node);
-      break;
-    }
-  }
-  if (found && found != start)
+  if (CWULMenuItem* found = menu->NextSelectable(false))
     SetHighlighted(found);
 }
 
 // --- choosing ---
 
 void CWULPopupMenuShell::Choose(CWULMenuItem* item) {
-  if (!item || !menu || item->GetOwner() != menu)
-    return;
-  CWULCallbackBracket bracket(this);
-  menu->ItemChosen(item);
+  if (menu)
+    menu->ChooseItem(item, this);
 }
 
 void CWULPopupMenuShell::ChooseByKey(int ch) {
@@ -662,16 +587,7 @@ void CWULPopupMenuShell::ShowHint(CWULMenuItem* item) {
   if (!item || item->hint.GetLength() == 0)
     return;
   HideHint();
-  CWULTooltip* tip = new CWULTooltip();
-  try {
-    tip->SetText(item->hint.text);
-    tip->ShowAtCursor();
-    tip->Incarnate(nullptr);
-  } catch (...) {
-    tip->Close();
-    throw;
-  }
-  hintWindow = tip;
+  hintWindow = CWULTooltip::OpenAtCursor(item->hint.text);
 }
 
 void CWULPopupMenuShell::HideHint() {

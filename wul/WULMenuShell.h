@@ -32,6 +32,12 @@ public:
   CWULPopupMenuShell();
   ~CWULPopupMenuShell() override;
 
+  // A new shell; when none can be made, throws CWULError 5 naming where and saying what.
+  static CWULPopupMenuShell* Create(const char* where, const char* what);
+  // Gets rid of a shell after a failure: one with a window is closed (its window's
+  // destruction deletes it), one without is deleted.
+  static void Discard(CWULPopupMenuShell* shell);
+
   // Shows the shell and runs its loop; the chosen item, or null. Closes the shell.
   virtual CWULMenuItem* Run();
   virtual void EndLoop();

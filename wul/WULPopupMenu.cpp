@@ -6,14 +6,7 @@
 int32_t WULPopupMenuEx(CWULMenu* menu, const RECT* rect, int flags) {
   if (!menu || menu->listener)
     return 0;
-  CWULPopupMenuShell* shell = nullptr;
-  try {
-    shell = new CWULPopupMenuShell();
-  } catch (...) {
-    shell = nullptr;
-  }
-  if (!shell)
-    wulThrowError(5, "WULPopupMenuEx", "Popup menu shell creation failed");
+  CWULPopupMenuShell* shell = CWULPopupMenuShell::Create("WULPopupMenuEx", "Popup menu shell creation failed");
   try {
     shell->SetMenu(menu);
     RECT area = {0, 0, 0, 0};
@@ -27,10 +20,7 @@ int32_t WULPopupMenuEx(CWULMenu* menu, const RECT* rect, int flags) {
       return shell->resultValue;
     return 0;
   } catch (const CWULError& error) {
-    if (shell->window)
-      shell->Close();
-    else
-      delete shell;
+    CWULPopupMenuShell::Discard(shell);
     wulShowError(error);
     return 0;
   }

@@ -12,22 +12,9 @@ LRESULT CWULPopupWindow::OnActivateApp(bool, DWORD) { return 0; }
 LRESULT CWULPopupWindow::OnMouseActivate(HWND, int, int) { return MA_NOACTIVATE; }
 
 HWND CWULPopupWindow::Incarnate(HWND parentWindow) {
-  if (window)
-    return window;
-  const uint8_t remembered = flagsA;
-  flagsB |= WUL_IF_INCARNATING;
-  try {
-    CreateIncarnation(parentWindow);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOOWNERZORDER | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-    SetEnabled((remembered & WUL_IF_ENABLED) != 0);
-    SetVisible((remembered & WUL_IF_VISIBLE) != 0);
-  } catch (...) {
-    flagsB &= ~WUL_IF_INCARNATING;
-    throw;
-  }
-  flagsB &= ~WUL_IF_INCARNATING;
-  SyncFromWindow();
-  return window;
+  return IncarnateWith(parentWindow, [](CWULInteractor* self) {
+    SetWindowPos(self->window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOOWNERZORDER | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+  });
 }
 
 bool CWULPopupWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -93,6 +93,10 @@ LRESULT CALLBACK wulWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // Takes the next message, hands it to the given window and dispatches it.
 void wulPumpMessage(HWND window);
+// Message kinds: mouse button presses in the client area and in the frame, and keys.
+bool wulIsButtonPress(UINT message);
+bool wulIsNcButtonPress(UINT message);
+bool wulIsKeyboardMessage(UINT message);
 
 // Exceptions never cross the system's frames: the framework's window and timer
 // procedures keep what their handlers throw, and the code that called into the system

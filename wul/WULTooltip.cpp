@@ -150,6 +150,19 @@ LRESULT CWULTooltip::OnPaint(PAINTSTRUCT* paint) {
   return 0;
 }
 
+CWULTooltip* CWULTooltip::OpenAtCursor(const char* text) {
+  CWULTooltip* tip = new CWULTooltip();
+  try {
+    tip->SetText(text);
+    tip->ShowAtCursor();
+    tip->Incarnate(nullptr);
+  } catch (...) {
+    tip->Close();
+    throw;
+  }
+  return tip;
+}
+
 void CWULTooltip::ShowAtCursor() {
   POINT cursorPos = {0, 0};
   if (!GetCursorPos(&cursorPos))

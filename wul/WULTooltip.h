@@ -9,6 +9,9 @@ public:
   CWULTooltip();
   ~CWULTooltip() override;
 
+  // A new tooltip with the text, shown beside the pointer; closed again when that fails.
+  static CWULTooltip* OpenAtCursor(const char* text);
+
   // Beside the pointer: right of it and above it where the screen allows.
   virtual void ShowAtCursor();
   virtual int GetMargin();
