@@ -9,60 +9,9 @@
 #include "document/ChunkStream.h"
 #include "shell/Errors.h"
 #include "sys/ZR.h"
+#include "document/ScratchFiles.h"
 
 namespace {
-
-// A fresh folder under the temporary path, removed with its files afterwards.
-class ScratchFolder {
-public:
-  ScratchFolder() {
-    zrInit();
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    static int counter = 0;
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%svcchunk%lu_%d", base,
-                  static_cast<unsigned long>(GetCurrentProcessId()), counter++);
-    path = name;
-    CreateDirectoryA(path.c_str(), nullptr);
-  }
-  ~ScratchFolder() {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::string file = path + "\\" + data.cFileName;
-        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(file.c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
-  }
-  std::string File(const char* name) const { return path + "\\" + name; }
-
-  std::string path;
-};
-
-std::vector<uint8_t> LoadBytes(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f)
-    return bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF)
-    bytes.push_back(static_cast<uint8_t>(c));
-  std::fclose(f);
-  return bytes;
-}
-
-void StoreBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  if (!bytes.empty())
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
 
 const uint32_t kRoot = MakeChunkId("ROOT");
 const uint32_t kKid1 = MakeChunkId("KID1");

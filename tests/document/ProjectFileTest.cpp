@@ -22,71 +22,11 @@
 #include "shell/Errors.h"
 #include "shell/Settings.h"
 #include "sys/ZR.h"
+#include "document/ScratchFiles.h"
 
 namespace {
 
 const char kErrorCaption[] = "Vellumcraft :: Error";
-
-// ---------------------------------------------------------------------------------------------
-// Files
-
-class ScratchFolder {
-public:
-  ScratchFolder() {
-    zrInit();
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    static int counter = 0;
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%svcproject%lu_%d", base,
-                  static_cast<unsigned long>(GetCurrentProcessId()), counter++);
-    path = name;
-    CreateDirectoryA(path.c_str(), nullptr);
-  }
-  ~ScratchFolder() {
-    for (const std::string& file : Files()) {
-      SetFileAttributesA((path + "\\" + file).c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA((path + "\\" + file).c_str());
-    }
-    RemoveDirectoryA(path.c_str());
-  }
-  std::string File(const char* name) const { return path + "\\" + name; }
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          names.push_back(data.cFileName);
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    return names;
-  }
-
-  std::string path;
-};
-
-std::vector<uint8_t> LoadBytes(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f)
-    return bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF)
-    bytes.push_back(static_cast<uint8_t>(c));
-  std::fclose(f);
-  return bytes;
-}
-
-void StoreBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  if (!bytes.empty())
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Building chunks by hand
