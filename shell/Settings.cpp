@@ -94,12 +94,10 @@ HKEY OpenEntryKey(HKEY root, CWULString& path, bool create, const char*& valueNa
   HKEY current = root;
   for (char* dot; (dot = std::strchr(part, '.')) != nullptr; part = dot + 1) {
     *dot = 0;
-    HKEY sub = nullptr;
-    LONG result = create ? RegCreateKeyExA(current, part, 0, nullptr, 0, KEY_WRITE, nullptr, &sub, nullptr)
-                         : RegOpenKeyExA(current, part, 0, KEY_READ, &sub);
+    HKEY sub = create ? CreateRegKey(current, part, KEY_WRITE) : OpenRegKey(current, part, KEY_READ);
     if (current != root)
-      RegCloseKey(current);
-    if (result != ERROR_SUCCESS)
+      CloseRegKey(current);
+    if (!sub)
       return nullptr;
     current = sub;
   }
@@ -356,9 +354,8 @@ void CSettings::SetDefaults(const RECT& workArea, const char* documentsFolder) {
 }
 
 bool CSettings::Save() {
-  HKEY root = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsRootKey, 0, nullptr, 0, KEY_WRITE, nullptr, &root, nullptr) !=
-      ERROR_SUCCESS)
+  HKEY root = CreateRegKey(HKEY_CURRENT_USER, kSettingsRootKey, KEY_WRITE);
+  if (!root)
     return false;
   for (CListItem* item = entries.first; item; item = item->next) {
     CSetting* entry = static_cast<CSetting*>(item);
@@ -370,19 +367,19 @@ bool CSettings::Save() {
     if (!key)
       continue;
     if (entry->saveMode == SETTING_SAVE_IF_CHANGED && entry->IsDefault())
-      RegDeleteValueA(key, valueName);
+      DeleteRegValue(key, valueName);
     else
       entry->Save(key, valueName);
     if (key != root)
-      RegCloseKey(key);
+      CloseRegKey(key);
   }
-  RegCloseKey(root);
+  CloseRegKey(root);
   return true;
 }
 
 bool CSettings::Load() {
-  HKEY root = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsRootKey, 0, KEY_READ, &root) != ERROR_SUCCESS)
+  HKEY root = OpenRegKey(HKEY_CURRENT_USER, kSettingsRootKey, KEY_READ);
+  if (!root)
     return false;
   for (CListItem* item = entries.first; item; item = item->next) {
     CSetting* entry = static_cast<CSetting*>(item);
@@ -393,9 +390,9 @@ bool CSettings::Load() {
       continue;
     entry->Load(key, valueName);
     if (key != root)
-      RegCloseKey(key);
+      CloseRegKey(key);
   }
-  RegCloseKey(root);
+  CloseRegKey(root);
   ApplyLimits();
   return true;
 }
