@@ -23,28 +23,6 @@ T* Check(T* record) {
   return record;
 }
 
-// Frees a record unless released.
-template <class T, void(WINAPI* Free)(T*)>
-class Owned {
-public:
-  explicit Owned(T* r) : record(r) {}
-  ~Owned() {
-    if (record)
-      Free(record);
-  }
-  T* get() const { return record; }
-  T* release() {
-    T* r = record;
-    record = nullptr;
-    return r;
-  }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-
-private:
-  T* record;
-};
-
 VCXImage MakeLayerHeader(int32_t kind, uint32_t format, int32_t flags, int32_t width, int32_t height, float opacity,
                          const char* name) {
   VCXImage header;
@@ -83,7 +61,7 @@ VCXLayeredImage* CreateLayeredImageOf32Bit(CImage* image) {
   for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext())
     if (layer->GetKind() == CLayer::KIND_RASTER)
       ++count;
-  Owned<VCXLayeredImage, VcsFreeLayeredImage> record(CreateLayeredRecord(image, VCX_FORMAT_32, count));
+  COwnedRecord<VCXLayeredImage, VcsFreeLayeredImage> record(CreateLayeredRecord(image, VCX_FORMAT_32, count));
   int32_t slot = 0;
   for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext()) {
     if (layer->GetKind() != CLayer::KIND_RASTER)
@@ -115,7 +93,7 @@ VCXLayeredImage* CreateLayeredImageReduced(CImage* image, uint32_t format) {
     for (int64_t i = 0; i < count && !needsMask; ++i)
       needsMask = (source->data[i] >> 24) < 128;
   }
-  Owned<VCXLayeredImage, VcsFreeLayeredImage> record(CreateLayeredRecord(image, format, needsMask ? 2 : 1));
+  COwnedRecord<VCXLayeredImage, VcsFreeLayeredImage> record(CreateLayeredRecord(image, format, needsMask ? 2 : 1));
 
   VCXImage header = MakeLayerHeader(VCX_KIND_COLOR, format, 0, width, height, 1.0f, "IMAGE");
   VCXImage* colors = Check(VcsCreateImage(&header));
@@ -212,7 +190,7 @@ void CopyRecordPixels(CRasterLayer* layer, const VCXImage* record) {
       throw ConversionFailure();
     source = converted;
   }
-  Owned<VCXImage, VcsFreeImage> guard(converted);
+  COwnedRecord<VCXImage, VcsFreeImage> guard(converted);
   uint8_t* pixels = vcxGetPixelSlot(source);
   if (!pixels || source->width <= 0 || source->height <= 0)
     return;
@@ -258,7 +236,7 @@ VCXMultiImage* CreatePortableMultiImage(CProject* project) {
   std::memset(&header, 0, sizeof header);
   header.headerSize = sizeof header;
   header.count = count;
-  Owned<VCXMultiImage, VcsFreeMultiImage> record(VcsCreateMultiImage(&header));
+  COwnedRecord<VCXMultiImage, VcsFreeMultiImage> record(VcsCreateMultiImage(&header));
   if (!record.get()) {
     ErrorBox("Portable multiimage creation failed");
     return nullptr;
@@ -282,7 +260,7 @@ VCXMultiImage* CreatePortableMultiImageOfImage(CImage* image) {
   std::memset(&header, 0, sizeof header);
   header.headerSize = sizeof header;
   header.count = 1;
-  Owned<VCXMultiImage, VcsFreeMultiImage> record(VcsCreateMultiImage(&header));
+  COwnedRecord<VCXMultiImage, VcsFreeMultiImage> record(VcsCreateMultiImage(&header));
   if (!record.get()) {
     ErrorBox("Portable multiimage creation failed");
     return nullptr;

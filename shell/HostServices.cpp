@@ -57,30 +57,6 @@ uint64_t ImageBlockSize(const VCXImage* image) {
   return BlockSize(image->format, image->width, image->height);
 }
 
-// Frees a record on scope exit unless released.
-template <class T, void(WINAPI* FreeFn)(T*)>
-class Owned {
-public:
-  explicit Owned(T* p = nullptr) : m_p(p) {}
-  ~Owned() { FreeFn(m_p); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  T* get() const { return m_p; }
-  T* operator->() const { return m_p; }
-  T* release() {
-    T* p = m_p;
-    m_p = nullptr;
-    return p;
-  }
-  void reset(T* p) {
-    FreeFn(m_p);
-    m_p = p;
-  }
-
-private:
-  T* m_p;
-};
-
 // The free services clear the error code; these keep the one being reported.
 void WINAPI FreePaletteRecord(VCXPalette* palette) {
   FreeMemory(palette);
@@ -107,10 +83,10 @@ void WINAPI FreeMultiRecord(VCXMultiImage* image) {
   FreeMemory(image);
 }
 
-using OwnedPalette = Owned<VCXPalette, FreePaletteRecord>;
-using OwnedImage = Owned<VCXImage, FreeImageRecord>;
-using OwnedLayered = Owned<VCXLayeredImage, FreeLayeredRecord>;
-using OwnedMulti = Owned<VCXMultiImage, FreeMultiRecord>;
+using OwnedPalette = COwnedRecord<VCXPalette, FreePaletteRecord>;
+using OwnedImage = COwnedRecord<VCXImage, FreeImageRecord>;
+using OwnedLayered = COwnedRecord<VCXLayeredImage, FreeLayeredRecord>;
+using OwnedMulti = COwnedRecord<VCXMultiImage, FreeMultiRecord>;
 
 template <class T>
 void CheckRequest(const T* request) {

@@ -4,6 +4,34 @@
 // throw; a failure returns null (or 0) and sets the calling thread's service error code.
 #include "plugins/sdk/VCXRecords.h"
 
+// Frees a portable record with FreeFn on scope exit unless released.
+template <class T, void(WINAPI* FreeFn)(T*)>
+class COwnedRecord {
+public:
+  explicit COwnedRecord(T* p = nullptr) : m_p(p) {}
+  ~COwnedRecord() {
+    if (m_p)
+      FreeFn(m_p);
+  }
+  COwnedRecord(const COwnedRecord&) = delete;
+  COwnedRecord& operator=(const COwnedRecord&) = delete;
+  T* get() const { return m_p; }
+  T* operator->() const { return m_p; }
+  T* release() {
+    T* p = m_p;
+    m_p = nullptr;
+    return p;
+  }
+  void reset(T* p) {
+    if (m_p)
+      FreeFn(m_p);
+    m_p = p;
+  }
+
+private:
+  T* m_p;
+};
+
 // The resolver handed to each plug-in's VCXLink. An unknown id shows an error box and
 // returns null.
 VCXServiceFunction WINAPI GetServiceProc(uint32_t serviceId);
