@@ -32,14 +32,18 @@ int64_t Stride(int32_t width, int32_t bits) { return ((int64_t(width) * bits + 3
 // Opens and locks clipboard data for reading and undoes both on the way out.
 class ClipboardReading {
 public:
-  explicit ClipboardReading(HWND owner) : open(OpenClipboard(owner) != FALSE) {}
+  explicit ClipboardReading(HWND window) : owner(window) {}
   ~ClipboardReading() {
     if (handle)
       GlobalUnlock(handle);
     if (open)
       CloseClipboard();
   }
-  bool IsOpen() const { return open; }
+  bool Open() {
+    if (!open)
+      open = OpenClipboard(owner) != FALSE;
+    return open;
+  }
   const uint8_t* Lock(UINT format, SIZE_T& size) {
     handle = GetClipboardData(format);
     if (!handle)
@@ -51,9 +55,137 @@ public:
   ClipboardReading& operator=(const ClipboardReading&) = delete;
 
 private:
-  bool open;
+  HWND owner;
+  bool open = false;
   HGLOBAL handle = nullptr;
 };
+
+// A clipboard image being read: the private layout, or a bitmap with its rows, row order,
+// colour table and alpha.
+struct Image {
+  int32_t width;
+  int32_t height;
+  int32_t bitsPerPixel;
+  float xResolution;
+  float yResolution;
+  const uint8_t* pixels;  // rows top-down, unpadded (private layout)
+  const uint8_t* bitmapBits;
+  int32_t bitmapBitCount;
+  int64_t bitmapStride;
+  bool bottomUp;
+  const RGBQUAD* colors;
+  int32_t colorCount;
+  bool useAlpha;
+};
+
+bool DecodePrivate(const uint8_t* block, SIZE_T size, Image& image) {
+  if (size < CClipboard::PRIVATE_HEADER_SIZE)
+    return false;
+  int32_t header[4];
+  std::memcpy(header, block, sizeof header);
+  const int32_t bits = header[1] >> 16;
+  if (header[0] < CClipboard::PRIVATE_HEADER_SIZE || (bits != 8 && bits != 24 && bits != 32) || header[2] < 0 ||
+      header[3] < 0 || header[2] > kMaxSide || header[3] > kMaxSide)
+    return false;
+  const uint64_t need = uint64_t(header[0]) + uint64_t(header[2]) * uint64_t(header[3]) * uint64_t(bits / 8);
+  if (need > size)
+    return false;
+  image.width = header[2];
+  image.height = header[3];
+  image.bitsPerPixel = bits;
+  std::memcpy(&image.xResolution, block + 16, 4);
+  std::memcpy(&image.yResolution, block + 20, 4);
+  image.pixels = block + header[0];
+  return true;
+}
+
+bool DecodeBitmap(const uint8_t* block, SIZE_T size, Image& image) {
+  if (size < sizeof(BITMAPINFOHEADER))
+    return false;
+  BITMAPV5HEADER h;
+  std::memset(&h, 0, sizeof h);
+  DWORD headerSize;
+  std::memcpy(&headerSize, block, 4);
+  if (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > size)
+    return false;
+  std::memcpy(&h, block, headerSize < sizeof h ? headerSize : sizeof h);
+  if (h.bV5Planes != 1)
+    return false;
+  if (h.bV5Compression != BI_RGB && h.bV5Compression != BI_BITFIELDS)
+    return false;
+  const int32_t bits = h.bV5BitCount;
+  if (bits != 8 && bits != 24 && bits != 32)
+    return false;
+  if (h.bV5Width <= 0 || h.bV5Width > kMaxSide || h.bV5Height == 0 || h.bV5Height < -kMaxSide ||
+      h.bV5Height > kMaxSide)
+    return false;
+  uint64_t offset = headerSize;
+  // The three masks follow a plain header; the larger headers hold them inside.
+  if (h.bV5Compression == BI_BITFIELDS && headerSize == sizeof(BITMAPINFOHEADER))
+    offset += 12;
+  int32_t colorCount = 0;
+  if (bits == 8) {
+    colorCount = h.bV5ClrUsed == 0 || h.bV5ClrUsed > 256 ? 256 : int32_t(h.bV5ClrUsed);
+    image.colors = reinterpret_cast<const RGBQUAD*>(block + offset);
+    offset += uint64_t(colorCount) * sizeof(RGBQUAD);
+  }
+  const int32_t rows = h.bV5Height < 0 ? -h.bV5Height : h.bV5Height;
+  const int64_t stride = Stride(h.bV5Width, bits);
+  if (offset + uint64_t(stride) * uint64_t(rows) > size)
+    return false;
+  image.width = h.bV5Width;
+  image.height = rows;
+  image.bitmapBits = block + offset;
+  image.bitmapBitCount = bits;
+  image.bitmapStride = stride;
+  image.bottomUp = h.bV5Height > 0;
+  image.colorCount = colorCount;
+  image.useAlpha = bits == 32 && headerSize >= sizeof(BITMAPV5HEADER) && h.bV5AlphaMask != 0;
+  image.bitsPerPixel = image.useAlpha ? 32 : 24;
+  image.xResolution = float(h.bV5XPelsPerMeter);
+  image.yResolution = float(h.bV5YPelsPerMeter);
+  return true;
+}
+
+uint32_t PixelOf(const Image& image, int32_t x, int32_t y) {
+  if (image.pixels) {
+    const uint8_t* p = image.pixels + (size_t(y) * size_t(image.width) + size_t(x)) * size_t(image.bitsPerPixel / 8);
+    if (image.bitsPerPixel == 8)
+      return 0xFF000000u | uint32_t(p[0]) * 0x010101u;
+    if (image.bitsPerPixel == 24)
+      return 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    uint32_t c;
+    std::memcpy(&c, p, 4);
+    return c;
+  }
+  const int32_t row = image.bottomUp ? image.height - 1 - y : y;
+  const uint8_t* line = image.bitmapBits + size_t(row) * size_t(image.bitmapStride);
+  if (image.bitmapBitCount == 8) {
+    const int32_t index = line[x];
+    if (index >= image.colorCount)
+      return 0xFF000000u;
+    const RGBQUAD& q = image.colors[index];
+    return 0xFF000000u | uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
+  }
+  const uint8_t* p = line + size_t(x) * size_t(image.bitmapBitCount / 8);
+  const uint32_t alpha = image.bitmapBitCount == 32 && image.useAlpha ? p[3] : 255u;
+  return alpha << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+// Opens the clipboard and decodes the first offered format of privateFormat and
+// bitmapFormat; the data stays locked while reading lives.
+bool ReadOffered(ClipboardReading& reading, UINT privateFormat, UINT bitmapFormat, Image& image) {
+  UINT formats[2] = {privateFormat, bitmapFormat};
+  const int format = GetPriorityClipboardFormat(formats, 2);
+  if (format <= 0 || !reading.Open())
+    return false;
+  SIZE_T size = 0;
+  const uint8_t* block = reading.Lock(UINT(format), size);
+  if (!block)
+    return false;
+  std::memset(&image, 0, sizeof image);
+  return UINT(format) == privateFormat ? DecodePrivate(block, size, image) : DecodeBitmap(block, size, image);
+}
 
 }  // namespace
 
@@ -331,120 +463,14 @@ bool CClipboard::HasImage() {
   return GetPriorityClipboardFormat(formats, 2) > 0;
 }
 
-bool CClipboard::DecodePrivate(const uint8_t* block, SIZE_T size, Image& image) {
-  if (size < PRIVATE_HEADER_SIZE)
-    return false;
-  int32_t header[4];
-  std::memcpy(header, block, sizeof header);
-  const int32_t bits = header[1] >> 16;
-  if (header[0] < PRIVATE_HEADER_SIZE || (bits != 8 && bits != 24 && bits != 32) || header[2] < 0 ||
-      header[3] < 0 || header[2] > kMaxSide || header[3] > kMaxSide)
-    return false;
-  const uint64_t need = uint64_t(header[0]) + uint64_t(header[2]) * uint64_t(header[3]) * uint64_t(bits / 8);
-  if (need > size)
-    return false;
-  image.width = header[2];
-  image.height = header[3];
-  image.bitsPerPixel = bits;
-  std::memcpy(&image.xResolution, block + 16, 4);
-  std::memcpy(&image.yResolution, block + 20, 4);
-  image.pixels = block + header[0];
-  return true;
-}
-
-bool CClipboard::DecodeBitmap(const uint8_t* block, SIZE_T size, Image& image) {
-  if (size < sizeof(BITMAPINFOHEADER))
-    return false;
-  BITMAPV5HEADER h;
-  std::memset(&h, 0, sizeof h);
-  DWORD headerSize;
-  std::memcpy(&headerSize, block, 4);
-  if (headerSize < sizeof(BITMAPINFOHEADER) || headerSize > size)
-    return false;
-  std::memcpy(&h, block, headerSize < sizeof h ? headerSize : sizeof h);
-  if (h.bV5Planes != 1)
-    return false;
-  if (h.bV5Compression != BI_RGB && h.bV5Compression != BI_BITFIELDS)
-    return false;
-  const int32_t bits = h.bV5BitCount;
-  if (bits != 8 && bits != 24 && bits != 32)
-    return false;
-  if (h.bV5Width <= 0 || h.bV5Width > kMaxSide || h.bV5Height == 0 || h.bV5Height < -kMaxSide ||
-      h.bV5Height > kMaxSide)
-    return false;
-  uint64_t offset = headerSize;
-  // The three masks follow a plain header; the larger headers hold them inside.
-  if (h.bV5Compression == BI_BITFIELDS && headerSize == sizeof(BITMAPINFOHEADER))
-    offset += 12;
-  int32_t colorCount = 0;
-  if (bits == 8) {
-    colorCount = h.bV5ClrUsed == 0 || h.bV5ClrUsed > 256 ? 256 : int32_t(h.bV5ClrUsed);
-    image.colors = reinterpret_cast<const RGBQUAD*>(block + offset);
-    offset += uint64_t(colorCount) * sizeof(RGBQUAD);
-  }
-  const int32_t rows = h.bV5Height < 0 ? -h.bV5Height : h.bV5Height;
-  const int64_t stride = Stride(h.bV5Width, bits);
-  if (offset + uint64_t(stride) * uint64_t(rows) > size)
-    return false;
-  image.width = h.bV5Width;
-  image.height = rows;
-  image.bitmapBits = block + offset;
-  image.bitmapBitCount = bits;
-  image.bitmapStride = stride;
-  image.bottomUp = h.bV5Height > 0;
-  image.colorCount = colorCount;
-  image.useAlpha = bits == 32 && headerSize >= sizeof(BITMAPV5HEADER) && h.bV5AlphaMask != 0;
-  image.bitsPerPixel = image.useAlpha ? 32 : 24;
-  image.xResolution = float(h.bV5XPelsPerMeter);
-  image.yResolution = float(h.bV5YPelsPerMeter);
-  return true;
-}
-
-uint32_t CClipboard::PixelOf(const Image& image, int32_t x, int32_t y) {
-  if (image.pixels) {
-    const uint8_t* p = image.pixels + (size_t(y) * size_t(image.width) + size_t(x)) * size_t(image.bitsPerPixel / 8);
-    if (image.bitsPerPixel == 8)
-      return 0xFF000000u | uint32_t(p[0]) * 0x010101u;
-    if (image.bitsPerPixel == 24)
-      return 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-    uint32_t c;
-    std::memcpy(&c, p, 4);
-    return c;
-  }
-  const int32_t row = image.bottomUp ? image.height - 1 - y : y;
-  const uint8_t* line = image.bitmapBits + size_t(row) * size_t(image.bitmapStride);
-  if (image.bitmapBitCount == 8) {
-    const int32_t index = line[x];
-    if (index >= image.colorCount)
-      return 0xFF000000u;
-    const RGBQUAD& q = image.colors[index];
-    return 0xFF000000u | uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue;
-  }
-  const uint8_t* p = line + size_t(x) * size_t(image.bitmapBitCount / 8);
-  const uint32_t alpha = image.bitmapBitCount == 32 && image.useAlpha ? p[3] : 255u;
-  return alpha << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
 bool CClipboard::GetImageInfo(CClipboardImageInfo& info) {
   if (data) {
     info = {width, height, bitsPerPixel, xResolution, yResolution};
     return true;
   }
-  UINT formats[2] = {privateFormat, GetBitmapFormat()};
-  const int format = GetPriorityClipboardFormat(formats, 2);
-  if (format <= 0)
-    return false;
   ClipboardReading reading(viewer);
-  if (!reading.IsOpen())
-    return false;
-  SIZE_T size = 0;
-  const uint8_t* block = reading.Lock(UINT(format), size);
-  if (!block)
-    return false;
   Image image;
-  std::memset(&image, 0, sizeof image);
-  const bool ok = UINT(format) == privateFormat ? DecodePrivate(block, size, image) : DecodeBitmap(block, size, image);
-  if (!ok)
+  if (!ReadOffered(reading, privateFormat, GetBitmapFormat(), image))
     return false;
   info = {image.width, image.height, image.bitsPerPixel, image.xResolution, image.yResolution};
   return true;
@@ -455,28 +481,14 @@ bool CClipboard::Paste(CPixelArray& target, int32_t x, int32_t y) {
     return false;
   Image image;
   std::memset(&image, 0, sizeof image);
-  ClipboardReading* reading = nullptr;
+  ClipboardReading reading(viewer);
   if (data) {
     image.width = width;
     image.height = height;
     image.bitsPerPixel = bitsPerPixel;
     image.pixels = data;
-  } else {
-    UINT formats[2] = {privateFormat, GetBitmapFormat()};
-    const int format = GetPriorityClipboardFormat(formats, 2);
-    if (format <= 0)
-      return false;
-    reading = new (std::nothrow) ClipboardReading(viewer);
-    if (!reading)
-      return false;
-    SIZE_T size = 0;
-    const uint8_t* block = reading->IsOpen() ? reading->Lock(UINT(format), size) : nullptr;
-    const bool ok = block && (UINT(format) == privateFormat ? DecodePrivate(block, size, image)
-                                                             : DecodeBitmap(block, size, image));
-    if (!ok) {
-      delete reading;
-      return false;
-    }
+  } else if (!ReadOffered(reading, privateFormat, GetBitmapFormat(), image)) {
+    return false;
   }
   const int32_t mode = GetToolHost()->GetChannelMode();
   const int32_t x0 = x < 0 ? -x : 0, y0 = y < 0 ? -y : 0;
@@ -498,6 +510,5 @@ bool CClipboard::Paste(CPixelArray& target, int32_t x, int32_t y) {
       }
     }
   }
-  delete reading;
   return true;
 }

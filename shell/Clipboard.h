@@ -59,27 +59,7 @@ public:
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-  struct Image {
-    int32_t width;
-    int32_t height;
-    int32_t bitsPerPixel;
-    float xResolution;
-    float yResolution;
-    const uint8_t* pixels;  // rows top-down, unpadded (private layout)
-    // Where bitmaps come from: rows and their order, colour table, alpha.
-    const uint8_t* bitmapBits;
-    int32_t bitmapBitCount;
-    int64_t bitmapStride;
-    bool bottomUp;
-    const RGBQUAD* colors;
-    int32_t colorCount;
-    bool useAlpha;
-  };
   bool BuildStoredData(const CClipboardCopyRequest& request);
-  bool ReadImage(Image& image, HGLOBAL& locked, bool& opened);
-  static bool DecodePrivate(const uint8_t* block, SIZE_T size, Image& image);
-  static bool DecodeBitmap(const uint8_t* block, SIZE_T size, Image& image);
-  static uint32_t PixelOf(const Image& image, int32_t x, int32_t y);
   HGLOBAL RenderPrivate();
   HGLOBAL RenderBitmap(bool version5);
 
