@@ -1,6 +1,7 @@
 #include "shell/Errors.h"
 #include <cstdio>
 #include <cstdlib>
+#include "ui/MessageBox.h"
 
 namespace {
 HWND g_errorBoxOwner = nullptr;
@@ -14,7 +15,7 @@ void ErrorBox(const char* text) {
   HWND owner = g_errorBoxOwner;
   if (owner && !IsWindow(owner))
     owner = nullptr;
-  MessageBoxA(owner, text, "Vellumcraft :: Error", MB_OK | MB_ICONERROR | (owner ? 0 : MB_TASKMODAL));
+  MessageBoxDialog(owner, MSGBOX_TYPE_OK, MSGBOX_KIND_ERROR, "Vellumcraft :: Error", text, MSGBOX_VALUE_OK);
 }
 
 void SetErrorBoxOwner(HWND owner) { g_errorBoxOwner = owner; }

@@ -9,13 +9,13 @@
 #include "wul/WULInit.h"
 #include "wul/WULMenu.h"
 #include "wul/WULOffscreen.h"
+#include "wul/WULPaintKit.h"
 
 class CWULPopupMenuShell;
 class CWULTooltip;
 
-// Frame kinds.
+// Frame kinds; WUL_FRAME_NONE (0) is the paint kit's.
 enum {
-  WUL_FRAME_NONE = 0,
   WUL_FRAME_THIN = 1,    // a 1-pixel line
   WUL_FRAME_FIXED = 2,
   WUL_FRAME_SIZING = 3

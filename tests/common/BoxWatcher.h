@@ -1,17 +1,21 @@
 #pragma once
 // Closes message boxes with a given caption from a helper thread and records their texts,
-// so that tests can provoke real error boxes without hanging.
+// so that tests can provoke real error boxes without hanging. It finds the system's boxes
+// and the program's own (whose text label carries the system box's text id, 0xFFFF);
+// the program's box answers a close with OK, or a typed mnemonic with that button.
 #include <windows.h>
 #include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 class BoxWatcher {
 public:
-  explicit BoxWatcher(const char* caption) : m_caption(caption) {
+  // answer: a button's mnemonic character typed into each box; 0 closes the box instead.
+  explicit BoxWatcher(const char* caption, char answer = 0) : m_caption(caption), m_answer(answer) {
     m_thread = std::thread([this] { Run(); });
   }
   ~BoxWatcher() {
@@ -67,15 +71,22 @@ private:
     buffer[size - 1] = 0;
   }
 
+  static const int kTextId = 0xFFFF;
+
+  // The text of the child with the text id, else of the first static child with a text.
   static BOOL CALLBACK EnumChild(HWND hwnd, LPARAM param) {
-    auto* text = reinterpret_cast<std::string*>(param);
+    auto* found = reinterpret_cast<std::pair<std::string, bool>*>(param);
+    if (found->second)
+      return TRUE;
     char cls[64] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") == 0) {
+    const bool isText = GetDlgCtrlID(hwnd) == kTextId;
+    if (isText || lstrcmpiA(cls, "Static") == 0) {
       char buffer[2048] = {};
       ReadText(hwnd, buffer, sizeof buffer);
-      if (buffer[0] && text->empty())
-        *text = buffer;
+      if (isText || (buffer[0] && found->first.empty()))
+        found->first = buffer;
+      found->second = isText;
     }
     return TRUE;
   }
@@ -93,13 +104,17 @@ private:
           PostMessageA(box, WM_CLOSE, 0, 0);
           continue;
         }
-        std::string text;
+        std::pair<std::string, bool> text;
         EnumChildWindows(box, EnumChild, reinterpret_cast<LPARAM>(&text));
         {
           std::lock_guard<std::mutex> lock(m_mutex);
-          m_texts.push_back(text);
+          m_texts.push_back(text.first);
         }
         handled.push_back(box);
+        if (m_answer) {
+          PostMessageA(box, WM_CHAR, static_cast<unsigned char>(m_answer), 0);
+          continue;
+        }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         PostMessageA(box, WM_CLOSE, 0, 0);
       }
@@ -108,6 +123,7 @@ private:
   }
 
   std::string m_caption;
+  char m_answer;
   std::atomic<bool> m_stop{false};
   std::mutex m_mutex;
   std::vector<std::string> m_texts;
