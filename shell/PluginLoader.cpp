@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include "document/ProjectPreview.h"
 #include "shell/Application.h"
 #include "shell/Errors.h"
 #include "shell/HostServices.h"
@@ -10,38 +11,16 @@
 CFileFormatList g_Plugins;
 CFileTypeList g_ImportTypes;
 CFileTypeList g_ExportTypes;
-VCXCanImportProc g_ProjectFileProbe = nullptr;
+VCXCanImportProc g_ProjectFileProbe = CanImportProject;
 
 namespace {
 
 const char kPluginExtension[] = "vcplugin";
 
-// The file type of the built-in format, made through the host's own service.
-VCXFileType* __cdecl BuiltinFileType() {
-  VCXFileType request;
-  std::memset(&request, 0, sizeof request);
-  request.headerSize = sizeof request;
-  request.id = 1;
-  std::strcpy(request.description, "Vellumcraft project");
-  request.extensionCount = 1;
-  VCXFileType* type = VcsCreateFileType(&request);
-  if (type)
-    std::strcpy(vcxGetFileTypeExtensions(type)[0].extension, "vcj");
-  return type;
-}
-
-VCXFileType* __cdecl NoMoreFileTypes() { return nullptr; }
-
 int __cdecl BuiltinLastError(char*, int) { return 0; }
 
 int __cdecl BuiltinCanImport(const char* path, int* outType, VCXLayeredImage** preview, char* text, int size) {
   return g_ProjectFileProbe ? g_ProjectFileProbe(path, outType, preview, text, size) : 0;
-}
-
-int __cdecl BuiltinCanExport(int, VCXMultiImage*, int* outFlags) {
-  if (outFlags)
-    *outFlags = 0;
-  return 1;
 }
 
 int CompareNames(CListItem* a, CListItem* b, void*) {
@@ -205,12 +184,12 @@ CFileFormat* CreateBuiltinFormat() {
   format->sdkVersion = VCX_SDK_VERSION;
   format->features = VCX_FEATURE_IMPORT | VCX_FEATURE_EXPORT;
   format->getLastError = BuiltinLastError;
-  format->getFirstImportableFileType = BuiltinFileType;
-  format->getNextImportableFileType = NoMoreFileTypes;
-  format->getFirstExportableFileType = BuiltinFileType;
-  format->getNextExportableFileType = NoMoreFileTypes;
+  format->getFirstImportableFileType = GetProjectFileType;
+  format->getNextImportableFileType = GetNextProjectFileType;
+  format->getFirstExportableFileType = GetProjectFileType;
+  format->getNextExportableFileType = GetNextProjectFileType;
   format->canImport = BuiltinCanImport;
-  format->canExport = BuiltinCanExport;
+  format->canExport = CanExportProject;
   return format;
 }
 

@@ -97,7 +97,7 @@ extern CFileFormatList g_Plugins;
 extern CFileTypeList g_ImportTypes;
 extern CFileTypeList g_ExportTypes;
 
-// The built-in descriptor's project-file probe; null until the project preview exists.
+// The built-in descriptor's project-file probe (CanImportProject); tests may replace it.
 extern VCXCanImportProc g_ProjectFileProbe;
 
 void LoadPlugins();
