@@ -11,8 +11,3 @@ public:
 protected:
   int32_t state;
 };
-
-class CTextTool : public CBasicTool {
-public:
-  CTextTool() : CBasicTool(90) {}
-};

@@ -18,6 +18,7 @@
 #include "tools/CurrentImage.h"
 #include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
+#include "ui/PropertiesDialogs.h"
 
 namespace {
 
@@ -149,6 +150,13 @@ bool DeleteImageCommand() {
   return true;
 }
 
+bool ImagePropertiesCommand() {
+  CImage* image = GetCurrentImage();
+  if (!image)
+    return false;
+  return ExecuteCommandAction(ImagePropertiesDialog(image));
+}
+
 bool CropCommand() {
   CSelection* selection = GetCurrentSelection();
   if (!selection || !selection->IsActive() || selection->IsEmpty())
@@ -261,6 +269,13 @@ bool DeleteLayerCommand() {
   if (!GetCurrentLayer())
     return false;
   return RunAction<CDeleteLayerAction>([](CDeleteLayerAction&) {});
+}
+
+bool LayerPropertiesCommand() {
+  CLayer* layer = GetCurrentLayer();
+  if (!layer || layer->GetKind() != CLayer::KIND_RASTER)
+    return false;
+  return ExecuteCommandAction(LayerPropertiesDialog(layer));
 }
 
 bool MergeDownCommand() {

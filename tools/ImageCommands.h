@@ -23,6 +23,8 @@ bool ExecuteCommandAction(CAction* action);
 
 // Image commands.
 bool DeleteImageCommand();
+// The Image properties dialog on the current image; its action runs through the history.
+bool ImagePropertiesCommand();
 bool CropCommand();
 bool ReorientImageCommand(const char* caption, int32_t code);
 bool FlipImageHorizontalCommand();
@@ -43,6 +45,8 @@ bool MoveImageDownCommand();
 bool NewLayerCommand(bool supersampled);
 bool DuplicateLayerCommand();
 bool DeleteLayerCommand();
+// The Layer properties dialog on the current raster layer.
+bool LayerPropertiesCommand();
 bool MergeDownCommand();
 bool MergeAllLayersCommand();
 // Selects the layer in the layers panel and makes it the current one.

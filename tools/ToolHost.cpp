@@ -68,6 +68,10 @@ void CToolHost::ClearOptionHost() {}
 void CToolHost::LayoutOptionHost() {}
 void CToolHost::FocusMainWindow() {}
 
+CWULInteractor* CToolHost::GetOptionHostWindow() {
+  return nullptr;
+}
+
 HCURSOR CToolHost::GetAppCursor(int32_t) {
   return LoadCursor(nullptr, IDC_ARROW);
 }

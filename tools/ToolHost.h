@@ -10,6 +10,7 @@
 
 class CImage;
 class CLayer;
+class CWULInteractor;
 
 class CToolHost {
 public:
@@ -53,6 +54,8 @@ public:
   // Lays out the new controls and creates their windows when the host has one.
   virtual void LayoutOptionHost();
   virtual void FocusMainWindow();
+  // The window the active tool builds its option controls in; null while there is none.
+  virtual CWULInteractor* GetOptionHostWindow();
 
   // Cursors and keys.
   virtual HCURSOR GetAppCursor(int32_t resourceId);

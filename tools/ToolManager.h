@@ -10,6 +10,7 @@
 #include "tools/PencilTool.h"
 #include "tools/SelectionTool.h"
 #include "tools/ShapeTools.h"
+#include "tools/TextTool.h"
 
 class CToolManager {
 public:
