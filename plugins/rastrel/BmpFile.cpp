@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+#include "plugins/rastrel/BmpOptionsDialog.h"
 #include "plugins/rastrel/RecordGuard.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
@@ -546,11 +547,17 @@ bool DibCanExport(const VCXMultiImage* document, int* outFlags) {
   return true;
 }
 
-void DibExport(HWND, const char* path, VCXLayeredImage* image) {
-  // The option dialog is not shown: the current options apply.
+void DibExport(HWND parent, const char* path, VCXLayeredImage* image) {
   const uint32_t bpp = vcxGetBitsPerPixel(image->format);
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
     vcxThrow(VCX_ERROR_INTERNAL);
+  if (!vcxGetOption(VCX_OPTION_NO_EXPORT_DIALOGS)) {
+    const bool ok = bpp == 24   ? BmpOptionsDialog(parent, image)
+                    : bpp == 32 ? BmpOptions32Dialog(parent)
+                                : BmpOptionsDialog(parent);
+    if (!ok)
+      vcxThrow(VCX_ERROR_CANCELLED);
+  }
   CLayeredImageGuard copy(NeedsBitmapFlattening(image) ? vcxFlatten(image) : nullptr);
   CVCXFileWriteStream* stream = vcxCreateFile(path);
   try {

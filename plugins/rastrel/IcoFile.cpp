@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include "plugins/rastrel/PngEntry.h"
+#include "plugins/rastrel/RastrelDialogs.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
 
@@ -557,10 +558,9 @@ void IcoExport(HWND parent, const char* path, int type, VCXMultiImage* document)
       entry->hotspotY = hotspot->y < 0 ? 0 : (hotspot->y > 0xFFFF ? 0xFFFF : hotspot->y);
     }
   }
-  if (!vcxGetOption(VCX_OPTION_NO_EXPORT_DIALOGS)) {
-    // The option dialog would let the user change the order; the current options sort.
-    directory.entries.Sort(IconSortCompare, &g_IconOptions);
-  }
+  // The dialog leaves the entries in the order it shows.
+  if (!vcxGetOption(VCX_OPTION_NO_EXPORT_DIALOGS) && !IconOptionsDialog(parent, directory))
+    vcxThrow(VCX_ERROR_CANCELLED);
   CVCXFileWriteStream* stream = vcxCreateFile(path);
   try {
     IcoWriteFile(parent, *stream, directory);

@@ -4,6 +4,7 @@
 #include <memory>
 #include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/IcoFile.h"
+#include "plugins/rastrel/PeIcons.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
 #include "plugins/sdk/VCXStream.h"
@@ -97,6 +98,11 @@ VCX_EXPORT int __cdecl VCXCanImport(const char* path, int* outType, VCXLayeredIm
         *outType = type;
       return 1;
     }
+    if (ExeCanImport(*stream, preview, description, descriptionLen)) {
+      if (outType)
+        *outType = TYPE_EXE;
+      return 1;
+    }
     return 0;
   });
 }
@@ -123,6 +129,8 @@ VCX_EXPORT VCXMultiImage* __cdecl VCXImport(HWND parent, const char* path, int* 
           *outType = type;
         return result;
       }
+      case TYPE_EXE:
+        return ExeImport(parent, *stream, outType);
       default:
         vcxThrow(VCX_ERROR_INTERNAL);
     }

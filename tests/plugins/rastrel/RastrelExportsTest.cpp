@@ -77,7 +77,7 @@ TEST(RastrelExports, LinkFailsWhenOneServiceIsMissing) {
   EXPECT_EQ(p.LastError(&message), 1);
   EXPECT_EQ(message, "Service call linking failed");
   EXPECT_EQ(p.getLastError(nullptr, 0), 1);
-  EXPECT_EQ(p.link(0, VCX_SDK_VERSION, GetServiceProc), 1);
+  EXPECT_EQ(p.link(0, VCX_SDK_VERSION, HarnessResolver), 1);
   EXPECT_EQ(p.LastError(&message), 0);
   EXPECT_EQ(message, "");
 }

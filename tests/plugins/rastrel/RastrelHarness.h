@@ -62,7 +62,24 @@ void Bind(HMODULE module, T& function, const char* name) {
   ASSERT_NE(function, nullptr) << name;
 }
 
-// Loaded once for the whole test program and linked with the host's resolver.
+// Whether the plug-in shows its export option dialogs: off unless a test asks for them.
+inline bool& ExportDialogsShown() {
+  static bool shown = false;
+  return shown;
+}
+inline int32_t WINAPI HarnessGetOption(uint32_t id) {
+  if (id == VCX_OPTION_NO_EXPORT_DIALOGS)
+    return ExportDialogsShown() ? 0 : 1;
+  return VcsGetOption(id);
+}
+// The host's resolver, with the option service above.
+inline VCXServiceFunction WINAPI HarnessResolver(uint32_t id) {
+  if (id == VCX_SC_GET_OPTION)
+    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(HarnessGetOption));
+  return GetServiceProc(id);
+}
+
+// Loaded once for the whole test program and linked with the harness's resolver.
 inline RastrelPlugin& Rastrel() {
   static RastrelPlugin plugin;
   if (!plugin.module) {
@@ -86,7 +103,7 @@ inline RastrelPlugin& Rastrel() {
     Bind(m, plugin.import, "VCXImport");
     Bind(m, plugin.canExport, "VCXCanExport");
     Bind(m, plugin.exportFile, "VCXExport");
-    EXPECT_EQ(plugin.link(0, VCX_SDK_VERSION, GetServiceProc), 1);
+    EXPECT_EQ(plugin.link(0, VCX_SDK_VERSION, HarnessResolver), 1);
   }
   return plugin;
 }

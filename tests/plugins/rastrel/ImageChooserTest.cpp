@@ -1,0 +1,223 @@
+// The chooser that picks one icon group, cursor group or bitmap out of an executable.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "DialogProbe.h"
+#include "RastrelHarness.h"
+
+namespace {
+
+const char* const kCaption = "The file contains more than one image";
+
+struct Chosen {
+  VCXMultiImage* multi;
+  int type;
+  int code;
+};
+
+Chosen ImportWith(DialogProbe& probe, const std::string& path) {
+  DialogProbeArm arm(probe);
+  Chosen c{nullptr, 0, 0};
+  c.multi = Rastrel().import(nullptr, path.c_str(), &c.type);
+  c.code = Rastrel().LastError();
+  return c;
+}
+
+HWND ChooserList(HWND dialog) {
+  return ChildBySize(dialog, 128, 178);
+}
+
+CWULImage* PreviewImage(HWND dialog) {
+  HWND picture = ChildBySize(dialog, 258, 258);
+  EXPECT_NE(picture, nullptr);
+  return picture ? ObjectOf<CWULPicture>(picture)->GetImage() : nullptr;
+}
+
+// Pixels of the preview that differ from its first one.
+int Differing(CWULImage* image) {
+  int n = 0;
+  for (int i = 0; i < image->width * image->height; ++i)
+    if (image->pixels[i] != image->pixels[0])
+      ++n;
+  return n;
+}
+
+std::string LongName() {
+  std::string letters;
+  for (int i = 0; i < 10; ++i)
+    letters += "ABCDEFGHIJ";
+  return "N" + letters.substr(1, 99);
+}
+
+// The host's chequer colours, two distinct greys here.
+const uint32_t kChequerA = 0xFFC8C8C8u;
+const uint32_t kChequerB = 0xFF646464u;
+uint32_t WINAPI TestColor(uint32_t id) {
+  if (id == VCX_COLOR_CHEQUER_A)
+    return kChequerA;
+  if (id == VCX_COLOR_CHEQUER_B)
+    return kChequerB;
+  return VcsGetColor(id);
+}
+VCXServiceFunction WINAPI ColorResolver(uint32_t id) {
+  if (id == VCX_SC_GET_COLOR)
+    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(TestColor));
+  return HarnessResolver(id);
+}
+
+class ChequerColours {
+public:
+  ChequerColours() { EXPECT_EQ(Rastrel().link(0, VCX_SDK_VERSION, ColorResolver), 1); }
+  ~ChequerColours() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
+};
+
+}  // namespace
+
+TEST(ImageChooser, KindsListsPreviewAndChoice) {
+  ChequerColours colours;
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    const SIZE size = ClientSize(dialog);
+    EXPECT_EQ(size.cx, 400);
+    EXPECT_EQ(size.cy, 301);
+    EXPECT_NE(ChildByText(dialog, "Select an image:"), nullptr);
+    EXPECT_NE(ChildByText(dialog, "Image types"), nullptr);
+    for (const char* kind : {"&Icons", "&Cursors", "&Bitmaps"})
+      EXPECT_TRUE(IsEnabledText(dialog, kind)) << kind;
+    EXPECT_TRUE(IsCheckedText(dialog, "&Icons"));
+    EXPECT_FALSE(IsCheckedText(dialog, "Chequered background"));
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    // Named resources first, then by id; each with a thumbnail within 16 x 16.
+    EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"APPICON", "2", "5"}));
+    for (CWULListNode* node = ObjectOf<CWULListBox>(list)->items.first; node; node = node->next) {
+      CWULImage* thumbnail = static_cast<CWULListItem*>(node)->image;
+      ASSERT_NE(thumbnail, nullptr);
+      EXPECT_LE(thumbnail->width, 16);
+      EXPECT_LE(thumbnail->height, 16);
+    }
+    // Nothing selected: an empty preview.
+    CWULImage* preview = PreviewImage(dialog);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(Differing(preview), 0);
+
+    // A name of 100 characters is listed with its first 64.
+    ClickText(dialog, "&Bitmaps");
+    EXPECT_EQ(ListTexts(list), (std::vector<std::string>{LongName().substr(0, 64), "10"}));
+    // A typed mnemonic picks the kind.
+    SendChar(GetFocus(), 'c');
+    EXPECT_TRUE(IsCheckedText(dialog, "&Cursors"));
+    EXPECT_EQ(ListTexts(list), std::vector<std::string>{"3"});
+    ClickRow(list, 1);
+    EXPECT_NE(ObjectOf<CWULListBox>(list)->GetCurrentItem(), nullptr);
+    EXPECT_GT(Differing(preview), 100);
+
+    // The chequered background: 4 x 4 squares of the host's two colours.
+    ClickText(dialog, "Chequered background");
+    const uint32_t a = kChequerA;
+    const uint32_t b = kChequerB;
+    EXPECT_EQ(preview->pixels[0], a);
+    EXPECT_EQ(preview->pixels[3], a);
+    EXPECT_EQ(preview->pixels[4], b);
+    EXPECT_EQ(preview->pixels[4 * preview->width], b);
+    EXPECT_EQ(preview->pixels[4 * preview->width + 4], a);
+    SendKey(GetFocus(), VK_RETURN);
+  };
+  Chosen c = ImportWith(probe, FixtureFolder() + "pe-icons.dll");
+  EXPECT_TRUE(probe.seen);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 3);
+  EXPECT_EQ(c.multi->count, 3);
+  for (int32_t i = 0; i < c.multi->count; ++i)
+    EXPECT_NE(FindLayer(vcxGetImageSlot(c.multi, i), VCX_KIND_HOTSPOT), nullptr);
+  VcsFreeMultiImage(c.multi);
+
+  // The kind and the check box are remembered; Cancel changes nothing and is code 7.
+  probe = DialogProbe();
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    EXPECT_TRUE(IsCheckedText(dialog, "&Cursors"));
+    EXPECT_TRUE(IsCheckedText(dialog, "Chequered background"));
+    ClickText(dialog, "Chequered background");
+    ClickText(dialog, "&Icons");
+    SendKey(GetFocus(), VK_ESCAPE);
+  };
+  c = ImportWith(probe, FixtureFolder() + "pe-icons.dll");
+  EXPECT_EQ(c.multi, nullptr);
+  EXPECT_EQ(c.code, 7);
+
+  // Only bitmaps: that kind is selected whatever was chosen before; OK without a
+  // selection chooses nothing.
+  probe = DialogProbe();
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    EXPECT_TRUE(IsCheckedText(dialog, "&Bitmaps"));
+    EXPECT_FALSE(IsEnabledText(dialog, "&Icons"));
+    EXPECT_FALSE(IsEnabledText(dialog, "&Cursors"));
+    EXPECT_TRUE(IsCheckedText(dialog, "Chequered background"));
+    SendChar(GetFocus(), 'i');
+    EXPECT_TRUE(IsCheckedText(dialog, "&Bitmaps"));
+    EXPECT_EQ(ListTexts(ChooserList(dialog)), (std::vector<std::string>{"20", "21"}));
+    ClickText(dialog, "OK");
+  };
+  c = ImportWith(probe, FixtureFolder() + "pe-two-bitmaps.dll");
+  EXPECT_TRUE(probe.seen);
+  EXPECT_EQ(c.multi, nullptr);
+  EXPECT_EQ(c.code, 7);
+
+  // A bitmap chosen from a file with an icon group and a bitmap; back to the defaults after.
+  probe = DialogProbe();
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    EXPECT_TRUE(IsCheckedText(dialog, "&Bitmaps"));
+    ClickRow(ChooserList(dialog), 1);
+    SendKey(GetFocus(), VK_RETURN);
+  };
+  c = ImportWith(probe, FixtureFolder() + "pe-icon-bitmap.dll");
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 1);
+  ASSERT_EQ(c.multi->count, 1);
+  EXPECT_EQ(vcxGetImageSlot(c.multi, 0)->format, VCX_FORMAT_4);
+  VcsFreeMultiImage(c.multi);
+
+  probe = DialogProbe();
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    ClickText(dialog, "&Icons");
+    ClickText(dialog, "Chequered background");
+    HWND list = ChooserList(dialog);
+    EXPECT_EQ(ListTexts(list), std::vector<std::string>{"1"});
+    ClickRow(list, 1);
+    ClickText(dialog, "OK");
+  };
+  c = ImportWith(probe, FixtureFolder() + "pe-icon-bitmap.dll");
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 2);
+  VcsFreeMultiImage(c.multi);
+}
+
+TEST(ImageChooser, AnIconGroupOfWinesUser32) {
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, sizeof folder);
+  const std::string path = std::string(folder) + "\\user32.dll";
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << path << " not found";
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    EXPECT_TRUE(IsCheckedText(dialog, "&Icons"));
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    EXPECT_GE(ListTexts(list).size(), 2u);
+    ClickRow(list, 1);
+    EXPECT_GT(Differing(PreviewImage(dialog)), 10);
+    SendKey(GetFocus(), VK_RETURN);
+  };
+  Chosen c = ImportWith(probe, path);
+  EXPECT_TRUE(probe.seen);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 2);
+  EXPECT_GE(c.multi->count, 1);
+  VcsFreeMultiImage(c.multi);
+}

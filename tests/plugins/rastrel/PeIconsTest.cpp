@@ -1,0 +1,480 @@
+// Icons, cursors and bitmaps read from executables: the fixtures are small DLLs linked by
+// fixtures/make-pe-fixtures.sh; broken files are made here from them.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+#include "RastrelHarness.h"
+#include "plugins/shared/OldPluginHarness.h"
+
+namespace {
+
+const char* const kChooserCaption = "The file contains more than one image";
+
+// A view of a fixture's PE layout, to find the places that the mutants change.
+struct PeView {
+  std::vector<uint8_t> b;
+  uint32_t pe = 0;
+  uint32_t sectionTable = 0;
+  uint32_t sectionCount = 0;
+  uint32_t rsrc = 0;  // file offset of the resource section
+
+  explicit PeView(const std::vector<uint8_t>& bytes) : b(bytes) {
+    pe = Le32(b, 60);
+    sectionCount = Le16(b, pe + 6);
+    sectionTable = pe + 24 + Le16(b, pe + 20);
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+      const uint32_t s = sectionTable + 40 * i;
+      if (std::memcmp(&b[s], ".rsrc", 5) == 0)
+        rsrc = Le32(b, s + 20);
+    }
+  }
+  uint32_t FileOf(uint32_t rva) const {
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+      const uint32_t s = sectionTable + 40 * i;
+      const uint32_t va = Le32(b, s + 12);
+      if (rva >= va && rva < va + Le32(b, s + 8))
+        return Le32(b, s + 20) + rva - va;
+    }
+    return 0;
+  }
+  // File offset of the 8-byte entry of a directory (at a section offset) with an id.
+  uint32_t Entry(uint32_t directory, uint32_t id) const {
+    const uint32_t d = rsrc + directory;
+    const uint32_t named = Le16(b, d + 12), count = named + Le16(b, d + 14);
+    for (uint32_t i = named; i < count; ++i)
+      if (Le32(b, d + 16 + 8 * i) == id)
+        return d + 16 + 8 * i;
+    return 0;
+  }
+  // Section offset of the subdirectory an entry points at.
+  uint32_t Below(uint32_t entry) const { return Le32(b, entry + 4) & 0x7FFFFFFF; }
+  // The type's first name entry, its first language entry and that one's data entry.
+  uint32_t NameEntry(uint32_t type) const { return rsrc + Below(Entry(0, type)) + 16; }
+  uint32_t LanguageEntry(uint32_t type) const { return rsrc + Below(NameEntry(type)) + 16; }
+  uint32_t DataEntry(uint32_t type) const { return rsrc + Le32(b, LanguageEntry(type) + 4); }
+  // File offset of the data of the type's first resource.
+  uint32_t Data(uint32_t type) const { return FileOf(Le32(b, DataEntry(type))); }
+};
+
+std::vector<uint8_t> Fixture(const char* name) {
+  std::vector<uint8_t> bytes = ReadFileBytes(FixtureFolder() + name);
+  EXPECT_FALSE(bytes.empty()) << name;
+  return bytes;
+}
+
+struct Sniff {
+  bool accepted;
+  int type;
+  std::string description;
+  VCXLayeredImage* preview;
+};
+
+Sniff SniffPath(const std::string& path, bool withPreview = true) {
+  Sniff s{false, 0, "", nullptr};
+  char text[512] = {};
+  s.accepted = Rastrel().canImport(path.c_str(), &s.type, withPreview ? &s.preview : nullptr, text,
+                                   sizeof text) != 0;
+  s.description = text;
+  return s;
+}
+
+struct Imported {
+  VCXMultiImage* multi;
+  int type;
+  int code;
+  std::string message;
+};
+
+// Imports a file; a chooser that opens is cancelled with Escape.
+Imported ImportPath(const std::string& path) {
+  DialogScript script;
+  script.caption = kChooserCaption;
+  script.escape = true;
+  DialogAnswer answer(script);
+  Imported r{nullptr, 0, 0, ""};
+  r.multi = Rastrel().import(nullptr, path.c_str(), &r.type);
+  r.code = Rastrel().LastError(&r.message);
+  return r;
+}
+
+Imported ImportBytes(const std::vector<uint8_t>& bytes, const char* name = "mutant.dll") {
+  const std::string path = TempPath(name);
+  EXPECT_TRUE(WriteFileBytes(path, bytes));
+  Imported r = ImportPath(path);
+  DeleteFileA(path.c_str());
+  return r;
+}
+
+int ImportError(const std::vector<uint8_t>& bytes) {
+  Imported r = ImportBytes(bytes);
+  VcsFreeMultiImage(r.multi);
+  return r.multi ? 0 : r.code;
+}
+
+// Two layered images with the same layers, pixels and palettes.
+void ExpectSameImage(const VCXLayeredImage* a, const VCXLayeredImage* b) {
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->format, b->format);
+  EXPECT_EQ(a->width, b->width);
+  EXPECT_EQ(a->height, b->height);
+  ASSERT_EQ(a->layerCount, b->layerCount);
+  for (int32_t i = 0; i < a->layerCount; ++i) {
+    const VCXImage* x = vcxGetLayerSlot(a, i);
+    const VCXImage* y = vcxGetLayerSlot(b, i);
+    ASSERT_TRUE(x && y);
+    EXPECT_EQ(x->kind, y->kind);
+    EXPECT_EQ(x->format, y->format);
+    EXPECT_EQ(x->x, y->x);
+    EXPECT_EQ(x->y, y->y);
+    EXPECT_STREQ(x->name, y->name);
+    ASSERT_EQ(x->width, y->width);
+    ASSERT_EQ(x->height, y->height);
+    const size_t bytes = static_cast<size_t>(GetRecordRowBytes(x->format, x->width) * x->height);
+    if (bytes) {
+      EXPECT_EQ(std::memcmp(vcxGetPixelSlot(x), vcxGetPixelSlot(y), bytes), 0) << "layer " << i;
+    }
+    const VCXPalette* p = vcxGetImagePalette(x);
+    const VCXPalette* q = vcxGetImagePalette(y);
+    ASSERT_EQ(p != nullptr, q != nullptr);
+    if (p) {
+      ASSERT_EQ(p->count, q->count);
+      EXPECT_EQ(std::memcmp(vcxGetPaletteEntries(p), vcxGetPaletteEntries(q),
+                            sizeof(VCXPaletteEntry) * p->count),
+                0);
+    }
+  }
+}
+
+// The plug-in linked with a resolver whose preview metrics are the test's.
+int32_t g_previewPixels = 30000000;
+int32_t g_previewSide = 184;
+int32_t WINAPI TestMetric(uint32_t id) {
+  switch (id) {
+    case VCX_METRIC_PREVIEW_PIXELS:
+      return g_previewPixels;
+    case VCX_METRIC_PREVIEW_WIDTH:
+    case VCX_METRIC_PREVIEW_HEIGHT:
+      return g_previewSide;
+    default:
+      return VcsGetMetric(id);
+  }
+}
+VCXServiceFunction WINAPI MetricResolver(uint32_t id) {
+  if (id == VCX_SC_GET_METRIC)
+    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(TestMetric));
+  return HarnessResolver(id);
+}
+
+class PreviewMetrics {
+public:
+  PreviewMetrics(int32_t side, int32_t pixels) {
+    g_previewSide = side;
+    g_previewPixels = pixels;
+    EXPECT_EQ(Rastrel().link(0, VCX_SDK_VERSION, MetricResolver), 1);
+  }
+  ~PreviewMetrics() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
+};
+
+}  // namespace
+
+TEST(PeIcons, DescriptionCountsTheGroupsAndBitmaps) {
+  Sniff s = SniffPath(FixtureFolder() + "pe-icons.dll");
+  EXPECT_TRUE(s.accepted);
+  EXPECT_EQ(s.type, 4);
+  EXPECT_EQ(s.description, "Windows executable\n3 icons, 1 cursor, 2 bitmaps");
+  // The first icon group is the named one; with the host's box its 24 x 24 entry of 32
+  // bits per pixel scores best.
+  ASSERT_NE(s.preview, nullptr);
+  EXPECT_EQ(s.preview->width, 24);
+  EXPECT_EQ(s.preview->height, 24);
+  EXPECT_EQ(s.preview->format, VCX_FORMAT_32);
+  VcsFreeLayeredImage(s.preview);
+
+  s = SniffPath(FixtureFolder() + "pe-two-bitmaps.dll");
+  EXPECT_EQ(s.description, "Windows executable\n2 bitmaps");
+  ASSERT_NE(s.preview, nullptr);  // the first bitmap
+  VcsFreeLayeredImage(s.preview);
+
+  s = SniffPath(FixtureFolder() + "pe-one-cursor.dll");
+  EXPECT_EQ(s.description, "Windows executable\n1 cursor");
+  ASSERT_NE(s.preview, nullptr);
+  EXPECT_EQ(s.preview->width, 48);
+  VcsFreeLayeredImage(s.preview);
+
+  s = SniffPath(FixtureFolder() + "pe-no-images.dll");
+  EXPECT_TRUE(s.accepted);
+  EXPECT_EQ(s.description, "Windows executable\nNo images");
+  EXPECT_EQ(s.preview, nullptr);
+}
+
+TEST(PeIcons, NoImagesFailsWithItsMessage) {
+  Imported r = ImportPath(FixtureFolder() + "pe-no-images.dll");
+  EXPECT_EQ(r.multi, nullptr);
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.message, "There are no images in this file");
+}
+
+TEST(PeIcons, OneIconGroupImportsAllItsImages) {
+  int fileType = 0;
+  VCXMultiImage* file =
+      Rastrel().import(nullptr, (FixtureFolder() + "icon-multi.ico").c_str(), &fileType);
+  ASSERT_NE(file, nullptr);
+  for (const char* name : {"pe-one-icon.dll", "pe-one-icon-32.dll"}) {
+    SCOPED_TRACE(name);
+    Imported r = ImportPath(FixtureFolder() + name);
+    ASSERT_NE(r.multi, nullptr) << r.code;
+    EXPECT_EQ(r.type, 2);
+    ASSERT_EQ(r.multi->count, file->count);
+    for (int32_t i = 0; i < file->count; ++i)
+      ExpectSameImage(vcxGetImageSlot(r.multi, i), vcxGetImageSlot(file, i));
+    VcsFreeMultiImage(r.multi);
+  }
+  VcsFreeMultiImage(file);
+}
+
+TEST(PeIcons, OneCursorGroupKeepsTheHotspots) {
+  int fileType = 0;
+  VCXMultiImage* file =
+      Rastrel().import(nullptr, (FixtureFolder() + "cursor-8bit-48x48.cur").c_str(), &fileType);
+  ASSERT_NE(file, nullptr);
+  Imported r = ImportPath(FixtureFolder() + "pe-one-cursor.dll");
+  ASSERT_NE(r.multi, nullptr) << r.code;
+  EXPECT_EQ(r.type, 3);
+  ASSERT_EQ(r.multi->count, 1);
+  const VCXLayeredImage* image = vcxGetImageSlot(r.multi, 0);
+  ExpectSameImage(image, vcxGetImageSlot(file, 0));
+  const VCXImage* hotspot = FindLayer(image, VCX_KIND_HOTSPOT);
+  ASSERT_NE(hotspot, nullptr);
+  EXPECT_STREQ(hotspot->name, "HOTSPOT");
+  VcsFreeMultiImage(r.multi);
+  VcsFreeMultiImage(file);
+}
+
+TEST(PeIcons, SeveralImagesOpenTheChooserAndCancelIsCode7) {
+  for (const char* name : {"pe-icon-bitmap.dll", "pe-two-bitmaps.dll", "pe-icons.dll"}) {
+    SCOPED_TRACE(name);
+    Imported r = ImportPath(FixtureFolder() + name);
+    EXPECT_EQ(r.multi, nullptr);
+    EXPECT_EQ(r.code, 7);
+  }
+}
+
+TEST(PeIcons, PreviewScoresAgainstTheBox) {
+  // 16 x 16 at 32 bits and 32 x 32 at 8 bits: a 32 x 32 box prefers the exact size
+  // (8 / 0.25 = 32 against 32 / 1.25 = 25.6) ...
+  {
+    PreviewMetrics metrics(32, 30000000);
+    Sniff s = SniffPath(FixtureFolder() + "pe-score.dll");
+    ASSERT_NE(s.preview, nullptr);
+    EXPECT_EQ(s.preview->width, 32);
+    EXPECT_EQ(s.preview->format, VCX_FORMAT_8);
+    VcsFreeLayeredImage(s.preview);
+  }
+  // ... a large box the deeper one ...
+  {
+    PreviewMetrics metrics(184, 30000000);
+    Sniff s = SniffPath(FixtureFolder() + "pe-score.dll");
+    ASSERT_NE(s.preview, nullptr);
+    EXPECT_EQ(s.preview->width, 16);
+    EXPECT_EQ(s.preview->format, VCX_FORMAT_32);
+    VcsFreeLayeredImage(s.preview);
+  }
+  // ... and entries above the host's pixel limit are not considered.
+  {
+    PreviewMetrics metrics(32, 300);
+    Sniff s = SniffPath(FixtureFolder() + "pe-score.dll");
+    ASSERT_NE(s.preview, nullptr);
+    EXPECT_EQ(s.preview->width, 16);
+    VcsFreeLayeredImage(s.preview);
+  }
+  {
+    PreviewMetrics metrics(32, 100);
+    Sniff s = SniffPath(FixtureFolder() + "pe-score.dll");
+    EXPECT_TRUE(s.accepted);
+    EXPECT_EQ(s.preview, nullptr);
+  }
+}
+
+TEST(PeIcons, MissingGroupMembersAreSkippedByThePreviewAndFailTheImport) {
+  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
+  PeView view(bytes);
+  // The group's second entry names an icon id that does not exist.
+  const uint32_t group = view.Data(14);
+  ASSERT_EQ(Le16(bytes, group + 4), 3u);
+  SetLe16(bytes, group + 6 + 14 + 12, 999);
+  const std::string path = TempPath("missing.dll");
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  Sniff s = SniffPath(path);
+  EXPECT_TRUE(s.accepted);
+  EXPECT_NE(s.preview, nullptr);
+  VcsFreeLayeredImage(s.preview);
+  Imported r = ImportPath(path);
+  EXPECT_EQ(r.multi, nullptr);
+  EXPECT_EQ(r.code, 1);
+  DeleteFileA(path.c_str());
+}
+
+TEST(PeIcons, SixteenBitExecutablesAreNotRecognised) {
+  // An MZ header whose PE offset leads to something other than the PE signature.
+  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
+  const uint32_t pe = Le32(bytes, 60);
+  bytes[pe] = 'N';
+  bytes[pe + 1] = 'E';
+  const std::string path = TempPath("ne.exe");
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  Sniff s = SniffPath(path);
+  EXPECT_FALSE(s.accepted);
+  EXPECT_EQ(Rastrel().LastError(), 0);
+  Imported r = ImportPath(path);
+  EXPECT_EQ(r.multi, nullptr);
+  EXPECT_EQ(r.code, 5);
+  DeleteFileA(path.c_str());
+}
+
+TEST(PeIcons, TruncatedHeadersFailCleanly) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  // Inside the DOS header: not an executable at all.
+  EXPECT_EQ(ImportError(std::vector<uint8_t>(good.begin(), good.begin() + 40)), 5);
+  // The PE offset beyond the end of the file.
+  std::vector<uint8_t> distant = good;
+  SetLe32(distant, 60, 0x7FFFFFF0);
+  EXPECT_EQ(ImportError(distant), 5);
+  // Inside the file header, the optional header and the section table: unexpected end.
+  for (uint32_t cut : {view.pe + 10, view.pe + 40, view.sectionTable + 20}) {
+    SCOPED_TRACE(cut);
+    std::vector<uint8_t> shortFile(good.begin(), good.begin() + cut);
+    EXPECT_EQ(ImportError(shortFile), 14);
+  }
+  // Cut inside the resource section.
+  EXPECT_EQ(ImportError(std::vector<uint8_t>(good.begin(), good.begin() + view.rsrc + 20)), 14);
+}
+
+TEST(PeIcons, HeaderCountsBeyondTheFileFailCleanly) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  std::vector<uint8_t> bytes = good;
+  SetLe16(bytes, view.pe + 6, 0xFFFF);  // sections
+  EXPECT_EQ(ImportError(bytes), 14);
+  bytes = good;
+  SetLe16(bytes, view.pe + 20, 0xFFFF);  // optional header size
+  EXPECT_EQ(ImportError(bytes), 14);
+  // A section's raw data beyond the end.
+  bytes = good;
+  for (uint32_t i = 0; i < view.sectionCount; ++i)
+    if (std::memcmp(&bytes[view.sectionTable + 40 * i], ".rsrc", 5) == 0)
+      SetLe32(bytes, view.sectionTable + 40 * i + 20, 0x7FFFFF00);
+  EXPECT_EQ(ImportError(bytes), 14);
+}
+
+TEST(PeIcons, DirectoriesClaimingHugeCountsFailWithoutGrowing) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  std::vector<uint8_t> bytes = good;
+  SetLe16(bytes, view.rsrc + 14, 0xFFFF);  // root id entries
+  SetLe16(bytes, view.rsrc + 12, 0xFFFF);  // root named entries
+  EXPECT_EQ(ImportError(bytes), 4);
+  bytes = good;
+  const uint32_t names = view.rsrc + view.Below(view.Entry(0, 3));
+  SetLe16(bytes, names + 14, 0xFFFF);
+  EXPECT_EQ(ImportError(bytes), 4);
+}
+
+TEST(PeIcons, LoopingDirectoriesFailCleanly) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  // Every type's name level is the root itself: the items so made point at the name
+  // directories as their languages, whose first entries are subdirectories.
+  std::vector<uint8_t> bytes = good;
+  SetLe32(bytes, view.Entry(0, 3) + 4, 0x80000000);
+  SetLe32(bytes, view.Entry(0, 14) + 4, 0x80000000);
+  const int code = ImportError(bytes);
+  EXPECT_TRUE(code == 5 || code == 7) << code;
+  // The group's language directory is its own name directory.
+  bytes = good;
+  const uint32_t nameEntry = view.NameEntry(14);
+  SetLe32(bytes, nameEntry + 4, 0x80000000 | view.Below(view.Entry(0, 14)));
+  EXPECT_EQ(ImportError(bytes), 5);
+  // A language entry that is a subdirectory pointing at the root.
+  bytes = good;
+  SetLe32(bytes, view.LanguageEntry(14) + 4, 0x80000000);
+  EXPECT_EQ(ImportError(bytes), 5);
+  // An empty language directory.
+  bytes = good;
+  const uint32_t language = view.rsrc + view.Below(view.NameEntry(14));
+  SetLe16(bytes, language + 12, 0);
+  SetLe16(bytes, language + 14, 0);
+  EXPECT_EQ(ImportError(bytes), 4);
+}
+
+TEST(PeIcons, ResourceDataOutsideTheFileIsInvalid) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  std::vector<uint8_t> bytes = good;
+  SetLe32(bytes, view.DataEntry(14) + 4, 0x7FFFFFFF);  // a huge size
+  EXPECT_EQ(ImportError(bytes), 4);
+  bytes = good;
+  SetLe32(bytes, view.DataEntry(14), 0x7FFF0000);  // an address in no section
+  EXPECT_EQ(ImportError(bytes), 4);
+  // Data running past the end of the file: the file ends inside the group's data.
+  const uint32_t group = view.Data(14);
+  bytes = good;
+  SetLe32(bytes, view.DataEntry(14) + 4, static_cast<uint32_t>(bytes.size() - group + 1));
+  EXPECT_EQ(ImportError(bytes), 4);
+  // A data entry beyond the end of the file.
+  bytes = good;
+  SetLe32(bytes, view.LanguageEntry(14) + 4, 0x7FFFFFF0);
+  EXPECT_EQ(ImportError(bytes), 14);
+  // A name beyond the end of the file.
+  bytes = good;
+  const uint32_t names = view.rsrc + view.Below(view.Entry(0, 14));
+  SetLe16(bytes, names + 12, 1);
+  SetLe16(bytes, names + 14, 0);
+  SetLe32(bytes, names + 16, 0xFFFFFF00);
+  EXPECT_EQ(ImportError(bytes), 14);
+}
+
+TEST(PeIcons, EveryByteOfTheResourceTreeMayBeBroken) {
+  // Each byte of the directories and the group in turn set to 0xFF or 0x00: the import
+  // either succeeds or fails with a code of the readers, and never crashes.
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  const uint32_t group = view.Data(14);
+  std::vector<uint32_t> places;
+  for (uint32_t i = view.rsrc; i < view.rsrc + 0x100; ++i)
+    places.push_back(i);
+  for (uint32_t i = group; i < group + 6 + 3 * 14; ++i)
+    places.push_back(i);
+  for (uint32_t at : places) {
+    for (uint8_t value : {uint8_t(0xFF), uint8_t(0x00)}) {
+      std::vector<uint8_t> bytes = good;
+      if (bytes[at] == value)
+        continue;
+      bytes[at] = value;
+      const int code = ImportError(bytes);
+      EXPECT_TRUE(code == 0 || code == 1 || code == 4 || code == 5 || code == 7 || code == 13 ||
+                  code == 14)
+          << "byte " << at << " code " << code;
+    }
+  }
+}
+
+TEST(PeIcons, WinesOwnUser32) {
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, sizeof folder);
+  const std::string path = std::string(folder) + "\\user32.dll";
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << path << " not found";
+  Sniff s = SniffPath(path);
+  EXPECT_TRUE(s.accepted);
+  EXPECT_EQ(s.type, 4);
+  EXPECT_EQ(s.description.rfind("Windows executable\n", 0), 0u) << s.description;
+  EXPECT_NE(s.description.find(" icons"), std::string::npos) << s.description;
+  EXPECT_NE(s.description.find(" cursors"), std::string::npos) << s.description;
+  EXPECT_NE(s.description.find(" bitmaps"), std::string::npos) << s.description;
+  ASSERT_NE(s.preview, nullptr);
+  EXPECT_GT(s.preview->width, 0);
+  VcsFreeLayeredImage(s.preview);
+}
