@@ -6,11 +6,18 @@
 #include <memory>
 #include "document/PixelArray.h"
 #include "document/StringList.h"
+#include "document/Swatches.h"
 #include "shell/Clipboard.h"
 #include "shell/Errors.h"
+#include "shell/PluginLoader.h"
 #include "shell/Registry.h"
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
+#include "tools/FontList.h"
+#include "tools/Ticker.h"
+#include "tools/ToolManager.h"
+#include "ui/AppCursors.h"
+#include "ui/MainWindow.h"
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #include <xmmintrin.h>
@@ -101,6 +108,28 @@ bool StartApplication(HINSTANCE instance) {
     return false;
   }
   return true;
+}
+
+void InitServices() {
+  g_FontList.Enumerate();
+  g_Settings.Init();
+  LoadAppCursors();
+  LoadPlugins();
+  BuildFileTypeLists();
+  CreateShortcutTable();
+  g_Swatches.SetDefaults();
+  g_Ticker.Start();
+}
+
+void DoneServices() {
+  g_Ticker.Stop();
+  g_Swatches.Clear();
+  g_ToolManager.ClearActiveTool();
+  // The type entries point to their plug-ins, so they go first.
+  ClearPluginLists();
+  FreeAppCursors();
+  g_Settings.Done();
+  g_FontList.DeleteAll();
 }
 
 void ParseCommandLine(const char* commandLine, CCommandLine& result) {

@@ -34,6 +34,10 @@ struct CCommandLine {
 };
 void ParseCommandLine(const char* commandLine, CCommandLine& result);
 
+// Start and stop the application's singletons, in their fixed orders.
+void InitServices();
+void DoneServices();
+
 enum { SHELL_APPLICATION = 1, SHELL_FILE_TYPES = 2, SHELL_ALL = -1 };
 bool RegisterShellTypes(int flags);
 bool UnregisterShellTypes(int flags);

@@ -76,8 +76,8 @@ TEST_F(ApplicationFacts, ProgramPathFolderAndVersion) {
   EXPECT_EQ('\\', g_App.programFolder[folder - 1]);
   EXPECT_EQ(0, std::strncmp(g_App.programFolder, expected, folder));
   EXPECT_EQ(nullptr, std::strchr(expected + folder, '\\'));
-  // The test program carries no version block.
-  EXPECT_EQ(0u, g_App.version);
+  // The test program carries the program's resources, version block included.
+  EXPECT_EQ(0x00090000u, g_App.version);
   EXPECT_EQ(0u, GetFileProductVersion("C:\\no such folder\\none.exe"));
   // A system library does.
   char system[MAX_PATH];

@@ -1,0 +1,69 @@
+// The program's entry: start-up, the command line, the main loop and shut-down.
+#include <windows.h>
+#include "document/ActionHooks.h"
+#include "document/ProjectFile.h"
+#include "shell/Application.h"
+#include "shell/Errors.h"
+#include "shell/ProjectCommands.h"
+#include "shell/Settings.h"
+#include "sys/ZRError.h"
+#include "tools/WorkingCopies.h"
+#include "ui/MainWindow.h"
+#include "wul/WULError.h"
+#include "wul/WULInit.h"
+
+namespace {
+
+// Registration from the command line: 0 on success, 1 on failure.
+int RunShellOption(bool reg) {
+  return (reg ? RegisterShellTypes(SHELL_ALL) : UnregisterShellTypes(SHELL_ALL)) ? 0 : 1;
+}
+
+int RunEditor(const CCommandLine& line) {
+  InitServices();
+  g_Settings.Load();
+  RegisterTypesOnStartup();
+  CreateMainWindow();
+  if (line.hasPath) {
+    wulPumpMessages();
+    if (!line.hasOption)
+      OpenProjectFile(line.path.text);
+    else if (lstrcmpiA(line.option.text, "i") == 0)
+      ImportProjectFile(line.path.text);
+  }
+  wulRunMessageLoop();
+  g_Settings.Save();
+  DoneServices();
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  int exitCode = -1;
+  try {
+    zrInit();
+    WULInit(instance);
+    if (StartApplication(instance)) {
+      SetProjectFileProgramVersion(g_App.version);
+      g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
+      CCommandLine line;
+      ParseCommandLine(commandLine, line);
+      if (line.hasOption && lstrcmpiA(line.option.text, "r") == 0)
+        exitCode = RunShellOption(true);
+      else if (line.hasOption && lstrcmpiA(line.option.text, "u") == 0)
+        exitCode = RunShellOption(false);
+      else
+        exitCode = RunEditor(line);
+    }
+  } catch (const CWULError& error) {
+    wulShowError(error);
+    exitCode = -1;
+  } catch (const CVCException& error) {
+    ErrorBox(error.message.text);
+    exitCode = -1;
+  }
+  wulDone();
+  zrDone();
+  return exitCode;
+}

@@ -1,0 +1,486 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstring>
+#include <string>
+#include "common/BoxWatcher.h"
+#include "document/History.h"
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/Project.h"
+#include "shell/Clipboard.h"
+#include "shell/Settings.h"
+#include "tools/CurrentImage.h"
+#include "tools/EditCommands.h"
+#include "tools/ImageCommands.h"
+#include "tools/ToolHost.h"
+#include "tools/ToolManager.h"
+#include "tools/WorkingCopies.h"
+#include "ui/AppCursors.h"
+#include "ui/AppResourceIds.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "wul/WULAppWindow.h"
+#include "wul/WULCanvas.h"
+#include "wul/WULMenu.h"
+#include "wul/WULPanel.h"
+#include "wul/WULShortcut.h"
+#include "wul/WULSystem.h"
+#include "wul/WindowTestKit.h"
+
+namespace {
+
+const char kQuestionCaption[] = "The project is modified";
+
+// A current project of one image with one raster layer; the test or CloseProject deletes it.
+CProject* MakeProject(const char* name, int32_t width = 32, int32_t height = 32, int images = 1) {
+  CProject* project = new CProject();
+  project->SetName(name);
+  CImage* first = nullptr;
+  for (int i = 0; i < images; ++i) {
+    CImage* image = new CImage();
+    image->SetSize(width, height);
+    image->SetTargetFormat(CImage::FORMAT_32BIT_ARGB);
+    project->AddImage(image);
+    CRasterLayer* layer = new CRasterLayer();
+    image->AddLayer(layer);
+    image->SetActiveLayer(layer);
+    image->UpdateAll();
+    if (!first)
+      first = image;
+  }
+  project->SetCurrentImage(first);
+  project->ClearModified();
+  SetCurrentProject(project);
+  ResyncWorkingCopies();
+  return project;
+}
+
+void DropProject() {
+  CProject* project = GetCurrentProject();
+  SetCurrentProject(nullptr);
+  ResyncWorkingCopies();
+  delete project;
+}
+
+// Dispatches what is queued as the main loop does: a key that no window consumed goes to
+// the thread's shortcut table.
+void PumpLikeMainLoop() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    LRESULT result = wulDispatchMessage(&message);
+    TranslateMessage(&message);
+    const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
+    if (key && result != 0) {
+      WULThreadBlock* block = wulGetTLS();
+      if (block && block->shortcutTable)
+        block->shortcutTable->ProcessMessage(&message);
+    }
+  }
+}
+
+LPARAM KeyParam(int key, bool up) {
+  LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
+  if (up)
+    value |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
+  return value;
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    StartFramework();
+    if (!g_Settings.uiColorsChequerA)
+      g_Settings.Init();
+    static bool once = false;
+    if (!once) {
+      once = true;
+      g_Clipboard.Init();
+      LoadAppCursors();
+      CreateShortcutTable();
+    }
+  }
+
+  void SetUp() override {
+    DropQueuedMessages();
+    SetCursorPos(0, 0);
+    g_Settings.mainWindowPositionLeft->SetValue(40);
+    g_Settings.mainWindowPositionTop->SetValue(30);
+    g_Settings.mainWindowSizeWidth->SetValue(800);
+    g_Settings.mainWindowSizeHeight->SetValue(600);
+    g_Settings.mainWindowMaximized->SetValue(false);
+    g_Settings.mainWindowMinimized->SetValue(false);
+  }
+
+  void TearDown() override {
+    if (g_MainWindow) {
+      g_MainWindow->closeRequestHandler = nullptr;
+      delete g_MainWindow;
+    }
+    DropQueuedMessages();
+    g_ToolManager.ClearActiveTool();
+    if (GetCurrentProject())
+      DropProject();
+  }
+
+  void Open() {
+    CreateMainWindow();
+    ASSERT_NE(nullptr, g_MainWindow);
+    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
+    PumpLikeMainLoop();
+  }
+
+  // A key stroke with the modifiers held, posted to the main window.
+  void Key(int key, int modifiers = 0) {
+    KeyStateScope keys;
+    if (modifiers & WUL_MOD_CTRL)
+      keys.Press(VK_CONTROL);
+    if (modifiers & WUL_MOD_SHIFT)
+      keys.Press(VK_SHIFT);
+    if (modifiers & WUL_MOD_ALT)
+      keys.Press(VK_MENU);
+    const UINT down = (modifiers & WUL_MOD_ALT) ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    const UINT up = (modifiers & WUL_MOD_ALT) ? WM_SYSKEYUP : WM_KEYUP;
+    // The system marks keys pressed with Alt in bit 29 of the key data.
+    const LPARAM context = (modifiers & WUL_MOD_ALT) ? (static_cast<LPARAM>(1) << 29) : 0;
+    PostMessageA(g_MainWindow->GetHandle(), down, key, KeyParam(key, false) | context);
+    PostMessageA(g_MainWindow->GetHandle(), up, key, KeyParam(key, true) | context);
+    PumpLikeMainLoop();
+  }
+
+  void Command(int value) { SendMessageA(g_MainWindow->GetHandle(), WM_COMMAND, value, 0); }
+
+  bool Enabled(CWULMenuItem* item) { return item && item->enabled != 0; }
+};
+
+TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
+  Open();
+  EXPECT_STREQ("Vellumcraft", g_MainWindow->GetText());
+  EXPECT_EQ(g_MainMenu, g_MainWindow->GetMenu());
+  EXPECT_EQ(WUL_FRAME_SIZING, g_MainWindow->GetFrameKind());
+  EXPECT_EQ(480, g_MainWindow->GetMinClientWidth());
+  EXPECT_EQ(320, g_MainWindow->GetMinClientHeight());
+  EXPECT_EQ(GetAppIcon(32), g_MainWindow->GetBigIcon());
+  EXPECT_NE(nullptr, GetAppIcon(16));
+  ASSERT_NE(nullptr, g_ClientContainer);
+  ASSERT_NE(nullptr, MainView::GetView());
+  EXPECT_TRUE(g_ClientContainer->IsAncestorOf(MainView::GetView()));
+  // The container takes what the docked bars leave of the client area.
+  EXPECT_GT(g_ClientContainer->GetWidth(), 0);
+  EXPECT_GT(g_ClientContainer->GetHeight(), 0);
+  EXPECT_LE(g_ClientContainer->GetX() + g_ClientContainer->GetWidth(), g_MainWindow->GetClientWidth());
+  EXPECT_LE(g_ClientContainer->GetY() + g_ClientContainer->GetHeight(), g_MainWindow->GetClientHeight());
+  // The selection tool starts active; the tools draw with the program's cursors.
+  ASSERT_NE(nullptr, g_ToolManager.GetActiveTool());
+  EXPECT_EQ(10, g_ToolManager.GetActiveTool()->GetId());
+  EXPECT_EQ(GetAppCursor(IDC_TOOL_DEFAULT), GetToolHost()->GetAppCursor(IDC_TOOL_DEFAULT));
+  EXPECT_NE(LoadCursor(nullptr, IDC_ARROW), GetAppCursor(IDC_PAN));
+
+  // The seven titles in order, the degree sign as one ANSI byte.
+  const char* titles[] = {"&File", "&Edit", "&View", "&Image", "&Layer", "&Tools", "&Help"};
+  int i = 0;
+  for (CWULListNode* node = g_MainMenu->items.first; node; node = node->next, ++i) {
+    ASSERT_LT(i, 7);
+    EXPECT_STREQ(titles[i], static_cast<CWULMenuItem*>(node)->GetText());
+  }
+  EXPECT_EQ(7, i);
+  EXPECT_STREQ("Rotate &90\xB0 CW", g_MenuItems.imageRotateCw->GetText());
+  EXPECT_EQ(WUL_MENU_RADIO, g_MenuItems.viewAlphaOnly->type);
+  EXPECT_TRUE(g_MenuItems.viewNormal->checked);
+
+  // Items show their shortcuts; the second Redo, Zoom In and Zoom Out keys and Escape show nowhere.
+  ASSERT_NE(nullptr, g_MenuItems.editRedo->shortcut);
+  EXPECT_EQ('Y', g_MenuItems.editRedo->shortcut->keyValue);
+  EXPECT_EQ(187, g_MenuItems.viewZoomIn->shortcut->keyValue);
+  EXPECT_EQ(WUL_MOD_CTRL | WUL_MOD_SHIFT, g_MenuItems.layerSendToBack->shortcut->modifiers);
+  EXPECT_EQ(nullptr, g_MenuItems.fileExit->shortcut);
+  EXPECT_EQ(WUL_MOD_ALT, g_MenuItems.imagePrevious->shortcut->modifiers);
+  for (CWULShortcut* shortcut : g_Shortcuts) {
+    ASSERT_NE(nullptr, shortcut);
+    EXPECT_EQ(&OnShortcut, shortcut->callback);
+  }
+  EXPECT_EQ(VK_ESCAPE, g_Shortcuts[0]->keyValue);
+  EXPECT_EQ(VK_F1, g_Shortcuts[40]->keyValue);
+
+  // A second call only brings the window forward.
+  CWULAppWindow* window = g_MainWindow;
+  CreateMainWindow();
+  EXPECT_EQ(window, g_MainWindow);
+}
+
+TEST_F(MainWindowTest, WithoutProjectOnlyTheFileToolsAndHelpItemsWork) {
+  Open();
+  const CMainMenuItems& m = g_MenuItems;
+  for (CWULMenuItem* item : {m.fileNew, m.fileOpen, m.fileImport, m.fileExit, m.tools, m.toolsPlugins,
+                             m.toolsOptions, m.help, m.helpContents, m.helpAbout})
+    EXPECT_TRUE(Enabled(item)) << item->GetText();
+  for (CWULMenuItem* item : {m.fileSave, m.fileSaveAs, m.fileClose, m.fileExport, m.image, m.edit, m.view,
+                             m.layer})
+    EXPECT_FALSE(Enabled(item)) << item->GetText();
+}
+
+TEST_F(MainWindowTest, MenuStatesFollowTheDocument) {
+  MakeProject("Icons");
+  Open();
+  const CMainMenuItems& m = g_MenuItems;
+  for (CWULMenuItem* item : {m.fileSave, m.fileClose, m.image, m.edit, m.view, m.layer, m.layerDelete,
+                             m.viewZoomIn, m.editSelectAll})
+    EXPECT_TRUE(Enabled(item)) << item->GetText();
+  // One image, one layer, zoom index 0, no selection.
+  for (CWULMenuItem* item : {m.imagePrevious, m.imageNext, m.imageMoveUp, m.imageMoveDown, m.layerMergeAll,
+                             m.layerMergeDown, m.layerNextUp, m.layerNextDown, m.layerBringToFront,
+                             m.layerSendToBack, m.viewZoomOut, m.imageCrop, m.editCopyMerged, m.editSelection})
+    EXPECT_FALSE(Enabled(item)) << item->GetText();
+
+  // A second layer above the first.
+  ASSERT_TRUE(NewLayerCommand(false));
+  EXPECT_TRUE(Enabled(m.layerMergeAll));
+  EXPECT_TRUE(Enabled(m.layerMergeDown));
+  EXPECT_TRUE(Enabled(m.layerNextDown));
+  EXPECT_FALSE(Enabled(m.layerNextUp));
+  // A selection enables cropping and the selection submenu.
+  Command(CMD_EDIT_SELECT_ALL);
+  EXPECT_TRUE(Enabled(m.imageCrop));
+  EXPECT_TRUE(Enabled(m.editSelection));
+  EXPECT_TRUE(Enabled(m.editCopyMerged));
+}
+
+TEST_F(MainWindowTest, TitleShowsTheProjectAndItsModifiedMark) {
+  Open();
+  EXPECT_STREQ("Vellumcraft", g_MainWindow->GetText());
+  CProject* project = MakeProject("Icons");
+  RefreshAll();
+  EXPECT_STREQ("Vellumcraft - Icons", g_MainWindow->GetText());
+  project->SetModified();
+  UpdateCommandStates();
+  EXPECT_STREQ("Vellumcraft - Icons*", g_MainWindow->GetText());
+  // A very long name is cut to the title buffer.
+  std::string name(3000, 'n');
+  project->SetName(name.c_str());
+  UpdateMainWindowTitle();
+  EXPECT_EQ(1023u, std::strlen(g_MainWindow->GetText()));
+}
+
+TEST_F(MainWindowTest, CommandsRunThroughTheDispatcherAndShortcuts) {
+  MakeProject("Zoom", 16, 16);
+  Open();
+  ASSERT_EQ(0, MainView::GetZoomIndex());
+  Command(CMD_VIEW_ZOOM_IN);
+  EXPECT_EQ(1, MainView::GetZoomIndex());
+  EXPECT_TRUE(Enabled(g_MenuItems.viewZoomOut));
+  // Ctrl+= and Ctrl+numeric-pad + both zoom in, Ctrl+- and Ctrl+numeric-pad - out.
+  Key(187, WUL_MOD_CTRL);
+  EXPECT_EQ(2, MainView::GetZoomIndex());
+  Key(VK_ADD, WUL_MOD_CTRL);
+  EXPECT_EQ(3, MainView::GetZoomIndex());
+  Key(189, WUL_MOD_CTRL);
+  EXPECT_EQ(2, MainView::GetZoomIndex());
+  Key(VK_SUBTRACT, WUL_MOD_CTRL);
+  EXPECT_EQ(1, MainView::GetZoomIndex());
+  // The same key without Ctrl is no shortcut.
+  Key(187);
+  EXPECT_EQ(1, MainView::GetZoomIndex());
+
+  // Zoom In stops at index 8 and disables itself.
+  for (int i = 0; i < 12; ++i)
+    Command(CMD_VIEW_ZOOM_IN);
+  EXPECT_EQ(8, MainView::GetZoomIndex());
+  EXPECT_FALSE(Enabled(g_MenuItems.viewZoomIn));
+  // A disabled item is still reached by its shortcut, and the command checks its bounds.
+  Key(187, WUL_MOD_CTRL);
+  EXPECT_EQ(8, MainView::GetZoomIndex());
+
+  // Channel modes through F6, F7 and F5 check their radio items.
+  Key(VK_F7);
+  EXPECT_EQ(MainView::CHANNELS_ALPHA, MainView::GetChannelMode());
+  EXPECT_TRUE(g_MenuItems.viewAlphaOnly->checked);
+  EXPECT_FALSE(g_MenuItems.viewNormal->checked);
+  Key(VK_F6);
+  EXPECT_EQ(MainView::CHANNELS_COLOR, MainView::GetChannelMode());
+  EXPECT_TRUE(g_MenuItems.viewColorOnly->checked);
+  Key(VK_F5);
+  EXPECT_EQ(MainView::CHANNELS_NORMAL, MainView::GetChannelMode());
+  EXPECT_TRUE(g_MenuItems.viewNormal->checked);
+  EXPECT_FALSE(g_MenuItems.viewAlphaOnly->checked);
+
+  // An unknown command value does nothing.
+  Command(999);
+  EXPECT_EQ(MainView::CHANNELS_NORMAL, MainView::GetChannelMode());
+}
+
+TEST_F(MainWindowTest, AltPageKeysStepThroughTheImages) {
+  CProject* project = MakeProject("Pair", 16, 16, 2);
+  Open();
+  CImage* first = project->GetFirstImage();
+  CImage* second = first->GetNext();
+  ASSERT_EQ(first, GetCurrentImage());
+  EXPECT_FALSE(Enabled(g_MenuItems.imagePrevious));
+  EXPECT_TRUE(Enabled(g_MenuItems.imageNext));
+  Key(VK_NEXT, WUL_MOD_ALT);
+  EXPECT_EQ(second, GetCurrentImage());
+  EXPECT_TRUE(Enabled(g_MenuItems.imagePrevious));
+  EXPECT_FALSE(Enabled(g_MenuItems.imageNext));
+  Key(VK_PRIOR, WUL_MOD_ALT);
+  EXPECT_EQ(first, GetCurrentImage());
+}
+
+TEST_F(MainWindowTest, UndoAndRedoShortcutsAndItemTexts) {
+  MakeProject("Layers");
+  Open();
+  CImage* image = GetCurrentImage();
+  CWULMenu* edit = g_MenuItems.edit->submenu;
+  ASSERT_NE(nullptr, edit);
+  ASSERT_NE(nullptr, edit->openCallback);
+  edit->openCallback(edit);
+  EXPECT_STREQ("&Undo", g_MenuItems.editUndo->GetText());
+  EXPECT_FALSE(Enabled(g_MenuItems.editUndo));
+  EXPECT_FALSE(Enabled(g_MenuItems.editRedo));
+
+  Key('L', WUL_MOD_CTRL);
+  ASSERT_EQ(2, image->GetLayerCount());
+  ASSERT_NE(nullptr, GetUndoAction());
+  const std::string caption = GetUndoAction()->GetName();
+  edit->openCallback(edit);
+  EXPECT_EQ("&Undo " + caption, g_MenuItems.editUndo->GetText());
+  EXPECT_TRUE(Enabled(g_MenuItems.editUndo));
+
+  Key('Z', WUL_MOD_CTRL);
+  EXPECT_EQ(1, image->GetLayerCount());
+  edit->openCallback(edit);
+  EXPECT_STREQ("&Undo", g_MenuItems.editUndo->GetText());
+  EXPECT_EQ("&Redo " + caption, g_MenuItems.editRedo->GetText());
+  // Ctrl+Y and Ctrl+Shift+Z both redo.
+  Key('Y', WUL_MOD_CTRL);
+  EXPECT_EQ(2, image->GetLayerCount());
+  Key('Z', WUL_MOD_CTRL);
+  EXPECT_EQ(1, image->GetLayerCount());
+  Key('Z', WUL_MOD_CTRL | WUL_MOD_SHIFT);
+  EXPECT_EQ(2, image->GetLayerCount());
+  // The title shows the change.
+  EXPECT_STREQ("Vellumcraft - Layers*", g_MainWindow->GetText());
+}
+
+TEST_F(MainWindowTest, ShortcutsWaitWhileAToolDrags) {
+  MakeProject("Drag", 16, 16);
+  Open();
+  g_ToolManager.SetActiveTool(g_ToolManager.FindTool(50));  // pencil
+  CWULTiledCanvas* view = MainView::GetView();
+  ASSERT_NE(nullptr, view);
+  const Point at = MainView::ImageToClient(8 * 256, 8 * 256);
+  // The pointer comes over the view first, so that the tool is present.
+  POINT screen = {at.x, at.y};
+  ClientToScreen(view->GetHandle(), &screen);
+  SetCursorPos(screen.x, screen.y);
+  SendMessageA(view->GetHandle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(view->GetHandle()),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  SendMessageA(view->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+  ASSERT_FALSE(g_ToolManager.GetActiveTool()->IsAway());
+  SendMessageA(view->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+  PumpLikeMainLoop();
+  ASSERT_EQ(MainView::DRAG_TOOL, MainView::GetDragState());
+  const int zoom = MainView::GetZoomIndex();
+  Key(187, WUL_MOD_CTRL);
+  EXPECT_EQ(zoom, MainView::GetZoomIndex());
+  SendMessageA(view->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+  PumpLikeMainLoop();
+  ASSERT_EQ(MainView::DRAG_IDLE, MainView::GetDragState());
+  Key(187, WUL_MOD_CTRL);
+  EXPECT_EQ(zoom + 1, MainView::GetZoomIndex());
+  // The stroke became one undoable action and reached the title.
+  ASSERT_NE(nullptr, GetUndoAction());
+  EXPECT_STREQ("Pencil Stroke", GetUndoAction()->GetName());
+  EXPECT_STREQ("Vellumcraft - Drag*", g_MainWindow->GetText());
+}
+
+TEST_F(MainWindowTest, EscapeGivesTheFocusToTheMainWindow) {
+  MakeProject("Focus", 16, 16);
+  Open();
+  MainView::GetView()->SetFocus();
+  PumpLikeMainLoop();
+  ASSERT_EQ(MainView::GetView()->GetHandle(), GetFocus());
+  KeyStateScope keys;
+  PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, KeyParam(VK_ESCAPE, false));
+  PumpLikeMainLoop();
+  EXPECT_EQ(g_MainWindow->GetHandle(), GetFocus());
+}
+
+TEST_F(MainWindowTest, ClosingAModifiedProjectAsksAndCancelKeepsEverything) {
+  CProject* project = MakeProject("Draft");
+  project->SetModified();
+  Open();
+  g_Settings.mainWindowPositionLeft->SetValue(-5);
+  {
+    BoxWatcher watcher(kQuestionCaption, 'c');
+    Command(CMD_FILE_EXIT);
+    PumpLikeMainLoop();
+    ASSERT_EQ(1u, watcher.Count());
+    EXPECT_EQ("Save the changes you made to Draft?", watcher.Texts()[0]);
+  }
+  // Still open, same project, nothing stored.
+  ASSERT_NE(nullptr, g_MainWindow);
+  EXPECT_EQ(project, GetCurrentProject());
+  EXPECT_TRUE(project->IsModified());
+  EXPECT_EQ(-5, g_Settings.mainWindowPositionLeft->GetValue());
+
+  // No: the project goes without saving, the window closes and the loop is told to end.
+  {
+    BoxWatcher watcher(kQuestionCaption, 'n');
+    Command(CMD_FILE_EXIT);
+    PumpUntil([] { return g_MainWindow == nullptr; });
+    EXPECT_EQ(1u, watcher.Count());
+  }
+  EXPECT_EQ(nullptr, g_MainWindow);
+  EXPECT_EQ(nullptr, GetCurrentProject());
+  EXPECT_EQ(40, g_Settings.mainWindowPositionLeft->GetValue());
+  MSG quit;
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(MainWindowTest, ClosingStoresThePlacementAndAMaximizedWindowReopensMaximized) {
+  Open();
+  g_MainWindow->SetBounds(70, 50, 700, 500);
+  PumpLikeMainLoop();
+  g_MainWindow->Maximize();
+  PumpLikeMainLoop();
+  ASSERT_TRUE(g_MainWindow->IsMaximized());
+  g_MainWindow->RequestClose();
+  ASSERT_TRUE(PumpUntil([] { return g_MainWindow == nullptr; }));
+  DropQueuedMessages();
+  EXPECT_EQ(70, g_Settings.mainWindowPositionLeft->GetValue());
+  EXPECT_EQ(50, g_Settings.mainWindowPositionTop->GetValue());
+  EXPECT_EQ(700, g_Settings.mainWindowSizeWidth->GetValue());
+  EXPECT_EQ(500, g_Settings.mainWindowSizeHeight->GetValue());
+  EXPECT_TRUE(g_Settings.mainWindowMaximized->GetValue());
+  EXPECT_FALSE(g_Settings.mainWindowMinimized->GetValue());
+
+  // Reopened maximized; restoring gives the stored rectangle.
+  Open();
+  EXPECT_TRUE(g_MainWindow->IsMaximized());
+  g_MainWindow->Restore();
+  PumpLikeMainLoop();
+  RECT rect;
+  GetWindowRect(g_MainWindow->GetHandle(), &rect);
+  EXPECT_EQ(70, rect.left);
+  EXPECT_EQ(50, rect.top);
+  EXPECT_EQ(700, rect.right - rect.left);
+  EXPECT_EQ(500, rect.bottom - rect.top);
+}
+
+TEST_F(MainWindowTest, AMinimizedWindowReopensRestored) {
+  Open();
+  g_MainWindow->Minimize();
+  PumpLikeMainLoop();
+  g_MainWindow->RequestClose();
+  ASSERT_TRUE(PumpUntil([] { return g_MainWindow == nullptr; }));
+  DropQueuedMessages();
+  EXPECT_TRUE(g_Settings.mainWindowMinimized->GetValue());
+  EXPECT_EQ(800, g_Settings.mainWindowSizeWidth->GetValue());
+  Open();
+  EXPECT_FALSE(g_MainWindow->IsMinimized());
+  EXPECT_FALSE(IsIconic(g_MainWindow->GetHandle()));
+}
+
+}  // namespace

@@ -1,0 +1,480 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "BoxDriver.h"
+#include "ViewSettings.h"
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/Project.h"
+#include "shell/Application.h"
+#include "shell/PluginLoader.h"
+#include "shell/TextRoutines.h"
+#include "ui/AppCursors.h"
+#include "ui/MainWindow.h"
+#include "ui/PluginDialogs.h"
+#include "wul/WULAppWindow.h"
+#include "wul/WULButton.h"
+#include "wul/WULImage.h"
+#include "wul/WULListBox.h"
+#include "wul/WULPanel.h"
+#include "wul/WindowTestKit.h"
+
+namespace {
+
+std::string BinFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string s(path);
+  return s.substr(0, s.rfind('\\') + 1);
+}
+
+std::vector<std::string> Rows(CWULListBox* list) {
+  std::vector<std::string> rows;
+  for (int i = 1; list && i <= list->GetCount(); ++i)
+    rows.push_back(list->FindByIndex(i)->GetText());
+  return rows;
+}
+
+// A click in the middle of a row of the list.
+void ClickRow(CWULListBox* list, int index, bool twice = false) {
+  RECT row;
+  list->GetItemRect(list->FindByIndex(index), &row);
+  const int x = (row.left + row.right) / 2;
+  const int y = (row.top + row.bottom) / 2;
+  BoxDriver::PostClick(list, x, y);
+  if (twice) {
+    PostMessageA(list->GetHandle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(list->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+}
+
+// Runs the steps one after another from the dialog's own loop, a step per timer tick, each
+// when its condition holds.
+class Steps {
+public:
+  typedef std::function<bool()> Step;
+  static void Start(std::vector<Step> steps) {
+    list() = std::move(steps);
+    index() = 0;
+    timer() = SetTimer(nullptr, 0, 40, Tick);
+  }
+  static void Stop() {
+    if (timer())
+      KillTimer(nullptr, timer());
+    timer() = 0;
+    list().clear();
+  }
+  static size_t Done() { return index(); }
+
+private:
+  static std::vector<Step>& list() {
+    static std::vector<Step> s;
+    return s;
+  }
+  static size_t& index() {
+    static size_t i = 0;
+    return i;
+  }
+  static UINT_PTR& timer() {
+    static UINT_PTR t = 0;
+    return t;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (index() < list().size() && list()[index()]())
+      ++index();
+  }
+};
+
+// --- Plugins ---
+
+int g_settingsCalls = 0;
+int g_aboutCalls = 0;
+HWND g_calledWith = nullptr;
+int __cdecl FakeSettings(HWND parent) {
+  ++g_settingsCalls;
+  g_calledWith = parent;
+  return 1;
+}
+int __cdecl FakeAbout(HWND parent) {
+  ++g_aboutCalls;
+  g_calledWith = parent;
+  return 1;
+}
+
+CFileFormat* AddFormat(int kind, const char* name, uint32_t version, bool settings, bool about) {
+  auto* format = new CFileFormat;
+  format->kind = kind;
+  format->name.Assign(name);
+  format->version = version;
+  format->settings = settings ? FakeSettings : nullptr;
+  format->about = about ? FakeAbout : nullptr;
+  g_Plugins.Add(format);
+  return format;
+}
+
+class PluginDialogsTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    StartFramework();
+    EnsureViewSettings();
+    LoadAppCursors();
+  }
+  void SetUp() override {
+    DropQueuedMessages();
+    ClearPluginLists();
+    g_settingsCalls = g_aboutCalls = 0;
+    g_calledWith = nullptr;
+  }
+  void TearDown() override {
+    Steps::Stop();
+    ClearPluginLists();
+    DropQueuedMessages();
+  }
+  static void RunPlugins(const BoxDriver::Action& action) {
+    BoxDriver::Run("Plugins", action, [] {
+      PluginsDialog();
+      return 0;
+    });
+  }
+};
+
+TEST_F(PluginDialogsTest, PluginsListsOnlyModulePluginsAndTheButtonsFollowTheRow) {
+  AddFormat(FORMAT_KIND_BUILTIN, "Vellumcraft project", 0x01000000u, true, true);
+  AddFormat(FORMAT_KIND_PLUGIN, "Alpha", 0x01020300u, true, true);
+  AddFormat(FORMAT_KIND_PLUGIN, "Beta", 0x02000000u, false, false);
+  std::vector<std::string> rows;
+  bool settingsEnabled[3] = {}, aboutEnabled[3] = {};
+  int width = 0, height = 0;
+  RunPlugins([&](CWULAppWindow* dialog) {
+    width = dialog->GetClientWidth();
+    height = dialog->GetClientHeight();
+    CWULListBox* list = GetPluginsDialogList();
+    rows = Rows(list);
+    auto state = [](bool* s, bool* a) {
+      *s = GetPluginsDialogButton(PLUGINS_BUTTON_SETTINGS)->IsEnabled();
+      *a = GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT)->IsEnabled();
+    };
+    state(&settingsEnabled[0], &aboutEnabled[0]);
+    Steps::Start({
+        [=] { ClickRow(list, 1); return true; },
+        [=, &settingsEnabled, &aboutEnabled] {
+          if (list->GetCurrentItem() != list->FindByIndex(1))
+            return false;
+          state(&settingsEnabled[1], &aboutEnabled[1]);
+          BoxDriver::PostClick(GetPluginsDialogButton(PLUGINS_BUTTON_SETTINGS), 40, 12);
+          return true;
+        },
+        [=] {
+          if (!g_settingsCalls)
+            return false;
+          BoxDriver::PostClick(GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT), 40, 12);
+          return true;
+        },
+        [=] {
+          if (!g_aboutCalls)
+            return false;
+          ClickRow(list, 2);
+          return true;
+        },
+        [=, &settingsEnabled, &aboutEnabled] {
+          if (list->GetCurrentItem() != list->FindByIndex(2))
+            return false;
+          state(&settingsEnabled[2], &aboutEnabled[2]);
+          BoxDriver::PostClick(GetPluginsDialogButton(PLUGINS_BUTTON_CLOSE), 40, 12);
+          return true;
+        },
+    });
+  });
+  EXPECT_TRUE(BoxDriver::Ran());
+  EXPECT_FALSE(BoxDriver::TimedOut());
+  EXPECT_EQ(Steps::Done(), 5u);
+  EXPECT_EQ(width, 288);
+  EXPECT_EQ(height, 256);
+  EXPECT_EQ(rows, (std::vector<std::string>{"Alpha 1.2.3", "Beta 2.0"}));
+  EXPECT_FALSE(settingsEnabled[0]);
+  EXPECT_FALSE(aboutEnabled[0]);
+  EXPECT_TRUE(settingsEnabled[1]);
+  EXPECT_TRUE(aboutEnabled[1]);
+  EXPECT_FALSE(settingsEnabled[2]);
+  EXPECT_FALSE(aboutEnabled[2]);
+  EXPECT_EQ(g_settingsCalls, 1);
+  EXPECT_EQ(g_aboutCalls, 1);
+  EXPECT_NE(g_calledWith, nullptr);
+  EXPECT_EQ(GetPluginsDialogWindow(), nullptr);
+}
+
+TEST_F(PluginDialogsTest, PluginsWithoutModulesIsEmptyAndEnterAndEscapeClose) {
+  AddFormat(FORMAT_KIND_BUILTIN, "Vellumcraft project", 0x01000000u, true, true);
+  for (int key : {VK_RETURN, VK_ESCAPE}) {
+    int count = -1;
+    bool settings = true, about = true;
+    RunPlugins([&](CWULAppWindow* dialog) {
+      count = GetPluginsDialogList()->GetCount();
+      settings = GetPluginsDialogButton(PLUGINS_BUTTON_SETTINGS)->IsEnabled();
+      about = GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT)->IsEnabled();
+      // Asking again while it is open shows no second one.
+      PluginsDialog();
+      BoxDriver::PostKey(dialog, key);
+    });
+    EXPECT_TRUE(BoxDriver::Ran());
+    EXPECT_FALSE(BoxDriver::TimedOut()) << key;
+    EXPECT_EQ(count, 0);
+    EXPECT_FALSE(settings);
+    EXPECT_FALSE(about);
+  }
+}
+
+// The real plug-ins: each listed with its version, and a plug-in's own About box opens
+// from the dialog.
+TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndEnablesAboutForThoseWithABox) {
+  ASSERT_TRUE(ScanPluginFolder((BinFolder() + "Plugins").c_str()));
+  std::vector<std::string> expected;
+  int withAbout = 0;
+  for (CListItem* node = g_Plugins.first; node; node = node->next) {
+    auto* plugin = static_cast<CFileFormat*>(node);
+    if (plugin->kind != FORMAT_KIND_PLUGIN)
+      continue;
+    char version[64] = "";
+    FormatVersion(version, plugin->version, sizeof version - 1);
+    expected.push_back(std::string(plugin->name.text) + " " + version);
+    // The JPEG, TGA and PSD modules show a box; Rastrel has none to show.
+    if (plugin->about && std::string(plugin->name.text).find("JPEG") != std::string::npos)
+      withAbout = static_cast<int>(expected.size());
+  }
+  ASSERT_GE(expected.size(), 2u);
+  ASSERT_GT(withAbout, 0);
+  std::vector<std::string> rows;
+  RunPlugins([&](CWULAppWindow* dialog) {
+    CWULListBox* list = GetPluginsDialogList();
+    rows = Rows(list);
+    HWND self = dialog->GetHandle();
+    Steps::Start({
+        [=] { ClickRow(list, withAbout); return true; },
+        [=] {
+          if (list->GetCurrentItem() != list->FindByIndex(withAbout) ||
+              !GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT)->IsEnabled())
+            return false;
+          BoxDriver::PostKey(static_cast<CWULAppWindow*>(BoxDriver::InteractorOf(self)), VK_ESCAPE);
+          return true;
+        },
+    });
+  });
+  EXPECT_TRUE(BoxDriver::Ran());
+  EXPECT_FALSE(BoxDriver::TimedOut());
+  EXPECT_EQ(Steps::Done(), 2u);
+  EXPECT_EQ(rows, expected);
+  // The modules stay loaded until the test program ends, as they do in the program:
+  // unloading several of them mid-run upsets later framework windows of this process.
+  for (CListItem* node = g_Plugins.first; node; node = node->next)
+    if (auto* plugin = dynamic_cast<CPlugin*>(static_cast<CFileFormat*>(node)))
+      plugin->module = nullptr;
+}
+
+// --- About ---
+
+std::string g_opened;
+int g_openedShow = -1;
+HINSTANCE WINAPI FakeOpener(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT show) {
+  g_opened = std::string(verb ? "verb:" : "") + (file ? file : "");
+  g_openedShow = show;
+  return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+
+TEST_F(PluginDialogsTest, AboutShowsTheVersionAndTheLinkOpensTheAddress) {
+  AboutLinkOpener saved = g_AboutLinkOpener;
+  g_AboutLinkOpener = FakeOpener;
+  g_opened.clear();
+  std::string text;
+  int width = 0, height = 0;
+  bool ran = false;
+  BoxDriver::Run("About Vellumcraft", [&](CWULAppWindow* dialog) {
+    width = dialog->GetClientWidth();
+    height = dialog->GetClientHeight();
+    text = GetAboutDialogText()->GetText();
+    CWULLabel* link = GetAboutDialogLink();
+    Steps::Start({
+        [=] { BoxDriver::PostClick(link, 4, link->GetHeight() / 2); return true; },
+        [=] {
+          if (g_opened.empty())
+            return false;
+          BoxDriver::PostKey(dialog, VK_RETURN);
+          return true;
+        },
+    });
+    ran = true;
+  }, [] {
+    AboutDialog();
+    return 0;
+  });
+  g_AboutLinkOpener = saved;
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(BoxDriver::TimedOut());
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 168);
+  char self[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  const uint32_t packed = g_App.version ? g_App.version : GetFileProductVersion(self);
+  ASSERT_NE(packed, 0u);
+  char version[64] = "";
+  FormatVersion(version, packed, sizeof version - 1);
+  EXPECT_EQ(text.rfind(std::string("Vellumcraft\nVersion ") + version + "\n", 0), 0u) << text;
+  EXPECT_GT(text.size(), std::strlen("Vellumcraft\nVersion \n") + std::strlen(version));
+  // No verb, shown.
+  EXPECT_EQ(g_opened.rfind("http", 0), 0u) << g_opened;
+  EXPECT_EQ(g_openedShow, SW_SHOW);
+  EXPECT_EQ(GetAboutDialogWindow(), nullptr);
+}
+
+// --- Image selection ---
+
+CImage* AddImage(CProject* project, int w, int h, uint32_t argb, int32_t format) {
+  auto* image = new CImage();
+  image->SetSize(w, h);
+  image->SetTargetFormat(format);
+  project->AddImage(image);
+  auto* layer = new CRasterLayer();
+  image->AddLayer(layer);
+  layer->GetPixels()->Fill(argb);
+  image->SetActiveLayer(layer);
+  image->UpdateAll();
+  return image;
+}
+
+class SelectImageTest : public PluginDialogsTest {
+protected:
+  void SetUp() override {
+    PluginDialogsTest::SetUp();
+    small = AddImage(&project, 16, 16, 0xFFFF0000u, CImage::FORMAT_32BIT_ARGB);
+    wide = AddImage(&project, 256, 128, 0xFF00FF00u, CImage::FORMAT_32BIT_ARGB);
+    paletted = AddImage(&project, 32, 32, 0xFF0000FFu, CImage::FORMAT_8BIT_PALETTE);
+  }
+  CImage* Run(const BoxDriver::Action& action) {
+    CImage* chosen = reinterpret_cast<CImage*>(1);
+    BoxDriver::Run("Select an image", action, [&] {
+      chosen = SelectImageDialog(&project);
+      return 0;
+    });
+    EXPECT_TRUE(BoxDriver::Ran());
+    EXPECT_FALSE(BoxDriver::TimedOut());
+    EXPECT_EQ(GetSelectImageDialogWindow(), nullptr);
+    return chosen;
+  }
+  CProject project;
+  CImage* small = nullptr;
+  CImage* wide = nullptr;
+  CImage* paletted = nullptr;
+};
+
+TEST_F(SelectImageTest, ListsEveryImageWithThumbnailAndTextAndOkReturnsTheClickedOne) {
+  std::vector<std::string> rows;
+  int width = 0, height = 0;
+  int thumbs[3][2] = {};
+  uint32_t thumbPixel[2] = {};
+  CImage* chosen = Run([&](CWULAppWindow* dialog) {
+    width = dialog->GetClientWidth();
+    height = dialog->GetClientHeight();
+    CWULListBox* list = GetSelectImageList();
+    rows = Rows(list);
+    for (int i = 0; i < 3 && i < list->GetCount(); ++i) {
+      CWULImage* image = list->FindByIndex(i + 1)->GetImage();
+      thumbs[i][0] = image ? image->width : 0;
+      thumbs[i][1] = image ? image->height : 0;
+    }
+    if (list->GetCount() >= 2) {
+      thumbPixel[0] = list->FindByIndex(1)->GetImage()->GetPixel(7, 7);
+      thumbPixel[1] = list->FindByIndex(2)->GetImage()->GetPixel(40, 20);
+    }
+    Steps::Start({
+        [=] { ClickRow(list, 2); return true; },
+        [=] {
+          if (list->GetCurrentItem() != list->FindByIndex(2))
+            return false;
+          BoxDriver::PostClick(GetSelectImageButton(true), 40, 12);
+          return true;
+        },
+    });
+  });
+  EXPECT_EQ(Steps::Done(), 2u);
+  EXPECT_EQ(chosen, wide);
+  EXPECT_EQ(width, 394);
+  EXPECT_EQ(height, 298);
+  char depth[64] = "";
+  ColorDepthName(depth, CImage::FORMAT_32BIT_ARGB, sizeof depth - 1);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], std::string("16x16 ") + depth);
+  EXPECT_EQ(rows[1], std::string("256x128 ") + depth);
+  EXPECT_EQ(rows[2], "32x32 256 colors");
+  // Unscaled; fitted keeping the ratio.
+  EXPECT_EQ(thumbs[0][0], 16);
+  EXPECT_EQ(thumbs[0][1], 16);
+  EXPECT_EQ(thumbs[1][0], 80);
+  EXPECT_EQ(thumbs[1][1], 40);
+  EXPECT_EQ(thumbs[2][0], 32);
+  EXPECT_EQ(thumbs[2][1], 32);
+  EXPECT_EQ(thumbPixel[0], 0xFFFF0000u);
+  EXPECT_EQ(thumbPixel[1], 0xFF00FF00u);
+}
+
+TEST_F(SelectImageTest, CancelEscapeAndTheCloseBoxReturnNothing) {
+  EXPECT_EQ(Run([](CWULAppWindow*) { BoxDriver::PostClick(GetSelectImageButton(false), 40, 12); }), nullptr);
+  EXPECT_EQ(Run([](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_ESCAPE); }), nullptr);
+  EXPECT_EQ(Run([](CWULAppWindow* dialog) { PostMessageA(dialog->GetHandle(), WM_CLOSE, 0, 0); }), nullptr);
+}
+
+TEST_F(SelectImageTest, EnterTakesTheSelectedImageAndADoubleClickTheRow) {
+  EXPECT_EQ(Run([](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_RETURN); }), small);
+  EXPECT_EQ(Run([](CWULAppWindow*) { ClickRow(GetSelectImageList(), 3, true); }), paletted);
+  // Enter on the focused Cancel button cancels.
+  EXPECT_EQ(Run([](CWULAppWindow* dialog) {
+              GetSelectImageButton(false)->SetFocus();
+              BoxDriver::PostKey(dialog, VK_RETURN);
+            }),
+            nullptr);
+}
+
+TEST_F(SelectImageTest, PreviewDrawsTheImageOverTheChequerOrThePlainBackground) {
+  uint32_t chequered[3] = {}, plain[3] = {};
+  uint32_t afterSelect = 0;
+  int pw = 0, ph = 0;
+  Run([&](CWULAppWindow* dialog) {
+    CWULImage* canvas = GetSelectImagePreview()->GetImage();
+    pw = canvas->width;
+    ph = canvas->height;
+    chequered[0] = canvas->GetPixel(0, 0);
+    chequered[1] = canvas->GetPixel(4, 0);
+    chequered[2] = canvas->GetPixel(pw / 2, ph / 2);
+    Steps::Start({
+        [=] { BoxDriver::PostClick(GetSelectImageChequerBox(), 6, 10); return true; },
+        [=, &plain] {
+          if (GetSelectImageChequerBox()->IsChecked())
+            return false;
+          CWULImage* c = GetSelectImagePreview()->GetImage();
+          plain[0] = c->GetPixel(0, 0);
+          plain[1] = c->GetPixel(4, 0);
+          plain[2] = GetSelectImagePreview()->GetColor().value;
+          ClickRow(GetSelectImageList(), 3);
+          return true;
+        },
+        [=, &afterSelect] {
+          if (GetSelectImageList()->GetCurrentItem() != GetSelectImageList()->FindByIndex(3))
+            return false;
+          afterSelect = GetSelectImagePreview()->GetImage()->GetPixel(pw / 2, ph / 2);
+          BoxDriver::PostKey(dialog, VK_ESCAPE);
+          return true;
+        },
+    });
+  });
+  EXPECT_EQ(Steps::Done(), 3u);
+  ASSERT_GT(pw, 16);
+  ASSERT_GT(ph, 16);
+  EXPECT_EQ(chequered[0] & 0xFFFFFFu, g_Settings.uiColorsChequerA->GetValue().value & 0xFFFFFFu);
+  EXPECT_EQ(chequered[1] & 0xFFFFFFu, g_Settings.uiColorsChequerB->GetValue().value & 0xFFFFFFu);
+  EXPECT_EQ(chequered[2] & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(plain[0], plain[1]);
+  EXPECT_EQ(plain[0] & 0xFFFFFFu, plain[2] & 0xFFFFFFu);
+  EXPECT_EQ(afterSelect & 0xFFFFFFu, 0x0000FFu);
+}
+
+}  // namespace

@@ -1,0 +1,300 @@
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include "document/Image.h"
+#include "document/PixelArray.h"
+#include "document/Project.h"
+#include "shell/Settings.h"
+#include "shell/TextRoutines.h"
+#include "ui/PluginDialogs.h"
+#include "wul/WULAppWindow.h"
+#include "wul/WULButton.h"
+#include "wul/WULError.h"
+#include "wul/WULImage.h"
+#include "wul/WULInit.h"
+#include "wul/WULListBox.h"
+#include "wul/WULPanel.h"
+
+namespace {
+
+const int kClientWidth = 394;
+const int kClientHeight = 298;
+const int kButtonWidth = 80;
+const int kButtonHeight = 24;
+const int kMargin = 8;
+const int kListWidth = 212;
+const int kThumbnailSize = 80;
+const int kPreviewX = kMargin + kListWidth + 8;
+const int kPreviewSize = kClientWidth - kPreviewX - 4;
+const int kChequerCell = 4;
+enum { RESULT_CANCEL = 0, RESULT_OK = 1 };
+
+class CSelectWindow;
+
+CSelectWindow* g_dialog = nullptr;
+CWULListBox* g_list = nullptr;
+CWULPicture* g_preview = nullptr;
+CWULCheckBox* g_chequered = nullptr;
+CWULButton* g_ok = nullptr;
+CWULButton* g_cancel = nullptr;
+CImage* g_chosen = nullptr;
+
+void ForgetDialog() {
+  g_dialog = nullptr;
+  g_list = nullptr;
+  g_preview = nullptr;
+  g_chequered = nullptr;
+  g_ok = g_cancel = nullptr;
+}
+
+class CSelectWindow : public CWULAppWindow {
+public:
+  ~CSelectWindow() override {
+    if (g_dialog == this)
+      ForgetDialog();
+  }
+};
+
+class CImageRow : public CWULListItem {
+public:
+  CImageRow(const char* text, CImage* source) : CWULListItem(text), image(source) {}
+  CImage* image;
+};
+
+CImage* SelectedImage() {
+  CWULListItem* item = g_list ? g_list->GetCurrentItem() : nullptr;
+  return item ? static_cast<CImageRow*>(item)->image : nullptr;
+}
+
+// The composite fitted into size x size keeping its aspect ratio (each side at least 1);
+// a composite that fits is copied. Null for an empty one.
+CWULImage* FitImage(CPixelArray* source, int size) {
+  if (!source || !source->data || source->width <= 0 || source->height <= 0)
+    return nullptr;
+  int w = source->width;
+  int h = source->height;
+  if (w > size || h > size) {
+    const double scale = static_cast<double>(size) / std::max(w, h);
+    w = std::max(1, static_cast<int>(w * scale + 0.5));
+    h = std::max(1, static_cast<int>(h * scale + 0.5));
+  }
+  auto* image = new CWULImage(w, h);
+  if (w == source->width && h == source->height) {
+    image->SetPixels(source->data);
+  } else {
+    CPixelArray target(image->pixels, w, h);
+    CResampleOptions options;
+    options.smooth = 1;
+    options.totalSamples = 1000000;
+    options.pixelSamples = 64;
+    source->Resample(target, &options);
+  }
+  return image;
+}
+
+uint32_t ChequerColor(bool second) {
+  CColorSetting* setting = second ? g_Settings.uiColorsChequerB : g_Settings.uiColorsChequerA;
+  if (setting)
+    return setting->GetValue().value | 0xFF000000u;
+  return second ? 0xFFC0C0C0u : 0xFFF0F0F0u;
+}
+
+void DrawPreview() {
+  CWULImage* canvas = g_preview ? g_preview->GetImage() : nullptr;
+  if (!canvas || !canvas->pixels)
+    return;
+  if (g_chequered && g_chequered->IsChecked()) {
+    const uint32_t first = ChequerColor(false);
+    const uint32_t second = ChequerColor(true);
+    for (int y = 0; y < canvas->height; ++y)
+      for (int x = 0; x < canvas->width; ++x)
+        canvas->SetPixel(x, y, ((x / kChequerCell + y / kChequerCell) & 1) ? second : first);
+  } else {
+    canvas->Fill(g_preview->GetColor());
+  }
+  if (CImage* image = SelectedImage()) {
+    CWULImage* fitted = nullptr;
+    try {
+      fitted = FitImage(image->GetComposite(), std::min(canvas->width, canvas->height));
+    } catch (const CWULError&) {
+      fitted = nullptr;
+    }
+    if (fitted) {
+      canvas->Draw((canvas->width - fitted->width) / 2, (canvas->height - fitted->height) / 2, fitted);
+      delete fitted;
+    }
+  }
+}
+
+void RedrawPreview() {
+  DrawPreview();
+  if (g_preview)
+    g_preview->Redraw();
+}
+
+void SelectionChanged(CWULListBox*, CWULListItem*, CWULListItem*) { RedrawPreview(); }
+void ChequerChanged(CWULPushButton*) { RedrawPreview(); }
+
+void ChooseAndClose() {
+  if (!g_dialog)
+    return;
+  g_chosen = SelectedImage();
+  g_dialog->EndModal(RESULT_OK);
+  g_dialog->Close();
+}
+
+void OkPressed(CWULPushButton*) { ChooseAndClose(); }
+
+void CancelPressed(CWULPushButton*) {
+  if (!g_dialog)
+    return;
+  g_chosen = nullptr;
+  g_dialog->EndModal(RESULT_CANCEL);
+  g_dialog->Close();
+}
+
+class CImageListBox : public CWULListBox {
+public:
+  LRESULT OnLButtonDblClk(int keys, int mx, int my) override {
+    const LRESULT result = CWULListBox::OnLButtonDblClk(keys, mx, my);
+    if (CWULListItem* item = ItemAtPoint(mx, my)) {
+      SetCurrentItem(item);
+      ChooseAndClose();
+    }
+    return result;
+  }
+};
+
+int DialogKeyDown(CWULInteractor*, int* key, LPARAM) {
+  if (*key == VK_RETURN) {
+    if (g_cancel && g_cancel->HasFocus())
+      g_cancel->PerformClick();
+    else if (g_chequered && g_chequered->HasFocus())
+      g_chequered->PerformClick();
+    else if (g_ok)
+      g_ok->PerformClick();
+    return 1;
+  }
+  if (*key == VK_ESCAPE) {
+    CancelPressed(nullptr);
+    return 1;
+  }
+  return 0;
+}
+
+void FillList(CProject* project) {
+  for (CImage* image = project->GetFirstImage(); image; image = image->GetNext()) {
+    char depth[64] = "";
+    ColorDepthName(depth, static_cast<unsigned>(image->GetTargetFormat()), sizeof depth - 1);
+    char text[128];
+    std::snprintf(text, sizeof text, "%dx%d %s", static_cast<int>(image->GetWidth()),
+                  static_cast<int>(image->GetHeight()), depth);
+    auto* row = new CImageRow(text, image);
+    g_list->InsertItem(row, nullptr);
+    CWULImage* thumbnail = FitImage(image->GetComposite(), kThumbnailSize);
+    row->SetImage(thumbnail);
+  }
+}
+
+void BuildDialog(CSelectWindow* dialog, CProject* project) {
+  g_list = new CImageListBox;
+  g_list->SetHBarMode(WUL_BAR_NEVER);
+  g_list->SetItemHeight(kThumbnailSize + 2);
+  g_list->SetReserveImageColumn(true);
+  g_list->SetBounds(kMargin, kMargin, kListWidth, kClientHeight - 2 * kMargin);
+  g_list->currentItemChangedHandler = SelectionChanged;
+  FillList(project);
+
+  auto* frame = new CWULPanel;
+  frame->SetOuterEdge(WUL_EDGE_SUNKEN);
+  frame->SetBounds(kPreviewX, kMargin, kPreviewSize, kPreviewSize);
+  wulPushDefaultParent(frame);
+  try {
+    g_preview = new CWULPicture;
+    g_preview->SetAlignment(WUL_ALIGN_FILL);
+  } catch (...) {
+    wulPopDefaultParent();
+    throw;
+  }
+  wulPopDefaultParent();
+
+  g_chequered = new CWULCheckBox;
+  g_chequered->SetText("Chequered background");
+  g_chequered->SetBounds(kPreviewX, kMargin + kPreviewSize + 8, kPreviewSize, 20);
+  g_chequered->SetChecked(true);
+  g_chequered->checkedChangedCallback = ChequerChanged;
+
+  const int buttonsTop = kClientHeight - kMargin - kButtonHeight;
+  g_cancel = new CWULButton;
+  g_cancel->SetText("Cancel");
+  g_cancel->SetBounds(kClientWidth - 4 - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
+  g_cancel->pressCallback = CancelPressed;
+  g_ok = new CWULButton;
+  g_ok->SetText("OK");
+  g_ok->SetBounds(kClientWidth - 8 - 2 * kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
+  g_ok->pressCallback = OkPressed;
+  dialog->SetClientSize(kClientWidth, kClientHeight);
+}
+
+void Shown() {
+  if (!g_list)
+    return;
+  if (CWULListItem* first = g_list->GetFirstItem())
+    g_list->SetCurrentItem(first);
+  RedrawPreview();
+  g_list->SetFocus();
+}
+
+}  // namespace
+
+CWULAppWindow* GetSelectImageDialogWindow() { return g_dialog; }
+CWULListBox* GetSelectImageList() { return g_list; }
+CWULPicture* GetSelectImagePreview() { return g_preview; }
+CWULCheckBox* GetSelectImageChequerBox() { return g_chequered; }
+CWULPushButton* GetSelectImageButton(bool ok) { return ok ? g_ok : g_cancel; }
+
+CImage* SelectImageDialog(CProject* project) {
+  if (g_dialog) {
+    g_dialog->BringToForeground();
+    return nullptr;
+  }
+  if (!project)
+    return nullptr;
+  CSelectWindow* dialog = nullptr;
+  int pushed = 0;
+  try {
+    wulPushDefaultParent(nullptr);
+    ++pushed;
+    dialog = new CSelectWindow;
+    g_dialog = dialog;
+    dialog->SetFrameKind(WUL_FRAME_FIXED);
+    dialog->SetCloseBox(true);
+    dialog->SetText("Select an image");
+    dialog->keyDownHandler = DialogKeyDown;
+    wulPushDefaultParent(dialog);
+    ++pushed;
+    BuildDialog(dialog, project);
+    wulPopDefaultParent();
+    wulPopDefaultParent();
+    pushed = 0;
+  } catch (...) {
+    while (pushed-- > 0)
+      wulPopDefaultParent();
+    ForgetDialog();
+    delete dialog;
+    try {
+      throw;
+    } catch (const CWULError&) {
+      return nullptr;
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  g_chosen = nullptr;
+  const int result = RunPluginDialog(dialog, PluginDialogOwner(), RESULT_CANCEL, Shown);
+  if (g_dialog == dialog)
+    ForgetDialog();
+  CImage* chosen = result == RESULT_OK ? g_chosen : nullptr;
+  g_chosen = nullptr;
+  return chosen;
+}

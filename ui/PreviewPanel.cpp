@@ -1,0 +1,533 @@
+#include "ui/PreviewPanel.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include "document/Painters.h"
+#include "document/PixelArray.h"
+#include "shell/Settings.h"
+#include "tools/CurrentImage.h"
+#include "tools/Tool.h"
+#include "ui/AppCursors.h"
+#include "ui/FoldingPanel.h"
+#include "ui/PanelResourceIds.h"
+#include "ui/StatusBar.h"
+#include "wul/WULCanvas.h"
+#include "wul/WULDropDown.h"
+#include "wul/WULError.h"
+#include "wul/WULImage.h"
+#include "wul/WULInit.h"
+#include "wul/WULItemBar.h"
+#include "wul/WULPaintKit.h"
+
+CVCFoldingPanel* g_PreviewPanel = nullptr;
+
+namespace {
+
+const int32_t kZoomTable[PreviewPanel::ZOOM_STEPS] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 16};
+const int kButtonSize = 18;
+const int kBarHeight = kButtonSize + 2;
+
+CWULTiledCanvas* g_Canvas = nullptr;
+CWULCanvasOverlay* g_Overlay = nullptr;
+CWULItemBar* g_Bar = nullptr;
+CWULDropDown* g_ZoomList = nullptr;
+CWULStandardBarItem* g_Buttons[PreviewPanel::BUTTON_COUNT] = {};
+int32_t g_ZoomIndex = 0;
+int32_t g_DragState = PreviewPanel::DRAG_IDLE;
+MainView::CZoomAnchor g_Anchor;
+float g_WheelAccumulator = 0.0f;
+float g_PreviousWheelDelta = 0.0f;
+bool g_Updating = false;
+
+CImage* Image() { return GetCurrentImage(); }
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b) != 0 && a < 0)
+    --q;
+  return q;
+}
+
+int32_t ClientWidth() { return g_Canvas ? std::max(0, g_Canvas->GetClientWidth()) : 0; }
+int32_t ClientHeight() { return g_Canvas ? std::max(0, g_Canvas->GetClientHeight()) : 0; }
+
+class RedrawSuspension {
+public:
+  RedrawSuspension() : m_canvas(g_Canvas) {
+    if (m_canvas)
+      m_canvas->SetAutoRedraw(false);
+  }
+  ~RedrawSuspension() {
+    if (m_canvas && g_Canvas == m_canvas)
+      m_canvas->SetAutoRedraw(true);
+  }
+  RedrawSuspension(const RedrawSuspension&) = delete;
+  RedrawSuspension& operator=(const RedrawSuspension&) = delete;
+
+private:
+  CWULTiledCanvas* m_canvas;
+};
+
+bool RedrawSuspended() { return g_Canvas && !g_Canvas->GetAutoRedraw(); }
+
+void ClearWheel() {
+  g_WheelAccumulator = 0.0f;
+  g_PreviousWheelDelta = 0.0f;
+}
+
+void SetContentSizeForImage() {
+  if (!g_Canvas)
+    return;
+  CImage* image = Image();
+  if (!image) {
+    g_Canvas->SetContentSize(0, 0);
+    return;
+  }
+  const int32_t zoom = PreviewPanel::GetZoomFactor();
+  g_Canvas->SetContentSize(image->GetWidth() * zoom, image->GetHeight() * zoom);
+}
+
+void ScrollBy(int64_t dx, int64_t dy) {
+  if (!g_Canvas)
+    return;
+  g_Canvas->SetScrollPos(static_cast<int>(g_Canvas->GetScrollX() + dx), static_cast<int>(g_Canvas->GetScrollY() + dy));
+}
+
+Point ClientToImage(int32_t x, int32_t y) {
+  if (!Image())
+    return Point{};
+  const Point origin = PreviewPanel::GetImageOrigin();
+  const int64_t zoom = PreviewPanel::GetZoomFactor();
+  return Point{static_cast<int32_t>(FloorDiv((int64_t(x) - origin.x) * 256 + 128, zoom)),
+               static_cast<int32_t>(FloorDiv((int64_t(y) - origin.y) * 256 + 128, zoom))};
+}
+
+void UpdateButtons() {
+  CWULDropDownItem* selected = g_ZoomList ? g_ZoomList->GetSelection() : nullptr;
+  if (CWULStandardBarItem* in = g_Buttons[PreviewPanel::BUTTON_ZOOM_IN])
+    in->SetEnabled(selected && selected->GetNext());
+  if (CWULStandardBarItem* out = g_Buttons[PreviewPanel::BUTTON_ZOOM_OUT])
+    out->SetEnabled(selected && selected->GetPrev());
+}
+
+// --- handlers ---
+
+void OnCanvasDeleted(CWULInteractor*) {
+  g_Canvas = nullptr;
+  g_Overlay = nullptr;
+  g_DragState = PreviewPanel::DRAG_IDLE;
+}
+
+void OnBarDeleted(CWULInteractor*) {
+  g_Bar = nullptr;
+  g_ZoomList = nullptr;
+  for (CWULStandardBarItem*& button : g_Buttons)
+    button = nullptr;
+}
+
+void OnZoomListDeleted(CWULInteractor*) { g_ZoomList = nullptr; }
+
+void OnCanvasCreated(CWULInteractor* self) { StatusBar::RegisterWindow(self, &PreviewPanel::UpdateStatus); }
+
+void OnCanvasDestroying(CWULInteractor* self) { StatusBar::UnregisterWindow(self); }
+
+bool InClientRect(int x, int y) {
+  if (!g_Canvas)
+    return false;
+  RECT client;
+  g_Canvas->GetClientRect(&client);
+  return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
+}
+
+int OnSetCursor(CWULInteractor*, HCURSOR* cursor, int, int x, int y) {
+  if (!InClientRect(x, y))
+    return 0;
+  *cursor = GetAppCursor(PreviewPanel::CURSOR_PREVIEW);
+  return 1;
+}
+
+void Navigate(int x, int y) {
+  CImage* image = Image();
+  if (!image)
+    return;
+  const Point origin = PreviewPanel::GetImageOrigin();
+  const int64_t zoom = PreviewPanel::GetZoomFactor();
+  const int64_t limitX = int64_t(image->GetWidth()) * 256 - 1;
+  const int64_t limitY = int64_t(image->GetHeight()) * 256 - 1;
+  const int64_t px = std::min(std::max<int64_t>((int64_t(x) - origin.x) * 256, 0) / zoom, limitX);
+  const int64_t py = std::min(std::max<int64_t>((int64_t(y) - origin.y) * 256, 0) / zoom, limitY);
+  MainView::CenterOn(Point{static_cast<int32_t>(px), static_cast<int32_t>(py)});
+}
+
+void OnMouseMove(CWULInteractor*, int, int x, int y) {
+  if (g_DragState == PreviewPanel::DRAG_PANNING) {
+    g_Anchor.client.x = x * 256 + 128;
+    g_Anchor.client.y = y * 256 + 128;
+    const Point origin = PreviewPanel::GetImageOrigin();
+    const int64_t zoom = PreviewPanel::GetZoomFactor();
+    const int64_t dx = RoundFixed(static_cast<int32_t>(zoom * g_Anchor.image.x + int64_t(origin.x) * 256 -
+                                                       int64_t(x) * 256 - 128));
+    const int64_t dy = RoundFixed(static_cast<int32_t>(zoom * g_Anchor.image.y + int64_t(origin.y) * 256 -
+                                                       int64_t(y) * 256 - 128));
+    ScrollBy(dx, dy);
+  } else if (g_DragState == PreviewPanel::DRAG_NAVIGATING) {
+    Navigate(x, y);
+  } else if (!GetCapture() && Image()) {
+    const Point client{x * 256 + 128, y * 256 + 128};
+    if (client.NotEqual(g_Anchor.client)) {
+      g_Anchor.client = client;
+      g_Anchor.image = ClientToImage(x, y);
+    }
+  }
+  PreviewPanel::UpdateStatus(x, y);
+}
+
+void OnLeftDown(CWULInteractor*, int keys, int x, int y) {
+  if (g_DragState != PreviewPanel::DRAG_IDLE || GetCapture() || !g_Canvas)
+    return;
+  if (g_Canvas->window)
+    SetCapture(g_Canvas->window);
+  g_Canvas->SetFocus();
+  g_DragState = PreviewPanel::DRAG_NAVIGATING;
+  OnMouseMove(g_Canvas, keys, x, y);
+}
+
+void OnLeftUp(CWULInteractor*, int, int, int) {
+  if (g_DragState == PreviewPanel::DRAG_NAVIGATING)
+    ReleaseCapture();
+}
+
+void OnMiddleDown(CWULInteractor*, int, int x, int y) {
+  if (g_DragState != PreviewPanel::DRAG_IDLE || GetCapture() || !g_Canvas)
+    return;
+  g_Anchor.client = Point{x * 256 + 128, y * 256 + 128};
+  g_Anchor.image = ClientToImage(x, y);
+  if (g_Canvas->window)
+    SetCapture(g_Canvas->window);
+  g_Canvas->SetFocus();
+  g_DragState = PreviewPanel::DRAG_PANNING;
+  ::SetCursor(GetAppCursor(MainView::CURSOR_PAN));
+}
+
+void OnMiddleUp(CWULInteractor*, int, int, int) {
+  if (g_DragState == PreviewPanel::DRAG_PANNING)
+    ReleaseCapture();
+}
+
+void OnCaptureLost(CWULInteractor*) { g_DragState = PreviewPanel::DRAG_IDLE; }
+
+bool AcceptsWheel(CWULInteractor*, int x, int y) {
+  if (g_DragState == PreviewPanel::DRAG_PANNING)
+    return true;
+  if (GetCapture())
+    return false;
+  return InClientRect(x, y);
+}
+
+int OnMouseWheel(CWULInteractor*, float* notches, int, int, int) {
+  if (!Image())
+    return 1;
+  const float delta = *notches;
+  if ((g_PreviousWheelDelta > 0.0f && delta < 0.0f) || (g_PreviousWheelDelta < 0.0f && delta > 0.0f))
+    g_WheelAccumulator = 0.0f;
+  g_WheelAccumulator += delta;
+  g_PreviousWheelDelta = delta;
+  const int32_t n = static_cast<int32_t>(std::lround(g_WheelAccumulator));
+  if (n == 0)
+    return 1;
+  const float accumulator = g_WheelAccumulator - static_cast<float>(n);
+  const MainView::CZoomAnchor anchor = g_Anchor;
+  PreviewPanel::SetZoomIndex(g_ZoomIndex + n, &anchor);
+  g_WheelAccumulator = accumulator;
+  g_PreviousWheelDelta = delta;
+  return 1;
+}
+
+bool RefuseWheel(CWULInteractor*, int, int) { return false; }
+
+void OnZoomChosen(CWULDropDown*, CWULDropDownItem* item, CWULDropDownItem*) {
+  if (!g_Updating && item)
+    PreviewPanel::SetZoomIndex(item->value, nullptr);
+  UpdateButtons();
+}
+
+void OnZoomIn(CWULStandardBarItem*, CWULStandardBarItem*) { PreviewPanel::SetZoomIndex(g_ZoomIndex + 1, nullptr); }
+
+void OnZoomOut(CWULStandardBarItem*, CWULStandardBarItem*) { PreviewPanel::SetZoomIndex(g_ZoomIndex - 1, nullptr); }
+
+void OnChequeredChanged(CWULStandardBarItem* item, CWULStandardBarItem*) {
+  if (g_Settings.panelsPreviewChequeredBackground)
+    g_Settings.panelsPreviewChequeredBackground->SetValue(item->IsChecked());
+  if (g_Canvas && g_Overlay)
+    g_Canvas->RenderAll(nullptr);
+}
+
+// The picture of a bitmap resource, or null when the program does not carry it.
+void SetPicture(CWULStandardBarItem* item, int which, int id) {
+  CWULImage* image = nullptr;
+  try {
+    image = WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+  } catch (const CWULError&) {
+    image = nullptr;
+  }
+  item->SetImage(which, image);
+  if (image && image->refCount <= 0)
+    CWULImage::Release(image);
+}
+
+CWULStandardBarItem* AddButton(const char* tooltip, int x, int bitmap) {
+  CWULStandardBarItem* button = new CWULStandardBarItem;
+  g_Bar->AddItem(button);
+  button->SetText(tooltip);
+  button->SetBounds(x, 1, kButtonSize, kButtonSize);
+  SetPicture(button, WUL_BAR_IMAGE_NORMAL, bitmap);
+  return button;
+}
+
+}  // namespace
+
+namespace PreviewPanel {
+
+CWULTiledCanvas* GetCanvas() { return g_Canvas; }
+CWULCanvasOverlay* GetOverlay() { return g_Overlay; }
+CWULDropDown* GetZoomList() { return g_ZoomList; }
+CWULStandardBarItem* GetButton(int which) { return which >= 0 && which < BUTTON_COUNT ? g_Buttons[which] : nullptr; }
+
+int32_t GetZoomIndex() { return g_ZoomIndex; }
+int32_t GetZoomFactor() { return kZoomTable[g_ZoomIndex]; }
+int32_t GetZoomFactorAt(int32_t index) { return index >= 0 && index < ZOOM_STEPS ? kZoomTable[index] : 0; }
+int32_t GetDragState() { return g_DragState; }
+
+void Refresh() {
+  if (RedrawSuspended())
+    return;
+  RedrawSuspension suspension;
+  SetContentSizeForImage();
+}
+
+void SetZoomIndex(int32_t index, const MainView::CZoomAnchor* anchor) {
+  index = std::max(0, std::min(index, static_cast<int32_t>(ZOOM_STEPS) - 1));
+  if (index != g_ZoomIndex && !RedrawSuspended()) {
+    RedrawSuspension suspension;
+    ClearWheel();
+    CImage* image = Image();
+    if (!image || !g_Canvas) {
+      g_ZoomIndex = index;
+    } else {
+      const Point oldOrigin = GetImageOrigin();
+      const int64_t oldZoom = GetZoomFactor();
+      MainView::CZoomAnchor fixed;
+      if (anchor) {
+        fixed = *anchor;
+      } else {
+        fixed.client = Point{ClientWidth() * 128, ClientHeight() * 128};
+        fixed.image.x = static_cast<int32_t>((int64_t(fixed.client.x) - int64_t(oldOrigin.x) * 256) / oldZoom);
+        fixed.image.y = static_cast<int32_t>((int64_t(fixed.client.y) - int64_t(oldOrigin.y) * 256) / oldZoom);
+      }
+      g_ZoomIndex = index;
+      SetContentSizeForImage();
+      const Point origin = GetImageOrigin();
+      const int64_t zoom = GetZoomFactor();
+      const int64_t dx =
+          RoundFixed(static_cast<int32_t>(fixed.image.x * zoom + int64_t(origin.x) * 256 - fixed.client.x));
+      const int64_t dy =
+          RoundFixed(static_cast<int32_t>(fixed.image.y * zoom + int64_t(origin.y) * 256 - fixed.client.y));
+      ScrollBy(dx, dy);
+    }
+  }
+  if (g_ZoomList) {
+    g_Updating = true;
+    try {
+      g_ZoomList->SetSelection(g_ZoomList->FindByValue(g_ZoomIndex));
+    } catch (...) {
+      g_Updating = false;
+      throw;
+    }
+    g_Updating = false;
+  }
+  UpdateButtons();
+}
+
+Point GetImageOrigin() {
+  CImage* image = Image();
+  if (!image || !g_Canvas)
+    return Point{};
+  const int64_t zoom = GetZoomFactor();
+  const int64_t freeX = ClientWidth() - int64_t(image->GetWidth()) * zoom;
+  const int64_t freeY = ClientHeight() - int64_t(image->GetHeight()) * zoom;
+  Point origin;
+  origin.x = static_cast<int32_t>((freeX > 0 ? freeX / 2 : 0) - g_Canvas->GetScrollX());
+  origin.y = static_cast<int32_t>((freeY > 0 ? freeY / 2 : 0) - g_Canvas->GetScrollY());
+  return origin;
+}
+
+bool ClientToPixel(const Point& client, Point& pixel) {
+  if (!Image()) {
+    pixel = Point{};
+    return false;
+  }
+  const Point origin = GetImageOrigin();
+  const int64_t zoom = GetZoomFactor();
+  pixel.x = static_cast<int32_t>(FloorDiv(int64_t(client.x) - origin.x, zoom));
+  pixel.y = static_cast<int32_t>(FloorDiv(int64_t(client.y) - origin.y, zoom));
+  return true;
+}
+
+void Paint(CWULCanvasOverlay*, CWULOffscreenBuffer* buffer, CWULOffscreenBuffer*, const RECT* rect) {
+  CWULImage* target = buffer ? buffer->GetImage() : nullptr;
+  if (!target || !rect || !g_Canvas)
+    return;
+  GdiFlush();
+  CPixelArray view(target->pixels, target->width, target->height);
+  Rect update;
+  update.left = std::max<int32_t>(0, rect->left);
+  update.top = std::max<int32_t>(0, rect->top);
+  update.right = std::min<int32_t>(view.width, rect->right);
+  update.bottom = std::min<int32_t>(view.height, rect->bottom);
+  if (update.IsEmpty())
+    return;
+  CWULStandardBarItem* chequered = g_Buttons[BUTTON_CHEQUERED];
+  if (chequered && chequered->IsChecked()) {
+    CChequer chequer;
+    chequer.originX = -g_Canvas->GetScrollX();
+    chequer.originY = -g_Canvas->GetScrollY();
+    chequer.cellSize = 4;
+    chequer.colorA = g_Settings.uiColorsChequerA ? g_Settings.uiColorsChequerA->GetValue() : CColor(0xFFF0F0F0u);
+    chequer.colorB = g_Settings.uiColorsChequerB ? g_Settings.uiColorsChequerB->GetValue() : CColor(0xFFC0C0C0u);
+    PaintChequer(view, update, chequer);
+  } else {
+    view.FillRect(update, 0xFF000000u | (g_Canvas->GetColor().value & 0xFFFFFFu));
+  }
+  CImage* image = Image();
+  if (!image)
+    return;
+  const int32_t zoom = GetZoomFactor();
+  const Point origin = GetImageOrigin();
+  Rect r;
+  r.left = origin.x;
+  r.top = origin.y;
+  r.right = static_cast<int32_t>(origin.x + int64_t(image->GetWidth()) * zoom);
+  r.bottom = static_cast<int32_t>(origin.y + int64_t(image->GetHeight()) * zoom);
+  const Rect c = update.Intersect(r);
+  if (c.IsNonEmpty())
+    view.BlendZoomed(c, origin, *image->GetComposite(), zoom, 1.0f);
+}
+
+void UpdateStatus(int32_t x, int32_t y) {
+  CImage* image = Image();
+  if (g_DragState == DRAG_PANNING)
+    return;
+  if (g_DragState == DRAG_NAVIGATING) {
+    if (image) {
+      Point pixel;
+      ClientToPixel(Point{x, y}, pixel);
+      StatusBar::SetPixelPosition(pixel.x, pixel.y);
+    }
+    return;
+  }
+  if (GetCapture())
+    return;
+  StatusBar::SetHelpText("Use wheel to zoom, middle button to pan. Click to adjust the main view.");
+  if (!image)
+    return;
+  Point pixel;
+  ClientToPixel(Point{x, y}, pixel);
+  if (pixel.x >= 0 && pixel.y >= 0 && pixel.x < image->GetWidth() && pixel.y < image->GetHeight()) {
+    StatusBar::SetPixelPosition(pixel.x, pixel.y);
+    StatusBar::SetColor(CColor(image->GetComposite()->GetPixel(pixel.x, pixel.y)));
+  }
+}
+
+}  // namespace PreviewPanel
+
+void CreatePreviewPanel() {
+  if (g_PreviewPanel)
+    return;
+  CVCFoldingPanel* panel = nullptr;
+  try {
+    panel = CreateFoldingPanel("Preview", 80, g_Settings.panelsPreviewBodyFolded,
+                               g_Settings.panelsPreviewBodyClientHeight, &g_PreviewPanel);
+    wulPushDefaultParent(panel->GetClientContainer());
+    try {
+      CWULItemBar* bar = new CWULItemBar;
+      g_Bar = bar;
+      bar->deletedHandler = &OnBarDeleted;
+      bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
+      bar->SetAlignment(WUL_ALIGN_TOP);
+      bar->SetClientHeight(kBarHeight);
+      int x = 1;
+      g_Buttons[PreviewPanel::BUTTON_ZOOM_IN] = AddButton("Zoom in", x, IDB_PREVIEW_ZOOM_IN);
+      g_Buttons[PreviewPanel::BUTTON_ZOOM_IN]->clickCallback = &OnZoomIn;
+      x += kButtonSize;
+      g_Buttons[PreviewPanel::BUTTON_ZOOM_OUT] = AddButton("Zoom out", x, IDB_PREVIEW_ZOOM_OUT);
+      g_Buttons[PreviewPanel::BUTTON_ZOOM_OUT]->clickCallback = &OnZoomOut;
+      x += kButtonSize + 2;
+
+      wulPushDefaultParent(bar);
+      try {
+        CWULDropDown* list = new CWULDropDown;
+        g_ZoomList = list;
+        list->deletedHandler = &OnZoomListDeleted;
+        list->SetFrameKind(WUL_FRAME_BEVEL);
+        list->SetTabStop(false);
+        list->SetBounds(x, 1, 52, kBarHeight - 2);
+        list->wheelAcceptHandler = &RefuseWheel;
+        for (int32_t index = 0; index < PreviewPanel::ZOOM_STEPS; ++index) {
+          char text[32];
+          std::snprintf(text, sizeof text, "%d00%%", static_cast<int>(kZoomTable[index]));
+          list->InsertItem(new CWULDropDownItem(index, text));
+        }
+        list->selectionChangedHandler = &OnZoomChosen;
+        x = list->GetRight() + 2;
+      } catch (...) {
+        wulPopDefaultParent();
+        throw;
+      }
+      wulPopDefaultParent();
+
+      CWULStandardBarItem* chequered = AddButton("Chequered background", x, IDB_PREVIEW_CHEQUERED);
+      g_Buttons[PreviewPanel::BUTTON_CHEQUERED] = chequered;
+      SetPicture(chequered, WUL_BAR_IMAGE_CHECKED, IDB_PREVIEW_CHEQUERED_DOWN);
+      chequered->SetBehaviour(WUL_BEHAVIOUR_TOGGLE);
+      chequered->SetChecked(g_Settings.panelsPreviewChequeredBackground
+                                ? g_Settings.panelsPreviewChequeredBackground->GetValue()
+                                : true);
+      chequered->checkChangedCallback = &OnChequeredChanged;
+
+      CWULTiledCanvas* canvas = new CWULTiledCanvas;
+      g_Canvas = canvas;
+      canvas->deletedHandler = &OnCanvasDeleted;
+      canvas->createdHandler = &OnCanvasCreated;
+      canvas->destroyedHandler = &OnCanvasDestroying;
+      canvas->SetBorderStyle(2);
+      canvas->SetLineStep(8, 8);
+      canvas->SetAlignment(WUL_ALIGN_FILL);
+      canvas->setCursorHandler = &OnSetCursor;
+      canvas->mouseMoveHandler = &OnMouseMove;
+      canvas->leftDownHandler = &OnLeftDown;
+      canvas->leftDoubleClickHandler = &OnLeftDown;
+      canvas->leftUpHandler = &OnLeftUp;
+      canvas->middleDownHandler = &OnMiddleDown;
+      canvas->middleDoubleClickHandler = &OnMiddleDown;
+      canvas->middleUpHandler = &OnMiddleUp;
+      canvas->captureLostHandler = &OnCaptureLost;
+      canvas->wheelAcceptHandler = &AcceptsWheel;
+      canvas->wheelHandler = &OnMouseWheel;
+      CWULCanvasOverlay* overlay = new CWULCanvasOverlay;
+      g_Overlay = overlay;
+      overlay->drawCallback = &PreviewPanel::Paint;
+      canvas->AddOverlay(overlay);
+    } catch (...) {
+      wulPopDefaultParent();
+      throw;
+    }
+    wulPopDefaultParent();
+    g_ZoomIndex = 0;
+    PreviewPanel::SetZoomIndex(0, nullptr);
+    PreviewPanel::Refresh();
+  } catch (...) {
+    ReportPanelFailure("Preview");
+    delete panel;
+    throw;
+  }
+}

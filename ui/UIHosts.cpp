@@ -1,0 +1,161 @@
+#include "ui/UIHosts.h"
+#include "document/ActionHooks.h"
+#include "document/Project.h"
+#include "shell/ProjectCommands.h"
+#include "tools/CommandHost.h"
+#include "tools/ToolHost.h"
+#include "tools/ToolHostExtras.h"
+#include "tools/WorkingCopies.h"
+#include "ui/AppCursors.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "ui/MessageBox.h"
+#include "ui/PreviewPanel.h"
+#include "ui/StatusBar.h"
+#include "ui/ToolPanel.h"
+#include "ui/Toolbox.h"
+#include "wul/WULAppWindow.h"
+#include "wul/WULCanvas.h"
+#include "wul/WULPanel.h"
+
+namespace {
+
+bool HasView() { return MainView::GetView() != nullptr; }
+
+class CUIToolHost : public CToolHost {
+public:
+  int32_t GetZoomFactor() override {
+    const int32_t zoom = MainView::GetZoomFactor();
+    return zoom > 0 ? zoom : 1;
+  }
+  int32_t GetChannelMode() override { return MainView::GetChannelMode(); }
+  Point ImageToClientPoint(const Point& pos) override {
+    return HasView() ? MainView::ImageToClientPoint(pos) : CToolHost::ImageToClientPoint(pos);
+  }
+  bool PickColorAt(const Point& client, CColor& color) override {
+    return HasView() && MainView::PickColorAt(client, color);
+  }
+  void InvalidateImageRect(const Rect* rect) override {
+    if (HasView())
+      MainView::InvalidateImageRect(rect);
+  }
+  void InvalidateToolOverlayRect(const Rect* rect) override {
+    if (HasView())
+      MainView::InvalidateToolOverlayRect(rect);
+  }
+  void RefitToImage() override {
+    if (HasView())
+      MainView::RefitToImage();
+  }
+  void SetHelpText(const char* text) override { StatusBar::SetHelpText(text); }
+  void SetPixelPosition(int32_t x, int32_t y) override { StatusBar::SetPixelPosition(x, y); }
+  void SetPosition(int32_t x, int32_t y) override { StatusBar::SetPosition(x, y); }
+  void SetPositionInt(int32_t x, int32_t y) override { StatusBar::SetPositionInt(x, y); }
+  void ClearGeometry() override { StatusBar::ClearGeometry(); }
+  void SetColor(CColor color) override { StatusBar::SetColor(color); }
+  void ClearColor() override { StatusBar::ClearColor(); }
+  void UpdateToolboxColors() override { Toolbox::UpdateColors(); }
+  void RefreshPreview() override { PreviewPanel::Refresh(); }
+  bool HasOptionHost() override { return ToolPanel::GetOptionHost() != nullptr; }
+  bool IsFocusInOptionHost() override { return ToolPanel::IsFocusInside(); }
+  void ClearOptionHost() override { ToolPanel::ClearOptions(); }
+  void LayoutOptionHost() override { ToolPanel::LayoutOptions(); }
+
+  void UpdateCommandStates() override { ::UpdateCommandStates(); }
+  void FocusMainWindow() override {
+    if (g_MainWindow)
+      g_MainWindow->SetFocus();
+  }
+  HCURSOR GetAppCursor(int32_t resourceId) override { return ::GetAppCursor(resourceId); }
+  void RestoreCursor() override { ::RestoreCursor(); }
+};
+
+class CUIToolHostExtras : public CToolHostExtras {
+public:
+  int32_t GetNudgeStep() override {
+    return HasView() ? MainView::GetNudgeStep() : CToolHostExtras::GetNudgeStep();
+  }
+  bool GetCursorImagePoint(Point& pos) override {
+    if (!HasView() || !MainView::GetView()->GetHandle())
+      return false;
+    pos = MainView::GetCursorImagePoint();
+    return true;
+  }
+  void SetSize(int32_t width, int32_t height) override { StatusBar::SetSize(width, height); }
+  void SetSizeFixed(int32_t width, int32_t height) override { StatusBar::SetSizeFixed(width, height); }
+};
+
+class CUICommandHost : public CCommandHost {
+public:
+  CViewState GetViewState() override {
+    return HasView() ? MainView::GetViewState() : CCommandHost::GetViewState();
+  }
+  // Without the project panel the image becomes current here, with a full refresh.
+  void SelectImageItem(CImage* image) override {
+    CCommandHost::SelectImageItem(image);
+    RefreshAll();
+  }
+  bool ConfirmDeleteImage() override {
+    return ShowMessageBox(g_MainWindow, MSGBOX_TYPE_YES_NO, MSGBOX_KIND_ERROR, "Irreversible operation",
+                          "Delete the image?", MSGBOX_VALUE_OK) == MSGBOX_VALUE_YES;
+  }
+  HWND GetMainWindow() override { return g_MainWindow ? g_MainWindow->GetHandle() : nullptr; }
+  void BeginWaitCursor() override { ::BeginWaitCursor(); }
+};
+
+CUIToolHost g_UIToolHost;
+CUIToolHostExtras g_UIToolHostExtras;
+CUICommandHost g_UICommandHost;
+
+void RefitView() {
+  if (HasView())
+    MainView::InvalidateImageRect(nullptr);
+}
+
+void RedrawToolOverlay() {
+  if (HasView())
+    MainView::InvalidateToolOverlay();
+}
+
+void UpdateStates() { UpdateCommandStates(); }
+
+void BeginWait() { BeginWaitCursor(); }
+void EndWait() { RestoreCursor(); }
+
+// Until the project panel shows the new project's images, the whole window is refreshed.
+void RebuildProjectItems() { RefreshAll(); }
+
+HWND ClientContainerWindow() { return g_ClientContainer ? g_ClientContainer->GetHandle() : nullptr; }
+
+}  // namespace
+
+void InstallUIHosts() {
+  SetToolHost(&g_UIToolHost);
+  SetToolHostExtras(&g_UIToolHostExtras);
+  SetCommandHost(&g_UICommandHost);
+  g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
+  g_ActionHooks.refitView = &RefitView;
+  g_ActionHooks.redrawToolOverlay = &RedrawToolOverlay;
+  g_ActionHooks.updateCommandStates = &UpdateStates;
+  g_ActionHooks.refreshPreview = &PreviewPanel::Refresh;
+
+  CProjectCommandHooks project = {};
+  project.beginWaitCursor = &BeginWait;
+  project.restoreCursor = &EndWait;
+  project.refitView = &RefitView;
+  project.rebuildProjectPanel = &RebuildProjectItems;
+  project.updateCommandStates = &UpdateStates;
+  project.getMainWindow = &ClientContainerWindow;
+  SetProjectCommandHooks(&project);
+}
+
+void RemoveUIHosts() {
+  SetToolHost(nullptr);
+  SetToolHostExtras(nullptr);
+  SetCommandHost(nullptr);
+  g_ActionHooks.refitView = nullptr;
+  g_ActionHooks.redrawToolOverlay = nullptr;
+  g_ActionHooks.updateCommandStates = nullptr;
+  g_ActionHooks.refreshPreview = nullptr;
+  SetProjectCommandHooks(nullptr);
+}
