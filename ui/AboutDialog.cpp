@@ -6,6 +6,7 @@
 #include "shell/TextRoutines.h"
 #include "ui/AppCursors.h"
 #include "ui/AppResourceIds.h"
+#include "ui/DialogParts.h"
 #include "ui/PluginDialogs.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
@@ -119,10 +120,7 @@ void BuildDialog(CAboutWindow* dialog) {
   beta->SetText("BETA VERSION");
   beta->SetPosition(kPictureX, buttonsTop + (kButtonHeight - beta->GetHeight()) / 2);
 
-  auto* ok = new CWULButton;
-  ok->SetText("OK");
-  ok->SetBounds(kClientWidth - 4 - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
-  ok->pressCallback = OkPressed;
+  MakeDialogButton("OK", kClientWidth - 4 - kButtonWidth, buttonsTop, OkPressed);
   dialog->SetClientSize(kClientWidth, kClientHeight);
 }
 
@@ -157,36 +155,10 @@ void AboutDialog() {
     g_dialog->BringToForeground();
     return;
   }
-  CAboutWindow* dialog = nullptr;
-  int pushed = 0;
-  try {
-    wulPushDefaultParent(nullptr);
-    ++pushed;
-    dialog = new CAboutWindow;
-    g_dialog = dialog;
-    dialog->SetFrameKind(WUL_FRAME_FIXED);
-    dialog->SetCloseBox(true);
-    dialog->SetText("About Vellumcraft");
-    dialog->keyDownHandler = DialogKeyDown;
-    wulPushDefaultParent(dialog);
-    ++pushed;
-    BuildDialog(dialog);
-    wulPopDefaultParent();
-    wulPopDefaultParent();
-    pushed = 0;
-  } catch (...) {
-    while (pushed-- > 0)
-      wulPopDefaultParent();
-    ForgetDialog();
-    delete dialog;
-    try {
-      throw;
-    } catch (const CWULError&) {
-      return;
-    } catch (const std::bad_alloc&) {
-      return;
-    }
-  }
+  CAboutWindow* dialog =
+      MakeSingleDialog(g_dialog, "About Vellumcraft", DialogKeyDown, ForgetDialog, BuildDialog);
+  if (!dialog)
+    return;
   RunPluginDialog(dialog, PluginDialogOwner(), 0, DrawPicture);
   if (g_dialog == dialog)
     ForgetDialog();

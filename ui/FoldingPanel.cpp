@@ -523,6 +523,14 @@ void ReportPanelFailure(const char* name) {
   ErrorBox(text);
 }
 
+void SetUpDockPanel(CWULPanel* panel, CWULInteractor::Handler deleted, int clientWidth, int alignment) {
+  panel->deletedHandler = deleted;
+  panel->SetOuterEdge(WUL_EDGE_SUNKEN);
+  panel->SetBorderWidth(1);
+  panel->SetClientWidth(clientWidth);
+  panel->SetAlignment(alignment);
+}
+
 void CreatePanelMaster() {
   if (g_PanelDock)
     return;
@@ -530,11 +538,7 @@ void CreatePanelMaster() {
   try {
     dock = new CWULPanel;
     g_PanelDock = dock;
-    dock->deletedHandler = &OnDockDeleted;
-    dock->SetOuterEdge(WUL_EDGE_SUNKEN);
-    dock->SetBorderWidth(1);
-    dock->SetClientWidth(204);
-    dock->SetAlignment(WUL_ALIGN_RIGHT);
+    SetUpDockPanel(dock, &OnDockDeleted, 204, WUL_ALIGN_RIGHT);
     wulPushDefaultParent(dock);
     try {
       CPanelMaster* master = new CPanelMaster;

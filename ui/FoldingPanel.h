@@ -110,3 +110,6 @@ CVCFoldingPanel* CreateFoldingPanel(const char* caption, int minClientHeight, CB
                                     CIntSetting* heightSetting, CVCFoldingPanel** global);
 // Shows "%s panel creation failed" with the name.
 void ReportPanelFailure(const char* name);
+// Sets up a side dock of the main window (the panel master's, the toolbox): sunken, a
+// one-pixel border, the client width, aligned to the side, deleted reported to the handler.
+void SetUpDockPanel(CWULPanel* panel, CWULInteractor::Handler deleted, int clientWidth, int alignment);

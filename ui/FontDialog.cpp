@@ -6,6 +6,7 @@
 #include "tools/CommandHost.h"
 #include "tools/FontList.h"
 #include "tools/TextRenderer.h"
+#include "ui/DialogParts.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
 #include "wul/WULError.h"
@@ -226,15 +227,10 @@ void BuildDialog(CFontDialogWindow* dialog) {
   g_strip = new CWULPanel;
   g_strip->SetOuterEdge(WUL_EDGE_SUNKEN);
   g_strip->SetBounds(kMargin, kMargin, kListWidth, kSampleHeight);
-  wulPushDefaultParent(g_strip);
-  try {
+  BuildInside(g_strip, [] {
     g_picture = new CSamplePicture;
     g_picture->SetAlignment(WUL_ALIGN_FILL);
-  } catch (...) {
-    wulPopDefaultParent();
-    throw;
-  }
-  wulPopDefaultParent();
+  });
 
   g_list = new CFontListBox;
   g_list->SetHBarMode(WUL_BAR_NEVER);
@@ -245,14 +241,8 @@ void BuildDialog(CFontDialogWindow* dialog) {
 
   const int buttonsTop = g_list->GetBottom() + 8;
   const int clientWidth = kListWidth + 2 * kMargin;
-  g_cancel = new CWULButton;
-  g_cancel->SetText("Cancel");
-  g_cancel->SetBounds(clientWidth - kMargin - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
-  g_cancel->pressCallback = CancelPressed;
-  g_ok = new CWULButton;
-  g_ok->SetText("OK");
-  g_ok->SetBounds(clientWidth - kMargin - 2 * kButtonWidth - 4, buttonsTop, kButtonWidth, kButtonHeight);
-  g_ok->pressCallback = OkPressed;
+  g_cancel = MakeDialogButton("Cancel", clientWidth - kMargin - kButtonWidth, buttonsTop, CancelPressed);
+  g_ok = MakeDialogButton("OK", clientWidth - kMargin - 2 * kButtonWidth - 4, buttonsTop, OkPressed);
   dialog->SetClientSize(clientWidth, buttonsTop + kButtonHeight + kMargin);
 }
 
@@ -325,14 +315,7 @@ bool SelectFontDialog(CWULString* name, const char* sample, const RECT* anchor) 
     dialog->SetText("Select a font");
     dialog->keyDownHandler = DialogKeyDown;
     dialog->charHandler = DialogChar;
-    wulPushDefaultParent(dialog);
-    try {
-      BuildDialog(dialog);
-    } catch (...) {
-      wulPopDefaultParent();
-      throw;
-    }
-    wulPopDefaultParent();
+    BuildInside(dialog, [dialog] { BuildDialog(dialog); });
     wulPopDefaultParent();
     pushed = false;
     PlaceDialog(dialog, place);

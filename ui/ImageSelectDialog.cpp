@@ -6,6 +6,7 @@
 #include "document/Project.h"
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
+#include "ui/DialogParts.h"
 #include "ui/PluginDialogs.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
@@ -208,15 +209,10 @@ void BuildDialog(CSelectWindow* dialog, CProject* project) {
   auto* frame = new CWULPanel;
   frame->SetOuterEdge(WUL_EDGE_SUNKEN);
   frame->SetBounds(kPreviewX, kMargin, kPreviewSize, kPreviewSize);
-  wulPushDefaultParent(frame);
-  try {
+  BuildInside(frame, [] {
     g_preview = new CWULPicture;
     g_preview->SetAlignment(WUL_ALIGN_FILL);
-  } catch (...) {
-    wulPopDefaultParent();
-    throw;
-  }
-  wulPopDefaultParent();
+  });
 
   g_chequered = new CWULCheckBox;
   g_chequered->SetText("Chequered background");
@@ -225,14 +221,8 @@ void BuildDialog(CSelectWindow* dialog, CProject* project) {
   g_chequered->checkedChangedCallback = ChequerChanged;
 
   const int buttonsTop = kClientHeight - kMargin - kButtonHeight;
-  g_cancel = new CWULButton;
-  g_cancel->SetText("Cancel");
-  g_cancel->SetBounds(kClientWidth - 4 - kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
-  g_cancel->pressCallback = CancelPressed;
-  g_ok = new CWULButton;
-  g_ok->SetText("OK");
-  g_ok->SetBounds(kClientWidth - 8 - 2 * kButtonWidth, buttonsTop, kButtonWidth, kButtonHeight);
-  g_ok->pressCallback = OkPressed;
+  g_cancel = MakeDialogButton("Cancel", kClientWidth - 4 - kButtonWidth, buttonsTop, CancelPressed);
+  g_ok = MakeDialogButton("OK", kClientWidth - 8 - 2 * kButtonWidth, buttonsTop, OkPressed);
   dialog->SetClientSize(kClientWidth, kClientHeight);
 }
 
@@ -260,36 +250,10 @@ CImage* SelectImageDialog(CProject* project) {
   }
   if (!project)
     return nullptr;
-  CSelectWindow* dialog = nullptr;
-  int pushed = 0;
-  try {
-    wulPushDefaultParent(nullptr);
-    ++pushed;
-    dialog = new CSelectWindow;
-    g_dialog = dialog;
-    dialog->SetFrameKind(WUL_FRAME_FIXED);
-    dialog->SetCloseBox(true);
-    dialog->SetText("Select an image");
-    dialog->keyDownHandler = DialogKeyDown;
-    wulPushDefaultParent(dialog);
-    ++pushed;
-    BuildDialog(dialog, project);
-    wulPopDefaultParent();
-    wulPopDefaultParent();
-    pushed = 0;
-  } catch (...) {
-    while (pushed-- > 0)
-      wulPopDefaultParent();
-    ForgetDialog();
-    delete dialog;
-    try {
-      throw;
-    } catch (const CWULError&) {
-      return nullptr;
-    } catch (const std::bad_alloc&) {
-      return nullptr;
-    }
-  }
+  CSelectWindow* dialog = MakeSingleDialog(g_dialog, "Select an image", DialogKeyDown, ForgetDialog,
+                                           [project](CSelectWindow* made) { BuildDialog(made, project); });
+  if (!dialog)
+    return nullptr;
   g_chosen = nullptr;
   const int result = RunPluginDialog(dialog, PluginDialogOwner(), RESULT_CANCEL, Shown);
   if (g_dialog == dialog)

@@ -11,6 +11,7 @@
 #include "tools/Tool.h"
 #include "tools/ToolHost.h"
 #include "tools/ToolManager.h"
+#include "ui/ZoomedView.h"
 #include "wul/WULCanvas.h"
 #include "wul/WULInit.h"
 #include "wul/WULSystem.h"
@@ -30,8 +31,7 @@ int32_t g_ZoomIndex = 0;
 int32_t g_ChannelMode = MainView::CHANNELS_NORMAL;
 int32_t g_DragState = MainView::DRAG_IDLE;
 MainView::CZoomAnchor g_Anchor;
-float g_WheelAccumulator = 0.0f;
-float g_PreviousWheelDelta = 0.0f;
+ZoomedView::CWheel g_Wheel;
 int32_t g_OutlinePhase = 0;
 MainView::CHooks g_Hooks = {nullptr, nullptr, nullptr};
 
@@ -47,16 +47,10 @@ CTool* UsableTool() {
   return tool && !tool->IsAway() ? tool : nullptr;
 }
 
-// floor(a / b) for b > 0.
-int64_t FloorDiv(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b) != 0 && a < 0)
-    --q;
-  return q;
-}
+using ZoomedView::FloorDiv;
 
-int32_t ClientWidth() { return g_View ? std::max(0, g_View->GetClientWidth()) : 0; }
-int32_t ClientHeight() { return g_View ? std::max(0, g_View->GetClientHeight()) : 0; }
+int32_t ClientWidth() { return ZoomedView::ClientWidth(g_View); }
+int32_t ClientHeight() { return ZoomedView::ClientHeight(g_View); }
 
 HWND ViewWindow() { return g_View ? g_View->window : nullptr; }
 
@@ -92,50 +86,17 @@ CColor SettingColor(CColorSetting* setting, uint32_t fallback) {
   return setting ? setting->GetValue() : CColor(fallback);
 }
 
-// Suspends the view's automatic redraw for a change of the view; resumes it at the end,
-// also when the change throws.
-class RedrawSuspension {
+class RedrawSuspension : public ZoomedView::CRedrawSuspension {
 public:
-  RedrawSuspension() : m_view(g_View) {
-    if (m_view)
-      m_view->SetAutoRedraw(false);
-  }
-  ~RedrawSuspension() {
-    if (m_view && g_View == m_view)
-      m_view->SetAutoRedraw(true);
-  }
-  RedrawSuspension(const RedrawSuspension&) = delete;
-  RedrawSuspension& operator=(const RedrawSuspension&) = delete;
-
-private:
-  CWULTiledCanvas* m_view;
+  RedrawSuspension() : ZoomedView::CRedrawSuspension(g_View) {}
 };
 
 // True while another change of the view runs.
-bool RedrawSuspended() { return g_View && !g_View->GetAutoRedraw(); }
+bool RedrawSuspended() { return ZoomedView::RedrawSuspended(g_View); }
 
-void ClearWheel() {
-  g_WheelAccumulator = 0.0f;
-  g_PreviousWheelDelta = 0.0f;
-}
+void ClearWheel() { g_Wheel.Clear(); }
 
-void SetContentSizeForImage() {
-  if (!g_View)
-    return;
-  CImage* image = Image();
-  if (!image) {
-    g_View->SetContentSize(0, 0);
-    return;
-  }
-  const int32_t zoom = MainView::GetZoomFactor();
-  g_View->SetContentSize(image->GetWidth() * zoom, image->GetHeight() * zoom);
-}
-
-void ScrollBy(int64_t dx, int64_t dy) {
-  if (!g_View)
-    return;
-  g_View->SetScrollPos(static_cast<int>(g_View->GetScrollX() + dx), static_cast<int>(g_View->GetScrollY() + dy));
-}
+void SetContentSizeForImage() { ZoomedView::SetContentSize(g_View, Image(), MainView::GetZoomFactor()); }
 
 // Scrolls so that the image point lies at the client centre.
 void ScrollToCentre(const Point& pos) {
@@ -180,13 +141,7 @@ void OnDestroying(CWULInteractor* self) {
 }
 
 // x, y relative to the window's top-left corner.
-bool InClientRect(int x, int y) {
-  if (!g_View)
-    return false;
-  RECT client;
-  g_View->GetClientRect(&client);
-  return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
-}
+bool InClientRect(int x, int y) { return ZoomedView::InClientRect(g_View, x, y); }
 
 int OnSetCursor(CWULInteractor*, HCURSOR* cursor, int, int x, int y) {
   if (!InClientRect(x, y))
@@ -213,13 +168,7 @@ void OnMouseMove(CWULInteractor*, int, int x, int y) {
   if (g_DragState == MainView::DRAG_PANNING) {
     g_Anchor.client.x = x * 256 + 128;
     g_Anchor.client.y = y * 256 + 128;
-    const Point origin = MainView::GetImageOrigin();
-    const int64_t zoom = MainView::GetZoomFactor();
-    const int64_t dx = RoundFixed(static_cast<int32_t>(zoom * g_Anchor.image.x + int64_t(origin.x) * 256 -
-                                                       int64_t(x) * 256 - 128));
-    const int64_t dy = RoundFixed(static_cast<int32_t>(zoom * g_Anchor.image.y + int64_t(origin.y) * 256 -
-                                                       int64_t(y) * 256 - 128));
-    ScrollBy(dx, dy);
+    ZoomedView::ScrollToAnchor(g_View, g_Anchor, MainView::GetImageOrigin(), MainView::GetZoomFactor());
   } else if (g_DragState == MainView::DRAG_TOOL) {
     if (Image()) {
       if (CTool* tool = UsableTool())
@@ -307,29 +256,18 @@ void OnMiddleUp(CWULInteractor*, int, int, int) {
 }
 
 bool AcceptsWheel(CWULInteractor*, int x, int y) {
-  if (g_DragState == MainView::DRAG_PANNING)
-    return true;
-  if (GetCapture())
-    return false;
-  return InClientRect(x, y);
+  return ZoomedView::AcceptsWheel(g_DragState == MainView::DRAG_PANNING, g_View, x, y);
 }
 
 int OnMouseWheel(CWULInteractor*, float* notches, int, int, int) {
   if (!Image())
     return 1;
-  const float delta = *notches;
-  if ((g_PreviousWheelDelta > 0.0f && delta < 0.0f) || (g_PreviousWheelDelta < 0.0f && delta > 0.0f))
-    g_WheelAccumulator = 0.0f;
-  g_WheelAccumulator += delta;
-  g_PreviousWheelDelta = delta;
-  const int32_t n = static_cast<int32_t>(std::lround(g_WheelAccumulator));
+  const int32_t n = g_Wheel.Turn(*notches, [](int32_t steps) {
+    const MainView::CZoomAnchor anchor = g_Anchor;
+    MainView::SetZoomIndex(g_ZoomIndex + steps, &anchor);
+  });
   if (n == 0)
     return 1;
-  const float accumulator = g_WheelAccumulator - static_cast<float>(n);
-  const MainView::CZoomAnchor anchor = g_Anchor;
-  MainView::SetZoomIndex(g_ZoomIndex + n, &anchor);
-  g_WheelAccumulator = accumulator;
-  g_PreviousWheelDelta = delta;
   if (g_Hooks.updateZoomStates)
     g_Hooks.updateZoomStates();
   GetToolHost()->RestoreCursor();
@@ -385,38 +323,21 @@ CWULTiledCanvas* GetView() { return g_View; }
 CWULCanvasOverlay* GetImageOverlay() { return g_ImageOverlay; }
 CWULCanvasOverlay* GetToolOverlay() { return g_ToolOverlay; }
 
-Point GetImageOrigin() {
-  CImage* image = Image();
-  if (!image || !g_View)
-    return Point{};
-  const int64_t zoom = GetZoomFactor();
-  const int64_t freeX = ClientWidth() - int64_t(image->GetWidth()) * zoom;
-  const int64_t freeY = ClientHeight() - int64_t(image->GetHeight()) * zoom;
-  Point origin;
-  origin.x = static_cast<int32_t>((freeX > 0 ? freeX / 2 : 0) - g_View->GetScrollX());
-  origin.y = static_cast<int32_t>((freeY > 0 ? freeY / 2 : 0) - g_View->GetScrollY());
-  return origin;
-}
+Point GetImageOrigin() { return ZoomedView::ImageOrigin(g_View, Image(), GetZoomFactor()); }
 
 bool ClientToPixel(const Point& client, Point& pixel) {
   if (!Image()) {
     pixel = Point{};
     return false;
   }
-  const Point origin = GetImageOrigin();
-  const int64_t zoom = GetZoomFactor();
-  pixel.x = static_cast<int32_t>(FloorDiv(int64_t(client.x) - origin.x, zoom));
-  pixel.y = static_cast<int32_t>(FloorDiv(int64_t(client.y) - origin.y, zoom));
+  pixel = ZoomedView::ClientToPixel(GetImageOrigin(), GetZoomFactor(), client);
   return true;
 }
 
 Point ClientToImage(int32_t x, int32_t y) {
   if (!Image())
     return Point{};
-  const Point origin = GetImageOrigin();
-  const int64_t zoom = GetZoomFactor();
-  return Point{static_cast<int32_t>(FloorDiv((int64_t(x) - origin.x) * 256 + 128, zoom)),
-               static_cast<int32_t>(FloorDiv((int64_t(y) - origin.y) * 256 + 128, zoom))};
+  return ZoomedView::ClientToImage(GetImageOrigin(), GetZoomFactor(), x, y);
 }
 
 Point ImageToClient(int32_t x, int32_t y) {
@@ -526,23 +447,10 @@ void SetZoomIndex(int32_t index, const CZoomAnchor* anchor) {
     g_ZoomIndex = index;
     return;
   }
-  const Point oldOrigin = GetImageOrigin();
-  const int64_t oldZoom = GetZoomFactor();
-  CZoomAnchor fixed;
-  if (anchor) {
-    fixed = *anchor;
-  } else {
-    fixed.client = Point{ClientWidth() * 128, ClientHeight() * 128};
-    fixed.image.x = static_cast<int32_t>((int64_t(fixed.client.x) - int64_t(oldOrigin.x) * 256) / oldZoom);
-    fixed.image.y = static_cast<int32_t>((int64_t(fixed.client.y) - int64_t(oldOrigin.y) * 256) / oldZoom);
-  }
+  const CZoomAnchor fixed = anchor ? *anchor : ZoomedView::CentreAnchor(g_View, GetImageOrigin(), GetZoomFactor());
   g_ZoomIndex = index;
   SetContentSizeForImage();
-  const Point origin = GetImageOrigin();
-  const int64_t zoom = GetZoomFactor();
-  const int64_t dx = RoundFixed(static_cast<int32_t>(fixed.image.x * zoom + int64_t(origin.x) * 256 - fixed.client.x));
-  const int64_t dy = RoundFixed(static_cast<int32_t>(fixed.image.y * zoom + int64_t(origin.y) * 256 - fixed.client.y));
-  ScrollBy(dx, dy);
+  ZoomedView::ScrollToAnchor(g_View, fixed, GetImageOrigin(), GetZoomFactor());
   ResendPointer();
 }
 
@@ -740,11 +648,7 @@ void PaintImage(CWULCanvasOverlay*, CWULOffscreenBuffer* buffer, CWULOffscreenBu
     return;
   GdiFlush();
   CPixelArray view(target->pixels, target->width, target->height);
-  Rect update;
-  update.left = std::max<int32_t>(0, rect->left);
-  update.top = std::max<int32_t>(0, rect->top);
-  update.right = std::min<int32_t>(view.width, rect->right);
-  update.bottom = std::min<int32_t>(view.height, rect->bottom);
+  const Rect update = ZoomedView::ClipToBuffer(view, *rect);
   if (update.IsEmpty())
     return;
   CImage* image = Image();
@@ -754,11 +658,7 @@ void PaintImage(CWULCanvasOverlay*, CWULOffscreenBuffer* buffer, CWULOffscreenBu
   }
   const int32_t zoom = GetZoomFactor();
   const Point origin = GetImageOrigin();
-  Rect r;
-  r.left = origin.x;
-  r.top = origin.y;
-  r.right = static_cast<int32_t>(origin.x + int64_t(image->GetWidth()) * zoom);
-  r.bottom = static_cast<int32_t>(origin.y + int64_t(image->GetHeight()) * zoom);
+  const Rect r = ZoomedView::ImageBounds(origin, image, zoom);
   Rect frame = r;
   frame.left -= 1;
   frame.top -= 1;
@@ -859,11 +759,7 @@ void PaintToolOverlay(CWULCanvasOverlay*, CWULOffscreenBuffer* buffer, CWULOffsc
     return;
   GdiFlush();
   CPixelArray view(target->pixels, target->width, target->height);
-  Rect update;
-  update.left = std::max<int32_t>(0, rect->left);
-  update.top = std::max<int32_t>(0, rect->top);
-  update.right = std::min<int32_t>(view.width, rect->right);
-  update.bottom = std::min<int32_t>(view.height, rect->bottom);
+  const Rect update = ZoomedView::ClipToBuffer(view, *rect);
   if (update.IsEmpty())
     return;
   if (source) {

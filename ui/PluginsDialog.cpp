@@ -2,6 +2,7 @@
 #include <cstdio>
 #include "shell/PluginLoader.h"
 #include "shell/TextRoutines.h"
+#include "ui/DialogParts.h"
 #include "ui/MainWindow.h"
 #include "ui/PluginDialogs.h"
 #include "wul/WULAppWindow.h"
@@ -99,14 +100,6 @@ void FillList() {
   }
 }
 
-CWULButton* AddButton(const char* text, int x, int y, CWULPushButton::Callback callback) {
-  auto* button = new CWULButton;
-  button->SetText(text);
-  button->SetBounds(x, y, kButtonWidth, kButtonHeight);
-  button->pressCallback = callback;
-  return button;
-}
-
 void BuildDialog(CPluginsWindow* dialog) {
   const int buttonsTop = kClientHeight - kMargin - kButtonHeight;
   g_list = new CWULListBox;
@@ -114,10 +107,10 @@ void BuildDialog(CPluginsWindow* dialog) {
   g_list->SetBounds(kMargin, kMargin, kClientWidth - 2 * kMargin, buttonsTop - 2 * kMargin);
   g_list->currentItemChangedHandler = SelectionChanged;
   FillList();
-  g_buttons[PLUGINS_BUTTON_SETTINGS] = AddButton("Settings...", kMargin, buttonsTop, SettingsPressed);
-  g_buttons[PLUGINS_BUTTON_ABOUT] = AddButton("About...", kMargin + kButtonWidth + 4, buttonsTop, AboutPressed);
+  g_buttons[PLUGINS_BUTTON_SETTINGS] = MakeDialogButton("Settings...", kMargin, buttonsTop, SettingsPressed);
+  g_buttons[PLUGINS_BUTTON_ABOUT] = MakeDialogButton("About...", kMargin + kButtonWidth + 4, buttonsTop, AboutPressed);
   g_buttons[PLUGINS_BUTTON_CLOSE] =
-      AddButton("Close", kClientWidth - kMargin - kButtonWidth, buttonsTop, ClosePressed);
+      MakeDialogButton("Close", kClientWidth - kMargin - kButtonWidth, buttonsTop, ClosePressed);
   UpdateButtons();
   dialog->SetClientSize(kClientWidth, kClientHeight);
 }
@@ -180,36 +173,9 @@ void PluginsDialog() {
     g_dialog->BringToForeground();
     return;
   }
-  CPluginsWindow* dialog = nullptr;
-  int pushed = 0;
-  try {
-    wulPushDefaultParent(nullptr);
-    ++pushed;
-    dialog = new CPluginsWindow;
-    g_dialog = dialog;
-    dialog->SetFrameKind(WUL_FRAME_FIXED);
-    dialog->SetCloseBox(true);
-    dialog->SetText("Plugins");
-    dialog->keyDownHandler = DialogKeyDown;
-    wulPushDefaultParent(dialog);
-    ++pushed;
-    BuildDialog(dialog);
-    wulPopDefaultParent();
-    wulPopDefaultParent();
-    pushed = 0;
-  } catch (...) {
-    while (pushed-- > 0)
-      wulPopDefaultParent();
-    ForgetDialog();
-    delete dialog;
-    try {
-      throw;
-    } catch (const CWULError&) {
-      return;
-    } catch (const std::bad_alloc&) {
-      return;
-    }
-  }
+  CPluginsWindow* dialog = MakeSingleDialog(g_dialog, "Plugins", DialogKeyDown, ForgetDialog, BuildDialog);
+  if (!dialog)
+    return;
   RunPluginDialog(dialog, PluginDialogOwner(), 0, Shown);
   if (g_dialog == dialog)
     ForgetDialog();

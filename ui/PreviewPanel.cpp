@@ -11,6 +11,7 @@
 #include "ui/FoldingPanel.h"
 #include "ui/PanelResourceIds.h"
 #include "ui/StatusBar.h"
+#include "ui/ZoomedView.h"
 #include "wul/WULCanvas.h"
 #include "wul/WULDropDown.h"
 #include "wul/WULError.h"
@@ -35,71 +36,24 @@ CWULStandardBarItem* g_Buttons[PreviewPanel::BUTTON_COUNT] = {};
 int32_t g_ZoomIndex = 0;
 int32_t g_DragState = PreviewPanel::DRAG_IDLE;
 MainView::CZoomAnchor g_Anchor;
-float g_WheelAccumulator = 0.0f;
-float g_PreviousWheelDelta = 0.0f;
+ZoomedView::CWheel g_Wheel;
 bool g_Updating = false;
 
 CImage* Image() { return GetCurrentImage(); }
 
-int64_t FloorDiv(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b) != 0 && a < 0)
-    --q;
-  return q;
-}
-
-int32_t ClientWidth() { return g_Canvas ? std::max(0, g_Canvas->GetClientWidth()) : 0; }
-int32_t ClientHeight() { return g_Canvas ? std::max(0, g_Canvas->GetClientHeight()) : 0; }
-
-class RedrawSuspension {
+class RedrawSuspension : public ZoomedView::CRedrawSuspension {
 public:
-  RedrawSuspension() : m_canvas(g_Canvas) {
-    if (m_canvas)
-      m_canvas->SetAutoRedraw(false);
-  }
-  ~RedrawSuspension() {
-    if (m_canvas && g_Canvas == m_canvas)
-      m_canvas->SetAutoRedraw(true);
-  }
-  RedrawSuspension(const RedrawSuspension&) = delete;
-  RedrawSuspension& operator=(const RedrawSuspension&) = delete;
-
-private:
-  CWULTiledCanvas* m_canvas;
+  RedrawSuspension() : ZoomedView::CRedrawSuspension(g_Canvas) {}
 };
 
-bool RedrawSuspended() { return g_Canvas && !g_Canvas->GetAutoRedraw(); }
+bool RedrawSuspended() { return ZoomedView::RedrawSuspended(g_Canvas); }
 
-void ClearWheel() {
-  g_WheelAccumulator = 0.0f;
-  g_PreviousWheelDelta = 0.0f;
-}
-
-void SetContentSizeForImage() {
-  if (!g_Canvas)
-    return;
-  CImage* image = Image();
-  if (!image) {
-    g_Canvas->SetContentSize(0, 0);
-    return;
-  }
-  const int32_t zoom = PreviewPanel::GetZoomFactor();
-  g_Canvas->SetContentSize(image->GetWidth() * zoom, image->GetHeight() * zoom);
-}
-
-void ScrollBy(int64_t dx, int64_t dy) {
-  if (!g_Canvas)
-    return;
-  g_Canvas->SetScrollPos(static_cast<int>(g_Canvas->GetScrollX() + dx), static_cast<int>(g_Canvas->GetScrollY() + dy));
-}
+void SetContentSizeForImage() { ZoomedView::SetContentSize(g_Canvas, Image(), PreviewPanel::GetZoomFactor()); }
 
 Point ClientToImage(int32_t x, int32_t y) {
   if (!Image())
     return Point{};
-  const Point origin = PreviewPanel::GetImageOrigin();
-  const int64_t zoom = PreviewPanel::GetZoomFactor();
-  return Point{static_cast<int32_t>(FloorDiv((int64_t(x) - origin.x) * 256 + 128, zoom)),
-               static_cast<int32_t>(FloorDiv((int64_t(y) - origin.y) * 256 + 128, zoom))};
+  return ZoomedView::ClientToImage(PreviewPanel::GetImageOrigin(), PreviewPanel::GetZoomFactor(), x, y);
 }
 
 void UpdateButtons() {
@@ -131,13 +85,7 @@ void OnCanvasCreated(CWULInteractor* self) { StatusBar::RegisterWindow(self, &Pr
 
 void OnCanvasDestroying(CWULInteractor* self) { StatusBar::UnregisterWindow(self); }
 
-bool InClientRect(int x, int y) {
-  if (!g_Canvas)
-    return false;
-  RECT client;
-  g_Canvas->GetClientRect(&client);
-  return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
-}
+bool InClientRect(int x, int y) { return ZoomedView::InClientRect(g_Canvas, x, y); }
 
 int OnSetCursor(CWULInteractor*, HCURSOR* cursor, int, int x, int y) {
   if (!InClientRect(x, y))
@@ -163,13 +111,7 @@ void OnMouseMove(CWULInteractor*, int, int x, int y) {
   if (g_DragState == PreviewPanel::DRAG_PANNING) {
     g_Anchor.client.x = x * 256 + 128;
     g_Anchor.client.y = y * 256 + 128;
-    const Point origin = PreviewPanel::GetImageOrigin();
-    const int64_t zoom = PreviewPanel::GetZoomFactor();
-    const int64_t dx = RoundFixed(static_cast<int32_t>(zoom * g_Anchor.image.x + int64_t(origin.x) * 256 -
-                                                       int64_t(x) * 256 - 128));
-    const int64_t dy = RoundFixed(static_cast<int32_t>(zoom * g_Anchor.image.y + int64_t(origin.y) * 256 -
-                                                       int64_t(y) * 256 - 128));
-    ScrollBy(dx, dy);
+    ZoomedView::ScrollToAnchor(g_Canvas, g_Anchor, PreviewPanel::GetImageOrigin(), PreviewPanel::GetZoomFactor());
   } else if (g_DragState == PreviewPanel::DRAG_NAVIGATING) {
     Navigate(x, y);
   } else if (!GetCapture() && Image()) {
@@ -217,29 +159,16 @@ void OnMiddleUp(CWULInteractor*, int, int, int) {
 void OnCaptureLost(CWULInteractor*) { g_DragState = PreviewPanel::DRAG_IDLE; }
 
 bool AcceptsWheel(CWULInteractor*, int x, int y) {
-  if (g_DragState == PreviewPanel::DRAG_PANNING)
-    return true;
-  if (GetCapture())
-    return false;
-  return InClientRect(x, y);
+  return ZoomedView::AcceptsWheel(g_DragState == PreviewPanel::DRAG_PANNING, g_Canvas, x, y);
 }
 
 int OnMouseWheel(CWULInteractor*, float* notches, int, int, int) {
   if (!Image())
     return 1;
-  const float delta = *notches;
-  if ((g_PreviousWheelDelta > 0.0f && delta < 0.0f) || (g_PreviousWheelDelta < 0.0f && delta > 0.0f))
-    g_WheelAccumulator = 0.0f;
-  g_WheelAccumulator += delta;
-  g_PreviousWheelDelta = delta;
-  const int32_t n = static_cast<int32_t>(std::lround(g_WheelAccumulator));
-  if (n == 0)
-    return 1;
-  const float accumulator = g_WheelAccumulator - static_cast<float>(n);
-  const MainView::CZoomAnchor anchor = g_Anchor;
-  PreviewPanel::SetZoomIndex(g_ZoomIndex + n, &anchor);
-  g_WheelAccumulator = accumulator;
-  g_PreviousWheelDelta = delta;
+  g_Wheel.Turn(*notches, [](int32_t steps) {
+    const MainView::CZoomAnchor anchor = g_Anchor;
+    PreviewPanel::SetZoomIndex(g_ZoomIndex + steps, &anchor);
+  });
   return 1;
 }
 
@@ -309,30 +238,16 @@ void SetZoomIndex(int32_t index, const MainView::CZoomAnchor* anchor) {
   index = std::max(0, std::min(index, static_cast<int32_t>(ZOOM_STEPS) - 1));
   if (index != g_ZoomIndex && !RedrawSuspended()) {
     RedrawSuspension suspension;
-    ClearWheel();
+    g_Wheel.Clear();
     CImage* image = Image();
     if (!image || !g_Canvas) {
       g_ZoomIndex = index;
     } else {
-      const Point oldOrigin = GetImageOrigin();
-      const int64_t oldZoom = GetZoomFactor();
-      MainView::CZoomAnchor fixed;
-      if (anchor) {
-        fixed = *anchor;
-      } else {
-        fixed.client = Point{ClientWidth() * 128, ClientHeight() * 128};
-        fixed.image.x = static_cast<int32_t>((int64_t(fixed.client.x) - int64_t(oldOrigin.x) * 256) / oldZoom);
-        fixed.image.y = static_cast<int32_t>((int64_t(fixed.client.y) - int64_t(oldOrigin.y) * 256) / oldZoom);
-      }
+      const MainView::CZoomAnchor fixed =
+          anchor ? *anchor : ZoomedView::CentreAnchor(g_Canvas, GetImageOrigin(), GetZoomFactor());
       g_ZoomIndex = index;
       SetContentSizeForImage();
-      const Point origin = GetImageOrigin();
-      const int64_t zoom = GetZoomFactor();
-      const int64_t dx =
-          RoundFixed(static_cast<int32_t>(fixed.image.x * zoom + int64_t(origin.x) * 256 - fixed.client.x));
-      const int64_t dy =
-          RoundFixed(static_cast<int32_t>(fixed.image.y * zoom + int64_t(origin.y) * 256 - fixed.client.y));
-      ScrollBy(dx, dy);
+      ZoomedView::ScrollToAnchor(g_Canvas, fixed, GetImageOrigin(), GetZoomFactor());
     }
   }
   if (g_ZoomList) {
@@ -348,28 +263,14 @@ void SetZoomIndex(int32_t index, const MainView::CZoomAnchor* anchor) {
   UpdateButtons();
 }
 
-Point GetImageOrigin() {
-  CImage* image = Image();
-  if (!image || !g_Canvas)
-    return Point{};
-  const int64_t zoom = GetZoomFactor();
-  const int64_t freeX = ClientWidth() - int64_t(image->GetWidth()) * zoom;
-  const int64_t freeY = ClientHeight() - int64_t(image->GetHeight()) * zoom;
-  Point origin;
-  origin.x = static_cast<int32_t>((freeX > 0 ? freeX / 2 : 0) - g_Canvas->GetScrollX());
-  origin.y = static_cast<int32_t>((freeY > 0 ? freeY / 2 : 0) - g_Canvas->GetScrollY());
-  return origin;
-}
+Point GetImageOrigin() { return ZoomedView::ImageOrigin(g_Canvas, Image(), GetZoomFactor()); }
 
 bool ClientToPixel(const Point& client, Point& pixel) {
   if (!Image()) {
     pixel = Point{};
     return false;
   }
-  const Point origin = GetImageOrigin();
-  const int64_t zoom = GetZoomFactor();
-  pixel.x = static_cast<int32_t>(FloorDiv(int64_t(client.x) - origin.x, zoom));
-  pixel.y = static_cast<int32_t>(FloorDiv(int64_t(client.y) - origin.y, zoom));
+  pixel = ZoomedView::ClientToPixel(GetImageOrigin(), GetZoomFactor(), client);
   return true;
 }
 
@@ -379,11 +280,7 @@ void Paint(CWULCanvasOverlay*, CWULOffscreenBuffer* buffer, CWULOffscreenBuffer*
     return;
   GdiFlush();
   CPixelArray view(target->pixels, target->width, target->height);
-  Rect update;
-  update.left = std::max<int32_t>(0, rect->left);
-  update.top = std::max<int32_t>(0, rect->top);
-  update.right = std::min<int32_t>(view.width, rect->right);
-  update.bottom = std::min<int32_t>(view.height, rect->bottom);
+  const Rect update = ZoomedView::ClipToBuffer(view, *rect);
   if (update.IsEmpty())
     return;
   CWULStandardBarItem* chequered = g_Buttons[BUTTON_CHEQUERED];
@@ -403,11 +300,7 @@ void Paint(CWULCanvasOverlay*, CWULOffscreenBuffer* buffer, CWULOffscreenBuffer*
     return;
   const int32_t zoom = GetZoomFactor();
   const Point origin = GetImageOrigin();
-  Rect r;
-  r.left = origin.x;
-  r.top = origin.y;
-  r.right = static_cast<int32_t>(origin.x + int64_t(image->GetWidth()) * zoom);
-  r.bottom = static_cast<int32_t>(origin.y + int64_t(image->GetHeight()) * zoom);
+  const Rect r = ZoomedView::ImageBounds(origin, image, zoom);
   const Rect c = update.Intersect(r);
   if (c.IsNonEmpty())
     view.BlendZoomed(c, origin, *image->GetComposite(), zoom, 1.0f);

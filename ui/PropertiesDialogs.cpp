@@ -9,6 +9,7 @@
 #include "document/Layer.h"
 #include "shell/Help.h"
 #include "shell/Settings.h"
+#include "ui/DialogParts.h"
 #include "ui/MainWindow.h"
 #include "wul/WULEdit.h"
 #include "wul/WULAppWindow.h"
@@ -112,14 +113,6 @@ void PressCancel(CWULPushButton* button) {
     window->EndModal(RESULT_CANCEL);
 }
 
-CWULPushButton* MakeButton(const char* text, int left, int top, CWULPushButton::Callback press) {
-  auto* button = new CWULButton;
-  button->SetText(text);
-  button->SetBounds(left, top, kButtonWidth, kButtonHeight);
-  button->pressCallback = press;
-  return button;
-}
-
 CWULLabel* MakeLabel(const char* text, int left, int top, int width) {
   auto* label = new CWULLabel;
   label->SetText(text);
@@ -152,14 +145,7 @@ CWULGroupFrame* MakeGroup(const char* text, int left, int top, int width, int he
   auto* frame = new CWULGroupFrame;
   frame->SetText(text);
   frame->SetBounds(left, top, width, height);
-  wulPushDefaultParent(frame);
-  try {
-    build();
-  } catch (...) {
-    wulPopDefaultParent();
-    throw;
-  }
-  wulPopDefaultParent();
+  BuildInside(frame, build);
   return frame;
 }
 
@@ -172,14 +158,7 @@ CAction* RunDialog(CPropertiesWindow*& dialog, void* parts, size_t partsSize, Fi
   CAction* result = nullptr;
   try {
     WULInit(GetModuleHandleA(nullptr));
-    wulPushDefaultParent(nullptr);
-    try {
-      fill();
-    } catch (...) {
-      wulPopDefaultParent();
-      throw;
-    }
-    wulPopDefaultParent();
+    BuildInside(nullptr, fill);
     dialog->keyDownHandler = DialogKey;
     dialog->collect = collect;
     dialog->result = &result;
@@ -262,8 +241,7 @@ CAction* ImagePropertiesDialog(CImage* image) {
       dialog->SetText("Image properties");
       dialog->SetClientSize(248, 236);
       dialog->helpTopic = "ui.dialogs.imageprops.html";
-      wulPushDefaultParent(dialog);
-      try {
+      BuildInside(dialog, [&] {
         MakeGroup("Image size", 4, 3, 240, 57, [&] {
           MakeLabel("Width", 5, 3, 59);
           p.width = MakeSpin(67, 3, 80, 1, 10000, image->GetWidth());
@@ -281,13 +259,10 @@ CAction* ImagePropertiesDialog(CImage* image) {
         MakeGroup("Options", 4, 166, 240, 36, [&] {
           p.notForExport = MakeIndicator<CWULCheckBox>("Not for export", 5, 1, 228, !image->IsForExport());
         });
-        p.cancel = MakeButton("Cancel", 248 - 4 - 2 * kButtonWidth - 4, 236 - 4 - kButtonHeight, PressCancel);
-        p.ok = MakeButton("OK", 248 - 4 - kButtonWidth, 236 - 4 - kButtonHeight, PressOk);
-      } catch (...) {
-        wulPopDefaultParent();
-        throw;
-      }
-      wulPopDefaultParent();
+        p.cancel =
+            MakeDialogButton("Cancel", 248 - 4 - 2 * kButtonWidth - 4, 236 - 4 - kButtonHeight, PressCancel);
+        p.ok = MakeDialogButton("OK", 248 - 4 - kButtonWidth, 236 - 4 - kButtonHeight, PressOk);
+      });
       dialog->okButton = p.ok;
       dialog->cancelButton = p.cancel;
     }
@@ -325,8 +300,7 @@ CAction* LayerPropertiesDialog(CLayer* layer) {
       dialog->SetText("Layer properties");
       dialog->SetClientSize(300, 110);
       dialog->helpTopic = "ui.dialogs.layerprops.html";
-      wulPushDefaultParent(dialog);
-      try {
+      BuildInside(dialog, [&] {
         MakeLabel("Name", 5, 3, 120);
         p.name = new CWULEdit;
         p.name->SetBounds(128, 3, 300 - 6 - 128, 20);
@@ -346,13 +320,9 @@ CAction* LayerPropertiesDialog(CLayer* layer) {
           if (pixels < 0 || pixels > 0xFFFFFFFFll || static_cast<uint32_t>(pixels) > limit)
             p.supersampled->SetEnabled(false);
         }
-        p.ok = MakeButton("OK", 300 - 4 - 2 * kButtonWidth - 4, 110 - 4 - kButtonHeight, PressOk);
-        p.cancel = MakeButton("Cancel", 300 - 4 - kButtonWidth, 110 - 4 - kButtonHeight, PressCancel);
-      } catch (...) {
-        wulPopDefaultParent();
-        throw;
-      }
-      wulPopDefaultParent();
+        p.ok = MakeDialogButton("OK", 300 - 4 - 2 * kButtonWidth - 4, 110 - 4 - kButtonHeight, PressOk);
+        p.cancel = MakeDialogButton("Cancel", 300 - 4 - kButtonWidth, 110 - 4 - kButtonHeight, PressCancel);
+      });
       dialog->okButton = p.ok;
       dialog->cancelButton = p.cancel;
     }

@@ -6,6 +6,7 @@
 #include "tools/ToolManager.h"
 #include "ui/BarResourceIds.h"
 #include "ui/ColorPickerDialog.h"
+#include "ui/FoldingPanel.h"
 #include "ui/StatusBar.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
@@ -196,11 +197,7 @@ void CreateToolbox() {
   try {
     panel = new CWULPanel;
     g_Panel = panel;
-    panel->deletedHandler = &OnPanelDeleted;
-    panel->SetOuterEdge(WUL_EDGE_SUNKEN);
-    panel->SetBorderWidth(1);
-    panel->SetClientWidth(kClientWidth);
-    panel->SetAlignment(WUL_ALIGN_LEFT);
+    SetUpDockPanel(panel, &OnPanelDeleted, kClientWidth, WUL_ALIGN_LEFT);
     wulPushDefaultParent(panel);
     try {
       CWULItemBar* bar = new CWULItemBar;

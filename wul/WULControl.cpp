@@ -1,6 +1,7 @@
 #include "wul/WULControl.h"
 #include "wul/WULFramedWindow.h"
 #include "wul/WULInit.h"
+#include "wul/WULShared.h"
 
 // --- CWULControl ---
 
@@ -222,33 +223,10 @@ CWULPushButton::CWULPushButton()
 CWULPushButton::~CWULPushButton() { LeaveGroup(); }
 
 CWULPushButton* CWULPushButton::JoinGroup(CWULPushButton* other) {
-  if (!other)
-    return nullptr;
-  CWULPushButton* head = this;
-  while (head->groupPrev)
-    head = head->groupPrev;
-  CWULPushButton* tail = other;
-  while (tail->groupNext)
-    tail = tail->groupNext;
-  CWULPushButton* otherHead = other;
-  while (otherHead->groupPrev)
-    otherHead = otherHead->groupPrev;
-  // Already one group: linking again would make a ring.
-  if (otherHead == head)
-    return tail;
-  tail->groupNext = head;
-  head->groupPrev = tail;
-  return tail;
+  return wulJoinGroup(this, other, &CWULPushButton::groupPrev, &CWULPushButton::groupNext);
 }
 
-void CWULPushButton::LeaveGroup() {
-  if (groupPrev)
-    groupPrev->groupNext = groupNext;
-  if (groupNext)
-    groupNext->groupPrev = groupPrev;
-  groupPrev = nullptr;
-  groupNext = nullptr;
-}
+void CWULPushButton::LeaveGroup() { wulLeaveGroup(this, &CWULPushButton::groupPrev, &CWULPushButton::groupNext); }
 
 void CWULPushButton::PerformClick() {
   Click();

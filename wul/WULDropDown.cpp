@@ -7,6 +7,7 @@
 #include "wul/WULMath.h"
 #include "wul/WULPaintKit.h"
 #include "wul/WULPopupList.h"
+#include "wul/WULShared.h"
 #include "wul/WULSystem.h"
 
 namespace {
@@ -43,13 +44,8 @@ void CWULDropDownItem::SetValue(int newValue) { value = newValue; }
 void CWULDropDownItem::SetText(const char* newText) { text.Assign(newText); }
 
 void CWULDropDownItem::SetImage(CWULImage* newImage) {
-  if (newImage == image)
-    return;
-  CWULImage::AddRef(newImage);
-  CWULImage* old = image;
-  image = newImage;
-  CWULImage::Release(old);
-  NotifyChanged();
+  if (wulReplaceImage(image, newImage))
+    NotifyChanged();
 }
 
 // --- CWULDropDown ---
@@ -406,12 +402,7 @@ void CWULDropDown::OnSizeChanged() {
 LRESULT CWULDropDown::OnEraseBackground(HDC) { return 1; }
 
 LRESULT CWULDropDown::OnPaint(PAINTSTRUCT* paint) {
-  if (!wulFitBuffer(buffer, width, height))
-    return 0;
-  PaintControl(buffer.GetDC());
-  GdiFlush();
-  const RECT& area = paint->rcPaint;
-  buffer.Blit(paint->hdc, area.left, area.top, area.left, area.top, area.right - area.left, area.bottom - area.top);
+  wulPaintBuffered(buffer, width, height, paint, [this](HDC dc) { PaintControl(dc); });
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 #include "wul/WULPaintKit.h"
+#include "wul/WULShared.h"
 #include "wul/WULShortcut.h"
 #include "wul/WULSystem.h"
 #include "wul/WULTooltip.h"
@@ -123,32 +124,11 @@ bool CWULStandardBarItem::IsHot() const {
 }
 
 CWULStandardBarItem* CWULStandardBarItem::JoinGroup(CWULStandardBarItem* other) {
-  if (!other)
-    return nullptr;
-  CWULStandardBarItem* head = this;
-  while (head->groupPrev)
-    head = head->groupPrev;
-  CWULStandardBarItem* tail = other;
-  while (tail->groupNext)
-    tail = tail->groupNext;
-  CWULStandardBarItem* otherHead = other;
-  while (otherHead->groupPrev)
-    otherHead = otherHead->groupPrev;
-  // Already one group: linking again would make a ring.
-  if (otherHead == head)
-    return tail;
-  tail->groupNext = head;
-  head->groupPrev = tail;
-  return tail;
+  return wulJoinGroup(this, other, &CWULStandardBarItem::groupPrev, &CWULStandardBarItem::groupNext);
 }
 
 void CWULStandardBarItem::LeaveGroup() {
-  if (groupPrev)
-    groupPrev->groupNext = groupNext;
-  if (groupNext)
-    groupNext->groupPrev = groupPrev;
-  groupPrev = nullptr;
-  groupNext = nullptr;
+  wulLeaveGroup(this, &CWULStandardBarItem::groupPrev, &CWULStandardBarItem::groupNext);
 }
 
 void CWULStandardBarItem::PerformClick() {

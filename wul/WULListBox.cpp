@@ -4,6 +4,7 @@
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
 #include "wul/WULPaintKit.h"
+#include "wul/WULShared.h"
 #include "wul/WULSystem.h"
 
 namespace {
@@ -40,13 +41,8 @@ const char* CWULListItem::GetText() { return text.text; }
 void CWULListItem::SetText(const char* newText) { text.Assign(newText); }
 
 void CWULListItem::SetImage(CWULImage* newImage) {
-  if (newImage == image)
-    return;
-  CWULImage::AddRef(newImage);
-  CWULImage* old = image;
-  image = newImage;
-  CWULImage::Release(old);
-  NotifyChanged();
+  if (wulReplaceImage(image, newImage))
+    NotifyChanged();
 }
 
 // --- CWULListBox ---

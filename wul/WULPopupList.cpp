@@ -4,6 +4,7 @@
 #include "wul/WULDropDown.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
+#include "wul/WULShared.h"
 #include "wul/WULSystem.h"
 
 namespace {
@@ -84,48 +85,8 @@ void CWULPopupList::WakeLoop() {
 
 void CWULPopupList::Loop() {
   while (running) {
-    MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-      try {
-        // Sent messages handled while peeking may have left an error.
-        wulRaisePendingException();
-      } catch (const CWULError& error) {
-        wulShowError(error);
-      }
-      if (running)
-        WaitMessage();
-      continue;
-    }
-    if ((wulIsButtonPress(message.message) || wulIsNcButtonPress(message.message)) && message.hwnd != window) {
-      // The click stays queued for its own window.
-      EndLoop();
+    if (wulPopupLoopStep(window, running, [this] { EndLoop(); }) == WULPopupLoopStep::Stop)
       break;
-    }
-    if (message.message == WM_SYSKEYDOWN && (message.wParam == VK_MENU || message.wParam == VK_F10)) {
-      EndLoop();
-      break;
-    }
-    if (wulIsKeyboardMessage(message.message)) {
-      wulPumpMessage(window);
-    } else if (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window) {
-      EndLoop();
-      break;
-    } else {
-      BOOL got = GetMessageA(&message, nullptr, 0, 0);
-      if (got == 0) {
-        PostQuitMessage(static_cast<int>(message.wParam));
-        break;
-      }
-      try {
-        wulRaisePendingException();
-        if (got > 0) {
-          wulDispatchMessage(&message);
-          TranslateMessage(&message);
-        }
-      } catch (const CWULError& error) {
-        wulShowError(error);
-      }
-    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
 #include "wul/WULPaintKit.h"
+#include "wul/WULShared.h"
 #include "wul/WULSystem.h"
 
 namespace {
@@ -528,12 +529,7 @@ LRESULT CWULProtoEdit::OnCommand(int notifyCode, int id, HWND control) {
 LRESULT CWULProtoEdit::OnEraseBackground(HDC) { return 1; }
 
 LRESULT CWULProtoEdit::OnPaint(PAINTSTRUCT* paint) {
-  if (!wulFitBuffer(buffer, width, height))
-    return 0;
-  PaintControl(buffer.GetDC());
-  GdiFlush();
-  const RECT& area = paint->rcPaint;
-  buffer.Blit(paint->hdc, area.left, area.top, area.left, area.top, area.right - area.left, area.bottom - area.top);
+  wulPaintBuffered(buffer, width, height, paint, [this](HDC dc) { PaintControl(dc); });
   return 0;
 }
 

@@ -19,6 +19,7 @@
 #include "ui/AppResourceIds.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "MainWindowHarness.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULCanvas.h"
 #include "wul/WULMenu.h"
@@ -55,40 +56,6 @@ CProject* MakeProject(const char* name, int32_t width = 32, int32_t height = 32,
   return project;
 }
 
-void DropProject() {
-  CProject* project = GetCurrentProject();
-  SetCurrentProject(nullptr);
-  ResyncWorkingCopies();
-  delete project;
-}
-
-// Dispatches what is queued as the main loop does: a key that no window consumed goes to
-// the thread's shortcut table.
-void PumpLikeMainLoop() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    LRESULT result = wulDispatchMessage(&message);
-    TranslateMessage(&message);
-    const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
-    if (key && result != 0) {
-      WULThreadBlock* block = wulGetTLS();
-      if (block && block->shortcutTable)
-        block->shortcutTable->ProcessMessage(&message);
-    }
-  }
-}
-
-LPARAM KeyParam(int key, bool up) {
-  LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
-  if (up)
-    value |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-  return value;
-}
-
 class MainWindowTest : public testing::Test {
 protected:
   static void SetUpTestSuite() {
@@ -105,23 +72,11 @@ protected:
   }
 
   void SetUp() override {
-    DropQueuedMessages();
-    SetCursorPos(0, 0);
-    g_Settings.mainWindowPositionLeft->SetValue(40);
-    g_Settings.mainWindowPositionTop->SetValue(30);
-    g_Settings.mainWindowSizeWidth->SetValue(800);
-    g_Settings.mainWindowSizeHeight->SetValue(600);
-    g_Settings.mainWindowMaximized->SetValue(false);
-    g_Settings.mainWindowMinimized->SetValue(false);
+    PrepareMainWindow();
   }
 
   void TearDown() override {
-    if (g_MainWindow) {
-      g_MainWindow->closeRequestHandler = nullptr;
-      delete g_MainWindow;
-    }
-    DropQueuedMessages();
-    g_ToolManager.ClearActiveTool();
+    DiscardMainWindow();
     if (GetCurrentProject())
       DropProject();
   }

@@ -17,6 +17,7 @@
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
+#include "MainWindowHarness.h"
 #include "ViewSettings.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULCanvas.h"
@@ -45,13 +46,6 @@ void MakeFilledProject(uint32_t argb) {
   project->ClearModified();
   SetCurrentProject(project);
   ResyncWorkingCopies();
-}
-
-void DropProject() {
-  CProject* project = GetCurrentProject();
-  SetCurrentProject(nullptr);
-  ResyncWorkingCopies();
-  delete project;
 }
 
 std::string PaneText(int which) {
@@ -85,49 +79,15 @@ void ThrowingStatus(HWND, int32_t x, int32_t y) {
 
 class StatusBarTest : public testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    StartFramework();
-    EnsureViewSettings();
-    g_Clipboard.Init();
-    if (!GetAppIcon(32))
-      LoadAppCursors();
-    if (!g_Shortcuts[0]) {
-      CreateShortcutTable();
-      s_ownShortcuts = true;
-    }
-  }
-  // Shortcuts made here leave the thread's table, so that a later suite can make its own.
-  static void TearDownTestSuite() {
-    if (!s_ownShortcuts)
-      return;
-    s_ownShortcuts = false;
-    WULThreadBlock* block = wulGetTLS();
-    for (CWULShortcut*& shortcut : g_Shortcuts) {
-      if (block && block->shortcutTable)
-        block->shortcutTable->Remove(shortcut);
-      shortcut = nullptr;
-    }
-  }
-  static bool s_ownShortcuts;
+  static void SetUpTestSuite() { StartMainWindowSuite(); }
+  static void TearDownTestSuite() { EndMainWindowSuite(); }
 
   void SetUp() override {
-    DropQueuedMessages();
-    SetCursorPos(0, 0);
-    g_Settings.mainWindowPositionLeft->SetValue(40);
-    g_Settings.mainWindowPositionTop->SetValue(30);
-    g_Settings.mainWindowSizeWidth->SetValue(800);
-    g_Settings.mainWindowSizeHeight->SetValue(600);
-    g_Settings.mainWindowMaximized->SetValue(false);
-    g_Settings.mainWindowMinimized->SetValue(false);
+    PrepareMainWindow();
   }
 
   void TearDown() override {
-    if (g_MainWindow) {
-      g_MainWindow->closeRequestHandler = nullptr;
-      delete g_MainWindow;
-    }
-    DropQueuedMessages();
-    g_ToolManager.ClearActiveTool();
+    DiscardMainWindow();
     if (GetCurrentProject())
       DropProject();
   }
@@ -149,7 +109,6 @@ protected:
   }
 };
 
-bool StatusBarTest::s_ownShortcuts = false;
 
 TEST_F(StatusBarTest, FourPanesAlongTheBottomOfTheMainWindow) {
   Open();

@@ -17,6 +17,7 @@
 #include "ui/MainToolbar.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "MainWindowHarness.h"
 #include "ViewSettings.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULDropDown.h"
@@ -47,40 +48,6 @@ void MakeProject() {
   ResyncWorkingCopies();
 }
 
-void DropProject() {
-  CProject* project = GetCurrentProject();
-  SetCurrentProject(nullptr);
-  ResyncWorkingCopies();
-  delete project;
-}
-
-// Dispatches what is queued as the main loop does, keys no window took going to the
-// thread's shortcut table.
-void PumpLikeMainLoop() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    LRESULT result = wulDispatchMessage(&message);
-    TranslateMessage(&message);
-    const bool key = message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN;
-    if (key && result != 0) {
-      WULThreadBlock* block = wulGetTLS();
-      if (block && block->shortcutTable)
-        block->shortcutTable->ProcessMessage(&message);
-    }
-  }
-}
-
-LPARAM KeyParam(int key, bool up) {
-  LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
-  if (up)
-    value |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-  return value;
-}
-
 bool Enabled(int which) { return GetButton(which)->IsEnabled(); }
 bool Down(int which) { return GetButton(which)->IsChecked(); }
 
@@ -101,49 +68,15 @@ uint64_t AreaSum(const RECT& rect) {
 
 class ToolbarTest : public testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    StartFramework();
-    EnsureViewSettings();
-    g_Clipboard.Init();
-    if (!GetAppIcon(32))
-      LoadAppCursors();
-    if (!g_Shortcuts[0]) {
-      CreateShortcutTable();
-      s_ownShortcuts = true;
-    }
-  }
-  // Shortcuts made here leave the thread's table, so that a later suite can make its own.
-  static void TearDownTestSuite() {
-    if (!s_ownShortcuts)
-      return;
-    s_ownShortcuts = false;
-    WULThreadBlock* block = wulGetTLS();
-    for (CWULShortcut*& shortcut : g_Shortcuts) {
-      if (block && block->shortcutTable)
-        block->shortcutTable->Remove(shortcut);
-      shortcut = nullptr;
-    }
-  }
-  static bool s_ownShortcuts;
+  static void SetUpTestSuite() { StartMainWindowSuite(); }
+  static void TearDownTestSuite() { EndMainWindowSuite(); }
 
   void SetUp() override {
-    DropQueuedMessages();
-    SetCursorPos(0, 0);
-    g_Settings.mainWindowPositionLeft->SetValue(40);
-    g_Settings.mainWindowPositionTop->SetValue(30);
-    g_Settings.mainWindowSizeWidth->SetValue(800);
-    g_Settings.mainWindowSizeHeight->SetValue(600);
-    g_Settings.mainWindowMaximized->SetValue(false);
-    g_Settings.mainWindowMinimized->SetValue(false);
+    PrepareMainWindow();
   }
 
   void TearDown() override {
-    if (g_MainWindow) {
-      g_MainWindow->closeRequestHandler = nullptr;
-      delete g_MainWindow;
-    }
-    DropQueuedMessages();
-    g_ToolManager.ClearActiveTool();
+    DiscardMainWindow();
     if (GetCurrentProject())
       DropProject();
     MainView::SetChannelMode(MainView::CHANNELS_NORMAL);
@@ -185,7 +118,6 @@ protected:
   }
 };
 
-bool ToolbarTest::s_ownShortcuts = false;
 
 TEST_F(ToolbarTest, ButtonsListAndShortcutsAreLaidOutAlongTheTop) {
   Open();

@@ -10,6 +10,7 @@
 #include "ui/MainWindow.h"
 #include "ui/StatusBar.h"
 #include "ui/Toolbox.h"
+#include "MainWindowHarness.h"
 #include "ViewSettings.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULItemBar.h"
@@ -38,40 +39,11 @@ uint32_t Tinted(CColor cell, CColor color) {
 
 class ToolboxTest : public testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    StartFramework();
-    EnsureViewSettings();
-    g_Clipboard.Init();
-    if (!GetAppIcon(32))
-      LoadAppCursors();
-    if (!g_Shortcuts[0]) {
-      CreateShortcutTable();
-      s_ownShortcuts = true;
-    }
-  }
-  // Shortcuts made here leave the thread's table, so that a later suite can make its own.
-  static void TearDownTestSuite() {
-    if (!s_ownShortcuts)
-      return;
-    s_ownShortcuts = false;
-    WULThreadBlock* block = wulGetTLS();
-    for (CWULShortcut*& shortcut : g_Shortcuts) {
-      if (block && block->shortcutTable)
-        block->shortcutTable->Remove(shortcut);
-      shortcut = nullptr;
-    }
-  }
-  static bool s_ownShortcuts;
+  static void SetUpTestSuite() { StartMainWindowSuite(); }
+  static void TearDownTestSuite() { EndMainWindowSuite(); }
 
   void SetUp() override {
-    DropQueuedMessages();
-    SetCursorPos(0, 0);
-    g_Settings.mainWindowPositionLeft->SetValue(40);
-    g_Settings.mainWindowPositionTop->SetValue(30);
-    g_Settings.mainWindowSizeWidth->SetValue(800);
-    g_Settings.mainWindowSizeHeight->SetValue(600);
-    g_Settings.mainWindowMaximized->SetValue(false);
-    g_Settings.mainWindowMinimized->SetValue(false);
+    PrepareMainWindow();
     g_Settings.uiColorsChequerA->SetValue(CColor(0xFFF0F0F0u));
     g_Settings.uiColorsChequerB->SetValue(CColor(0xFFC0C0C0u));
     g_Settings.drawingColorsPrimary->SetValue(CColor(0xFF000000u));
@@ -79,12 +51,7 @@ protected:
   }
 
   void TearDown() override {
-    if (g_MainWindow) {
-      g_MainWindow->closeRequestHandler = nullptr;
-      delete g_MainWindow;
-    }
-    DropQueuedMessages();
-    g_ToolManager.ClearActiveTool();
+    DiscardMainWindow();
   }
 
   void Open() {
@@ -128,7 +95,6 @@ protected:
   }
 };
 
-bool ToolboxTest::s_ownShortcuts = false;
 
 TEST_F(ToolboxTest, TwelveToolButtonsInTwoColumnsAndTheColourWidgetUnderThem) {
   Open();
