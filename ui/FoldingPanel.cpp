@@ -4,7 +4,10 @@
 #include <new>
 #include "shell/Errors.h"
 #include "shell/Settings.h"
+#include "ui/ColorPanel.h"
+#include "ui/ImagePanel.h"
 #include "ui/PreviewPanel.h"
+#include "ui/ProjectPanel.h"
 #include "ui/ToolPanel.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULError.h"
@@ -548,8 +551,10 @@ void CreatePanelMaster() {
       master->SetAlignment(WUL_ALIGN_FILL);
       wulPushDefaultParent(master);
       try {
-        // The project and image panels go first, the colour panel between tool and preview.
+        CreateProjectPanel();
+        CreateImagePanel();
         CreateToolPanel();
+        CreateColorPanel();
         CreatePreviewPanel();
       } catch (...) {
         wulPopDefaultParent();

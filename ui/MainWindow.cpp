@@ -24,7 +24,10 @@
 #include "ui/FoldingPanel.h"
 #include "ui/MainView.h"
 #include "ui/PluginDialogs.h"
+#include "ui/ColorPanel.h"
+#include "ui/ImagePanel.h"
 #include "ui/PreviewPanel.h"
+#include "ui/ProjectPanel.h"
 #include "ui/StatusBar.h"
 #include "ui/ToolPanel.h"
 #include "ui/Toolbox.h"
@@ -645,8 +648,9 @@ void UpdateCommandStates() {
   UpdateMainWindowTitle();
   UpdateMenuStates();
   UpdateToolbarStates();
-  // The project panel's and image panel's info pages and the colour panel's palette page
-  // follow here once the panels exist.
+  ProjectPanel::UpdateInfo();
+  ImagePanel::UpdateInfo();
+  ColorPanel::UpdatePalettePage();
   RestoreCursor();
 }
 
@@ -654,11 +658,12 @@ void RefreshAll() {
   UpdateMainWindowTitle();
   UpdateMenuStates();
   UpdateToolbarStates();
-  // The project, image, tool, colour and preview panels and the toolbox's colours are
-  // refreshed here once they exist.
+  ProjectPanel::RefreshAll();
+  ImagePanel::RefreshAll();
   ToolPanel::Refresh();
-  PreviewPanel::Refresh();
+  ColorPanel::Refresh();
   Toolbox::UpdateColors();
+  PreviewPanel::Refresh();
   if (MainView::GetView())
     MainView::RefitToImage();
   RestoreCursor();
