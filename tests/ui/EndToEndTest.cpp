@@ -14,91 +14,9 @@
 #include "document/Project.h"
 #include "document/ProjectFile.h"
 #include "ui/MainWindow.h"
+#include "EditorProcess.h"
 
 namespace {
-
-std::string ProgramFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
-}
-
-std::string ProgramPath() { return ProgramFolder() + "Vellumcraft.exe"; }
-
-std::string ScratchPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
-}
-
-// The editor with a command line; owns the process handle.
-class Editor {
-public:
-  explicit Editor(const std::string& arguments) {
-    std::string line = "\"" + ProgramPath() + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &info) != 0;
-  }
-  ~Editor() {
-    if (!started)
-      return;
-    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(info.hProcess, 99);
-      WaitForSingleObject(info.hProcess, 5000);
-    }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-  }
-  Editor(const Editor&) = delete;
-  Editor& operator=(const Editor&) = delete;
-
-  // The exit code, or -2 when the program still runs after timeoutMs.
-  int Wait(DWORD timeoutMs) {
-    if (WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0)
-      return -2;
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    return static_cast<int>(code);
-  }
-
-  struct Search {
-    DWORD pid;
-    const char* prefix;
-    HWND found;
-  };
-
-  static BOOL CALLBACK FindTitled(HWND window, LPARAM param) {
-    Search* s = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char title[256] = {};
-    GetWindowTextA(window, title, sizeof title);
-    if (pid == s->pid && IsWindowVisible(window) && std::strncmp(title, s->prefix, std::strlen(s->prefix)) == 0) {
-      s->found = window;
-      return FALSE;
-    }
-    return TRUE;
-  }
-
-  // The visible top-level window of the editor whose title begins with prefix, waiting up to
-  // timeoutMs; null when none shows.
-  HWND FindWindowTitled(const char* prefix, DWORD timeoutMs) {
-    Search search{info.dwProcessId, prefix, nullptr};
-    const DWORD start = GetTickCount();
-    while (!search.found && GetTickCount() - start < timeoutMs) {
-      EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
-      if (!search.found)
-        Sleep(50);
-    }
-    return search.found;
-  }
-
-  bool started = false;
-  PROCESS_INFORMATION info = {};
-};
 
 // A project file of one transparent 32 x 32 image with one layer.
 bool WriteBlankProject(const std::string& path) {
@@ -190,16 +108,7 @@ TEST(EndToEnd, APencilStrokeSavedThroughTheDispatcherReachesTheFile) {
 
   // Save through the dispatcher: the project has its path, so no dialog opens.
   PostMessageA(main, WM_COMMAND, CMD_FILE_SAVE, 0);
-  HWND saved = nullptr;
-  for (int i = 0; i < 200 && !saved; ++i) {
-    char title[256] = {};
-    GetWindowTextA(main, title, sizeof title);
-    if (std::strcmp(title, "Vellumcraft - vc-e2e-stroke") == 0)
-      saved = main;
-    else
-      Sleep(50);
-  }
-  ASSERT_NE(nullptr, saved) << "the save did not clear the modified mark";
+  ASSERT_TRUE(WaitForTitle(main, "Vellumcraft - vc-e2e-stroke", 10000)) << "the save did not clear the modified mark";
   const FILETIME after = WriteTime(path);
   EXPECT_NE(0, CompareFileTime(&before, &after));
 

@@ -1,0 +1,123 @@
+#pragma once
+// The editor itself started as a child process under the same Wine, for suites that drive it
+// from outside.
+#include <windows.h>
+#include <cstring>
+#include <string>
+
+// The folder of the running test program, with a trailing backslash; the editor is built
+// beside it.
+inline std::string ProgramFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+inline std::string ProgramPath() { return ProgramFolder() + "Vellumcraft.exe"; }
+
+inline std::string ScratchPath(const char* name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  return std::string(folder) + name;
+}
+
+// Waits up to ms while answering messages that other processes send to this thread's windows
+// (a clipboard owner or viewer here must not hold the editor up).
+inline void AnswerSentMessagesFor(DWORD ms) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_SENDMESSAGE);
+  MSG message;
+  PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+// The editor with a command line; owns the process handle and ends a process still running
+// when it goes.
+class Editor {
+public:
+  explicit Editor(const std::string& arguments) {
+    std::string line = "\"" + ProgramPath() + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &info) != 0;
+  }
+  ~Editor() {
+    if (!started)
+      return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(info.hProcess, 99);
+      WaitForSingleObject(info.hProcess, 5000);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+
+  // The exit code, or -2 when the program still runs after timeoutMs.
+  int Wait(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+      const DWORD waited = GetTickCount() - start;
+      if (waited >= timeoutMs)
+        return -2;
+      const DWORD r = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, timeoutMs - waited, QS_SENDMESSAGE);
+      if (r == WAIT_OBJECT_0)
+        break;
+      MSG message;
+      PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    return static_cast<int>(code);
+  }
+
+  struct Search {
+    DWORD pid;
+    const char* prefix;
+    HWND found;
+  };
+
+  static BOOL CALLBACK FindTitled(HWND window, LPARAM param) {
+    Search* s = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char title[256] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (pid == s->pid && IsWindowVisible(window) && std::strncmp(title, s->prefix, std::strlen(s->prefix)) == 0) {
+      s->found = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
+  // The visible top-level window of the editor whose title begins with prefix, waiting up to
+  // timeoutMs; null when none shows.
+  HWND FindWindowTitled(const char* prefix, DWORD timeoutMs) {
+    Search search{info.dwProcessId, prefix, nullptr};
+    const DWORD start = GetTickCount();
+    while (!search.found && GetTickCount() - start < timeoutMs) {
+      EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
+      if (!search.found)
+        AnswerSentMessagesFor(50);
+    }
+    return search.found;
+  }
+
+  bool started = false;
+  PROCESS_INFORMATION info = {};
+};
+
+// Whether the window's title becomes exactly title within timeoutMs.
+inline bool WaitForTitle(HWND window, const char* title, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (std::strcmp(text, title) == 0)
+      return true;
+    if (GetTickCount() - start >= timeoutMs)
+      return false;
+    AnswerSentMessagesFor(50);
+  }
+}
