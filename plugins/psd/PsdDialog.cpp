@@ -1,12 +1,12 @@
 #include "plugins/psd/PsdDialog.h"
-#include "plugins/shared/VcxDialog.h"
+#include "plugins/sdk/VCXDialog.h"
 #include "wul/WULInit.h"
 
 namespace {
 
-class CPsdImportDialog : public CVcxDialog {
+class CPsdImportDialog : public CVCXDialog {
 public:
-  explicit CPsdImportDialog(int* source) : CVcxDialog("PSD Import", 200, 104), m_source(source) {
+  explicit CPsdImportDialog(int* source) : CVCXDialog("PSD Import", 200, 104), m_source(source) {
     wulPushDefaultParent(this);
     auto* group = new CWULGroupFrame;
     group->SetText("Source");

@@ -85,10 +85,8 @@ VCX_EXPORT VCXMultiImage* __cdecl VCXImport(HWND parent, const char* path, int* 
     PsdReadDocument(reader, document, true);
     int source = PSD_SOURCE_COMPOSITE;
     if (document.layerCount != 0) {
-      HCURSOR cursor = GetCursor();
       source = g_source;
       const bool chosen = ShowPsdImportDialog(parent, source);
-      SetCursor(cursor);
       vcxThrowIf(!chosen, VCX_ERROR_CANCELLED);
       g_source = source;
     }

@@ -1,19 +1,19 @@
 // The "BMP options" dialog in its three variants: 1, 4 and 8 bits; 24 bits; 32 bits.
 #include "plugins/rastrel/BmpOptionsDialog.h"
 #include "plugins/rastrel/BmpFile.h"
-#include "plugins/rastrel/RastrelDialogBase.h"
+#include "plugins/sdk/VCXDialog.h"
 #include "wul/WULInit.h"
 
 namespace {
 
 bool g_bmpDialogOpen = false;
 
-class CBmpOptionsDialog : public CRastrelDialog {
+class CBmpOptionsDialog : public CVCXDialog {
 public:
   // depth 8 stands for 1, 4 and 8 bits.
   explicit CBmpOptionsDialog(int depth)
-      : CRastrelDialog("BMP options", depth == 24 ? 226 : depth == 32 ? 244 : 240,
-                       depth == 24 ? 93 : depth == 32 ? 109 : 60),
+      : CVCXDialog("BMP options", depth == 24 ? 226 : depth == 32 ? 244 : 240,
+                   depth == 24 ? 93 : depth == 32 ? 109 : 60),
         m_depth(depth),
         m_group(nullptr),
         m_format{nullptr, nullptr, nullptr},
@@ -53,7 +53,7 @@ public:
         m_topDown = AddCheck("Top-down row order", g_BmpOptions.topDown, 8, 53);
       }
     }
-    AddButtons();
+    AddButtons(true);
     wulPopDefaultParent();
   }
 
@@ -92,8 +92,8 @@ private:
 };
 
 bool RunBmpDialog(HWND parent, int depth) {
-  CDialogOnce once(g_bmpDialogOpen);
-  return RunRastrelDialog(new CBmpOptionsDialog(depth), parent);
+  CVCXDialogOnce once(g_bmpDialogOpen);
+  return vcxRunDialog(new CBmpOptionsDialog(depth), parent);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <initializer_list>
 #include <memory>
 #include <vector>
-#include "plugins/rastrel/RastrelDialogBase.h"
 #include "plugins/rastrel/RecordGuard.h"
+#include "plugins/sdk/VCXDialog.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
 #include "wul/WULError.h"
@@ -55,10 +55,10 @@ bool IsLarge(const VCXLayeredImage* image) {
 
 // --- ICO / CUR options ---
 
-class CIconOptionsDialog : public CRastrelDialog {
+class CIconOptionsDialog : public CVCXDialog {
 public:
   CIconOptionsDialog(IconDirectory& directory)
-      : CRastrelDialog(directory.type == ICON_TYPE_CURSOR ? "CUR options" : "ICO options", 240, 270),
+      : CVCXDialog(directory.type == ICON_TYPE_CURSOR ? "CUR options" : "ICO options", 240, 270),
         m_directory(directory),
         m_hasLarge(false) {
     for (CVCXListNode* node = directory.entries.first; node; node = node->next)
@@ -125,7 +125,7 @@ public:
                                    static_cast<CWULPushButton*>(m_depth[1]), static_cast<CWULPushButton*>(m_enable),
                                    static_cast<CWULPushButton*>(m_multipass)})
       button->checkedChangedCallback = Changed;
-    AddButtons();
+    AddButtons(true);
     wulPopDefaultParent();
     Refresh();
   }
@@ -270,10 +270,10 @@ CWULImage* PresentableFrameworkImage(ResourceItem* item, int boxWidth, int boxHe
   }
 }
 
-class CImageChooserDialog : public CRastrelDialog {
+class CImageChooserDialog : public CVCXDialog {
 public:
   CImageChooserDialog(ResourceModule& module, ResourceItem** result)
-      : CRastrelDialog("The file contains more than one image", 400, 301),
+      : CVCXDialog("The file contains more than one image", 400, 301),
         m_module(module),
         m_result(result),
         m_kind(0) {
@@ -306,7 +306,7 @@ public:
     m_chequered->SetBounds(4, 268, 160, 14);
     m_chequered->SetChecked(g_ChooserOptions.chequered);
     m_chequered->checkedChangedCallback = ChequerChanged;
-    AddButtons();
+    AddButtons(true);
     charHandler = MnemonicKey;
     wulPopDefaultParent();
 
@@ -430,16 +430,16 @@ private:
 }  // namespace
 
 bool IconOptionsDialog(HWND parent, IconDirectory& directory) {
-  CDialogOnce once(g_iconDialogOpen);
-  return RunRastrelDialog(new CIconOptionsDialog(directory), parent);
+  CVCXDialogOnce once(g_iconDialogOpen);
+  return vcxRunDialog(new CIconOptionsDialog(directory), parent);
 }
 
 ResourceItem* ImageChooserDialog(HWND parent, ResourceModule* module) {
   if (!module)
     vcxThrow(VCX_ERROR_INTERNAL);
-  CDialogOnce once(g_chooserOpen);
+  CVCXDialogOnce once(g_chooserOpen);
   ResourceItem* chosen = nullptr;
-  if (!RunRastrelDialog(new CImageChooserDialog(*module, &chosen), parent))
+  if (!vcxRunDialog(new CImageChooserDialog(*module, &chosen), parent))
     return nullptr;
   return chosen;
 }

@@ -5,6 +5,8 @@
 #include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/IcoFile.h"
 #include "plugins/rastrel/PeIcons.h"
+#include "plugins/rastrel/RastrelResources.h"
+#include "plugins/sdk/VCXAbout.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
 #include "plugins/sdk/VCXStream.h"
@@ -26,6 +28,8 @@ const VCXFileTypeRow kExportTypes[] = {
     {TYPE_BMP, "Windows bitmap", {"BMP", nullptr}},
     {TYPE_ICON, "Windows icon", {"ICO", nullptr}},
 };
+
+const char kDescription[] = "Windows bitmap, icon and cursor import/export";
 
 int g_importCursor = 0;
 int g_exportCursor = 0;
@@ -56,9 +60,17 @@ VCX_EXPORT int __cdecl VCXLink(int, uint32_t, VCXGetServiceProc getService) {
   return vcxLinkServices(getService);
 }
 
-VCX_EXPORT int __cdecl VCXAbout(HWND) {
-  // The box needs its picture, bitmap resource 300, which the plug-in does not carry.
-  return 0;
+// Without its picture the box is not shown.
+VCX_EXPORT int __cdecl VCXAbout(HWND parent) {
+  return vcxRunExport(0, [&]() -> int {
+    CWULImage* picture = vcxLoadPicture(vcxInstance, RASTREL_IDB_ABOUT_PICTURE);
+    if (!picture)
+      return 0;
+    CVCXPictureHold hold(picture);
+    return vcxShowAboutBox(parent, "Rastrel", kDescription, vcxGetModuleVersion(vcxInstance),
+                           nullptr, picture,
+                           LoadCursorA(vcxInstance, MAKEINTRESOURCEA(RASTREL_IDC_LINK_HAND)));
+  });
 }
 
 VCX_EXPORT VCXFileType* __cdecl VCXGetNextImportableFileType() {

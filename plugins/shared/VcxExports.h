@@ -2,8 +2,6 @@
 // The exports that the JPEG, TGA and PSD plug-ins share (SDK version, version, name, last
 // error, link, the end of the import list, the About box) and their library entry.
 #include <windows.h>
-#include <cstddef>
-#include <cstdint>
 
 // What a plug-in tells the shared part about itself.
 struct VcxPluginInfo {
@@ -20,14 +18,6 @@ BOOL vcxSharedDllMain(HINSTANCE instance, DWORD reason, const VcxPluginInfo* inf
 HINSTANCE vcxGetPluginModule();
 const VcxPluginInfo* vcxGetPluginInfo();
 
-// "%s\nVersion %u.%u", then ".%u" with the build when build or revision is non-zero, ".%u"
-// with the revision when it is non-zero, then "\n%s" with the notice.
-void vcxFormatAboutText(char* buffer, size_t size, const char* description, uint32_t version,
-                        const char* notice);
-
-// The maker's web address on the About box.
-extern const char* const vcxHomepage;
-
-// The modal About box, owned by parent; the texts are those the last VCXAbout set.
-// Returns 0 when the box cannot be shown.
-int vcxShowAboutBox(HWND parent);
+// The modal About box, owned by parent, with the plug-in's texts. Returns 0 when the box
+// cannot be shown.
+int vcxShowPluginAboutBox(HWND parent);

@@ -1,13 +1,13 @@
 #include "plugins/tga/TgaDialog.h"
-#include "plugins/shared/VcxDialog.h"
+#include "plugins/sdk/VCXDialog.h"
 #include "wul/WULInit.h"
 
 namespace {
 
-class CTgaOptionsDialog : public CVcxDialog {
+class CTgaOptionsDialog : public CVCXDialog {
 public:
   CTgaOptionsDialog(uint32_t depth, TgaOptions* options)
-      : CVcxDialog("TGA Options", 240, depth == 24 ? 176 : depth == 32 ? 120 : 96),
+      : CVCXDialog("TGA Options", 240, depth == 24 ? 176 : depth == 32 ? 120 : 96),
         m_options(options),
         m_premultiplied(nullptr),
         m_format{nullptr, nullptr, nullptr} {

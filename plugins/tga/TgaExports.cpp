@@ -160,9 +160,7 @@ VCX_EXPORT int __cdecl VCXExport(HWND parent, const char* path, int type, VCXMul
 
     const uint32_t depth = GetPixelDepth(layer->format);
     TgaOptions options = OptionsFor(depth);
-    HCURSOR cursor = GetCursor();
     const bool chosen = TgaShowOptionsDialog(parent, depth, options);
-    SetCursor(cursor);
     vcxThrowIf(!chosen, VCX_ERROR_CANCELLED);
     OptionsFor(depth) = options;
     TgaWriteFile(path, layer, options);

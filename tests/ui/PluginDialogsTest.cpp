@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -226,12 +227,28 @@ TEST_F(PluginDialogsTest, PluginsWithoutModulesIsEmptyAndEnterAndEscapeClose) {
   }
 }
 
-// The real plug-ins: each listed with its version, and a plug-in's own About box opens
-// from the dialog.
-TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndEnablesAboutForThoseWithABox) {
+// The window texts of a top-level window's children.
+std::vector<std::string> ChildTexts(HWND window) {
+  std::vector<std::string> texts;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM param) -> BOOL {
+        char text[512] = "";
+        GetWindowTextA(child, text, sizeof text);
+        reinterpret_cast<std::vector<std::string>*>(param)->push_back(text);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+// The real plug-ins: each listed with its version, and Rastrel's own About box opens from
+// the dialog with its name and version.
+TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndOpensRastrelsAboutBox) {
   ASSERT_TRUE(ScanPluginFolder((BinFolder() + "Plugins").c_str()));
   std::vector<std::string> expected;
-  int withAbout = 0;
+  int rastrel = 0;
+  std::string versionLine;
   for (CListItem* node = g_Plugins.first; node; node = node->next) {
     auto* plugin = static_cast<CFileFormat*>(node);
     if (plugin->kind != FORMAT_KIND_PLUGIN)
@@ -239,22 +256,49 @@ TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndEnablesAboutForThoseWit
     char version[64] = "";
     FormatVersion(version, plugin->version, sizeof version - 1);
     expected.push_back(std::string(plugin->name.text) + " " + version);
-    // The JPEG, TGA and PSD modules show a box; Rastrel has none to show.
-    if (plugin->about && std::string(plugin->name.text).find("JPEG") != std::string::npos)
-      withAbout = static_cast<int>(expected.size());
+    if (std::string(plugin->name.text) == "Rastrel" && plugin->about) {
+      rastrel = static_cast<int>(expected.size());
+      const unsigned v = plugin->version;
+      versionLine = "\nVersion " + std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 255);
+      if (v & 0xFFFF)
+        versionLine += "." + std::to_string((v >> 8) & 255);
+      if (v & 255)
+        versionLine += "." + std::to_string(v & 255);
+      versionLine += "\n";
+    }
   }
   ASSERT_GE(expected.size(), 2u);
-  ASSERT_GT(withAbout, 0);
+  ASSERT_GT(rastrel, 0);
   std::vector<std::string> rows;
+  std::vector<std::string> aboutTexts;
+  bool aboutOwned = false;
   RunPlugins([&](CWULAppWindow* dialog) {
     CWULListBox* list = GetPluginsDialogList();
     rows = Rows(list);
     HWND self = dialog->GetHandle();
     Steps::Start({
-        [=] { ClickRow(list, withAbout); return true; },
+        [=] { ClickRow(list, rastrel); return true; },
         [=] {
-          if (list->GetCurrentItem() != list->FindByIndex(withAbout) ||
+          if (list->GetCurrentItem() != list->FindByIndex(rastrel) ||
               !GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT)->IsEnabled())
+            return false;
+          BoxDriver::PostClick(GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT), 40, 12);
+          return true;
+        },
+        // The plug-in's box, from the plug-in's own framework, owned by the dialog.
+        [=, &aboutTexts, &aboutOwned] {
+          HWND box = BoxDriver::Find("About Rastrel plugin");
+          if (!box)
+            return false;
+          aboutTexts = ChildTexts(box);
+          aboutOwned = GetWindow(box, GW_OWNER) == self;
+          HWND target = GetFocus() ? GetFocus() : box;
+          PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, BoxDriver::KeyParam(VK_ESCAPE, false));
+          PostMessageA(target, WM_KEYUP, VK_ESCAPE, BoxDriver::KeyParam(VK_ESCAPE, true));
+          return true;
+        },
+        [=] {
+          if (BoxDriver::Find("About Rastrel plugin"))
             return false;
           BoxDriver::PostKey(static_cast<CWULAppWindow*>(BoxDriver::InteractorOf(self)), VK_ESCAPE);
           return true;
@@ -263,8 +307,15 @@ TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndEnablesAboutForThoseWit
   });
   EXPECT_TRUE(BoxDriver::Ran());
   EXPECT_FALSE(BoxDriver::TimedOut());
-  EXPECT_EQ(Steps::Done(), 2u);
+  EXPECT_EQ(Steps::Done(), 4u);
   EXPECT_EQ(rows, expected);
+  EXPECT_TRUE(aboutOwned);
+  bool versionShown = false;
+  for (const std::string& text : aboutTexts)
+    if (text.find(versionLine) != std::string::npos)
+      versionShown = true;
+  EXPECT_TRUE(versionShown) << versionLine;
+  EXPECT_NE(std::find(aboutTexts.begin(), aboutTexts.end(), "OK"), aboutTexts.end());
   // The modules stay loaded until the test program ends, as they do in the program:
   // unloading several of them mid-run upsets later framework windows of this process.
   for (CListItem* node = g_Plugins.first; node; node = node->next)

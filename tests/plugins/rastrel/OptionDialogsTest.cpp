@@ -11,7 +11,6 @@
 // The BMP writer compiled into BmpWriterOptionsTest calls the dialog, so its code is
 // compiled into this program too.
 #include "plugins/rastrel/BmpOptionsDialog.cpp"
-#include "plugins/rastrel/RastrelDialogBase.cpp"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "OldPluginHarness.h"
+#include "plugins/rastrel/AboutBoxKit.h"
 
 namespace {
 
@@ -81,61 +82,6 @@ const Child* FindChild(const std::vector<Child>& children, const std::string& te
   return nullptr;
 }
 
-// The client area as 0x00RRGGBB values, rows top-down.
-std::vector<uint32_t> Capture(HWND box, int* width, int* height) {
-  RECT client;
-  GetClientRect(box, &client);
-  *width = client.right;
-  *height = client.bottom;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = *width;
-  info.bmiHeader.biHeight = -*height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC screen = GetDC(box);
-  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(memory, dib);
-  BitBlt(memory, 0, 0, *width, *height, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  std::vector<uint32_t> pixels(static_cast<uint32_t*>(bits),
-                               static_cast<uint32_t*>(bits) + size_t(*width) * *height);
-  for (uint32_t& p : pixels)
-    p &= 0xFFFFFF;
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  DeleteObject(dib);
-  ReleaseDC(box, screen);
-  return pixels;
-}
-
-// The picture resource of a plug-in: 32-bit rows, bottom-up after a 40-byte header.
-struct Art {
-  int width = 0, height = 0;
-  std::vector<uint32_t> argb;  // top-down
-};
-
-Art LoadArt(HMODULE module) {
-  Art art;
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(101), reinterpret_cast<LPCSTR>(RT_BITMAP));
-  if (!found)
-    return art;
-  const uint8_t* data = static_cast<const uint8_t*>(LockResource(LoadResource(module, found)));
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, data, sizeof header);
-  if (header.biBitCount != 32)
-    return art;
-  art.width = header.biWidth;
-  art.height = header.biHeight;
-  const uint32_t* rows = reinterpret_cast<const uint32_t*>(data + header.biSize);
-  for (int y = 0; y < art.height; ++y)
-    for (int x = 0; x < art.width; ++x)
-      art.argb.push_back(rows[size_t(art.height - 1 - y) * art.width + x]);
-  return art;
-}
-
 void CheckBox(const char* name, const std::string& about) {
   OldPlugin& plugin = LoadOldPlugin(name);
   ASSERT_NE(plugin.about, nullptr);
@@ -175,23 +121,14 @@ void CheckBox(const char* name, const std::string& about) {
     EXPECT_EQ(GetCursor(), LoadCursorA(plugin.module, MAKEINTRESOURCEA(102)));
 
     int width = 0, height = 0;
-    const std::vector<uint32_t> pixels = Capture(box, &width, &height);
+    const std::vector<uint32_t> pixels = CaptureClient(box, &width, &height);
     // Every opaque pixel of the picture at (8, 10).
-    const Art art = LoadArt(plugin.module);
+    const ResourceArt art = LoadResourceArt(plugin.module, 101);
     ASSERT_EQ(art.width, 60);
     ASSERT_EQ(art.height, 48);
-    int opaque = 0, matching = 0;
-    for (int y = 0; y < art.height; ++y)
-      for (int x = 0; x < art.width; ++x) {
-        const uint32_t p = art.argb[size_t(y) * art.width + x];
-        if ((p >> 24) != 255)
-          continue;
-        ++opaque;
-        if (pixels[size_t(10 + y) * width + 8 + x] == (p & 0xFFFFFF))
-          ++matching;
-      }
-    EXPECT_GT(opaque, 500);
-    EXPECT_EQ(matching, opaque);
+    const ArtMatch match = MatchArt(pixels, width, height, art, 8, 10);
+    EXPECT_GT(match.opaque, 500);
+    EXPECT_EQ(match.matching, match.opaque);
     // The link: text in RGB(48, 48, 144) with an underline across it.
     int longest = 0;
     for (int y = link->rect.top; y < link->rect.bottom; ++y) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "plugins/sdk/VCXAbout.h"
 #include "plugins/shared/OldPluginHarness.h"
 #include "plugins/shared/VcxExports.h"
 #include "plugins/shared/VcxShared.h"

@@ -1,30 +1,34 @@
-#include "plugins/rastrel/RastrelDialogBase.h"
+#include "plugins/sdk/VCXDialog.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "wul/WULInit.h"
 
 namespace {
 
 enum { RESULT_CANCEL = 0, RESULT_OK = 1 };
+enum { BUTTON_WIDTH = 80, BUTTON_HEIGHT = 24, BUTTON_MARGIN = 4 };
+
+// The dialog a button sits in, also when it is inside a group.
+CVCXDialog* DialogOf(CWULPushButton* button) {
+  for (CWULInteractor* owner = button->parent; owner; owner = owner->parent)
+    if (auto* dialog = dynamic_cast<CVCXDialog*>(owner))
+      return dialog;
+  return nullptr;
+}
 
 void PressOk(CWULPushButton* button) {
-  for (CWULInteractor* owner = button->parent; owner; owner = owner->parent)
-    if (auto* dialog = dynamic_cast<CRastrelDialog*>(owner)) {
-      dialog->Accept();
-      dialog->EndModal(RESULT_OK);
-      return;
-    }
+  if (CVCXDialog* dialog = DialogOf(button)) {
+    dialog->Accept();
+    dialog->EndModal(RESULT_OK);
+  }
 }
 
 void PressCancel(CWULPushButton* button) {
-  for (CWULInteractor* owner = button->parent; owner; owner = owner->parent)
-    if (auto* dialog = dynamic_cast<CRastrelDialog*>(owner)) {
-      dialog->EndModal(RESULT_CANCEL);
-      return;
-    }
+  if (CVCXDialog* dialog = DialogOf(button))
+    dialog->EndModal(RESULT_CANCEL);
 }
 
 int DialogKey(CWULInteractor* self, int* key, LPARAM) {
-  auto* dialog = static_cast<CRastrelDialog*>(self);
+  auto* dialog = static_cast<CVCXDialog*>(self);
   if (*key == VK_RETURN) {
     if (dialog->cancelButton && dialog->cancelButton->HasFocus())
       dialog->cancelButton->PerformClick();
@@ -41,7 +45,7 @@ int DialogKey(CWULInteractor* self, int* key, LPARAM) {
 
 }  // namespace
 
-CRastrelDialog::CRastrelDialog(const char* caption, int clientWidth, int clientHeight)
+CVCXDialog::CVCXDialog(const char* caption, int clientWidth, int clientHeight)
     : okButton(nullptr), cancelButton(nullptr) {
   SetFrameKind(WUL_FRAME_FIXED);
   SetMinimizeBox(false);
@@ -51,25 +55,27 @@ CRastrelDialog::CRastrelDialog(const char* caption, int clientWidth, int clientH
   keyDownHandler = DialogKey;
 }
 
-void CRastrelDialog::AddButtons() {
-  const int w = GetClientWidth();
-  const int h = GetClientHeight();
-  cancelButton = new CWULButton;
-  cancelButton->SetText("Cancel");
-  cancelButton->SetBounds(w - 168, h - 26, 80, 24);
-  cancelButton->pressCallback = PressCancel;
+void CVCXDialog::AddButtons(bool withCancel) {
+  const int right = GetClientWidth() - BUTTON_MARGIN;
+  const int top = GetClientHeight() - BUTTON_MARGIN - BUTTON_HEIGHT;
+  if (withCancel) {
+    cancelButton = new CWULButton;
+    cancelButton->SetText("Cancel");
+    cancelButton->SetBounds(right - 2 * BUTTON_WIDTH - BUTTON_MARGIN, top, BUTTON_WIDTH, BUTTON_HEIGHT);
+    cancelButton->pressCallback = PressCancel;
+  }
   okButton = new CWULButton;
   okButton->SetText("OK");
-  okButton->SetBounds(w - 84, h - 26, 80, 24);
+  okButton->SetBounds(right - BUTTON_WIDTH, top, BUTTON_WIDTH, BUTTON_HEIGHT);
   okButton->pressCallback = PressOk;
 }
 
-CWULColor CRastrelDialog::DimmedTextColor() {
+CWULColor CVCXDialog::DimmedTextColor() {
   return GetFont().color.Blend(GetColor(), 0.5f);
 }
 
-void CRastrelDialog::SetGroupEnabled(CWULGroupFrame* group, CWULPushButton* const* buttons, int count,
-                                     bool on) {
+void CVCXDialog::SetGroupEnabled(CWULGroupFrame* group, CWULPushButton* const* buttons, int count,
+                                 bool on) {
   for (int i = 0; i < count; ++i)
     buttons[i]->SetEnabled(on);
   CWULFont caption(GetFont());
@@ -80,7 +86,7 @@ void CRastrelDialog::SetGroupEnabled(CWULGroupFrame* group, CWULPushButton* cons
   group->Redraw();
 }
 
-bool RunRastrelDialog(CRastrelDialog* dialog, HWND parent) {
+bool vcxRunDialog(CVCXDialog* dialog, HWND parent) {
   const HCURSOR cursor = GetCursor();
   int result = RESULT_CANCEL;
   HWND handle = nullptr;
@@ -109,12 +115,12 @@ bool RunRastrelDialog(CRastrelDialog* dialog, HWND parent) {
   return result == RESULT_OK;
 }
 
-CDialogOnce::CDialogOnce(bool& open) : m_open(open) {
+CVCXDialogOnce::CVCXDialogOnce(bool& open) : m_open(open) {
   if (open)
     vcxThrow(VCX_ERROR_INTERNAL);
   open = true;
 }
 
-CDialogOnce::~CDialogOnce() {
+CVCXDialogOnce::~CVCXDialogOnce() {
   m_open = false;
 }

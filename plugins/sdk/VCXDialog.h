@@ -1,18 +1,19 @@
 #pragma once
-// The frame of the plug-in's modal dialogs: a fixed-size window with "OK" and "Cancel"
-// (80 x 24, OK rightmost) 4 pixels from the right and 2 from the bottom. Enter presses Cancel when it has the focus
-// and OK otherwise; Escape and the close button cancel.
+// The modal dialogs of the plug-ins, built from framework controls: a fixed-size window
+// with "OK" (and "Cancel") of 80 x 24 at the bottom right, OK rightmost. Enter presses
+// Cancel when it has the focus and OK otherwise; Escape and the close button cancel.
 #include <windows.h>
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
 #include "wul/WULPanel.h"
 
-class CRastrelDialog : public CWULAppWindow {
+class CVCXDialog : public CWULAppWindow {
 public:
-  CRastrelDialog(const char* caption, int clientWidth, int clientHeight);
+  CVCXDialog(const char* caption, int clientWidth, int clientHeight);
 
-  // Call while the dialog is the default parent.
-  void AddButtons();
+  // The buttons 4 pixels from the right and bottom edges, Cancel left of OK. Call while
+  // the dialog is the default parent.
+  void AddButtons(bool withCancel);
   // Takes the controls' values when the dialog closes with OK.
   virtual void Accept() {}
 
@@ -27,15 +28,15 @@ public:
 
 // Shows the dialog owned by parent with the focus on OK, runs its modal loop and deletes
 // it; the mouse cursor is put back afterwards. True when it closed with OK.
-bool RunRastrelDialog(CRastrelDialog* dialog, HWND parent);
+bool vcxRunDialog(CVCXDialog* dialog, HWND parent);
 
 // Marks one kind of dialog open for its lifetime; a second one is error 1.
-class CDialogOnce {
+class CVCXDialogOnce {
 public:
-  explicit CDialogOnce(bool& open);
-  ~CDialogOnce();
-  CDialogOnce(const CDialogOnce&) = delete;
-  CDialogOnce& operator=(const CDialogOnce&) = delete;
+  explicit CVCXDialogOnce(bool& open);
+  ~CVCXDialogOnce();
+  CVCXDialogOnce(const CVCXDialogOnce&) = delete;
+  CVCXDialogOnce& operator=(const CVCXDialogOnce&) = delete;
 
 private:
   bool& m_open;
