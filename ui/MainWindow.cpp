@@ -23,6 +23,7 @@
 #include "ui/MainToolbar.h"
 #include "ui/FoldingPanel.h"
 #include "ui/MainView.h"
+#include "ui/OptionsDialog.h"
 #include "ui/PluginDialogs.h"
 #include "ui/ColorPanel.h"
 #include "ui/ImagePanel.h"
@@ -500,8 +501,10 @@ void OnMenuCommand(CWULMenu*, CWULMenuItem* item) {
   } else if (item == m.layerSendToBack) {
     MoveLayerToBottomCommand();
   }
-  // Tools: the Options dialog goes here.
-  else if (item == m.toolsPlugins) {
+  // Tools.
+  else if (item == m.toolsOptions) {
+    OptionsDialog();
+  } else if (item == m.toolsPlugins) {
     PluginsDialog();
   }
   // Help.

@@ -113,32 +113,6 @@ void PressCancel(CWULPushButton* button) {
     window->EndModal(RESULT_CANCEL);
 }
 
-CWULLabel* MakeLabel(const char* text, int left, int top, int width) {
-  auto* label = new CWULLabel;
-  label->SetText(text);
-  label->SetBounds(left, top + 3, width, 14);
-  return label;
-}
-
-CWULSpinEdit* MakeSpin(int left, int top, int width, double minimum, double maximum, double value) {
-  auto* spin = new CWULSpinEdit;
-  spin->SetBounds(left, top, width, 20);
-  spin->SetMaxDecimals(0);
-  spin->SetMinimum(minimum);
-  spin->SetMaximum(maximum);
-  spin->SetValue(value);
-  return spin;
-}
-
-template <class T>
-T* MakeIndicator(const char* text, int left, int top, int width, bool checked) {
-  auto* box = new T;
-  box->SetText(text);
-  box->SetBounds(left, top, width, 18);
-  box->SetChecked(checked);
-  return box;
-}
-
 // Builds the children of a new group frame.
 template <class Build>
 CWULGroupFrame* MakeGroup(const char* text, int left, int top, int width, int height, Build build) {
@@ -243,21 +217,21 @@ CAction* ImagePropertiesDialog(CImage* image) {
       dialog->helpTopic = "ui.dialogs.imageprops.html";
       BuildInside(dialog, [&] {
         MakeGroup("Image size", 4, 3, 240, 57, [&] {
-          MakeLabel("Width", 5, 3, 59);
-          p.width = MakeSpin(67, 3, 80, 1, 10000, image->GetWidth());
-          MakeLabel("Height", 5, 27, 59);
-          p.height = MakeSpin(67, 27, 80, 1, 10000, image->GetHeight());
+          MakeDialogLabel("Width", 5, 3, 59);
+          p.width = MakeDialogSpin(67, 3, 80, 1, 10000, image->GetWidth());
+          MakeDialogLabel("Height", 5, 27, 59);
+          p.height = MakeDialogSpin(67, 27, 80, 1, 10000, image->GetHeight());
         });
         MakeGroup("Target color format", 4, 63, 240, 100, [&] {
           for (int i = 0; i < 5; ++i) {
-            p.formats[i] = MakeIndicator<CWULRadioButton>(kFormats[i].text, 5, 1 + 16 * i, 228,
+            p.formats[i] = MakeDialogIndicator<CWULRadioButton>(kFormats[i].text, 5, 1 + 16 * i, 228,
                                                           kFormats[i].code == image->GetTargetFormat());
             if (i > 0)
               p.formats[i]->JoinGroup(p.formats[0]);
           }
         });
         MakeGroup("Options", 4, 166, 240, 36, [&] {
-          p.notForExport = MakeIndicator<CWULCheckBox>("Not for export", 5, 1, 228, !image->IsForExport());
+          p.notForExport = MakeDialogIndicator<CWULCheckBox>("Not for export", 5, 1, 228, !image->IsForExport());
         });
         p.cancel =
             MakeDialogButton("Cancel", 248 - 4 - 2 * kButtonWidth - 4, 236 - 4 - kButtonHeight, PressCancel);
@@ -301,16 +275,16 @@ CAction* LayerPropertiesDialog(CLayer* layer) {
       dialog->SetClientSize(300, 110);
       dialog->helpTopic = "ui.dialogs.layerprops.html";
       BuildInside(dialog, [&] {
-        MakeLabel("Name", 5, 3, 120);
+        MakeDialogLabel("Name", 5, 3, 120);
         p.name = new CWULEdit;
         p.name->SetBounds(128, 3, 300 - 6 - 128, 20);
         p.name->SetText(layer->GetName());
-        MakeLabel("Opacity", 5, 26, 120);
-        p.opacity = MakeSpin(128, 26, 48, 0, 100, std::round(layer->GetOpacity() * 100.0));
-        MakeLabel("%", 180, 26, 20);
-        p.visible = MakeIndicator<CWULCheckBox>("Visible", 5, 50, 120, layer->IsVisible());
+        MakeDialogLabel("Opacity", 5, 26, 120);
+        p.opacity = MakeDialogSpin(128, 26, 48, 0, 100, std::round(layer->GetOpacity() * 100.0));
+        MakeDialogLabel("%", 180, 26, 20);
+        p.visible = MakeDialogIndicator<CWULCheckBox>("Visible", 5, 50, 120, layer->IsVisible());
         const bool supersampled = static_cast<CRasterLayer*>(layer)->IsSupersampled();
-        p.supersampled = MakeIndicator<CWULCheckBox>("Supersampled", 5, 70, 120, supersampled);
+        p.supersampled = MakeDialogIndicator<CWULCheckBox>("Supersampled", 5, 70, 120, supersampled);
         if (!supersampled) {
           // Too many pixels (or more than 32 bits of them) cannot be supersampled.
           const int64_t pixels = static_cast<int64_t>(layer->GetWidth()) * layer->GetHeight();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "BoxDriver.h"
+#include "TimerSteps.h"
 #include "ViewSettings.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -50,43 +51,6 @@ void ClickRow(CWULListBox* list, int index, bool twice = false) {
     PostMessageA(list->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   }
 }
-
-// Runs the steps one after another from the dialog's own loop, a step per timer tick, each
-// when its condition holds.
-class Steps {
-public:
-  typedef std::function<bool()> Step;
-  static void Start(std::vector<Step> steps) {
-    list() = std::move(steps);
-    index() = 0;
-    timer() = SetTimer(nullptr, 0, 40, Tick);
-  }
-  static void Stop() {
-    if (timer())
-      KillTimer(nullptr, timer());
-    timer() = 0;
-    list().clear();
-  }
-  static size_t Done() { return index(); }
-
-private:
-  static std::vector<Step>& list() {
-    static std::vector<Step> s;
-    return s;
-  }
-  static size_t& index() {
-    static size_t i = 0;
-    return i;
-  }
-  static UINT_PTR& timer() {
-    static UINT_PTR t = 0;
-    return t;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (index() < list().size() && list()[index()]())
-      ++index();
-  }
-};
 
 // --- Plugins ---
 
