@@ -25,17 +25,6 @@ const int kButtonWidth = 80;
 const int kButtonHeight = 24;
 const int kHelpKey = 47;
 
-const struct {
-  const char* text;
-  int32_t code;
-} kFormats[5] = {
-    {"RGB color with alpha channel (32 bpp)", 0x200000},
-    {"RGB color (24 bpp)", 0x180000},
-    {"256-color palette (8 bpp)", 0x80001},
-    {"16-color palette (4 bpp)", 0x40001},
-    {"Monochrome (1 bpp)", 0x10001},
-};
-
 CImagePropertiesParts g_imageParts;
 CLayerPropertiesParts g_layerParts;
 
@@ -111,42 +100,6 @@ void PressOk(CWULPushButton* button) {
 void PressCancel(CWULPushButton* button) {
   if (CPropertiesWindow* window = OwnerOf(button))
     window->EndModal(RESULT_CANCEL);
-}
-
-CWULLabel* MakeLabel(const char* text, int left, int top, int width) {
-  auto* label = new CWULLabel;
-  label->SetText(text);
-  label->SetBounds(left, top + 3, width, 14);
-  return label;
-}
-
-CWULSpinEdit* MakeSpin(int left, int top, int width, double minimum, double maximum, double value) {
-  auto* spin = new CWULSpinEdit;
-  spin->SetBounds(left, top, width, 20);
-  spin->SetMaxDecimals(0);
-  spin->SetMinimum(minimum);
-  spin->SetMaximum(maximum);
-  spin->SetValue(value);
-  return spin;
-}
-
-template <class T>
-T* MakeIndicator(const char* text, int left, int top, int width, bool checked) {
-  auto* box = new T;
-  box->SetText(text);
-  box->SetBounds(left, top, width, 18);
-  box->SetChecked(checked);
-  return box;
-}
-
-// Builds the children of a new group frame.
-template <class Build>
-CWULGroupFrame* MakeGroup(const char* text, int left, int top, int width, int height, Build build) {
-  auto* frame = new CWULGroupFrame;
-  frame->SetText(text);
-  frame->SetBounds(left, top, width, height);
-  BuildInside(frame, build);
-  return frame;
 }
 
 // Builds the dialog with fill (inside the window) and shows it modally over the main
@@ -250,8 +203,8 @@ CAction* ImagePropertiesDialog(CImage* image) {
         });
         MakeGroup("Target color format", 4, 63, 240, 100, [&] {
           for (int i = 0; i < 5; ++i) {
-            p.formats[i] = MakeIndicator<CWULRadioButton>(kFormats[i].text, 5, 1 + 16 * i, 228,
-                                                          kFormats[i].code == image->GetTargetFormat());
+            p.formats[i] = MakeIndicator<CWULRadioButton>(kTargetFormatChoices[i].text, 5, 1 + 16 * i, 228,
+                                                          kTargetFormatChoices[i].code == image->GetTargetFormat());
             if (i > 0)
               p.formats[i]->JoinGroup(p.formats[0]);
           }
@@ -275,7 +228,7 @@ CAction* ImagePropertiesDialog(CImage* image) {
     action->SetSize(p.width->GetValueRounded(), p.height->GetValueRounded());
     for (int i = 0; i < 5; ++i) {
       if (p.formats[i]->IsChecked()) {
-        action->SetTargetFormat(kFormats[i].code);
+        action->SetTargetFormat(kTargetFormatChoices[i].code);
         break;
       }
     }

@@ -90,8 +90,10 @@ TEST_F(MessageBoxTest, ErrorBoxWithOneWordIsMinimumWidthWithOkAtTheRight) {
   RECT button = {};
   RECT label = {};
   bool focused = false;
+  std::vector<std::string> texts;
   const int result = Open(MSGBOX_TYPE_OK, MSGBOX_KIND_ERROR, "Oops", MSGBOX_VALUE_OK, [&](CWULAppWindow* box) {
     seen = PartsOf(box);
+    texts = ButtonTexts(seen);
     client = {0, 0, box->GetClientWidth(), box->GetClientHeight()};
     if (seen.buttons.size() == 1) {
       seen.buttons[0]->GetRect(&button);
@@ -106,7 +108,7 @@ TEST_F(MessageBoxTest, ErrorBoxWithOneWordIsMinimumWidthWithOkAtTheRight) {
   ASSERT_EQ(seen.buttons.size(), 1u);
   ASSERT_NE(seen.label, nullptr);
   ASSERT_NE(seen.picture, nullptr);
-  EXPECT_EQ(ButtonTexts(seen), std::vector<std::string>{"&OK"});
+  EXPECT_EQ(texts, std::vector<std::string>{"&OK"});
   EXPECT_TRUE(focused);
   // The picture is 32 pixels wide: the text starts at 48 and is at least 144 wide.
   EXPECT_EQ(label.left, 48);
@@ -128,10 +130,12 @@ TEST_F(MessageBoxTest, YesNoCancelFocusesTheDefaultAndAnswersTheMnemonic) {
   int clientWidth = 0;
   bool mnemonicsShown = true;
   std::vector<RECT> rects;
+  std::vector<std::string> texts;
   const int result =
       Open(MSGBOX_TYPE_YES_NO_CANCEL, MSGBOX_KIND_QUESTION, "Save the changes you made to Untitled?", MSGBOX_VALUE_YES,
            [&](CWULAppWindow* box) {
              seen = PartsOf(box);
+             texts = ButtonTexts(seen);
              clientWidth = box->GetClientWidth();
              if (CWULButton* button = FocusedButton(seen))
                focused = button->GetText();
@@ -145,7 +149,7 @@ TEST_F(MessageBoxTest, YesNoCancelFocusesTheDefaultAndAnswersTheMnemonic) {
            });
   EXPECT_EQ(result, MSGBOX_VALUE_NO);
   EXPECT_EQ(focused, "&Yes");
-  EXPECT_EQ(ButtonTexts(seen), (std::vector<std::string>{"&Yes", "&No", "&Cancel"}));
+  EXPECT_EQ(texts, (std::vector<std::string>{"&Yes", "&No", "&Cancel"}));
   // The ampersands mark the underlined mnemonics rather than showing.
   EXPECT_TRUE(mnemonicsShown);
   ASSERT_EQ(rects.size(), 3u);
@@ -343,8 +347,14 @@ TEST_F(MessageBoxTest, TextIsShownAsGivenAndTheBoxLeavesNoWindowBehind) {
 TEST_F(MessageBoxTest, ErrorBoxUsesTheProgramsOwnBox) {
   BoxParts seen;
   char className[64] = {};
+  std::string text;
+  std::vector<std::string> texts;
   BoxDriver::Run("Vellumcraft :: Error", [&](CWULAppWindow* box) {
     seen = PartsOf(box);
+    // The box is gone once Run returns; read its texts now.
+    if (seen.label)
+      text = seen.label->GetText();
+    texts = ButtonTexts(seen);
     GetClassNameA(box->GetHandle(), className, sizeof className);
     BoxDriver::PostKey(box, VK_RETURN);
   }, [] {
@@ -353,8 +363,8 @@ TEST_F(MessageBoxTest, ErrorBoxUsesTheProgramsOwnBox) {
   });
   EXPECT_TRUE(BoxDriver::Ran());
   ASSERT_NE(seen.label, nullptr);
-  EXPECT_STREQ(seen.label->GetText(), "Disk full");
-  EXPECT_EQ(ButtonTexts(seen), std::vector<std::string>{"&OK"});
+  EXPECT_EQ(text, "Disk full");
+  EXPECT_EQ(texts, std::vector<std::string>{"&OK"});
 }
 
 TEST_F(MessageBoxTest, WatcherReadsAndAnswersTheProgramsBox) {
