@@ -1,12 +1,56 @@
 #pragma once
 // Pieces shared by the program's small modal dialogs.
+#include <algorithm>
+#include <cstdint>
 #include <new>
+#include "document/PixelArray.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
 #include "wul/WULEdit.h"
 #include "wul/WULError.h"
+#include "wul/WULImage.h"
 #include "wul/WULInit.h"
 #include "wul/WULPanel.h"
+
+// The target colour formats the image dialogs offer, in their order.
+struct CTargetFormatChoice {
+  const char* text;
+  int32_t code;
+};
+inline constexpr CTargetFormatChoice kTargetFormatChoices[5] = {
+    {"RGB color with alpha channel (32 bpp)", 0x200000},
+    {"RGB color (24 bpp)", 0x180000},
+    {"256-color palette (8 bpp)", 0x80001},
+    {"16-color palette (4 bpp)", 0x40001},
+    {"Monochrome (1 bpp)", 0x10001},
+};
+
+// The pixels fitted into size x size keeping their aspect ratio (each side rounded, at
+// least 1) by smooth resampling; pixels that fit are copied. Null for an empty array.
+// Throws CWULError when the picture cannot be allocated.
+inline CWULImage* FitPicture(const CPixelArray* source, int size) {
+  if (!source || !source->data || source->width <= 0 || source->height <= 0)
+    return nullptr;
+  int w = source->width;
+  int h = source->height;
+  if (w > size || h > size) {
+    const double scale = static_cast<double>(size) / std::max(w, h);
+    w = std::max(1, static_cast<int>(w * scale + 0.5));
+    h = std::max(1, static_cast<int>(h * scale + 0.5));
+  }
+  auto* image = new CWULImage(w, h);
+  if (w == source->width && h == source->height) {
+    image->SetPixels(source->data);
+  } else {
+    CPixelArray target(image->pixels, w, h);
+    CResampleOptions options;
+    options.smooth = 1;
+    options.totalSamples = 1000000;
+    options.pixelSamples = 64;
+    source->Resample(target, &options);
+  }
+  return image;
+}
 
 // Runs build with parent as the default parent; the parent is popped however build ends.
 template <class Build>
@@ -21,25 +65,16 @@ void BuildInside(CWULInteractor* parent, Build&& build) {
   wulPopDefaultParent();
 }
 
-// A dialog push button (80 x 24) at x, y.
-inline CWULButton* MakeDialogButton(const char* text, int x, int y, CWULPushButton::Callback press) {
-  auto* button = new CWULButton;
-  button->SetText(text);
-  button->SetBounds(x, y, 80, 24);
-  button->pressCallback = press;
-  return button;
-}
-
-// A one-line label beside a 20-pixel control whose top is top.
-inline CWULLabel* MakeDialogLabel(const char* text, int left, int top, int width) {
+// A label for a control row at top (the text sits 3 pixels lower).
+inline CWULLabel* MakeLabel(const char* text, int left, int top, int width) {
   auto* label = new CWULLabel;
   label->SetText(text);
   label->SetBounds(left, top + 3, width, 14);
   return label;
 }
 
-// An integer spin edit, 20 pixels high, with its limits and value.
-inline CWULSpinEdit* MakeDialogSpin(int left, int top, int width, double minimum, double maximum, double value) {
+// A whole-number spin edit, 20 high.
+inline CWULSpinEdit* MakeSpin(int left, int top, int width, double minimum, double maximum, double value) {
   auto* spin = new CWULSpinEdit;
   spin->SetBounds(left, top, width, 20);
   spin->SetMaxDecimals(0);
@@ -49,14 +84,33 @@ inline CWULSpinEdit* MakeDialogSpin(int left, int top, int width, double minimum
   return spin;
 }
 
-// A check box or radio button, 18 pixels high.
+// A check box or radio button, 18 high.
 template <class T>
-T* MakeDialogIndicator(const char* text, int left, int top, int width, bool checked) {
+T* MakeIndicator(const char* text, int left, int top, int width, bool checked) {
   auto* box = new T;
   box->SetText(text);
   box->SetBounds(left, top, width, 18);
   box->SetChecked(checked);
   return box;
+}
+
+// Builds the children of a new group frame.
+template <class Build>
+CWULGroupFrame* MakeGroup(const char* text, int left, int top, int width, int height, Build build) {
+  auto* frame = new CWULGroupFrame;
+  frame->SetText(text);
+  frame->SetBounds(left, top, width, height);
+  BuildInside(frame, build);
+  return frame;
+}
+
+// A dialog push button (80 x 24) at x, y.
+inline CWULButton* MakeDialogButton(const char* text, int x, int y, CWULPushButton::Callback press) {
+  auto* button = new CWULButton;
+  button->SetText(text);
+  button->SetBounds(x, y, 80, 24);
+  button->pressCallback = press;
+  return button;
 }
 
 // Makes a fixed dialog with a close box, kept in slot, and fills it with build(dialog)

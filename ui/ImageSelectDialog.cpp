@@ -67,32 +67,6 @@ CImage* SelectedImage() {
   return item ? static_cast<CImageRow*>(item)->image : nullptr;
 }
 
-// The composite fitted into size x size keeping its aspect ratio (each side at least 1);
-// a composite that fits is copied. Null for an empty one.
-CWULImage* FitImage(CPixelArray* source, int size) {
-  if (!source || !source->data || source->width <= 0 || source->height <= 0)
-    return nullptr;
-  int w = source->width;
-  int h = source->height;
-  if (w > size || h > size) {
-    const double scale = static_cast<double>(size) / std::max(w, h);
-    w = std::max(1, static_cast<int>(w * scale + 0.5));
-    h = std::max(1, static_cast<int>(h * scale + 0.5));
-  }
-  auto* image = new CWULImage(w, h);
-  if (w == source->width && h == source->height) {
-    image->SetPixels(source->data);
-  } else {
-    CPixelArray target(image->pixels, w, h);
-    CResampleOptions options;
-    options.smooth = 1;
-    options.totalSamples = 1000000;
-    options.pixelSamples = 64;
-    source->Resample(target, &options);
-  }
-  return image;
-}
-
 uint32_t ChequerColor(bool second) {
   CColorSetting* setting = second ? g_Settings.uiColorsChequerB : g_Settings.uiColorsChequerA;
   if (setting)
@@ -116,7 +90,7 @@ void DrawPreview() {
   if (CImage* image = SelectedImage()) {
     CWULImage* fitted = nullptr;
     try {
-      fitted = FitImage(image->GetComposite(), std::min(canvas->width, canvas->height));
+      fitted = FitPicture(image->GetComposite(), std::min(canvas->width, canvas->height));
     } catch (const CWULError&) {
       fitted = nullptr;
     }
@@ -192,7 +166,7 @@ void FillList(CProject* project) {
                   static_cast<int>(image->GetHeight()), depth);
     auto* row = new CImageRow(text, image);
     g_list->InsertItem(row, nullptr);
-    CWULImage* thumbnail = FitImage(image->GetComposite(), kThumbnailSize);
+    CWULImage* thumbnail = FitPicture(image->GetComposite(), kThumbnailSize);
     row->SetImage(thumbnail);
   }
 }

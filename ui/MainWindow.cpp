@@ -24,6 +24,7 @@
 #include "ui/FoldingPanel.h"
 #include "ui/MainView.h"
 #include "ui/OptionsDialog.h"
+#include "ui/NewImageDialogs.h"
 #include "ui/PluginDialogs.h"
 #include "ui/ColorPanel.h"
 #include "ui/ImagePanel.h"
@@ -389,7 +390,7 @@ void OnMenuCommand(CWULMenu*, CWULMenuItem* item) {
     return;
   // File.
   if (item == m.fileNew) {
-    // The New project dialog goes here.
+    NewProjectDialog();
   } else if (item == m.fileOpen) {
     OpenProjectCommand();
   } else if (item == m.fileSave) {
@@ -443,7 +444,7 @@ void OnMenuCommand(CWULMenu*, CWULMenuItem* item) {
   }
   // Image.
   else if (item == m.imageNew) {
-    // The New image dialog goes here.
+    NewImageDialog();
   } else if (item == m.imageDelete) {
     DeleteImageCommand();
   } else if (item == m.imageProperties) {

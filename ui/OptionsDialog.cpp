@@ -131,8 +131,8 @@ void SpinTyped(CWULProtoEdit*) {
 CWULSpinEdit* MakeRow(int row, const char* text, double minimum, double maximum,
                       CWULSpinEdit::ValueHandler handler) {
   const int top = kRowTop + row * kRowPitch;
-  MakeDialogLabel(text, kLabelLeft, top, kLabelWidth);
-  CWULSpinEdit* spin = MakeDialogSpin(kControlLeft, top, kSpinWidth, minimum, maximum, minimum);
+  MakeLabel(text, kLabelLeft, top, kLabelWidth);
+  CWULSpinEdit* spin = MakeSpin(kControlLeft, top, kSpinWidth, minimum, maximum, minimum);
   spin->valueChangedHandler = handler;
   spin->changeCallback = SpinTyped;
   return spin;
@@ -141,10 +141,10 @@ CWULSpinEdit* MakeRow(int row, const char* text, double minimum, double maximum,
 // --- Viewports ---
 
 void BuildViewportsPage() {
-  MakeDialogLabel("Chequer colors:", kLabelLeft, kRowTop, kLabelWidth);
+  MakeLabel("Chequer colors:", kLabelLeft, kRowTop, kLabelWidth);
   g_parts.chequerA = MakeSwatch(g_Settings.uiColorsChequerA, kControlLeft, kRowTop);
   g_parts.chequerB = MakeSwatch(g_Settings.uiColorsChequerB, kControlLeft + kSwatchSize + kSwatchGap, kRowTop);
-  MakeDialogLabel("Grid color:", kLabelLeft, kRowTop + kRowPitch, kLabelWidth);
+  MakeLabel("Grid color:", kLabelLeft, kRowTop + kRowPitch, kLabelWidth);
   g_parts.grid = MakeSwatch(g_Settings.uiColorsGridA, kControlLeft, kRowTop + kRowPitch);
 }
 
@@ -262,10 +262,10 @@ void ThumbnailSizeChanged(CWULSpinEdit* spin) {
 
 void BuildProjectFilesPage() {
   const int width = 240;
-  g_parts.relaxedChecks = MakeDialogIndicator<CWULCheckBox>("Relaxed integrity checks", kLabelLeft, kRowTop, width, false);
+  g_parts.relaxedChecks = MakeIndicator<CWULCheckBox>("Relaxed integrity checks", kLabelLeft, kRowTop, width, false);
   g_parts.relaxedChecks->checkedChangedCallback = RelaxedChanged;
   g_parts.embedThumbnails =
-      MakeDialogIndicator<CWULCheckBox>("Embed thumbnails", kLabelLeft, kRowTop + 22, width, false);
+      MakeIndicator<CWULCheckBox>("Embed thumbnails", kLabelLeft, kRowTop + 22, width, false);
   g_parts.embedThumbnails->checkedChangedCallback = EmbedChanged;
   g_parts.thumbnailSize = MakeRow(2, "Thumbnail dimensions, max:", 16, 1024, ThumbnailSizeChanged);
 }

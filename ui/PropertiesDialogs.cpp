@@ -25,17 +25,6 @@ const int kButtonWidth = 80;
 const int kButtonHeight = 24;
 const int kHelpKey = 47;
 
-const struct {
-  const char* text;
-  int32_t code;
-} kFormats[5] = {
-    {"RGB color with alpha channel (32 bpp)", 0x200000},
-    {"RGB color (24 bpp)", 0x180000},
-    {"256-color palette (8 bpp)", 0x80001},
-    {"16-color palette (4 bpp)", 0x40001},
-    {"Monochrome (1 bpp)", 0x10001},
-};
-
 CImagePropertiesParts g_imageParts;
 CLayerPropertiesParts g_layerParts;
 
@@ -111,16 +100,6 @@ void PressOk(CWULPushButton* button) {
 void PressCancel(CWULPushButton* button) {
   if (CPropertiesWindow* window = OwnerOf(button))
     window->EndModal(RESULT_CANCEL);
-}
-
-// Builds the children of a new group frame.
-template <class Build>
-CWULGroupFrame* MakeGroup(const char* text, int left, int top, int width, int height, Build build) {
-  auto* frame = new CWULGroupFrame;
-  frame->SetText(text);
-  frame->SetBounds(left, top, width, height);
-  BuildInside(frame, build);
-  return frame;
 }
 
 // Builds the dialog with fill (inside the window) and shows it modally over the main
@@ -217,21 +196,21 @@ CAction* ImagePropertiesDialog(CImage* image) {
       dialog->helpTopic = "ui.dialogs.imageprops.html";
       BuildInside(dialog, [&] {
         MakeGroup("Image size", 4, 3, 240, 57, [&] {
-          MakeDialogLabel("Width", 5, 3, 59);
-          p.width = MakeDialogSpin(67, 3, 80, 1, 10000, image->GetWidth());
-          MakeDialogLabel("Height", 5, 27, 59);
-          p.height = MakeDialogSpin(67, 27, 80, 1, 10000, image->GetHeight());
+          MakeLabel("Width", 5, 3, 59);
+          p.width = MakeSpin(67, 3, 80, 1, 10000, image->GetWidth());
+          MakeLabel("Height", 5, 27, 59);
+          p.height = MakeSpin(67, 27, 80, 1, 10000, image->GetHeight());
         });
         MakeGroup("Target color format", 4, 63, 240, 100, [&] {
           for (int i = 0; i < 5; ++i) {
-            p.formats[i] = MakeDialogIndicator<CWULRadioButton>(kFormats[i].text, 5, 1 + 16 * i, 228,
-                                                          kFormats[i].code == image->GetTargetFormat());
+            p.formats[i] = MakeIndicator<CWULRadioButton>(kTargetFormatChoices[i].text, 5, 1 + 16 * i, 228,
+                                                          kTargetFormatChoices[i].code == image->GetTargetFormat());
             if (i > 0)
               p.formats[i]->JoinGroup(p.formats[0]);
           }
         });
         MakeGroup("Options", 4, 166, 240, 36, [&] {
-          p.notForExport = MakeDialogIndicator<CWULCheckBox>("Not for export", 5, 1, 228, !image->IsForExport());
+          p.notForExport = MakeIndicator<CWULCheckBox>("Not for export", 5, 1, 228, !image->IsForExport());
         });
         p.cancel =
             MakeDialogButton("Cancel", 248 - 4 - 2 * kButtonWidth - 4, 236 - 4 - kButtonHeight, PressCancel);
@@ -249,7 +228,7 @@ CAction* ImagePropertiesDialog(CImage* image) {
     action->SetSize(p.width->GetValueRounded(), p.height->GetValueRounded());
     for (int i = 0; i < 5; ++i) {
       if (p.formats[i]->IsChecked()) {
-        action->SetTargetFormat(kFormats[i].code);
+        action->SetTargetFormat(kTargetFormatChoices[i].code);
         break;
       }
     }
@@ -275,16 +254,16 @@ CAction* LayerPropertiesDialog(CLayer* layer) {
       dialog->SetClientSize(300, 110);
       dialog->helpTopic = "ui.dialogs.layerprops.html";
       BuildInside(dialog, [&] {
-        MakeDialogLabel("Name", 5, 3, 120);
+        MakeLabel("Name", 5, 3, 120);
         p.name = new CWULEdit;
         p.name->SetBounds(128, 3, 300 - 6 - 128, 20);
         p.name->SetText(layer->GetName());
-        MakeDialogLabel("Opacity", 5, 26, 120);
-        p.opacity = MakeDialogSpin(128, 26, 48, 0, 100, std::round(layer->GetOpacity() * 100.0));
-        MakeDialogLabel("%", 180, 26, 20);
-        p.visible = MakeDialogIndicator<CWULCheckBox>("Visible", 5, 50, 120, layer->IsVisible());
+        MakeLabel("Opacity", 5, 26, 120);
+        p.opacity = MakeSpin(128, 26, 48, 0, 100, std::round(layer->GetOpacity() * 100.0));
+        MakeLabel("%", 180, 26, 20);
+        p.visible = MakeIndicator<CWULCheckBox>("Visible", 5, 50, 120, layer->IsVisible());
         const bool supersampled = static_cast<CRasterLayer*>(layer)->IsSupersampled();
-        p.supersampled = MakeDialogIndicator<CWULCheckBox>("Supersampled", 5, 70, 120, supersampled);
+        p.supersampled = MakeIndicator<CWULCheckBox>("Supersampled", 5, 70, 120, supersampled);
         if (!supersampled) {
           // Too many pixels (or more than 32 bits of them) cannot be supersampled.
           const int64_t pixels = static_cast<int64_t>(layer->GetWidth()) * layer->GetHeight();

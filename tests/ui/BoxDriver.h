@@ -7,6 +7,7 @@
 #include <string>
 #include "wul/WULAppWindow.h"
 #include "wul/WULInit.h"
+#include "wul/WULProtoEdit.h"
 #include "wul/WULSystem.h"
 
 class BoxDriver {
@@ -63,6 +64,20 @@ public:
     PostMessageA(control->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
     PostMessageA(control->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
     PostMessageA(control->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
+  }
+
+  // The same click sent, so that it has happened when the call returns.
+  static void SendClick(CWULInteractor* control, int cx, int cy) {
+    SendMessageA(control->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
+    SendMessageA(control->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
+    SendMessageA(control->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
+  }
+  // Replaces the text of an edit by typing into its native edit.
+  static void Retype(CWULProtoEdit* edit, const char* characters) {
+    HWND target = edit->GetEditWindow();
+    SendMessageA(target, EM_SETSEL, 0, -1);
+    for (const char* p = characters; *p; p++)
+      SendMessageA(target, WM_CHAR, static_cast<unsigned char>(*p), 1);
   }
 
 private:

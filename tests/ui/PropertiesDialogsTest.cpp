@@ -20,14 +20,6 @@ namespace {
 const char* const kImageCaption = "Image properties";
 const char* const kLayerCaption = "Layer properties";
 
-// Replaces the text of an edit by typing into its native edit.
-void Retype(CWULProtoEdit* edit, const char* characters) {
-  HWND target = edit->GetEditWindow();
-  SendMessageA(target, EM_SETSEL, 0, -1);
-  for (const char* p = characters; *p; p++)
-    SendMessageA(target, WM_CHAR, static_cast<unsigned char>(*p), 1);
-}
-
 class PropertiesDialogsTest : public testing::Test {
 protected:
   void SetUp() override {
@@ -119,8 +111,8 @@ TEST_F(PropertiesDialogsTest, ImageDialogStartsFromTheImageAndOkGivesAnUndoableC
     started = true;
     // A second dialog is refused while this one is open.
     EXPECT_EQ(ImagePropertiesDialog(image), nullptr);
-    Retype(p->width, "120");
-    Retype(p->height, "48");
+    BoxDriver::Retype(p->width, "120");
+    BoxDriver::Retype(p->height, "48");
     BoxDriver::PostClick(p->formats[0], 6, 8);
     BoxDriver::PostClick(p->notForExport, 6, 8);
     BoxDriver::PostClick(p->ok, 40, 12);
@@ -146,8 +138,8 @@ TEST_F(PropertiesDialogsTest, ImageDialogStartsFromTheImageAndOkGivesAnUndoableC
 TEST_F(PropertiesDialogsTest, SizeIsKeptBetweenOneAndTenThousand) {
   CAction* action = RunImage([](CWULAppWindow*) {
     const CImagePropertiesParts* p = GetImagePropertiesParts();
-    Retype(p->width, "10001");
-    Retype(p->height, "0");
+    BoxDriver::Retype(p->width, "10001");
+    BoxDriver::Retype(p->height, "0");
     EXPECT_EQ(p->width->GetValueRounded(), 10000);
     EXPECT_EQ(p->height->GetValueRounded(), 1);
     BoxDriver::PostClick(p->ok, 40, 12);
@@ -163,7 +155,7 @@ TEST_F(PropertiesDialogsTest, CancelEscapeAndEnterOnCancelGiveNothing) {
     BoxDriver::PostClick(GetImagePropertiesParts()->cancel, 40, 12);
   }), nullptr);
   EXPECT_EQ(RunImage([](CWULAppWindow* dialog) {
-    Retype(GetImagePropertiesParts()->width, "5");
+    BoxDriver::Retype(GetImagePropertiesParts()->width, "5");
     BoxDriver::PostKey(dialog, VK_ESCAPE);
   }), nullptr);
   EXPECT_EQ(RunImage([](CWULAppWindow* dialog) {
@@ -208,8 +200,8 @@ TEST_F(PropertiesDialogsTest, LayerDialogEditsNameOpacityAndVisibility) {
     EXPECT_TRUE(p->visible->IsChecked());
     EXPECT_FALSE(p->supersampled->IsChecked());
     EXPECT_TRUE(p->supersampled->IsEnabled());
-    Retype(p->name, "Sky");
-    Retype(p->opacity, "37");
+    BoxDriver::Retype(p->name, "Sky");
+    BoxDriver::Retype(p->opacity, "37");
     BoxDriver::PostClick(p->visible, 6, 8);
     BoxDriver::PostClick(p->ok, 40, 12);
   }, [&] { return LayerPropertiesCommand() ? 1 : 0; }) == 1;
