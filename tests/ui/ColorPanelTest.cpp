@@ -474,7 +474,7 @@ TEST_F(ColorPanelTest, WheelScrollsByTheLineStep) {
   ASSERT_GT(grid->GetContentHeight(), grid->GetClientHeight() + 60);
   POINT screen = {20, 20};
   ClientToScreen(grid->GetHandle(), &screen);
-  wulSendMessage(grid->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -2 * WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+  wulSendMessage(grid->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-2 * WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
   EXPECT_EQ(30, grid->GetScrollY());
   wulSendMessage(grid->GetHandle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
   EXPECT_EQ(15, grid->GetScrollY());
