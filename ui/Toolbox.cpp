@@ -143,16 +143,15 @@ CColor SettingColor(CColorSetting* setting, uint32_t fallback) {
 // x / 255 rounded, for x up to 255 * 255.
 uint32_t Div255(uint32_t x) { return (x * 0x10101u + 0x800000u) >> 24; }
 
-// The cell colour moved towards the colour by its alpha, opaque.
-uint32_t Tint(CColor cell, CColor color) {
+}  // namespace
+
+uint32_t Toolbox::TintChequerCell(CColor cell, CColor color) {
   const uint32_t a = color.GetAlpha();
   const uint32_t r = Div255(cell.GetRed() * (255 - a) + color.GetRed() * a);
   const uint32_t g = Div255(cell.GetGreen() * (255 - a) + color.GetGreen() * a);
   const uint32_t b = Div255(cell.GetBlue() * (255 - a) + color.GetBlue() * a);
   return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
-
-}  // namespace
 
 void CreateColorWidget() {
   if (!g_Panel || g_Widget)
@@ -260,7 +259,7 @@ void PaintSwatch(CWULPicture* picture, const RECT& square, const RECT& corner, C
     return;
   const CColor a = SettingColor(g_Settings.uiColorsChequerA, 0xFFF0F0F0u);
   const CColor b = SettingColor(g_Settings.uiColorsChequerB, 0xFFC0C0C0u);
-  const uint32_t cellA = Tint(a, color), cellB = Tint(b, color);
+  const uint32_t cellA = TintChequerCell(a, color), cellB = TintChequerCell(b, color);
   for (int y = square.top; y < square.bottom; ++y) {
     for (int x = square.left; x < square.right; ++x) {
       const bool even = (((x - square.left) / 4) + ((y - square.top) / 4)) % 2 == 0;

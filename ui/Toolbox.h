@@ -42,6 +42,9 @@ struct CSwatchLayout {
 };
 CSwatchLayout GetSwatchLayout(int width);
 
+// The chequer cell colour moved towards the colour by the colour's alpha; opaque.
+uint32_t TintChequerCell(CColor cell, CColor color);
+
 // Paints a swatch (chequerboard blended with the colour, opaque corner, outline) into the
 // picture's image.
 void PaintSwatch(CWULPicture* picture, const RECT& square, const RECT& corner, CColor color);

@@ -24,3 +24,28 @@ pic preview-chequer 16 -stroke '#404040' -fill '#D8D8D8' -draw 'rectangle 1,1 14
 pic preview-chequer-down 16 -stroke '#404040' -fill '#F0F0F0' -draw 'rectangle 1,1 14,14' -stroke none \
   -fill '#A0A0A0' -draw 'rectangle 2,2 5,5' -draw 'rectangle 10,2 13,5' -draw 'rectangle 6,6 9,9' \
   -draw 'rectangle 2,10 5,13' -draw 'rectangle 10,10 13,13'
+
+# Color panel, 16 x 16.
+# New swatch set: a blank card with three colour dots.
+newset() { pic "$1" 16 -fill "$2" -stroke "$3" -draw 'rectangle 1,2 14,13' -stroke none \
+  -fill "$4" -draw 'rectangle 3,5 5,7' -fill "$5" -draw 'rectangle 7,5 9,7' -fill "$6" -draw 'rectangle 11,5 13,7'; }
+newset swatches-new '#FFFFFF' '#303030' '#D03030' '#30A030' '#3050D0'
+newset swatches-new-disabled '#E8E8E8' '#909090' '#B0B0B0' '#C0C0C0' '#A0A0A0'
+pic swatches-load 16 -fill '#E8C060' -stroke '#705010' -draw 'polygon 1,3 6,3 7,5 14,5 14,14 1,14' \
+  -stroke none -fill '#D03030' -draw 'rectangle 4,8 6,10' -fill '#30A030' -draw 'rectangle 7,8 9,10' \
+  -fill '#3050D0' -draw 'rectangle 10,8 12,10'
+pic swatches-save 16 -fill '#3060B0' -stroke '#102050' -draw 'rectangle 1,1 14,14' \
+  -fill white -stroke none -draw 'rectangle 4,2 11,7' -fill '#D03030' -draw 'rectangle 5,3 6,5' \
+  -fill '#30A030' -draw 'rectangle 7,3 8,5' -fill '#F0D020' -draw 'rectangle 9,3 10,5'
+# Add a colour: a square of the colour's role with a plus sign.
+addcolor() { pic "$1" 16 -fill "$2" -stroke "$3" -draw "$4" -stroke "$5" -strokewidth 2 \
+  -draw 'line 12,8 12,15' -draw 'line 9,12 15,12'; }
+addcolor swatches-add-primary '#202020' '#000000' 'rectangle 1,1 10,10' '#208020'
+addcolor swatches-add-primary-disabled '#A0A0A0' '#808080' 'rectangle 1,1 10,10' '#B0B0B0'
+addcolor swatches-add-secondary '#FFFFFF' '#404040' 'rectangle 4,4 10,10' '#208020'
+addcolor swatches-add-secondary-disabled '#F0F0F0' '#A0A0A0' 'rectangle 4,4 10,10' '#B0B0B0'
+# Lock palette: a padlock.
+lock() { pic "$1" 16 -fill none -stroke "$2" -strokewidth 2 -draw 'arc 4,1 11,10 180,360' \
+  -strokewidth 1 -fill "$3" -stroke "$2" -draw 'rectangle 2,7 13,14' -fill "$2" -draw 'rectangle 7,9 8,12'; }
+lock palette-lock '#705010' '#E8C060'
+lock palette-lock-disabled '#909090' '#D8D8D8'
