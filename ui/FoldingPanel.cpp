@@ -14,6 +14,7 @@
 #include "wul/WULFont.h"
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
+#include "wul/WULItemBar.h"
 #include "wul/WULDraw.h"
 #include "wul/WULSystem.h"
 
@@ -581,4 +582,21 @@ void RepaintPanelCaptions() {
     if (AsPanel(child) && child->window)
       SendMessageA(child->window, WM_NCPAINT, 1, 0);
   }
+}
+
+void SetPanelButtonPicture(CWULStandardBarItem* button, int which, int resourceId, bool grey) {
+  if (!button)
+    return;
+  CWULImage* image = nullptr;
+  try {
+    image = WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId));
+  } catch (const CWULError&) {
+    return;
+  }
+  if (grey)
+    image->ToGrayscale();
+  button->SetImage(which, image);
+  // An image nobody took is freed here.
+  if (image->refCount <= 0)
+    CWULImage::Release(image);
 }

@@ -9,6 +9,7 @@
 
 class CBoolSetting;
 class CIntSetting;
+class CWULStandardBarItem;
 
 class CVCFoldingPanel : public CWULContainer {
 public:
@@ -113,3 +114,6 @@ void ReportPanelFailure(const char* name);
 // Sets up a side dock of the main window (the panel master's, the toolbox): sunken, a
 // one-pixel border, the client width, aligned to the side, deleted reported to the handler.
 void SetUpDockPanel(CWULPanel* panel, CWULInteractor::Handler deleted, int clientWidth, int alignment);
+// Puts the picture of a bitmap resource into one image slot of a panel's bar button, as a
+// grey-scale copy when grey is set; the slot stays empty when the program lacks the resource.
+void SetPanelButtonPicture(CWULStandardBarItem* button, int which, int resourceId, bool grey = false);

@@ -1,26 +1,432 @@
 #include "ui/ProjectPanel.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include "document/Image.h"
+#include "document/Project.h"
+#include "shell/Errors.h"
+#include "shell/Settings.h"
+#include "shell/TextRoutines.h"
+#include "tools/CurrentImage.h"
+#include "tools/WorkingCopies.h"
+#include "ui/DialogParts.h"
+#include "ui/FoldingPanel.h"
+#include "ui/ImagePanel.h"
+#include "ui/MainView.h"
+#include "ui/MainWindow.h"
+#include "ui/PanelResourceIds.h"
+#include "ui/PreviewPanel.h"
+#include "ui/ThumbnailList.h"
+#include "wul/WULInit.h"
+#include "wul/WULItemBar.h"
+#include "wul/WULMenu.h"
+#include "wul/WULPageControl.h"
+#include "wul/WULPanel.h"
+#include "wul/WULSystem.h"
 
 CVCFoldingPanel* g_ProjectPanel = nullptr;
 
+namespace {
+
+const int kButtonSize = 18;  // the framework's small button
+const int kBarHeight = kButtonSize + 2;
+const int kThumbnailSize = 24;
+const int kInfoSize = 1024;
+
+CWULPageControl* g_Pages = nullptr;
+CWULItemBar* g_Bar = nullptr;
+CWULStandardBarItem* g_Buttons[ProjectPanel::BUTTON_COUNT] = {};
+CThumbnailList* g_List = nullptr;
+CWULLabel* g_Label = nullptr;
+CWULMenu* g_ContextMenu = nullptr;
+bool g_Updating = false;
+
+CImage* ImageOf(CThumbnailItem* item) { return item ? static_cast<CImageListItem*>(item)->GetImage() : nullptr; }
+
+CImageListItem* FindItem(CImage* image) {
+  if (!g_List || !image)
+    return nullptr;
+  for (CThumbnailItem* item = g_List->GetFirst(); item; item = CThumbnailList::Next(item)) {
+    if (ImageOf(item) == image)
+      return static_cast<CImageListItem*>(item);
+  }
+  return nullptr;
+}
+
+// Runs the main menu's item with that command value as if it had been chosen.
+void RunMenuCommand(int32_t value) {
+  if (CWULMenuItem* item = FindMenuCommand(value))
+    item->Click();
+}
+
+// --- handlers ---
+
+void OnPanelDeleted(CWULInteractor*) {
+  g_Pages = nullptr;
+  g_Bar = nullptr;
+  for (CWULStandardBarItem*& button : g_Buttons)
+    button = nullptr;
+  g_List = nullptr;
+  g_Label = nullptr;
+  g_Updating = false;
+  CWULMenu* menu = g_ContextMenu;
+  g_ContextMenu = nullptr;
+  delete menu;
+}
+
+void OnPagesDeleted(CWULInteractor*) {
+  g_Pages = nullptr;
+  g_Bar = nullptr;
+  for (CWULStandardBarItem*& button : g_Buttons)
+    button = nullptr;
+  g_List = nullptr;
+  g_Label = nullptr;
+}
+
+void OnBarDeleted(CWULInteractor*) {
+  g_Bar = nullptr;
+  for (CWULStandardBarItem*& button : g_Buttons)
+    button = nullptr;
+}
+
+void OnListDeleted(CWULInteractor*) { g_List = nullptr; }
+
+void OnLabelDeleted(CWULInteractor*) { g_Label = nullptr; }
+
+void OnContextMenuDeleted(CWULMenu*, CWULMenu*) { g_ContextMenu = nullptr; }
+
+void OnContextItemChosen(CWULMenu*, CWULMenu*, CWULMenuItem* item) {
+  if (item)
+    RunMenuCommand(item->value);
+}
+
+void OnButtonClick(CWULStandardBarItem* button, CWULStandardBarItem*) { RunMenuCommand(button->value); }
+
+void OnItemDoubleClick(CThumbnailItem*, CThumbnailItem*) { RunMenuCommand(CMD_IMAGE_PROPERTIES); }
+
+// The list's selection callback: the item's image becomes the current image, and the view
+// returns to the state it had when that image was last shown.
+void OnImageSelected(CThumbnailList*, CThumbnailItem* item, CThumbnailItem* old) {
+  CProject* project = GetCurrentProject();
+  if (!project)
+    return;
+  if (CImage* previous = ImageOf(old))
+    previous->SaveViewState(MainView::GetViewState());
+  CImage* image = ImageOf(item);
+  project->SetCurrentImage(image);
+  if (!g_Updating)
+    ResyncWorkingCopies();
+  ImagePanel::BeginUpdate();
+  ImagePanel::Clear();
+  ImagePanel::Rebuild();
+  ImagePanel::EndUpdate();
+  if (image) {
+    const CViewState& state = image->GetViewState();
+    if (state.zoom != 0)
+      MainView::SetViewState(state);
+    else
+      MainView::ZoomToFitImage();
+  } else {
+    MainView::RefitToImage();
+  }
+  PreviewPanel::Refresh();
+  if (!g_Updating)
+    UpdateCommandStates();
+}
+
+CImageListItem* MakeItem(CImage* image) {
+  CImageListItem* item = new CImageListItem;
+  try {
+    item->contextMenu = g_ContextMenu;
+    item->doubleClickCallback = &OnItemDoubleClick;
+    item->SetThumbnailSize(kThumbnailSize);
+    item->SetImage(image);
+  } catch (...) {
+    delete item;
+    throw;
+  }
+  return item;
+}
+
+// --- building ---
+
+void BuildContextMenu() {
+  try {
+    CWULMenu* menu = NewMenu();
+    g_ContextMenu = menu;
+    menu->destroyCallback = &OnContextMenuDeleted;
+    menu->itemChosenCallback = &OnContextItemChosen;
+    CWULMenuItem* remove = NewMenuItem("Dele&te");
+    remove->value = CMD_IMAGE_DELETE;
+    menu->Append(remove);
+    CWULMenuItem* properties = NewMenuItem("&Properties...");
+    properties->value = CMD_IMAGE_PROPERTIES;
+    properties->SetBold(true);
+    menu->Append(properties);
+  } catch (...) {
+    CWULMenu* menu = g_ContextMenu;
+    g_ContextMenu = nullptr;
+    delete menu;
+    ErrorBox("Image menu creation failed");
+    throw;
+  }
+}
+
+struct ButtonEntry {
+  const char* tooltip;
+  int32_t command;
+  int normal;
+  int disabled;  // 0: a grey-scale copy of the normal picture
+};
+
+const ButtonEntry kButtons[ProjectPanel::BUTTON_COUNT] = {
+    {"New image", CMD_IMAGE_NEW, IDB_PANEL_NEW, IDB_PANEL_NEW_DISABLED},
+    {"Delete image", CMD_IMAGE_DELETE, IDB_PANEL_DELETE, IDB_PANEL_DELETE_DISABLED},
+    {"Image properties", CMD_IMAGE_PROPERTIES, IDB_PANEL_PROPERTIES, IDB_PANEL_PROPERTIES_DISABLED},
+    {"Move image up", CMD_IMAGE_MOVE_UP, IDB_IMAGE_MOVE_UP, 0},
+    {"Move image down", CMD_IMAGE_MOVE_DOWN, IDB_IMAGE_MOVE_DOWN, 0},
+};
+
+void BuildImagesPage(CWULContainer* page) {
+  BuildInside(page, [] {
+    CWULItemBar* bar = new CWULItemBar;
+    g_Bar = bar;
+    bar->deletedHandler = &OnBarDeleted;
+    bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
+    bar->SetAlignment(WUL_ALIGN_TOP);
+    bar->SetClientHeight(kBarHeight);
+    for (int i = 0; i < ProjectPanel::BUTTON_COUNT; ++i) {
+      const ButtonEntry& entry = kButtons[i];
+      CWULStandardBarItem* button = new CWULStandardBarItem;
+      bar->AddItem(button);
+      g_Buttons[i] = button;
+      button->value = entry.command;
+      button->SetText(entry.tooltip);
+      button->SetBounds(1 + i * kButtonSize, 1, kButtonSize, kButtonSize);
+      SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, entry.normal);
+      if (entry.disabled)
+        SetPanelButtonPicture(button, WUL_BAR_IMAGE_DISABLED, entry.disabled);
+      else
+        SetPanelButtonPicture(button, WUL_BAR_IMAGE_DISABLED, entry.normal, true);
+      button->clickCallback = &OnButtonClick;
+    }
+    if (g_MenuItems.imageNew)
+      g_Buttons[ProjectPanel::BUTTON_NEW]->SetShortcut(g_MenuItems.imageNew->shortcut);
+
+    CThumbnailList* list = new CThumbnailList;
+    g_List = list;
+    list->deletedHandler = &OnListDeleted;
+    list->SetMargin(1);
+    list->SetSpacing(1);
+    list->SetLineStep(list->GetLineStepX(), 8);
+    list->SetBorderStyle(2);
+    list->SetTabStop(false);
+    list->SetAlignment(WUL_ALIGN_FILL);
+    list->selectionChangedCallback = &OnImageSelected;
+  });
+}
+
+void BuildInfoPage(CWULContainer* page) {
+  BuildInside(page, [page] {
+    CWULLabel* label = new CWULLabel;
+    g_Label = label;
+    label->deletedHandler = &OnLabelDeleted;
+    label->SetMultiLine(true);
+    label->SetVAlign(WUL_VALIGN_TOP);
+    label->SetBounds(4, 4, std::max(0, page->GetClientWidth() - 4), 2 * wulControlTextHeight + 2);
+    label->SetAlignment(WUL_ALIGN_STRETCH_RIGHT);
+  });
+}
+
+CWULContainer* AddPage(const char* caption, int id) {
+  CWULPageControlItem* page = new CWULPageControlItem(caption);
+  page->SetId(id);
+  g_Pages->AddItem(page);
+  return page->GetInteractor();
+}
+
+void ResumeRedraw() {
+  if (g_List && !g_Updating)
+    g_List->SetAutoRedraw(true);
+}
+
+}  // namespace
+
 namespace ProjectPanel {
 
-CThumbnailList* GetList() { return nullptr; }
-CWULPageControl* GetPages() { return nullptr; }
-CWULStandardBarItem* GetButton(int) { return nullptr; }
-CWULLabel* GetInfoLabel() { return nullptr; }
-bool IsUpdating() { return false; }
-bool BeginUpdate() { return false; }
-bool EndUpdate() { return false; }
-bool Clear() { return false; }
-bool Rebuild() { return false; }
-bool AddImageItem(CImage*) { return false; }
-bool MoveImageItem(CImage*, CImage*) { return false; }
-bool RemoveImageItem(CImage*) { return false; }
-bool RefreshImageItem(CImage*) { return false; }
-bool SelectImage(CImage*) { return false; }
-bool RefreshAll() { return false; }
-bool UpdateInfo() { return false; }
+CThumbnailList* GetList() { return g_List; }
+CWULPageControl* GetPages() { return g_Pages; }
+CWULStandardBarItem* GetButton(int which) { return which >= 0 && which < BUTTON_COUNT ? g_Buttons[which] : nullptr; }
+CWULLabel* GetInfoLabel() { return g_Label; }
+CWULMenu* GetContextMenu() { return g_ContextMenu; }
+bool IsUpdating() { return g_Updating; }
+
+bool BeginUpdate() {
+  if (!g_List)
+    return false;
+  g_Updating = true;
+  g_List->SetAutoRedraw(false);
+  return true;
+}
+
+bool EndUpdate() {
+  if (!g_List)
+    return false;
+  g_List->SetAutoRedraw(true);
+  g_Updating = false;
+  UpdateInfo();
+  return true;
+}
+
+bool Clear() {
+  if (!g_List)
+    return false;
+  g_List->Clear();
+  UpdateInfo();
+  return true;
+}
+
+bool Rebuild() {
+  CProject* project = GetCurrentProject();
+  if (!g_List || !project)
+    return false;
+  const CThumbnailList::SelectionCallback callback = g_List->selectionChangedCallback;
+  g_List->selectionChangedCallback = nullptr;
+  g_List->SetAutoRedraw(false);
+  CThumbnailItem* selected = nullptr;
+  try {
+    // Items of a project that went before would point at deleted images.
+    g_List->Clear();
+    CThumbnailItem* current = nullptr;
+    for (CImage* image = project->GetFirstImage(); image; image = image->GetNext()) {
+      CImageListItem* item = MakeItem(image);
+      g_List->Add(item);
+      if (image == project->GetCurrentImage())
+        current = item;
+    }
+    g_List->Select(current);
+    selected = g_List->GetSelected();
+  } catch (...) {
+    ResumeRedraw();
+    if (g_List)
+      g_List->selectionChangedCallback = callback;
+    throw;
+  }
+  ResumeRedraw();
+  g_List->selectionChangedCallback = callback;
+  if (selected && callback)
+    callback(g_List, selected, nullptr);
+  return true;
+}
+
+bool AddImageItem(CImage* image) {
+  if (!g_List || !image || FindItem(image))
+    return false;
+  // The list follows the project's order.
+  CImageListItem* item = MakeItem(image);
+  g_List->Insert(item, FindItem(image->GetNext()));
+  return true;
+}
+
+bool MoveImageItem(CImage* image, CImage* before) {
+  CImageListItem* item = FindItem(image);
+  if (!item)
+    return false;
+  g_List->Move(item, FindItem(before));
+  return true;
+}
+
+bool RemoveImageItem(CImage* image) {
+  CImageListItem* item = FindItem(image);
+  if (!item)
+    return false;
+  g_List->Delete(item);
+  return true;
+}
+
+bool RefreshImageItem(CImage* image) {
+  CImageListItem* item = FindItem(image);
+  if (!item)
+    return false;
+  item->Refresh();
+  return true;
+}
+
+bool SelectImage(CImage* image) {
+  CImageListItem* item = FindItem(image);
+  if (!item)
+    return false;
+  g_List->Select(item);
+  return true;
+}
+
+bool RefreshAll() {
+  if (!g_List)
+    return false;
+  UpdateInfo();
+  for (CThumbnailItem* item = g_List->GetFirst(); item; item = CThumbnailList::Next(item))
+    static_cast<CImageListItem*>(item)->Refresh();
+  return true;
+}
+
+bool UpdateInfo() {
+  if (g_Updating || !g_Pages)
+    return false;
+  CProject* project = GetCurrentProject();
+  CImage* image = GetCurrentImage();
+  const bool enabled[BUTTON_COUNT] = {
+      project != nullptr,
+      image != nullptr,
+      image != nullptr,
+      image && image->GetPrevious(),
+      image && image->GetNext(),
+  };
+  for (int i = 0; i < BUTTON_COUNT; ++i) {
+    if (g_Buttons[i])
+      g_Buttons[i]->SetEnabled(enabled[i]);
+  }
+  char text[kInfoSize] = "";
+  if (project) {
+    char size[64] = "";
+    FormatByteSize(size, project->GetMemorySize(), 1, sizeof size - 1);
+    std::snprintf(text, sizeof text, "Number of images: %d\nSize in memory: %s bytes",
+                  static_cast<int>(project->GetImageCount()), size);
+  }
+  if (g_Label && std::strcmp(g_Label->GetText(), text) != 0)
+    g_Label->SetText(text);
+  return true;
+}
 
 }  // namespace ProjectPanel
 
-void CreateProjectPanel() {}
+void CreateProjectPanel() {
+  if (g_ProjectPanel)
+    return;
+  CVCFoldingPanel* panel = nullptr;
+  try {
+    BuildContextMenu();
+    panel = CreateFoldingPanel("Project", 80, g_Settings.panelsProjectBodyFolded,
+                               g_Settings.panelsProjectBodyClientHeight, &g_ProjectPanel);
+    panel->deletedHandler = &OnPanelDeleted;
+    BuildInside(panel->GetClientContainer(), [] {
+      CWULPageControl* pages = new CWULPageControl;
+      g_Pages = pages;
+      pages->deletedHandler = &OnPagesDeleted;
+      pages->SetFrameStyle(2);
+      pages->SetFirstTabOffset(4);
+      pages->SetTabHeight(15);
+      pages->SetTabInset(1);
+      pages->SetAlignment(WUL_ALIGN_FILL);
+      BuildImagesPage(AddPage("Images", ProjectPanel::PAGE_IMAGES));
+      BuildInfoPage(AddPage("Info", ProjectPanel::PAGE_INFO));
+      pages->SelectById(ProjectPanel::PAGE_IMAGES);
+    });
+    ProjectPanel::UpdateInfo();
+  } catch (...) {
+    ReportPanelFailure("Project");
+    CVCFoldingPanel* made = panel ? panel : g_ProjectPanel;
+    OnPanelDeleted(nullptr);
+    delete made;
+    throw;
+  }
+}

@@ -9,6 +9,7 @@ class CImage;
 class CThumbnailList;
 class CVCFoldingPanel;
 class CWULLabel;
+class CWULMenu;
 class CWULPageControl;
 class CWULStandardBarItem;
 
@@ -24,6 +25,8 @@ CThumbnailList* GetList();
 CWULPageControl* GetPages();
 CWULStandardBarItem* GetButton(int which);
 CWULLabel* GetInfoLabel();
+// The image items' context menu.
+CWULMenu* GetContextMenu();
 bool IsUpdating();
 
 bool BeginUpdate();

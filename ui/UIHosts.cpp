@@ -11,6 +11,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MessageBox.h"
 #include "ui/PreviewPanel.h"
+#include "ui/ProjectPanel.h"
 #include "ui/StatusBar.h"
 #include "ui/ToolPanel.h"
 #include "ui/Toolbox.h"
@@ -56,6 +57,7 @@ public:
   void ClearColor() override { StatusBar::ClearColor(); }
   void UpdateToolboxColors() override { Toolbox::UpdateColors(); }
   void RefreshPreview() override { PreviewPanel::Refresh(); }
+  void RefreshImageItem(CImage* image) override { ProjectPanel::RefreshImageItem(image); }
   bool HasOptionHost() override { return ToolPanel::GetOptionHost() != nullptr; }
   bool IsFocusInOptionHost() override { return ToolPanel::IsFocusInside(); }
   void ClearOptionHost() override { ToolPanel::ClearOptions(); }
@@ -90,10 +92,21 @@ public:
   CViewState GetViewState() override {
     return HasView() ? MainView::GetViewState() : CCommandHost::GetViewState();
   }
-  // Without the project panel the image becomes current here, with a full refresh.
+  void BeginProjectItems() override { ProjectPanel::BeginUpdate(); }
+  void EndProjectItems() override { ProjectPanel::EndUpdate(); }
+  // Selecting the item makes the image current; an image without an item becomes current
+  // here, with a full refresh.
   void SelectImageItem(CImage* image) override {
+    if (ProjectPanel::SelectImage(image))
+      return;
     CCommandHost::SelectImageItem(image);
     RefreshAll();
+  }
+  void AddImageItem(CImage* image) override { ProjectPanel::AddImageItem(image); }
+  void RemoveImageItem(CImage* image) override { ProjectPanel::RemoveImageItem(image); }
+  void MoveImageItem(CImage* image) override {
+    if (image)
+      ProjectPanel::MoveImageItem(image, image->GetNext());
   }
   bool ConfirmDeleteImage() override {
     return ShowMessageBox(g_MainWindow, MSGBOX_TYPE_YES_NO, MSGBOX_KIND_ERROR, "Irreversible operation",
@@ -122,8 +135,15 @@ void UpdateStates() { UpdateCommandStates(); }
 void BeginWait() { BeginWaitCursor(); }
 void EndWait() { RestoreCursor(); }
 
-// Until the project panel shows the new project's images, the whole window is refreshed.
-void RebuildProjectItems() { RefreshAll(); }
+void RefreshImageItem(CImage* image) { ProjectPanel::RefreshImageItem(image); }
+
+// Without the project panel the whole window is refreshed instead.
+void RebuildProjectItems() {
+  if (!ProjectPanel::Rebuild())
+    RefreshAll();
+}
+
+void ClearProjectItems() { ProjectPanel::Clear(); }
 
 HWND ClientContainerWindow() { return g_ClientContainer ? g_ClientContainer->GetHandle() : nullptr; }
 
@@ -138,11 +158,13 @@ void InstallUIHosts() {
   g_ActionHooks.redrawToolOverlay = &RedrawToolOverlay;
   g_ActionHooks.updateCommandStates = &UpdateStates;
   g_ActionHooks.refreshPreview = &PreviewPanel::Refresh;
+  g_ActionHooks.refreshImageItem = &RefreshImageItem;
 
   CProjectCommandHooks project = {};
   project.beginWaitCursor = &BeginWait;
   project.restoreCursor = &EndWait;
   project.refitView = &RefitView;
+  project.clearProjectPanel = &ClearProjectItems;
   project.rebuildProjectPanel = &RebuildProjectItems;
   project.updateCommandStates = &UpdateStates;
   project.getMainWindow = &ClientContainerWindow;
@@ -157,5 +179,6 @@ void RemoveUIHosts() {
   g_ActionHooks.redrawToolOverlay = nullptr;
   g_ActionHooks.updateCommandStates = nullptr;
   g_ActionHooks.refreshPreview = nullptr;
+  g_ActionHooks.refreshImageItem = nullptr;
   SetProjectCommandHooks(nullptr);
 }

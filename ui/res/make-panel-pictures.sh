@@ -49,3 +49,24 @@ lock() { pic "$1" 16 -fill none -stroke "$2" -strokewidth 2 -draw 'arc 4,1 11,10
   -strokewidth 1 -fill "$3" -stroke "$2" -draw 'rectangle 2,7 13,14' -fill "$2" -draw 'rectangle 7,9 8,12'; }
 lock palette-lock '#705010' '#E8C060'
 lock palette-lock-disabled '#909090' '#D8D8D8'
+# Project and image panel buttons, 16 x 16; the disabled ones in greys.
+page() { # NAME PAPER EDGE FOLD
+  pic "$1" 16 -fill "$2" -stroke "$3" -draw 'polygon 3,1 10,1 13,4 13,14 3,14' -fill "$4" -draw 'polygon 10,1 10,4 13,4'
+}
+page panel-new '#FFFFFF' '#404858' '#D0D8E8'
+page panel-new-disabled '#F0F0F0' '#909090' '#D0D0D0'
+convert ui/res/panels/panel-new.bmp -stroke '#D08000' -strokewidth 2 -draw 'line 6,8 10,8' -draw 'line 8,6 8,10' \
+  -define bmp:format=bmp4 -type TrueColorAlpha "BMP:$out/panel-new.bmp"
+cross() { # NAME COLOUR
+  pic "$1" 16 -stroke "$2" -strokewidth 3 -draw 'line 4,4 11,11' -draw 'line 11,4 4,11'
+}
+cross panel-delete '#C02020'
+cross panel-delete-disabled '#A0A0A0'
+sheet() { # NAME PAPER EDGE INK
+  pic "$1" 16 -fill "$2" -stroke "$3" -draw 'rectangle 2,1 13,14' -stroke "$4" \
+    -draw 'line 4,4 11,4' -draw 'line 4,7 11,7' -draw 'line 4,10 9,10'
+}
+sheet panel-properties '#FFFFF0' '#404858' '#3060C0'
+sheet panel-properties-disabled '#F0F0F0' '#909090' '#B0B0B0'
+pic image-move-up 16 -fill '#3070D0' -stroke '#203050' -draw 'polygon 8,1 14,8 2,8' -draw 'rectangle 6,8 10,14'
+pic image-move-down 16 -fill '#3070D0' -stroke '#203050' -draw 'polygon 8,14 14,7 2,7' -draw 'rectangle 6,1 10,7'
