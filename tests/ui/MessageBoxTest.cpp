@@ -11,12 +11,15 @@
 
 namespace {
 
-// The parts of an open box, read inside its loop.
+// The parts of an open box, read inside its loop. The pointers die with the box; the
+// texts are copies that outlive it.
 struct BoxParts {
   CWULAppWindow* box = nullptr;
   CWULPicture* picture = nullptr;
   CWULLabel* label = nullptr;
   std::vector<CWULButton*> buttons;
+  std::string labelText;
+  std::vector<std::string> buttonTexts;
 };
 
 BoxParts PartsOf(CWULAppWindow* box) {
@@ -30,15 +33,14 @@ BoxParts PartsOf(CWULAppWindow* box) {
     else if (auto* button = dynamic_cast<CWULButton*>(child))
       parts.buttons.push_back(button);
   }
+  if (parts.label)
+    parts.labelText = parts.label->GetText();
+  for (CWULButton* button : parts.buttons)
+    parts.buttonTexts.push_back(button->GetText());
   return parts;
 }
 
-std::vector<std::string> ButtonTexts(const BoxParts& parts) {
-  std::vector<std::string> texts;
-  for (CWULButton* button : parts.buttons)
-    texts.push_back(button->GetText());
-  return texts;
-}
+std::vector<std::string> ButtonTexts(const BoxParts& parts) { return parts.buttonTexts; }
 
 CWULButton* FocusedButton(const BoxParts& parts) {
   for (CWULButton* button : parts.buttons)
@@ -353,7 +355,7 @@ TEST_F(MessageBoxTest, ErrorBoxUsesTheProgramsOwnBox) {
   });
   EXPECT_TRUE(BoxDriver::Ran());
   ASSERT_NE(seen.label, nullptr);
-  EXPECT_STREQ(seen.label->GetText(), "Disk full");
+  EXPECT_EQ(seen.labelText, "Disk full");
   EXPECT_EQ(ButtonTexts(seen), std::vector<std::string>{"&OK"});
 }
 
