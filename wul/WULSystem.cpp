@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <new>
+#include <utility>
 #include "wul/WULColor.h"
 #include "wul/WULError.h"
 #include "wul/WULFont.h"
@@ -39,7 +41,22 @@ float wulWheelFactor;
 namespace {
 
 // What a framework callback threw, waiting for the code that called into the system.
-thread_local std::exception_ptr pendingException;
+// Kept in raw storage: a thread-local object with a destructor makes the runtime hold the
+// module that carries this copy of the framework until the thread ends, so a plug-in that
+// ever ran a dialog could never be unloaded.
+alignas(std::exception_ptr) thread_local unsigned char pendingStorage[sizeof(std::exception_ptr)];
+thread_local bool pendingHeld = false;
+
+std::exception_ptr& Pending() { return *std::launder(reinterpret_cast<std::exception_ptr*>(pendingStorage)); }
+
+std::exception_ptr TakePending() {
+  if (!pendingHeld)
+    return nullptr;
+  std::exception_ptr exception = std::move(Pending());
+  Pending().~exception_ptr();
+  pendingHeld = false;
+  return exception;
+}
 
 // The close glyphs: a cross, black for the plain item and white for the highlighted one.
 #define O 0x00000000u
@@ -160,6 +177,8 @@ WULThreadBlock* wulGetTLS() {
 }
 
 void wulFreeTLSBlock() {
+  // An error that no loop will raise any more goes with the thread's state.
+  TakePending();
   WULThreadBlock* block = wulGetTLS();
   if (!block)
     return;
@@ -322,19 +341,18 @@ void wulPumpMessage(HWND window) {
 
 void wulKeepPendingException() {
   // The first one wins: it would have ended the others' handlers had it travelled on.
-  if (!pendingException)
-    pendingException = std::current_exception();
+  if (pendingHeld)
+    return;
+  new (pendingStorage) std::exception_ptr(std::current_exception());
+  pendingHeld = true;
 }
 
 void wulRaisePendingException() {
-  if (!pendingException)
-    return;
-  std::exception_ptr exception = pendingException;
-  pendingException = nullptr;
-  std::rethrow_exception(exception);
+  if (std::exception_ptr exception = TakePending())
+    std::rethrow_exception(exception);
 }
 
-bool wulHasPendingException() { return static_cast<bool>(pendingException); }
+bool wulHasPendingException() { return pendingHeld; }
 
 LRESULT wulDispatchMessage(const MSG* message) {
   LRESULT result = DispatchMessageA(message);

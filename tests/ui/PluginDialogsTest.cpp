@@ -11,6 +11,8 @@
 #include "document/Layer.h"
 #include "document/Project.h"
 #include "shell/Application.h"
+#include "shell/Conversion.h"
+#include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/TextRoutines.h"
 #include "ui/AppCursors.h"
@@ -280,11 +282,6 @@ TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndOpensRastrelsAboutBox) 
       versionShown = true;
   EXPECT_TRUE(versionShown) << versionLine;
   EXPECT_NE(std::find(aboutTexts.begin(), aboutTexts.end(), "OK"), aboutTexts.end());
-  // The modules stay loaded until the test program ends, as they do in the program:
-  // unloading several of them mid-run upsets later framework windows of this process.
-  for (CListItem* node = g_Plugins.first; node; node = node->next)
-    if (auto* plugin = dynamic_cast<CPlugin*>(static_cast<CFileFormat*>(node)))
-      plugin->module = nullptr;
 }
 
 // --- About ---
@@ -492,4 +489,213 @@ TEST_F(SelectImageTest, PreviewDrawsTheImageOverTheChequerOrThePlainBackground) 
   EXPECT_EQ(afterSelect & 0xFFFFFFu, 0x0000FFu);
 }
 
+// --- Unloading and reloading the modules ---
+
+CPlugin* FindPlugin(const char* name) {
+  for (CListItem* node = g_Plugins.first; node; node = node->next)
+    if (auto* plugin = dynamic_cast<CPlugin*>(static_cast<CFileFormat*>(node)))
+      if (std::strcmp(plugin->name.text, name) == 0)
+        return plugin;
+  return nullptr;
+}
+
+// The rows the Plugins dialog should show for the modules now loaded.
+std::vector<std::string> LoadedRows() {
+  std::vector<std::string> rows;
+  for (CListItem* node = g_Plugins.first; node; node = node->next) {
+    auto* plugin = static_cast<CFileFormat*>(node);
+    if (plugin->kind != FORMAT_KIND_PLUGIN)
+      continue;
+    char version[64] = "";
+    FormatVersion(version, plugin->version, sizeof version - 1);
+    rows.push_back(std::string(plugin->name.text) + " " + version);
+  }
+  return rows;
+}
+
+void PostKeyTo(HWND window, int key) {
+  PostMessageA(window, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
+  PostMessageA(window, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
+}
+
+// A dialog of a plug-in, seen from outside its framework copy: found by its caption,
+// answered with a key, and the window class it was made of.
+struct PluginBox {
+  explicit PluginBox(std::string text) : caption(std::move(text)) {}
+  std::string caption;
+  HWND window = nullptr;
+  std::string className;
+  HINSTANCE classModule = nullptr;
+  int ticks = 0;
+  bool timedOut = false;
+
+  bool ClassRegistered() const {
+    WNDCLASSEXA info = {};
+    info.cbSize = sizeof info;
+    return !className.empty() && GetClassInfoExA(classModule, className.c_str(), &info) != 0;
+  }
+};
+
+// Steps that press key in the box once it shows and then wait until it has gone; a box
+// left open is closed after a while and counted as timed out.
+std::vector<Steps::Step> AnswerBox(PluginBox* box, int key) {
+  return {
+      [=] {
+        HWND found = BoxDriver::Find(box->caption.c_str());
+        if (!found)
+          return false;
+        box->window = found;
+        char name[64] = "";
+        GetClassNameA(found, name, sizeof name);
+        box->className = name;
+        box->classModule = reinterpret_cast<HINSTANCE>(GetClassLongPtrA(found, GCLP_HMODULE));
+        PostKeyTo(found, key);
+        return true;
+      },
+      [=] {
+        if (!IsWindow(box->window))
+          return true;
+        if (++box->ticks > 100) {
+          box->timedOut = true;
+          box->ticks = 0;
+          PostMessageA(box->window, WM_CLOSE, 0, 0);
+        }
+        return false;
+      },
+  };
+}
+
+std::string ModuleFile(const char* name) { return std::string(name) + ".vcplugin"; }
+
+// Every plug-in's own dialog: the About boxes of JPEG, TGA and PSD, and Rastrel's BMP
+// options on an export, each answered and closed; keeps the window class of each.
+void UseEveryPluginDialog(std::vector<PluginBox>* boxes) {
+  boxes->reserve(boxes->size() + 4);  // the steps hold pointers to the boxes
+  for (const char* name : {"JPEG", "TGA", "PSD"}) {
+    SCOPED_TRACE(name);
+    CPlugin* plugin = FindPlugin(name);
+    ASSERT_NE(plugin, nullptr);
+    ASSERT_NE(plugin->about, nullptr);
+    boxes->emplace_back(std::string("About ") + name + " plugin");
+    PluginBox* box = &boxes->back();
+    Steps::Start(AnswerBox(box, VK_ESCAPE));
+    EXPECT_EQ(plugin->about(nullptr), 1);
+    Steps::Stop();
+    EXPECT_NE(box->window, nullptr);
+    EXPECT_FALSE(IsWindow(box->window));
+    EXPECT_FALSE(box->timedOut);
+    EXPECT_NE(box->className.rfind("WUL:", 0), std::string::npos) << box->className;
+    EXPECT_EQ(box->classModule, plugin->module);
+  }
+
+  CPlugin* rastrel = FindPlugin("Rastrel");
+  ASSERT_NE(rastrel, nullptr);
+  ASSERT_NE(rastrel->exportFile, nullptr);
+  CProject project;
+  AddImage(&project, 16, 16, 0xFF336699u, CImage::FORMAT_32BIT_ARGB);
+  VCXMultiImage* doc = CreatePortableMultiImage(&project);
+  ASSERT_NE(doc, nullptr);
+  char temp[MAX_PATH] = "";
+  GetTempPathA(MAX_PATH, temp);
+  const std::string path = std::string(temp) + "vc-unload-" + std::to_string(GetCurrentProcessId()) + ".bmp";
+  boxes->emplace_back("BMP options");
+  PluginBox* box = &boxes->back();
+  Steps::Start(AnswerBox(box, VK_RETURN));
+  EXPECT_EQ(rastrel->exportFile(nullptr, path.c_str(), 1, doc), 1);
+  Steps::Stop();
+  VcsFreeMultiImage(doc);
+  EXPECT_FALSE(IsWindow(box->window));
+  EXPECT_FALSE(box->timedOut);
+  EXPECT_EQ(box->classModule, rastrel->module);
+  WIN32_FILE_ATTRIBUTE_DATA written = {};
+  EXPECT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &written));
+  EXPECT_GT(written.nFileSizeLow, 54u);
+  DeleteFileA(path.c_str());
+}
+
+// Each module is freed on its own, in several orders, and loaded again; after every step
+// the program's own dialogs and the plug-ins still loaded work, and a freed module leaves
+// nothing behind: it is no longer mapped and its window class is gone.
+TEST_F(PluginDialogsTest, ModulesUnloadInAnyOrderAndLoadAgainWithWorkingDialogs) {
+  const char* const orders[][4] = {
+      {"JPEG", "PSD", "Rastrel", "TGA"},
+      {"TGA", "Rastrel", "PSD", "JPEG"},
+      {"Rastrel", "JPEG", "TGA", "PSD"},
+  };
+  for (const auto& order : orders) {
+    SCOPED_TRACE(std::string("first out: ") + order[0]);
+    ASSERT_TRUE(ScanPluginFolder((BinFolder() + "Plugins").c_str()));
+    for (const char* name : order) {
+      ASSERT_NE(FindPlugin(name), nullptr) << name;
+      ASSERT_NE(GetModuleHandleA(ModuleFile(name).c_str()), nullptr) << name;
+    }
+    std::vector<PluginBox> boxes;
+    UseEveryPluginDialog(&boxes);
+    if (HasFatalFailure())
+      return;
+
+    for (const char* name : order) {
+      SCOPED_TRACE(std::string("freed: ") + name);
+      CPlugin* plugin = FindPlugin(name);
+      const HMODULE module = plugin->module;
+      delete plugin;
+      EXPECT_EQ(GetModuleHandleA(ModuleFile(name).c_str()), nullptr);
+      for (const PluginBox& box : boxes) {
+        if (box.classModule == module) {
+          EXPECT_FALSE(box.ClassRegistered()) << box.caption << " " << box.className;
+        }
+      }
+      const std::vector<std::string> expected = LoadedRows();
+      CPlugin* next = nullptr;
+      for (const char* other : {"JPEG", "TGA", "PSD"})
+        if (!next)
+          next = FindPlugin(other);
+      // The Plugins dialog lists the others, and the About box of one still loaded opens
+      // from it, owned by the dialog.
+      std::vector<std::string> rows;
+      size_t stepCount = 0;
+      PluginBox about(next ? std::string("About ") + next->name.text + " plugin" : std::string());
+      RunPlugins([&](CWULAppWindow* dialog) {
+        CWULListBox* list = GetPluginsDialogList();
+        rows = Rows(list);
+        HWND self = dialog->GetHandle();
+        std::vector<Steps::Step> steps;
+        int row = 0;
+        for (size_t i = 0; next && i < rows.size(); ++i)
+          if (rows[i].rfind(std::string(next->name.text) + " ", 0) == 0)
+            row = static_cast<int>(i) + 1;
+        if (row) {
+          steps.push_back([=] { ClickRow(list, row); return true; });
+          steps.push_back([=] {
+            CWULPushButton* button = GetPluginsDialogButton(PLUGINS_BUTTON_ABOUT);
+            if (list->GetCurrentItem() != list->FindByIndex(row) || !button->IsEnabled())
+              return false;
+            BoxDriver::PostClick(button, button->GetWidth() / 2, button->GetHeight() / 2);
+            return true;
+          });
+          for (Steps::Step& step : AnswerBox(&about, VK_ESCAPE))
+            steps.push_back(step);
+        }
+        steps.push_back([=] {
+          PostKeyTo(self, VK_ESCAPE);
+          return true;
+        });
+        stepCount = steps.size();
+        Steps::Start(steps);
+      });
+      EXPECT_TRUE(BoxDriver::Ran());
+      EXPECT_FALSE(BoxDriver::TimedOut());
+      EXPECT_EQ(Steps::Done(), stepCount);
+      EXPECT_EQ(rows, expected);
+      if (next) {
+        EXPECT_NE(about.window, nullptr);
+        EXPECT_FALSE(IsWindow(about.window));
+        EXPECT_FALSE(about.timedOut);
+        EXPECT_EQ(about.classModule, next->module);
+      }
+    }
+  }
+}
+
 }  // namespace
+
