@@ -24,3 +24,36 @@ pic preview-chequer 16 -stroke '#404040' -fill '#D8D8D8' -draw 'rectangle 1,1 14
 pic preview-chequer-down 16 -stroke '#404040' -fill '#F0F0F0' -draw 'rectangle 1,1 14,14' -stroke none \
   -fill '#A0A0A0' -draw 'rectangle 2,2 5,5' -draw 'rectangle 10,2 13,5' -draw 'rectangle 6,6 9,9' \
   -draw 'rectangle 2,10 5,13' -draw 'rectangle 10,10 13,13'
+
+# Project and image panel buttons, 16 x 16; the disabled ones in greys.
+page() { # NAME PAPER EDGE FOLD
+  pic "$1" 16 -fill "$2" -stroke "$3" -draw 'polygon 3,1 10,1 13,4 13,14 3,14' -fill "$4" -draw 'polygon 10,1 10,4 13,4'
+}
+page panel-new '#FFFFFF' '#404858' '#D0D8E8'
+page panel-new-disabled '#F0F0F0' '#909090' '#D0D0D0'
+convert ui/res/panels/panel-new.bmp -stroke '#D08000' -strokewidth 2 -draw 'line 6,8 10,8' -draw 'line 8,6 8,10' \
+  -define bmp:format=bmp4 -type TrueColorAlpha "BMP:$out/panel-new.bmp"
+cross() { # NAME COLOUR
+  pic "$1" 16 -stroke "$2" -strokewidth 3 -draw 'line 4,4 11,11' -draw 'line 11,4 4,11'
+}
+cross panel-delete '#C02020'
+cross panel-delete-disabled '#A0A0A0'
+sheet() { # NAME PAPER EDGE INK
+  pic "$1" 16 -fill "$2" -stroke "$3" -draw 'rectangle 2,1 13,14' -stroke "$4" \
+    -draw 'line 4,4 11,4' -draw 'line 4,7 11,7' -draw 'line 4,10 9,10'
+}
+sheet panel-properties '#FFFFF0' '#404858' '#3060C0'
+sheet panel-properties-disabled '#F0F0F0' '#909090' '#B0B0B0'
+pic layer-duplicate 16 -fill '#C8D8F0' -stroke '#304060' -draw 'rectangle 1,1 9,9' -fill '#E8F0FF' \
+  -draw 'rectangle 6,6 14,14'
+pic layer-merge-down 16 -fill '#C8D8F0' -stroke '#304060' -draw 'rectangle 1,11 14,14' -stroke none \
+  -fill '#207020' -draw 'polygon 4,5 11,5 7.5,9' -draw 'rectangle 6,1 9,5'
+arrow() { # NAME POLYGON STEM
+  pic "$1" 16 -fill '#3070D0' -stroke '#203050' -draw "polygon $2" -draw "rectangle $3"
+}
+arrow layer-move-forward '8,1 14,8 2,8' '6,8 10,14'
+arrow layer-move-backward '8,14 14,7 2,7' '6,1 10,7'
+
+# The visibility mark of the layer list, 12 x 12: an eye.
+pic layer-visible 12 -fill '#FFFFFF' -stroke '#202020' -draw 'ellipse 6,6 5.5,3.5 0,360' -fill '#305080' \
+  -stroke none -draw 'circle 6,6 6,8.2' -fill '#000000' -draw 'circle 6,6 6,7'
