@@ -21,6 +21,7 @@
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/ThumbnailList.h"
+#include "BoxDriver.h"
 #include "MainWindowHarness.h"
 #include "wul/MenuDriver.h"
 #include "wul/WULCanvas.h"
@@ -156,11 +157,16 @@ protected:
     ASSERT_NE(nullptr, GetList()->GetHandle());
   }
 
-  // A left click at a point of an item (item coordinates) through the list's window.
+  // A click at a point of an item (item coordinates) through the list's window; a double-click
+  // comes after a first click as the system sends it.
   void ClickItem(CThumbnailItem* item, int ix, int iy, UINT down = WM_LBUTTONDOWN) {
     CThumbnailList* list = GetList();
     const int cx = item->x + ix - list->GetScrollX();
     const int cy = item->y + iy - list->GetScrollY();
+    if (down == WM_LBUTTONDBLCLK) {
+      wulSendMessage(list->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
+      wulSendMessage(list->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
+    }
     wulSendMessage(list->GetHandle(), down, down == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(cx, cy));
     wulSendMessage(list->GetHandle(), down == WM_RBUTTONDOWN ? WM_RBUTTONUP : WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
     PumpLikeMainLoop();
@@ -339,6 +345,34 @@ TEST_F(ImagePanelTest, VisibilityButtonHidesTheLayerAsOneUndoableStep) {
   EXPECT_TRUE(top->IsVisible());
   EXPECT_STREQ("Show Layer", GetUndoAction()->GetName());
   EXPECT_EQ(kLayerColors[2], image->GetComposite()->GetPixel(3, 3));
+}
+
+TEST_F(ImagePanelTest, DoubleClickOpensTheLayerPropertiesExceptOnTheVisibilityButton) {
+  CImage* image = MakeProject(2);
+  Open();
+  ShowCurrentImage();
+  CLayerListItem* bottom = ItemAt(1);
+  BoxDriver::Run("Layer properties", [](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_ESCAPE); }, [&] {
+    ClickItem(bottom, 40, 10, WM_LBUTTONDBLCLK);
+    return 0;
+  });
+  EXPECT_TRUE(BoxDriver::Ran());
+  EXPECT_FALSE(BoxDriver::TimedOut());
+  // The first click of the pair made it current; the dialog was about that layer.
+  EXPECT_EQ(image->GetFirstLayer(), image->GetActiveLayer());
+  EXPECT_EQ(nullptr, GetUndoAction());
+
+  BoxDriver::Run("Layer properties", [](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_ESCAPE); }, [&] {
+    ClickItem(bottom, bottom->buttonRect.left + 4, bottom->buttonRect.top + 4, WM_LBUTTONDBLCLK);
+    return 0;
+  });
+  // Both clicks of the pair work the button: hidden, then shown again.
+  EXPECT_FALSE(BoxDriver::Ran());
+  EXPECT_TRUE(image->GetFirstLayer()->IsVisible());
+  ASSERT_NE(nullptr, GetUndoAction());
+  EXPECT_STREQ("Show Layer", GetUndoAction()->GetName());
+  ASSERT_NE(nullptr, GetUndoAction()->GetPrevious());
+  EXPECT_STREQ("Hide Layer", GetUndoAction()->GetPrevious()->GetName());
 }
 
 TEST_F(ImagePanelTest, SelectingALayerKeepsTheZoomAndRefitsTheView) {
