@@ -23,6 +23,7 @@
 #include "wul/WULInit.h"
 #include "wul/WULItemBar.h"
 #include "wul/WULMenu.h"
+#include "wul/WULMenuShell.h"
 #include "wul/WULPageControl.h"
 #include "wul/WULPanel.h"
 #include "wul/WULPopupMenu.h"
@@ -35,8 +36,8 @@ const int kButtonSize = 18;
 const int kBarHeight = kButtonSize + 2;
 const int kThumbnailSize = 24;
 const int kLabelMargin = 4;
-// Prefer right and down, aligned with the button's left edge.
-const int kNewMenuPlacement = 26;
+// Below the button, aligned with its left edge.
+const int kNewMenuPlacement = WUL_SHELL_PREFER_RIGHT | WUL_SHELL_PREFER_DOWN | WUL_SHELL_ALIGN_X;
 
 struct ButtonEntry {
   const char* tooltip;
