@@ -11,6 +11,7 @@ enum {
   LAYER_ITEM_MOVED = 3,
   LAYER_ITEM_REFRESHED = 4,
   LAYER_ITEM_SELECTED = 5,
+  LAYER_ITEMS_REFRESHED = 6,  // every layer changed (the layer is null)
 };
 
 struct CActionHooks {

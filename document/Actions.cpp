@@ -66,6 +66,13 @@ void Resync() {
   }
 }
 
+// After a change of every layer (size, orientation).
+void RefreshAllLayerItems() {
+  NotifyBeginLayerItems();
+  NotifyLayerItem(LAYER_ITEMS_REFRESHED, nullptr);
+  NotifyEndLayerItems();
+}
+
 // After a change of the image's pixels or layers.
 void RefreshAfterImageChange(CImage* image) {
   Resync();
@@ -422,6 +429,7 @@ bool CImageBoundsAction::Redo() {
     if (CSelection* s = image->GetSelection())
       s->Clear();
     image->EndUpdate();
+    RefreshAllLayerItems();
     RefreshAfterImageChange(image);
     return true;
   });
@@ -444,6 +452,7 @@ bool CImageBoundsAction::Undo() {
     if (!ApplySnapshots(image, layers))
       ok = false;
     image->EndUpdate();
+    RefreshAllLayerItems();
     RefreshAfterImageChange(image);
     return ok;
   });
@@ -617,6 +626,7 @@ bool CImagePropertiesAction::Redo() {
       return false;
     }
     image->EndUpdate();
+    RefreshAllLayerItems();
     RefreshAfterImageChange(image);
     return true;
   });
@@ -648,6 +658,7 @@ bool CImagePropertiesAction::Undo() {
       return false;
     }
     image->EndUpdate();
+    RefreshAllLayerItems();
     RefreshAfterImageChange(image);
     return true;
   });
@@ -1305,6 +1316,7 @@ bool CReorientImageAction::Redo() {
     if (CSelection* s = image->GetSelection())
       s->Clear();
     image->EndUpdate();
+    RefreshAllLayerItems();
     RefreshAfterImageChange(image);
     return ok;
   });
@@ -1322,6 +1334,7 @@ bool CReorientImageAction::Undo() {
     if (selection)
       selection->Restore(image->GetSelection());
     image->EndUpdate();
+    RefreshAllLayerItems();
     RefreshAfterImageChange(image);
     return ok;
   });

@@ -198,8 +198,10 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       NotifyBeginLayerItems();
       NotifyLayerItem(LAYER_ITEM_REMOVED, layer);
       image->RemoveLayer(layer);
-      if (current)
+      if (current) {
         image->SetActiveLayer(current);
+        NotifyLayerItem(LAYER_ITEM_SELECTED, current);
+      }
       NotifyEndLayerItems();
     }
     delete layer;

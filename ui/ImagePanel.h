@@ -10,6 +10,7 @@ class CLayer;
 class CThumbnailList;
 class CVCFoldingPanel;
 class CWULLabel;
+class CWULMenu;
 class CWULPageControl;
 class CWULStandardBarItem;
 
@@ -34,6 +35,9 @@ CThumbnailList* GetList();
 CWULPageControl* GetPages();
 CWULStandardBarItem* GetButton(int which);
 CWULLabel* GetInfoLabel();
+// The New layer menu ("&Normal", "&Supersampled") and the context menu of the layer items.
+CWULMenu* GetNewLayerMenu();
+CWULMenu* GetLayerMenu();
 bool IsUpdating();
 
 bool BeginUpdate();

@@ -21,6 +21,9 @@
 #define IDB_IMAGE_MOVE_UP 369
 #define IDB_IMAGE_MOVE_DOWN 370
 
+// The visibility mark of the layer list's items.
+#define IDB_LAYER_VISIBLE 313
+
 // Color panel buttons.
 #define IDB_PALETTE_LOCK_DISABLED 330
 #define IDB_PALETTE_LOCK 340

@@ -1,5 +1,6 @@
 #include "ui/UIHosts.h"
 #include "document/ActionHooks.h"
+#include "document/Layer.h"
 #include "document/Project.h"
 #include "shell/ProjectCommands.h"
 #include "tools/CommandHost.h"
@@ -7,6 +8,7 @@
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 #include "ui/AppCursors.h"
+#include "ui/ImagePanel.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBox.h"
@@ -58,6 +60,7 @@ public:
   void UpdateToolboxColors() override { Toolbox::UpdateColors(); }
   void RefreshPreview() override { PreviewPanel::Refresh(); }
   void RefreshImageItem(CImage* image) override { ProjectPanel::RefreshImageItem(image); }
+  void RefreshLayerItem(CLayer* layer) override { ImagePanel::RefreshLayerItem(layer); }
   bool HasOptionHost() override { return ToolPanel::GetOptionHost() != nullptr; }
   bool IsFocusInOptionHost() override { return ToolPanel::IsFocusInside(); }
   void ClearOptionHost() override { ToolPanel::ClearOptions(); }
@@ -132,6 +135,37 @@ void RedrawToolOverlay() {
 
 void UpdateStates() { UpdateCommandStates(); }
 
+void ClearLayerItems() { ImagePanel::Clear(); }
+void BeginLayerItems() { ImagePanel::BeginUpdate(); }
+void EndLayerItems() { ImagePanel::EndUpdate(); }
+
+// What an action did to the image's layers, shown in the image panel's list.
+void LayerItemChanged(int notice, CLayer* layer) {
+  switch (notice) {
+    case LAYER_ITEM_ADDED:
+      ImagePanel::AddLayerItem(layer);
+      break;
+    case LAYER_ITEM_REMOVED:
+      ImagePanel::RemoveLayerItem(layer);
+      break;
+    case LAYER_ITEM_MOVED:
+      // Its item goes before that of the layer now below it (the list shows the top first).
+      ImagePanel::MoveLayerItem(layer, layer ? layer->GetPrevious() : nullptr);
+      break;
+    case LAYER_ITEM_REFRESHED:
+      ImagePanel::RefreshLayerItem(layer);
+      break;
+    case LAYER_ITEM_SELECTED:
+      ImagePanel::SelectLayer(layer);
+      break;
+    case LAYER_ITEMS_REFRESHED:
+      ImagePanel::RefreshAllLayerItems();
+      break;
+    default:
+      break;
+  }
+}
+
 void BeginWait() { BeginWaitCursor(); }
 void EndWait() { RestoreCursor(); }
 
@@ -159,10 +193,14 @@ void InstallUIHosts() {
   g_ActionHooks.updateCommandStates = &UpdateStates;
   g_ActionHooks.refreshPreview = &PreviewPanel::Refresh;
   g_ActionHooks.refreshImageItem = &RefreshImageItem;
+  g_ActionHooks.beginLayerItems = &BeginLayerItems;
+  g_ActionHooks.layerItem = &LayerItemChanged;
+  g_ActionHooks.endLayerItems = &EndLayerItems;
 
   CProjectCommandHooks project = {};
   project.beginWaitCursor = &BeginWait;
   project.restoreCursor = &EndWait;
+  project.clearImagePanel = &ClearLayerItems;
   project.refitView = &RefitView;
   project.clearProjectPanel = &ClearProjectItems;
   project.rebuildProjectPanel = &RebuildProjectItems;
@@ -180,5 +218,8 @@ void RemoveUIHosts() {
   g_ActionHooks.updateCommandStates = nullptr;
   g_ActionHooks.refreshPreview = nullptr;
   g_ActionHooks.refreshImageItem = nullptr;
+  g_ActionHooks.beginLayerItems = nullptr;
+  g_ActionHooks.layerItem = nullptr;
+  g_ActionHooks.endLayerItems = nullptr;
   SetProjectCommandHooks(nullptr);
 }

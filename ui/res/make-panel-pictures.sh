@@ -68,5 +68,18 @@ sheet() { # NAME PAPER EDGE INK
 }
 sheet panel-properties '#FFFFF0' '#404858' '#3060C0'
 sheet panel-properties-disabled '#F0F0F0' '#909090' '#B0B0B0'
-pic image-move-up 16 -fill '#3070D0' -stroke '#203050' -draw 'polygon 8,1 14,8 2,8' -draw 'rectangle 6,8 10,14'
-pic image-move-down 16 -fill '#3070D0' -stroke '#203050' -draw 'polygon 8,14 14,7 2,7' -draw 'rectangle 6,1 10,7'
+pic layer-duplicate 16 -fill '#C8D8F0' -stroke '#304060' -draw 'rectangle 1,1 9,9' -fill '#E8F0FF' \
+  -draw 'rectangle 6,6 14,14'
+pic layer-merge-down 16 -fill '#C8D8F0' -stroke '#304060' -draw 'rectangle 1,11 14,14' -stroke none \
+  -fill '#207020' -draw 'polygon 4,5 11,5 7.5,9' -draw 'rectangle 6,1 9,5'
+arrow() { # NAME POLYGON STEM
+  pic "$1" 16 -fill '#3070D0' -stroke '#203050' -draw "polygon $2" -draw "rectangle $3"
+}
+arrow layer-move-forward '8,1 14,8 2,8' '6,8 10,14'
+arrow layer-move-backward '8,14 14,7 2,7' '6,1 10,7'
+arrow image-move-up '8,1 14,8 2,8' '6,8 10,14'
+arrow image-move-down '8,14 14,7 2,7' '6,1 10,7'
+
+# The visibility mark of the layer list, 12 x 12: an eye.
+pic layer-visible 12 -fill '#FFFFFF' -stroke '#202020' -draw 'ellipse 6,6 5.5,3.5 0,360' -fill '#305080' \
+  -stroke none -draw 'circle 6,6 6,8.2' -fill '#000000' -draw 'circle 6,6 6,7'
