@@ -189,7 +189,9 @@ TEST_F(ProjectPanelTest, IsBuiltWithItsPagesButtonsListAndMenu) {
   EXPECT_STREQ("Project", g_ProjectPanel->GetText());
   EXPECT_EQ(80, g_ProjectPanel->GetMinClientHeight());
   EXPECT_FALSE(g_ProjectPanel->IsFolded());
-  EXPECT_EQ(160, g_ProjectPanel->GetClientHeight());
+  // The stored height, unless the dock had to shrink the panels to fit the window.
+  EXPECT_LE(g_ProjectPanel->GetClientHeight(), 160);
+  EXPECT_GE(g_ProjectPanel->GetClientHeight(), 80);
 
   CWULPageControl* pages = GetPages();
   ASSERT_NE(nullptr, pages);
