@@ -29,13 +29,9 @@ HINSTANCE ProgramInstance() { return GetModuleHandleA(nullptr); }
 // The picture of a bitmap resource, kept until FreeAppCursors; null when the program
 // does not carry it.
 CWULImage* LoadPicture(int id) {
-  CWULImage* image = nullptr;
-  try {
-    image = WULLoadImageFromBitmapResource(ProgramInstance(), MAKEINTRESOURCEA(id));
-  } catch (const CWULError&) {
-    return nullptr;
-  }
-  image->SetAutoDelete(false);
+  CWULImage* image = LoadProgramPicture(id);
+  if (image)
+    image->SetAutoDelete(false);
   return image;
 }
 
@@ -103,4 +99,12 @@ HCURSOR GetAppCursor(int32_t resourceId) {
 
 CWULImage* GetAppImage(int index) {
   return index >= 0 && index < APP_IMAGE_COUNT ? g_Resources.images[index] : nullptr;
+}
+
+CWULImage* LoadProgramPicture(int32_t resourceId) {
+  try {
+    return WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId));
+  } catch (const CWULError&) {
+    return nullptr;
+  }
 }

@@ -36,3 +36,5 @@ HCURSOR GetArrowCursor();
 HCURSOR GetWaitCursor();
 // Null when not loaded.
 CWULImage* GetAppImage(int index);
+// A new picture of one of the program's bitmap resources, or null when it lacks it.
+CWULImage* LoadProgramPicture(int32_t resourceId);

@@ -20,6 +20,7 @@
 #include "ui/AppCursors.h"
 #include "ui/ColorPickerDialog.h"
 #include "ui/FoldingPanel.h"
+#include "ui/PanelParts.h"
 #include "ui/MainWindow.h"
 #include "ui/PanelResourceIds.h"
 #include "ui/StatusBar.h"
@@ -41,8 +42,6 @@ CVCFoldingPanel* g_ColorPanel = nullptr;
 
 namespace {
 
-const int kButtonSize = 18;
-const int kBarHeight = kButtonSize + 2;
 const int kPitch = ColorPanel::CELL_PITCH;
 const int kDragDistance = 4;
 const int kDragWindowSize = 16;
@@ -482,47 +481,6 @@ void SetLockState(bool enabled, bool checked) {
   g_UpdatingLock = false;
 }
 
-// The picture of a bitmap resource (a grey-scale copy when asked), or null when the
-// program does not carry it.
-CWULImage* LoadPicture(int id, bool grey) {
-  CWULImage* image = nullptr;
-  try {
-    image = WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
-    if (image && grey)
-      image->ToGrayscale();
-  } catch (const CWULError&) {
-    image = nullptr;
-  }
-  return image;
-}
-
-void SetPicture(CWULStandardBarItem* item, int which, CWULImage* image) {
-  item->SetImage(which, image);
-  if (image && image->refCount <= 0)
-    CWULImage::Release(image);
-}
-
-CWULStandardBarItem* AddButton(CWULItemBar* bar, const char* tooltip, int x, int normal, int disabled,
-                               CWULStandardBarItem::Callback click) {
-  auto* button = new CWULStandardBarItem;
-  bar->AddItem(button);
-  button->SetText(tooltip);
-  button->SetBounds(x, 1, kButtonSize, kButtonSize);
-  SetPicture(button, WUL_BAR_IMAGE_NORMAL, LoadPicture(normal, false));
-  SetPicture(button, WUL_BAR_IMAGE_DISABLED, disabled ? LoadPicture(disabled, false) : LoadPicture(normal, true));
-  button->clickCallback = click;
-  return button;
-}
-
-CWULItemBar* MakeBar(CWULInteractor::Handler deleted) {
-  auto* bar = new CWULItemBar;
-  bar->deletedHandler = deleted;
-  bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
-  bar->SetAlignment(WUL_ALIGN_TOP);
-  bar->SetClientHeight(kBarHeight);
-  return bar;
-}
-
 CWULTiledCanvas* MakeGrid(CWULInteractor::Handler created) {
   auto* grid = new CWULTiledCanvas;
   grid->deletedHandler = &OnGridDeleted;
@@ -574,20 +532,20 @@ CWULMenu* MakeNewSetMenu() {
 void BuildSwatchPage(CWULContainer* page) {
   wulPushDefaultParent(page);
   try {
-    CWULItemBar* bar = MakeBar(&OnSwatchBarDeleted);
+    CWULItemBar* bar = MakePanelButtonBar(&OnSwatchBarDeleted);
     int x = 1;
     g_Buttons[ColorPanel::BUTTON_NEW_SET] =
-        AddButton(bar, "New swatch set...", x, IDB_SWATCHES_NEW, IDB_SWATCHES_NEW_DISABLED, &ShowNewSetMenu);
-    x += kButtonSize;
-    g_Buttons[ColorPanel::BUTTON_LOAD] = AddButton(bar, "Load swatches", x, IDB_SWATCHES_LOAD, 0, &OnLoad);
-    x += kButtonSize;
-    g_Buttons[ColorPanel::BUTTON_SAVE] = AddButton(bar, "Save swatches", x, IDB_SWATCHES_SAVE, 0, &OnSave);
-    x += kButtonSize;
-    g_Buttons[ColorPanel::BUTTON_ADD_PRIMARY] = AddButton(bar, "Add primary color", x, IDB_SWATCHES_ADD_PRIMARY,
+        AddPanelButton(bar, x, "New swatch set...", 0, IDB_SWATCHES_NEW, IDB_SWATCHES_NEW_DISABLED, &ShowNewSetMenu);
+    x += kPanelButtonSize;
+    g_Buttons[ColorPanel::BUTTON_LOAD] = AddPanelButton(bar, x, "Load swatches", 0, IDB_SWATCHES_LOAD, 0, &OnLoad);
+    x += kPanelButtonSize;
+    g_Buttons[ColorPanel::BUTTON_SAVE] = AddPanelButton(bar, x, "Save swatches", 0, IDB_SWATCHES_SAVE, 0, &OnSave);
+    x += kPanelButtonSize;
+    g_Buttons[ColorPanel::BUTTON_ADD_PRIMARY] = AddPanelButton(bar, x, "Add primary color", 0, IDB_SWATCHES_ADD_PRIMARY,
                                                           IDB_SWATCHES_ADD_PRIMARY_DISABLED, &OnAddPrimary);
-    x += kButtonSize;
+    x += kPanelButtonSize;
     g_Buttons[ColorPanel::BUTTON_ADD_SECONDARY] =
-        AddButton(bar, "Add secondary color", x, IDB_SWATCHES_ADD_SECONDARY, IDB_SWATCHES_ADD_SECONDARY_DISABLED,
+        AddPanelButton(bar, x, "Add secondary color", 0, IDB_SWATCHES_ADD_SECONDARY, IDB_SWATCHES_ADD_SECONDARY_DISABLED,
                   &OnAddSecondary);
     g_SwatchGrid = MakeGrid(&OnSwatchGridCreated);
     g_SwatchGrid->leftDoubleClickHandler = &OnSwatchDoubleClick;
@@ -601,9 +559,9 @@ void BuildSwatchPage(CWULContainer* page) {
 void BuildPalettePage(CWULContainer* page) {
   wulPushDefaultParent(page);
   try {
-    CWULItemBar* bar = MakeBar(&OnPaletteBarDeleted);
+    CWULItemBar* bar = MakePanelButtonBar(&OnPaletteBarDeleted);
     CWULStandardBarItem* lock =
-        AddButton(bar, "Lock palette", 1, IDB_PALETTE_LOCK, IDB_PALETTE_LOCK_DISABLED, nullptr);
+        AddPanelButton(bar, 1, "Lock palette", 0, IDB_PALETTE_LOCK, IDB_PALETTE_LOCK_DISABLED, nullptr);
     g_Buttons[ColorPanel::BUTTON_LOCK_PALETTE] = lock;
     lock->SetBehaviour(WUL_BEHAVIOUR_TOGGLE);
     lock->checkChangedCallback = &OnLockChanged;
@@ -616,13 +574,6 @@ void BuildPalettePage(CWULContainer* page) {
   wulPopDefaultParent();
 }
 
-CWULPageControlItem* AddPage(const char* caption, int id) {
-  auto* page = new CWULPageControlItem(caption);
-  page->SetId(id);
-  g_Pages->AddItem(page);
-  page->CreateInteractor();
-  return page;
-}
 
 }  // namespace
 
@@ -806,15 +757,9 @@ void CreateColorPanel() {
                                &g_ColorPanel);
     wulPushDefaultParent(panel->GetClientContainer());
     try {
-      g_Pages = new CWULPageControl;
-      g_Pages->deletedHandler = &OnPagesDeleted;
-      g_Pages->SetAlignment(WUL_ALIGN_FILL);
-      g_Pages->SetFrameStyle(2);
-      g_Pages->SetFirstTabOffset(4);
-      g_Pages->SetTabHeight(15);
-      g_Pages->SetTabInset(1);
-      g_SwatchPage = AddPage("Swatches", ColorPanel::PAGE_SWATCHES);
-      g_PalettePage = AddPage("Palette", ColorPanel::PAGE_PALETTE);
+      g_Pages = MakePanelPages(&OnPagesDeleted);
+      g_SwatchPage = AddPanelPage(g_Pages, "Swatches", ColorPanel::PAGE_SWATCHES);
+      g_PalettePage = AddPanelPage(g_Pages, "Palette", ColorPanel::PAGE_PALETTE);
       BuildSwatchPage(g_SwatchPage->GetInteractor());
       BuildPalettePage(g_PalettePage->GetInteractor());
       g_Pages->SelectById(ColorPanel::PAGE_SWATCHES);

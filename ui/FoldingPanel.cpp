@@ -1,4 +1,5 @@
 #include "ui/FoldingPanel.h"
+#include "ui/AppCursors.h"
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -587,12 +588,9 @@ void RepaintPanelCaptions() {
 void SetPanelButtonPicture(CWULStandardBarItem* button, int which, int resourceId, bool grey) {
   if (!button)
     return;
-  CWULImage* image = nullptr;
-  try {
-    image = WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId));
-  } catch (const CWULError&) {
+  CWULImage* image = LoadProgramPicture(resourceId);
+  if (!image)
     return;
-  }
   if (grey)
     image->ToGrayscale();
   button->SetImage(which, image);

@@ -15,6 +15,8 @@
 #include "ui/FoldingPanel.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "ui/DialogParts.h"
+#include "ui/PanelParts.h"
 #include "ui/PanelResourceIds.h"
 #include "ui/ThumbnailList.h"
 #include "wul/WULControl.h"
@@ -32,10 +34,7 @@ CVCFoldingPanel* g_ImagePanel = nullptr;
 
 namespace {
 
-const int kButtonSize = 18;
-const int kBarHeight = kButtonSize + 2;
 const int kThumbnailSize = 24;
-const int kLabelMargin = 4;
 // Below the button, aligned with its left edge.
 const int kNewMenuPlacement = WUL_SHELL_PREFER_RIGHT | WUL_SHELL_PREFER_DOWN | WUL_SHELL_ALIGN_X;
 
@@ -250,41 +249,12 @@ void OnButtonClick(CWULStandardBarItem* button, CWULStandardBarItem*) {
     RunMenuCommand(button->value);
 }
 
-CWULImage* LoadPicture(int id) {
-  try {
-    return WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
-  } catch (const CWULError&) {
-    return nullptr;
-  }
-}
-
-void SetPicture(CWULStandardBarItem* button, int which, CWULImage* image) {
-  button->SetImage(which, image);
-  // An image nobody took is freed here.
-  if (image && image->refCount <= 0)
-    CWULImage::Release(image);
-}
-
 CWULStandardBarItem* AddButton(int which, int x) {
   const ButtonEntry& entry = kButtons[which];
-  CWULStandardBarItem* button = new CWULStandardBarItem;
-  g_Bar->AddItem(button);
+  CWULStandardBarItem* button =
+      AddPanelButton(g_Bar, x, entry.tooltip, entry.command, entry.bitmap, entry.disabledBitmap, &OnButtonClick);
   g_Buttons[which] = button;
-  button->value = entry.command;
-  button->SetText(entry.tooltip);
-  button->SetBounds(x, 1, kButtonSize, kButtonSize);
-  CWULImage* normal = LoadPicture(entry.bitmap);
-  CWULImage* disabled = nullptr;
-  if (entry.disabledBitmap) {
-    disabled = LoadPicture(entry.disabledBitmap);
-  } else if (normal) {
-    disabled = CWULImage::Clone(normal);
-    disabled->ToGrayscale();
-  }
-  SetPicture(button, WUL_BAR_IMAGE_NORMAL, normal);
-  SetPicture(button, WUL_BAR_IMAGE_DISABLED, disabled);
   button->SetShortcut(ShortcutOf(entry.command));
-  button->clickCallback = &OnButtonClick;
   return button;
 }
 
@@ -326,60 +296,17 @@ void FormatInfo(char* text, size_t size) {
 
 // --- building ---
 
-CWULContainer* AddPage(const char* caption, int id) {
-  CWULPageControlItem* page = new CWULPageControlItem(caption);
-  page->SetId(id);
-  g_Pages->AddItem(page);
-  return page->GetInteractor();
-}
-
 void BuildLayersPage(CWULContainer* page) {
-  wulPushDefaultParent(page);
-  try {
-    CWULItemBar* bar = new CWULItemBar;
-    g_Bar = bar;
-    bar->deletedHandler = &OnBarDeleted;
-    bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
-    bar->SetAlignment(WUL_ALIGN_TOP);
-    bar->SetClientHeight(kBarHeight);
+  BuildInside(page, [] {
+    g_Bar = MakePanelButtonBar(&OnBarDeleted);
     for (int which = 0; which < ImagePanel::BUTTON_COUNT; ++which)
-      AddButton(which, 1 + which * kButtonSize);
-
-    CThumbnailList* list = new CThumbnailList;
-    g_List = list;
-    list->deletedHandler = &OnListDeleted;
-    list->SetMargin(1);
-    list->SetSpacing(1);
-    list->SetLineStep(list->GetLineStepX(), 8);
-    list->SetBorderStyle(2);
-    list->SetTabStop(false);
-    list->SetAlignment(WUL_ALIGN_FILL);
-    list->selectionChangedCallback = &OnLayerSelected;
-  } catch (...) {
-    wulPopDefaultParent();
-    throw;
-  }
-  wulPopDefaultParent();
+      AddButton(which, 1 + which * kPanelButtonSize);
+    g_List = MakePanelThumbnailList(&OnListDeleted, &OnLayerSelected);
+  });
 }
 
 void BuildInfoPage(CWULContainer* page) {
-  wulPushDefaultParent(page);
-  try {
-    CWULLabel* label = new CWULLabel;
-    g_InfoLabel = label;
-    label->deletedHandler = &OnLabelDeleted;
-    label->SetMultiLine(true);
-    label->SetMnemonic(false);
-    label->SetVAlign(WUL_VALIGN_TOP);
-    label->SetBounds(kLabelMargin, kLabelMargin, std::max(0, page->GetClientWidth() - 2 * kLabelMargin),
-                     std::max(0, page->GetClientHeight() - 2 * kLabelMargin));
-    // It keeps its margins as the page changes size.
-    label->SetAlignment(WUL_ALIGN_STRETCH_RIGHT_DOWN);
-  } catch (...) {
-    wulPopDefaultParent();
-    throw;
-  }
-  wulPopDefaultParent();
+  BuildInside(page, [page] { g_InfoLabel = MakePanelInfoLabel(page, &OnLabelDeleted); });
 }
 
 }  // namespace
@@ -424,27 +351,11 @@ bool Rebuild() {
   CImage* image = GetCurrentImage();
   if (!g_List || !image)
     return false;
-  CThumbnailList* list = g_List;
-  const CThumbnailList::SelectionCallback callback = list->selectionChangedCallback;
-  list->selectionChangedCallback = nullptr;
-  list->SetAutoRedraw(false);
-  try {
+  RefillThumbnailList(g_List, IsUpdating(), [image] {
     for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext())
       AddLayerItem(layer);
-    list->Select(ItemOf(image->GetActiveLayer()));
-  } catch (...) {
-    if (!IsUpdating())
-      list->SetAutoRedraw(true);
-    list->selectionChangedCallback = callback;
-    throw;
-  }
-  if (!IsUpdating())
-    list->SetAutoRedraw(true);
-  list->selectionChangedCallback = callback;
-  if (CThumbnailItem* selected = list->GetSelected()) {
-    if (callback)
-      callback(list, selected, nullptr);
-  }
+    g_List->Select(ItemOf(image->GetActiveLayer()));
+  });
   return true;
 }
 
@@ -527,8 +438,7 @@ bool UpdateInfo() {
     return false;
   char text[1024];
   FormatInfo(text, sizeof text);
-  if (std::strcmp(g_InfoLabel->GetText(), text) != 0)
-    g_InfoLabel->SetText(text);
+  SetLabelTextIfChanged(g_InfoLabel, text);
   return true;
 }
 
@@ -544,24 +454,12 @@ void CreateImagePanel() {
     panel = CreateFoldingPanel("Image", 80, g_Settings.panelsImageBodyFolded, g_Settings.panelsImageBodyClientHeight,
                                &g_ImagePanel);
     panel->deletedHandler = &OnPanelDeleted;
-    wulPushDefaultParent(panel->GetClientContainer());
-    try {
-      CWULPageControl* pages = new CWULPageControl;
-      g_Pages = pages;
-      pages->deletedHandler = &OnPagesDeleted;
-      pages->SetFrameStyle(2);
-      pages->SetFirstTabOffset(4);
-      pages->SetTabHeight(15);
-      pages->SetTabInset(1);
-      pages->SetAlignment(WUL_ALIGN_FILL);
-      BuildLayersPage(AddPage("Layers", ImagePanel::PAGE_LAYERS));
-      BuildInfoPage(AddPage("Info", ImagePanel::PAGE_INFO));
-      pages->SelectById(ImagePanel::PAGE_LAYERS);
-    } catch (...) {
-      wulPopDefaultParent();
-      throw;
-    }
-    wulPopDefaultParent();
+    BuildInside(panel->GetClientContainer(), [] {
+      g_Pages = MakePanelPages(&OnPagesDeleted);
+      BuildLayersPage(AddPanelPage(g_Pages, "Layers", ImagePanel::PAGE_LAYERS)->GetInteractor());
+      BuildInfoPage(AddPanelPage(g_Pages, "Info", ImagePanel::PAGE_INFO)->GetInteractor());
+      g_Pages->SelectById(ImagePanel::PAGE_LAYERS);
+    });
     ImagePanel::UpdateInfo();
   } catch (...) {
     ReportPanelFailure("Image");

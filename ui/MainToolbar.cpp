@@ -1,4 +1,5 @@
 #include "ui/MainToolbar.h"
+#include "ui/FoldingPanel.h"
 #include <cstdio>
 #include "document/Project.h"
 #include "shell/Errors.h"
@@ -74,22 +75,6 @@ CWULShortcut* FindShortcut(int32_t key, int32_t modifiers) {
   return nullptr;
 }
 
-// The picture of a bitmap resource, or null when the program does not carry it.
-CWULImage* LoadPicture(int id) {
-  try {
-    return WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
-  } catch (const CWULError&) {
-    return nullptr;
-  }
-}
-
-void SetPicture(CWULStandardBarItem* item, int which, int id) {
-  CWULImage* image = LoadPicture(id);
-  item->SetImage(which, image);
-  // An image nobody took is freed here.
-  if (image && image->refCount <= 0)
-    CWULImage::Release(image);
-}
 
 void SetButtonState(int which, bool enabled, bool down = false) {
   CWULStandardBarItem* button = g_Buttons[which];
@@ -122,9 +107,9 @@ void CreateMainToolbar() {
       g_Buttons[i] = button;
       button->SetText(entry.tooltip);
       button->SetBounds(x, 1, kButtonSize, kButtonSize);
-      SetPicture(button, WUL_BAR_IMAGE_NORMAL, entry.bitmap);
+      SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, entry.bitmap);
       if (entry.disabledBitmap)
-        SetPicture(button, WUL_BAR_IMAGE_DISABLED, entry.disabledBitmap);
+        SetPanelButtonPicture(button, WUL_BAR_IMAGE_DISABLED, entry.disabledBitmap);
       button->SetShortcut(FindShortcut(entry.key, entry.modifiers));
       button->clickCallback = &MainToolbar::OnButtonClick;
       x += kButtonSize + entry.gapAfter;

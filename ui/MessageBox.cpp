@@ -1,4 +1,5 @@
 #include "ui/MessageBox.h"
+#include "ui/AppCursors.h"
 #include <algorithm>
 #include <new>
 #include "ui/MessageBoxIds.h"
@@ -100,14 +101,7 @@ int BoxChar(CWULInteractor*, int* key, LPARAM) {
 }
 
 // The picture of the kind from the program's resources; null when it cannot be had.
-CWULImage* LoadPicture(int kind) {
-  try {
-    return WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr),
-                                          MAKEINTRESOURCEA(IDB_MESSAGE_ERROR + kind - 1));
-  } catch (const CWULError&) {
-    return nullptr;
-  }
-}
+CWULImage* LoadPicture(int kind) { return LoadProgramPicture(IDB_MESSAGE_ERROR + kind - 1); }
 
 // Builds the box's controls and sizes it; the box is the default parent meanwhile.
 void BuildBox(CMessageBoxWindow* box, const BoxType& type, CWULImage* image, const char* text,

@@ -9,6 +9,7 @@
 #include "tools/Tool.h"
 #include "ui/AppCursors.h"
 #include "ui/FoldingPanel.h"
+#include "ui/PanelParts.h"
 #include "ui/PanelResourceIds.h"
 #include "ui/StatusBar.h"
 #include "ui/ZoomedView.h"
@@ -25,8 +26,6 @@ CVCFoldingPanel* g_PreviewPanel = nullptr;
 namespace {
 
 const int32_t kZoomTable[PreviewPanel::ZOOM_STEPS] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 16};
-const int kButtonSize = 18;
-const int kBarHeight = kButtonSize + 2;
 
 CWULTiledCanvas* g_Canvas = nullptr;
 CWULCanvasOverlay* g_Overlay = nullptr;
@@ -191,25 +190,12 @@ void OnChequeredChanged(CWULStandardBarItem* item, CWULStandardBarItem*) {
     g_Canvas->RenderAll(nullptr);
 }
 
-// The picture of a bitmap resource, or null when the program does not carry it.
-void SetPicture(CWULStandardBarItem* item, int which, int id) {
-  CWULImage* image = nullptr;
-  try {
-    image = WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
-  } catch (const CWULError&) {
-    image = nullptr;
-  }
-  item->SetImage(which, image);
-  if (image && image->refCount <= 0)
-    CWULImage::Release(image);
-}
-
 CWULStandardBarItem* AddButton(const char* tooltip, int x, int bitmap) {
   CWULStandardBarItem* button = new CWULStandardBarItem;
   g_Bar->AddItem(button);
   button->SetText(tooltip);
-  button->SetBounds(x, 1, kButtonSize, kButtonSize);
-  SetPicture(button, WUL_BAR_IMAGE_NORMAL, bitmap);
+  button->SetBounds(x, 1, kPanelButtonSize, kPanelButtonSize);
+  SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, bitmap);
   return button;
 }
 
@@ -342,19 +328,15 @@ void CreatePreviewPanel() {
                                g_Settings.panelsPreviewBodyClientHeight, &g_PreviewPanel);
     wulPushDefaultParent(panel->GetClientContainer());
     try {
-      CWULItemBar* bar = new CWULItemBar;
+      CWULItemBar* bar = MakePanelButtonBar(&OnBarDeleted);
       g_Bar = bar;
-      bar->deletedHandler = &OnBarDeleted;
-      bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
-      bar->SetAlignment(WUL_ALIGN_TOP);
-      bar->SetClientHeight(kBarHeight);
       int x = 1;
       g_Buttons[PreviewPanel::BUTTON_ZOOM_IN] = AddButton("Zoom in", x, IDB_PREVIEW_ZOOM_IN);
       g_Buttons[PreviewPanel::BUTTON_ZOOM_IN]->clickCallback = &OnZoomIn;
-      x += kButtonSize;
+      x += kPanelButtonSize;
       g_Buttons[PreviewPanel::BUTTON_ZOOM_OUT] = AddButton("Zoom out", x, IDB_PREVIEW_ZOOM_OUT);
       g_Buttons[PreviewPanel::BUTTON_ZOOM_OUT]->clickCallback = &OnZoomOut;
-      x += kButtonSize + 2;
+      x += kPanelButtonSize + 2;
 
       wulPushDefaultParent(bar);
       try {
@@ -363,7 +345,7 @@ void CreatePreviewPanel() {
         list->deletedHandler = &OnZoomListDeleted;
         list->SetFrameKind(WUL_FRAME_BEVEL);
         list->SetTabStop(false);
-        list->SetBounds(x, 1, 52, kBarHeight - 2);
+        list->SetBounds(x, 1, 52, kPanelBarHeight - 2);
         list->wheelAcceptHandler = &RefuseWheel;
         for (int32_t index = 0; index < PreviewPanel::ZOOM_STEPS; ++index) {
           char text[32];
@@ -380,7 +362,7 @@ void CreatePreviewPanel() {
 
       CWULStandardBarItem* chequered = AddButton("Chequered background", x, IDB_PREVIEW_CHEQUERED);
       g_Buttons[PreviewPanel::BUTTON_CHEQUERED] = chequered;
-      SetPicture(chequered, WUL_BAR_IMAGE_CHECKED, IDB_PREVIEW_CHEQUERED_DOWN);
+      SetPanelButtonPicture(chequered, WUL_BAR_IMAGE_CHECKED, IDB_PREVIEW_CHEQUERED_DOWN);
       chequered->SetBehaviour(WUL_BEHAVIOUR_TOGGLE);
       chequered->SetChecked(g_Settings.panelsPreviewChequeredBackground
                                 ? g_Settings.panelsPreviewChequeredBackground->GetValue()

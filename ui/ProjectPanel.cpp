@@ -14,6 +14,7 @@
 #include "ui/ImagePanel.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "ui/PanelParts.h"
 #include "ui/PanelResourceIds.h"
 #include "ui/PreviewPanel.h"
 #include "ui/ThumbnailList.h"
@@ -28,8 +29,6 @@ CVCFoldingPanel* g_ProjectPanel = nullptr;
 
 namespace {
 
-const int kButtonSize = 18;  // the framework's small button
-const int kBarHeight = kButtonSize + 2;
 const int kThumbnailSize = 24;
 const int kInfoSize = 1024;
 
@@ -189,65 +188,20 @@ const ButtonEntry kButtons[ProjectPanel::BUTTON_COUNT] = {
 
 void BuildImagesPage(CWULContainer* page) {
   BuildInside(page, [] {
-    CWULItemBar* bar = new CWULItemBar;
-    g_Bar = bar;
-    bar->deletedHandler = &OnBarDeleted;
-    bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
-    bar->SetAlignment(WUL_ALIGN_TOP);
-    bar->SetClientHeight(kBarHeight);
+    g_Bar = MakePanelButtonBar(&OnBarDeleted);
     for (int i = 0; i < ProjectPanel::BUTTON_COUNT; ++i) {
       const ButtonEntry& entry = kButtons[i];
-      CWULStandardBarItem* button = new CWULStandardBarItem;
-      bar->AddItem(button);
-      g_Buttons[i] = button;
-      button->value = entry.command;
-      button->SetText(entry.tooltip);
-      button->SetBounds(1 + i * kButtonSize, 1, kButtonSize, kButtonSize);
-      SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, entry.normal);
-      if (entry.disabled)
-        SetPanelButtonPicture(button, WUL_BAR_IMAGE_DISABLED, entry.disabled);
-      else
-        SetPanelButtonPicture(button, WUL_BAR_IMAGE_DISABLED, entry.normal, true);
-      button->clickCallback = &OnButtonClick;
+      g_Buttons[i] = AddPanelButton(g_Bar, 1 + i * kPanelButtonSize, entry.tooltip, entry.command, entry.normal,
+                                    entry.disabled, &OnButtonClick);
     }
     if (g_MenuItems.imageNew)
       g_Buttons[ProjectPanel::BUTTON_NEW]->SetShortcut(g_MenuItems.imageNew->shortcut);
-
-    CThumbnailList* list = new CThumbnailList;
-    g_List = list;
-    list->deletedHandler = &OnListDeleted;
-    list->SetMargin(1);
-    list->SetSpacing(1);
-    list->SetLineStep(list->GetLineStepX(), 8);
-    list->SetBorderStyle(2);
-    list->SetTabStop(false);
-    list->SetAlignment(WUL_ALIGN_FILL);
-    list->selectionChangedCallback = &OnImageSelected;
+    g_List = MakePanelThumbnailList(&OnListDeleted, &OnImageSelected);
   });
 }
 
 void BuildInfoPage(CWULContainer* page) {
-  BuildInside(page, [page] {
-    CWULLabel* label = new CWULLabel;
-    g_Label = label;
-    label->deletedHandler = &OnLabelDeleted;
-    label->SetMultiLine(true);
-    label->SetVAlign(WUL_VALIGN_TOP);
-    label->SetBounds(4, 4, std::max(0, page->GetClientWidth() - 4), 2 * wulControlTextHeight + 2);
-    label->SetAlignment(WUL_ALIGN_STRETCH_RIGHT);
-  });
-}
-
-CWULContainer* AddPage(const char* caption, int id) {
-  CWULPageControlItem* page = new CWULPageControlItem(caption);
-  page->SetId(id);
-  g_Pages->AddItem(page);
-  return page->GetInteractor();
-}
-
-void ResumeRedraw() {
-  if (g_List && !g_Updating)
-    g_List->SetAutoRedraw(true);
+  BuildInside(page, [page] { g_Label = MakePanelInfoLabel(page, &OnLabelDeleted); });
 }
 
 }  // namespace
@@ -290,11 +244,7 @@ bool Rebuild() {
   CProject* project = GetCurrentProject();
   if (!g_List || !project)
     return false;
-  const CThumbnailList::SelectionCallback callback = g_List->selectionChangedCallback;
-  g_List->selectionChangedCallback = nullptr;
-  g_List->SetAutoRedraw(false);
-  CThumbnailItem* selected = nullptr;
-  try {
+  RefillThumbnailList(g_List, g_Updating, [project] {
     // Items of a project that went before would point at deleted images.
     g_List->Clear();
     CThumbnailItem* current = nullptr;
@@ -305,17 +255,7 @@ bool Rebuild() {
         current = item;
     }
     g_List->Select(current);
-    selected = g_List->GetSelected();
-  } catch (...) {
-    ResumeRedraw();
-    if (g_List)
-      g_List->selectionChangedCallback = callback;
-    throw;
-  }
-  ResumeRedraw();
-  g_List->selectionChangedCallback = callback;
-  if (selected && callback)
-    callback(g_List, selected, nullptr);
+  });
   return true;
 }
 
@@ -392,8 +332,7 @@ bool UpdateInfo() {
     std::snprintf(text, sizeof text, "Number of images: %d\nSize in memory: %s bytes",
                   static_cast<int>(project->GetImageCount()), size);
   }
-  if (g_Label && std::strcmp(g_Label->GetText(), text) != 0)
-    g_Label->SetText(text);
+  SetLabelTextIfChanged(g_Label, text);
   return true;
 }
 
@@ -409,17 +348,10 @@ void CreateProjectPanel() {
                                g_Settings.panelsProjectBodyClientHeight, &g_ProjectPanel);
     panel->deletedHandler = &OnPanelDeleted;
     BuildInside(panel->GetClientContainer(), [] {
-      CWULPageControl* pages = new CWULPageControl;
-      g_Pages = pages;
-      pages->deletedHandler = &OnPagesDeleted;
-      pages->SetFrameStyle(2);
-      pages->SetFirstTabOffset(4);
-      pages->SetTabHeight(15);
-      pages->SetTabInset(1);
-      pages->SetAlignment(WUL_ALIGN_FILL);
-      BuildImagesPage(AddPage("Images", ProjectPanel::PAGE_IMAGES));
-      BuildInfoPage(AddPage("Info", ProjectPanel::PAGE_INFO));
-      pages->SelectById(ProjectPanel::PAGE_IMAGES);
+      g_Pages = MakePanelPages(&OnPagesDeleted);
+      BuildImagesPage(AddPanelPage(g_Pages, "Images", ProjectPanel::PAGE_IMAGES)->GetInteractor());
+      BuildInfoPage(AddPanelPage(g_Pages, "Info", ProjectPanel::PAGE_INFO)->GetInteractor());
+      g_Pages->SelectById(ProjectPanel::PAGE_IMAGES);
     });
     ProjectPanel::UpdateInfo();
   } catch (...) {

@@ -1,4 +1,5 @@
 #include "ui/StatusBar.h"
+#include "ui/AppCursors.h"
 #include <cstdio>
 #include <initializer_list>
 #include <new>
@@ -18,14 +19,6 @@ CWULPanel* g_Bar = nullptr;
 CStatusPane* g_Panes[StatusBar::PANE_COUNT] = {};
 CStatusRegistry::Entry* g_Registry = nullptr;
 
-// The picture of a bitmap resource, or null when the program does not carry it.
-CWULImage* LoadIcon(int id) {
-  try {
-    return WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
-  } catch (const CWULError&) {
-    return nullptr;
-  }
-}
 
 CStatusPane* PaneOfPicture(CWULInteractor* picture) {
   for (CStatusPane* pane : g_Panes) {
@@ -263,9 +256,9 @@ void CreateStatusBar() {
     wulPushDefaultParent(bar);
     try {
       // Docking right in this order puts them, left to right: help, geometry, pixel, colour.
-      g_Panes[StatusBar::PANE_COLOR] = new CIconPane(96, LoadIcon(IDB_STATUS_COLOR));
-      g_Panes[StatusBar::PANE_PIXEL] = new CIconPane(72, LoadIcon(IDB_STATUS_PIXEL));
-      g_Panes[StatusBar::PANE_GEOMETRY] = new CIconPane(120, LoadIcon(IDB_STATUS_GEOMETRY));
+      g_Panes[StatusBar::PANE_COLOR] = new CIconPane(96, LoadProgramPicture(IDB_STATUS_COLOR));
+      g_Panes[StatusBar::PANE_PIXEL] = new CIconPane(72, LoadProgramPicture(IDB_STATUS_PIXEL));
+      g_Panes[StatusBar::PANE_GEOMETRY] = new CIconPane(120, LoadProgramPicture(IDB_STATUS_GEOMETRY));
       g_Panes[StatusBar::PANE_HELP] = new CHelpPane;
     } catch (...) {
       wulPopDefaultParent();

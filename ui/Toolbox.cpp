@@ -104,20 +104,6 @@ void OnWidgetLeftDown(CWULInteractor* self, int, int x, int y) {
   }
 }
 
-CWULImage* LoadPicture(int id) {
-  try {
-    return WULLoadImageFromBitmapResource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
-  } catch (const CWULError&) {
-    return nullptr;
-  }
-}
-
-void SetPicture(CWULStandardBarItem* item, int which, int id) {
-  CWULImage* image = LoadPicture(id);
-  item->SetImage(which, image);
-  if (image && image->refCount <= 0)
-    CWULImage::Release(image);
-}
 
 // A 17 x 17 bar at (x, y) of the widget with one button.
 CWULStandardBarItem* AddSmallButton(int x, int y, const char* tooltip, int normal, int hot,
@@ -128,8 +114,8 @@ CWULStandardBarItem* AddSmallButton(int x, int y, const char* tooltip, int norma
   bar->AddItem(button);
   button->SetText(tooltip);
   button->SetBounds(0, 0, kSmallBarSize, kSmallBarSize);
-  SetPicture(button, WUL_BAR_IMAGE_NORMAL, normal);
-  SetPicture(button, WUL_BAR_IMAGE_HOT, hot);
+  SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, normal);
+  SetPanelButtonPicture(button, WUL_BAR_IMAGE_HOT, hot);
   button->clickCallback = callback;
   return button;
 }
@@ -212,7 +198,7 @@ void CreateToolbox() {
         button->SetText(kTools[i].tooltip);
         button->value = kTools[i].toolId;
         button->SetBounds(1 + (i % 2) * kToolPitch, 1 + (i / 2) * kToolPitch, kToolButtonSize, kToolButtonSize);
-        SetPicture(button, WUL_BAR_IMAGE_NORMAL, kTools[i].bitmap);
+        SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, kTools[i].bitmap);
         button->SetBehaviour(WUL_BEHAVIOUR_EXCLUSIVE);
         if (previous)
           button->JoinGroup(previous);
