@@ -2,10 +2,15 @@
 """Draws the About box art of the Rastrel plug-in into this folder: about.bmp, the
 304 x 140 picture (32-bit BI_RGB with alpha, bottom-up), and hand.cur, the 32 x 32 hand
 cursor of the home-page link (1 bit per pixel, hotspot on the fingertip)."""
+import importlib.util
 import os
-import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# The file writers are those of the other plug-ins' art.
+_spec = importlib.util.spec_from_file_location(
+    "shared_art", os.path.join(HERE, "..", "..", "shared", "res", "make-about-art.py"))
+shared = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(shared)
 WIDTH, HEIGHT = 304, 140
 
 FONT = {
@@ -154,19 +159,6 @@ def picture():
     return px
 
 
-def write_bmp(path, pixels):
-    rows = []
-    for y in range(HEIGHT - 1, -1, -1):
-        rows.append(b"".join(struct.pack("<BBBB", pixels[(x, y)][2], pixels[(x, y)][1],
-                                         pixels[(x, y)][0], pixels[(x, y)][3])
-                             for x in range(WIDTH)))
-    bits = b"".join(rows)
-    info = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 32, 0, len(bits), 2835, 2835, 0, 0)
-    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(bits), 0, 0, 14 + len(info))
-    with open(path, "wb") as f:
-        f.write(header + info + bits)
-
-
 # A pointing hand: "#" outline, "o" inside, "." transparent.
 HAND = [
     ".....##.........",
@@ -191,30 +183,6 @@ HAND = [
 ]
 
 
-def write_cursor(path, hotspot=(5, 0)):
-    size = 32
-    grid = [row.ljust(size, ".") for row in HAND] + ["." * size] * (size - len(HAND))
-    xor_rows, and_rows = [], []
-    for y in range(size - 1, -1, -1):
-        xor_bits = and_bits = 0
-        for x in range(size):
-            c = grid[y][x]
-            bit = 1 << (31 - x)
-            if c == "o":
-                xor_bits |= bit  # white
-            elif c == ".":
-                and_bits |= bit  # transparent
-        xor_rows.append(struct.pack(">I", xor_bits))
-        and_rows.append(struct.pack(">I", and_bits))
-    palette = struct.pack("<BBBBBBBB", 0, 0, 0, 0, 255, 255, 255, 0)
-    info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 1, 0, 0, 0, 0, 2, 0)
-    image = info + palette + b"".join(xor_rows) + b"".join(and_rows)
-    directory = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", size, size, 2, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
-    with open(path, "wb") as f:
-        f.write(directory + entry + image)
-
-
 if __name__ == "__main__":
-    write_bmp(os.path.join(HERE, "about.bmp"), picture())
-    write_cursor(os.path.join(HERE, "hand.cur"))
+    shared.write_bmp(os.path.join(HERE, "about.bmp"), WIDTH, HEIGHT, picture())
+    shared.write_cursor_grid(os.path.join(HERE, "hand.cur"), HAND, (5, 0))

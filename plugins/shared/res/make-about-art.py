@@ -124,22 +124,15 @@ HAND = [
 ]
 
 
-def write_cursor(path, hotspot=(6, 0)):
+def write_cursor_grid(path, rows, hotspot):
+    """A 32 x 32 cursor from rows of "#" (black), "o" (white) and "." (transparent)."""
     size = 32
-    grid = [row.ljust(size, ".") for row in HAND] + ["." * size] * (size - len(HAND))
-    # Fill the inside of the outline white, so that the hand is opaque.
-    filled = [[c for c in row] for row in grid]
-    for y, row in enumerate(grid):
-        xs = [x for x, c in enumerate(row) if c == "#"]
-        if len(xs) >= 2:
-            for x in range(xs[0] + 1, xs[-1]):
-                if filled[y][x] == ".":
-                    filled[y][x] = "o"
+    grid = [row.ljust(size, ".") for row in rows] + ["." * size] * (size - len(rows))
     xor_rows, and_rows = [], []
     for y in range(size - 1, -1, -1):
         xor_bits = and_bits = 0
         for x in range(size):
-            c = filled[y][x]
+            c = grid[y][x]
             bit = 1 << (31 - x)
             if c == "o":
                 xor_bits |= bit  # white
@@ -154,6 +147,20 @@ def write_cursor(path, hotspot=(6, 0)):
     entry = struct.pack("<BBBBHHII", size, size, 2, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
     with open(path, "wb") as f:
         f.write(directory + entry + image)
+
+
+def write_cursor(path, hotspot=(6, 0)):
+    # The inside of the outline is filled white, so that the hand is opaque.
+    rows = []
+    for row in HAND:
+        filled = list(row)
+        xs = [x for x, c in enumerate(row) if c == "#"]
+        if len(xs) >= 2:
+            for x in range(xs[0] + 1, xs[-1]):
+                if filled[x] == ".":
+                    filled[x] = "o"
+        rows.append("".join(filled))
+    write_cursor_grid(path, rows, hotspot)
 
 
 if __name__ == "__main__":
