@@ -11,6 +11,7 @@
 #include "ui/MainWindow.h"
 #include "ViewSettings.h"
 #include "wul/WULAppWindow.h"
+#include "wul/WULItemBar.h"
 #include "wul/WULShortcut.h"
 #include "wul/WULSystem.h"
 #include "wul/WindowTestKit.h"
@@ -103,4 +104,33 @@ inline void DiscardMainWindow() {
   }
   DropQueuedMessages();
   g_ToolManager.ClearActiveTool();
+}
+
+// Creates the main window, waits until it shows, brings it to the front and runs what is
+// queued. False when it did not show.
+inline bool OpenMainWindow() {
+  CreateMainWindow();
+  if (!g_MainWindow ||
+      !PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }))
+    return false;
+  SetForegroundWindow(g_MainWindow->GetHandle());
+  PumpLikeMainLoop();
+  return true;
+}
+
+// A real click on an item of a bar: the pointer comes over it (at its centre, or at the
+// offset given), the left button goes down and up, then the pointer leaves.
+inline void ClickBarItem(CWULBarItem* item, int dx = -1, int dy = -1) {
+  CWULItemBar* bar = item->GetBar();
+  const int cx = item->GetX() + (dx < 0 ? item->GetWidth() / 2 : dx);
+  const int cy = item->GetY() + (dy < 0 ? item->GetHeight() / 2 : dy);
+  POINT screen = {cx, cy};
+  ClientToScreen(bar->GetHandle(), &screen);
+  SetCursorPos(screen.x, screen.y);
+  wulSendMessage(bar->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
+  wulSendMessage(bar->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
+  wulSendMessage(bar->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
+  PumpLikeMainLoop();
+  SetCursorPos(0, 0);
+  bar->HideHint();
 }

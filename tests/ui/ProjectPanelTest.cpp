@@ -124,11 +124,7 @@ protected:
   }
 
   void Open() {
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpLikeMainLoop();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, g_ProjectPanel);
     ASSERT_NE(nullptr, GetList());
   }
@@ -154,21 +150,7 @@ protected:
     PumpLikeMainLoop();
   }
 
-  // A real click on a bar button: the pointer comes over it, the left button goes down and up.
-  void ClickButton(int which) {
-    CWULItemBar* bar = static_cast<CWULItemBar*>(GetButton(which)->GetBar());
-    CWULStandardBarItem* button = GetButton(which);
-    const int cx = button->GetX() + button->GetWidth() / 2, cy = button->GetY() + button->GetHeight() / 2;
-    POINT screen = {cx, cy};
-    ClientToScreen(bar->GetHandle(), &screen);
-    SetCursorPos(screen.x, screen.y);
-    wulSendMessage(bar->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
-    wulSendMessage(bar->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
-    wulSendMessage(bar->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
-    PumpLikeMainLoop();
-    SetCursorPos(0, 0);
-    bar->HideHint();
-  }
+  void ClickButton(int which) { ClickBarItem(GetButton(which)); }
 
   // Deletes the current image through the Delete button, answering the question with Yes.
   void DeleteThroughButton() {

@@ -93,11 +93,7 @@ protected:
   }
 
   void Open() {
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpPending();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, StatusBar::GetBar());
   }
 

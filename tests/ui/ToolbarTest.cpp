@@ -83,29 +83,11 @@ protected:
   }
 
   void Open() {
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpLikeMainLoop();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, GetBar());
   }
 
-  // A real click on a button: the pointer comes over it, then the left button goes down and up.
-  void ClickButton(int which) {
-    CWULItemBar* bar = GetBar();
-    CWULStandardBarItem* button = GetButton(which);
-    const int cx = button->GetX() + 12, cy = button->GetY() + 12;
-    POINT screen = {cx, cy};
-    ClientToScreen(bar->GetHandle(), &screen);
-    SetCursorPos(screen.x, screen.y);
-    wulSendMessage(bar->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
-    wulSendMessage(bar->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
-    wulSendMessage(bar->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
-    PumpLikeMainLoop();
-    SetCursorPos(0, 0);
-    bar->HideHint();
-  }
+  void ClickButton(int which) { ClickBarItem(GetButton(which), 12, 12); }
 
   // A key stroke posted to a window, with Ctrl held when asked.
   void Key(HWND target, int key, bool ctrl = false) {

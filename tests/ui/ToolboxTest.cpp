@@ -55,29 +55,12 @@ protected:
   }
 
   void Open() {
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpPending();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, Toolbox::GetPanel());
     ASSERT_NE(nullptr, Toolbox::GetColorWidget());
   }
 
-  // A real click on a bar item: the pointer comes over it, the left button goes down and up.
-  static void ClickItem(CWULStandardBarItem* item) {
-    CWULItemBar* bar = item->GetBar();
-    const int cx = item->GetX() + item->GetWidth() / 2, cy = item->GetY() + item->GetHeight() / 2;
-    POINT screen = {cx, cy};
-    ClientToScreen(bar->GetHandle(), &screen);
-    SetCursorPos(screen.x, screen.y);
-    wulSendMessage(bar->GetHandle(), WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
-    wulSendMessage(bar->GetHandle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
-    wulSendMessage(bar->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
-    PumpPending();
-    SetCursorPos(0, 0);
-    bar->HideHint();
-  }
+  static void ClickItem(CWULStandardBarItem* item) { ClickBarItem(item); }
 
   static int ActiveToolId() {
     CTool* tool = g_ToolManager.GetActiveTool();
