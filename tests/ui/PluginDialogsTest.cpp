@@ -193,18 +193,17 @@ TEST_F(PluginDialogsTest, PluginsWithoutModulesIsEmptyAndEnterAndEscapeClose) {
   }
 }
 
+BOOL CALLBACK AddChildText(HWND child, LPARAM param) {
+  char text[512] = "";
+  GetWindowTextA(child, text, sizeof text);
+  reinterpret_cast<std::vector<std::string>*>(param)->push_back(text);
+  return TRUE;
+}
+
 // The window texts of a top-level window's children.
 std::vector<std::string> ChildTexts(HWND window) {
   std::vector<std::string> texts;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM param) -> BOOL {
-        char text[512] = "";
-        GetWindowTextA(child, text, sizeof text);
-        reinterpret_cast<std::vector<std::string>*>(param)->push_back(text);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&texts));
+  EnumChildWindows(window, &AddChildText, reinterpret_cast<LPARAM>(&texts));
   return texts;
 }
 

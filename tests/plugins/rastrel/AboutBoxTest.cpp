@@ -25,20 +25,17 @@ int CentreX(const RECT& r) {
   return (r.left + r.right) / 2;
 }
 
+BOOL CALLBACK CountBox(HWND window, LPARAM lParam) {
+  if (IsWindowVisible(window) && WindowText(window) == kCaption)
+    ++*reinterpret_cast<int*>(lParam);
+  return TRUE;
+}
+
 // The windows of the thread captioned as the box.
 int BoxCount() {
-  struct Count {
-    int n = 0;
-  } count;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM lParam) -> BOOL {
-        if (IsWindowVisible(window) && WindowText(window) == kCaption)
-          ++reinterpret_cast<Count*>(lParam)->n;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  return count.n;
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), &CountBox, reinterpret_cast<LPARAM>(&count));
+  return count;
 }
 
 // Checks what every box shows, whatever its texts: size, the OK button with the focus,
