@@ -231,9 +231,12 @@ TEST_F(ToolOptionPanesTest, EllipsePaneUsesTheEllipseSettings) {
   g_Settings.drawingToolsEllipseType->SetValue(3);
   g_Settings.drawingToolsEllipseOutlineWidth->SetValue(12);
   Open();
+  // Straight from the Rectangle: the new pane's type buttons drive the new outline field.
+  Choose(100);
   Choose(101);
   COptionSpinEdit* spin = Spin();
   ASSERT_NE(nullptr, spin);
+  EXPECT_EQ(6u, Controls().size());
   ASSERT_NE(nullptr, Radio("Filled Outline"));
   EXPECT_TRUE(Radio("Filled Outline")->IsChecked());
   EXPECT_FALSE(Radio("Solid")->IsChecked());
@@ -241,8 +244,12 @@ TEST_F(ToolOptionPanesTest, EllipsePaneUsesTheEllipseSettings) {
   EXPECT_TRUE(spin->IsEnabled());
   spin->StepDown();
   EXPECT_EQ(11u, g_Settings.drawingToolsEllipseOutlineWidth->GetValue());
+  Click(Radio("Solid"));
+  EXPECT_EQ(1u, g_Settings.drawingToolsEllipseType->GetValue());
+  EXPECT_FALSE(spin->IsEnabled());
   Click(Radio("Outline"));
   EXPECT_EQ(2u, g_Settings.drawingToolsEllipseType->GetValue());
+  EXPECT_TRUE(spin->IsEnabled());
   EXPECT_EQ(1u, g_Settings.drawingToolsRectangleType->GetValue());
   EXPECT_EQ(1u, g_Settings.drawingToolsRectangleOutlineWidth->GetValue());
 }
