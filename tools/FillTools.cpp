@@ -11,6 +11,7 @@
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
+#include "tools/OptionPanes.h"
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
@@ -223,6 +224,13 @@ CFloodFillTool::CFloodFillTool() : state(STATE_READY), mode(MODE_NONE), button(B
   id = 70;
 }
 
+void CFloodFillTool::CreateOptionsPane() {
+  BuildOptionPane([] {
+    AddOptionSpin("Tolerance:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH,
+                  g_Settings.drawingToolsFloodFillerTolerance, 0, 255);
+  });
+}
+
 void CFloodFillTool::UpdateMode() {
   mode = MODE_NONE;
   if (GetToolHost()->IsKeyDown(KEY_ALT))
@@ -373,6 +381,13 @@ void CFloodFillTool::Fill() {
 
 CMagicWandTool::CMagicWandTool() : state(STATE_READY), mode(MODE_NONE) {
   id = 20;
+}
+
+void CMagicWandTool::CreateOptionsPane() {
+  BuildOptionPane([] {
+    AddOptionSpin("Tolerance:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH,
+                  g_Settings.drawingToolsMagicWandTolerance, 0, 255);
+  });
 }
 
 void CMagicWandTool::UpdateMode() {

@@ -64,6 +64,8 @@ public:
   enum { MODE_NONE = 0, MODE_FILL = 1, MODE_PICK = 2 };
 
   CFloodFillTool();
+  // "Tolerance:" with a spin edit 0 to 255.
+  void CreateOptionsPane() override;
 
   HCURSOR GetCursor(const Point& pos) override;
   void MouseMove(const Point& pos) override;
@@ -94,6 +96,8 @@ public:
   enum { MODE_NONE = 0, MODE_REPLACE = 1, MODE_ADD = 2, MODE_SUBTRACT = 3, MODE_INTERSECT = 4 };
 
   CMagicWandTool();
+  // "Tolerance:" with a spin edit 0 to 255.
+  void CreateOptionsPane() override;
 
   HCURSOR GetCursor(const Point& pos) override;
   bool MouseDown(int32_t button, const Point& pos) override;

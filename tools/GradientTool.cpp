@@ -8,6 +8,7 @@
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
+#include "tools/OptionPanes.h"
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
@@ -139,6 +140,14 @@ Rect FillGradient(const Point& anchor, const Point& vector, int32_t type, CColor
 
 CGradientTool::CGradientTool() {
   id = 60;
+}
+
+void CGradientTool::CreateOptionsPane() {
+  static const COptionChoice kTypes[2] = {{"Linear", GRADIENT_LINEAR}, {"Radial", GRADIENT_RADIAL}};
+  BuildOptionPane([] {
+    AddOptionRadios("Type:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH, 60, OPTION_ROW_HEIGHT, kTypes, 2,
+                    g_Settings.drawingToolsGradientType);
+  });
 }
 
 int32_t CGradientTool::GetType() const {

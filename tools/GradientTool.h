@@ -25,6 +25,8 @@ Rect FillGradient(const Point& anchor, const Point& vector, int32_t type, CColor
 class CGradientTool : public CShapeDragTool {
 public:
   CGradientTool();
+  // "Type:" with the radio buttons "Linear" and "Radial".
+  void CreateOptionsPane() override;
 
   void DrawOverlay(CToolOverlay& overlay) override;
   void ShowHint() override;

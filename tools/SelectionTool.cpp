@@ -9,6 +9,7 @@
 #include "document/UndoStore.h"
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
+#include "tools/OptionPanes.h"
 #include "tools/ShapeTools.h"
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
@@ -240,6 +241,15 @@ void RasterizeSelectionShape(CMaskArray& mask, const Rect& rect, bool elliptical
 
 CSelectionTool::CSelectionTool() : state(STATE_READY), mode(MODE_NONE), flags(0) {
   id = 10;
+}
+
+void CSelectionTool::CreateOptionsPane() {
+  static const COptionChoice kShapes[2] = {{"Rectangular", SELECTION_RECTANGULAR},
+                                           {"Elliptical", SELECTION_ELLIPTICAL}};
+  BuildOptionPane([] {
+    AddOptionRadios("Shape:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH, 40, OPTION_ROW_HEIGHT, kShapes, 2,
+                    g_Settings.drawingToolsSelectorShape);
+  });
 }
 
 void CSelectionTool::UpdateMode() {

@@ -37,6 +37,8 @@ public:
 
   CSelectionTool();
 
+  // "Shape:" with the radio buttons "Rectangular" and "Elliptical".
+  void CreateOptionsPane() override;
   HCURSOR GetCursor(const Point& pos) override;
   void MouseMove(const Point& pos) override;
   bool MouseDown(int32_t button, const Point& pos) override;

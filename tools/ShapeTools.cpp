@@ -7,6 +7,7 @@
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
+#include "tools/OptionPanes.h"
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
@@ -321,6 +322,43 @@ bool CShapeDragTool::WantsAutoScroll() {
 
 CShapeTool::CShapeTool() {}
 
+namespace {
+
+// The outline row of the open pane; null while no shape pane is shown.
+COptionSpinEdit* g_OutlineSpin = nullptr;
+
+void ForgetOutlineSpin(CWULInteractor* control) {
+  if (control == g_OutlineSpin)
+    g_OutlineSpin = nullptr;
+}
+
+bool HasOutline(uint32_t type) {
+  return type == SHAPE_OUTLINE || type == SHAPE_FILLED_OUTLINE;
+}
+
+void OnShapeTypeChanged(CWULInteractor*, uint32_t type) {
+  SetOptionRowEnabled(g_OutlineSpin, HasOutline(type));
+}
+
+}  // namespace
+
+void CShapeTool::CreateOptionsPane() {
+  static const COptionChoice kTypes[3] = {
+      {"Solid", SHAPE_SOLID}, {"Outline", SHAPE_OUTLINE}, {"Filled Outline", SHAPE_FILLED_OUTLINE}};
+  CUIntSetting* typeSetting = GetTypeSetting();
+  CUIntSetting* widthSetting = GetWidthSetting();
+  BuildOptionPane([&] {
+    COptionRadioButton* first = AddOptionRadios("Type:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH, 60,
+                                                OPTION_ROW_HEIGHT, kTypes, 3, typeSetting, OnShapeTypeChanged);
+    COptionSpinEdit* spin = AddOptionSpin("Outline:", OPTION_MARGIN, OPTION_MARGIN + 3 * OPTION_ROW_HEIGHT + 4,
+                                          OPTION_LABEL_WIDTH, widthSetting, 1, 100);
+    g_OutlineSpin = spin;
+    spin->deletedHandler = ForgetOutlineSpin;
+    COptionRadioButton* checked = GetCheckedOption(first);
+    SetOptionRowEnabled(spin, checked && HasOutline(checked->value));
+  });
+}
+
 int32_t CShapeTool::GetDrawCursor() const {
   return CURSOR_SHAPE;
 }
@@ -386,6 +424,14 @@ int32_t CRectangleTool::GetOutlineWidth() const {
   return ClampSetting(g_Settings.drawingToolsRectangleOutlineWidth, 1, 100, 1);
 }
 
+CUIntSetting* CRectangleTool::GetTypeSetting() const {
+  return g_Settings.drawingToolsRectangleType;
+}
+
+CUIntSetting* CRectangleTool::GetWidthSetting() const {
+  return g_Settings.drawingToolsRectangleOutlineWidth;
+}
+
 CEllipseTool::CEllipseTool() {
   id = 101;
 }
@@ -396,4 +442,12 @@ int32_t CEllipseTool::GetShapeType() const {
 
 int32_t CEllipseTool::GetOutlineWidth() const {
   return ClampSetting(g_Settings.drawingToolsEllipseOutlineWidth, 1, 100, 1);
+}
+
+CUIntSetting* CEllipseTool::GetTypeSetting() const {
+  return g_Settings.drawingToolsEllipseType;
+}
+
+CUIntSetting* CEllipseTool::GetWidthSetting() const {
+  return g_Settings.drawingToolsEllipseOutlineWidth;
 }

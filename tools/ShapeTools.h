@@ -8,6 +8,8 @@
 #include "document/Geometry.h"
 #include "tools/Tool.h"
 
+class CUIntSetting;
+
 // The rectangle dragged from anchor to current (24.8), snapped to the view's grid; square
 // makes it a square of the smaller extent, centred puts the anchor in its middle.
 Rect SnapSelectionRect(const Point& anchor, const Point& current, bool square, bool centred);
@@ -74,11 +76,17 @@ public:
 
   void DrawOverlay(CToolOverlay& overlay) override;
   void ShowHint() override;
+  // "Type:" with "Solid", "Outline" and "Filled Outline", then "Outline:" with a spin edit
+  // 1 to 100 that is enabled for the two outline types only.
+  void CreateOptionsPane() override;
 
   const Rect& GetShapeRect() const { return shape; }
 
 protected:
   virtual bool IsEllipse() const = 0;
+  // The settings of the type and of the outline width.
+  virtual CUIntSetting* GetTypeSetting() const = 0;
+  virtual CUIntSetting* GetWidthSetting() const = 0;
   virtual int32_t GetShapeType() const = 0;
   virtual int32_t GetOutlineWidth() const = 0;
   virtual const char* GetCaption() const = 0;
@@ -100,6 +108,8 @@ protected:
   bool IsEllipse() const override { return false; }
   int32_t GetShapeType() const override;
   int32_t GetOutlineWidth() const override;
+  CUIntSetting* GetTypeSetting() const override;
+  CUIntSetting* GetWidthSetting() const override;
   const char* GetCaption() const override { return "Rectangle"; }
   const char* GetReadyHint() const override {
     return "Left/right click and drag to create a rectangle. Use ALT to pick colors.";
@@ -114,6 +124,8 @@ protected:
   bool IsEllipse() const override { return true; }
   int32_t GetShapeType() const override;
   int32_t GetOutlineWidth() const override;
+  CUIntSetting* GetTypeSetting() const override;
+  CUIntSetting* GetWidthSetting() const override;
   const char* GetCaption() const override { return "Ellipse"; }
   const char* GetReadyHint() const override {
     return "Left/right click and drag to create an ellipse. Use ALT to pick colors.";
