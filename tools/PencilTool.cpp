@@ -42,7 +42,7 @@ bool IsSupersampledRaster(const CLayer* layer) {
 // Option pane layout: the framed picture at the left, the rows beside it.
 const int kPaneMargin = 4;
 const int kPreviewBoxSide = 52;
-const int kRowLabelWidth = 72;
+const int kRowLabelWidth = 80;
 const int kRowGap = 2;
 const int kSpinWidth = 36;
 const int kSpinHeight = 16;
@@ -116,7 +116,7 @@ CWULInteractor* BeginPaintToolOptions(CPaintTool* tool, CWULInteractor* parent) 
   pane->deletedHandler = ForgetPaneControl;
   DefaultParentScope inPane(pane);
   CWULPanel* box = new CWULPanel;
-  box->SetOuterEdge(WUL_EDGE_SUNKEN);
+  box->SetOuterEdge(WUL_EDGE_LINE);
   box->SetBounds(kPaneMargin, kPaneMargin, kPreviewBoxSide, kPreviewBoxSide);
   DefaultParentScope inBox(box);
   CWULPicture* picture = new CWULPicture;

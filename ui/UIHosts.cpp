@@ -65,6 +65,7 @@ public:
   bool IsFocusInOptionHost() override { return ToolPanel::IsFocusInside(); }
   void ClearOptionHost() override { ToolPanel::ClearOptions(); }
   void LayoutOptionHost() override { ToolPanel::LayoutOptions(); }
+  CWULInteractor* GetOptionHostWindow() override { return ToolPanel::GetOptionHost(); }
 
   void UpdateCommandStates() override { ::UpdateCommandStates(); }
   void FocusMainWindow() override {
