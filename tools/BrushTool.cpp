@@ -9,9 +9,11 @@
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
+#include "tools/StrokePreview.h"
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
+#include "wul/WULEdit.h"
 #include "wul/WULMath.h"
 
 namespace {
@@ -24,6 +26,26 @@ const int32_t kMaxSkippedMessages = 4096;
 int32_t ClampSetting(const CUIntSetting* setting, uint32_t low, uint32_t high, uint32_t fallback) {
   const uint32_t v = setting ? setting->GetValue() : fallback;
   return static_cast<int32_t>(v < low ? low : (v > high ? high : v));
+}
+
+// A row's value within its range, stored into its setting; false when the control is not
+// the open pane's or the setting does not exist.
+bool StoreRow(CWULSpinEdit* control, CWULSpinEdit* paneRow, CUIntSetting* setting, int low, int high) {
+  if (!control || control != paneRow || !setting)
+    return false;
+  int value = control->GetValueRounded();
+  value = value < low ? low : (value > high ? high : value);
+  setting->SetValue(static_cast<uint32_t>(value));
+  return true;
+}
+
+void HardnessChanged(CWULSpinEdit* control) {
+  if (StoreRow(control, GetPaintToolOptions().hardness, g_Settings.drawingToolsBrushHardness, 0, 100))
+    RedrawPaintToolPreview();
+}
+
+void OpacityChanged(CWULSpinEdit* control) {
+  StoreRow(control, GetPaintToolOptions().opacity, g_Settings.drawingToolsBrushOpacity, 1, 100);
 }
 
 }  // namespace
@@ -112,6 +134,46 @@ float GetDabBaseAlpha(int32_t opacity, int32_t hardness) {
   return base;
 }
 
+CDabProfile::CDabProfile(int32_t size, int32_t hardness) {
+  radius = size / 2.0f;
+  const float h = hardness / 100.0f;
+  core = h * radius;
+  falloff = h >= 0.999f ? 0.0f : 1.0f / (radius - core);
+  const float half = static_cast<float>(std::sqrt(2.0) / 2.0);
+  outer2 = static_cast<double>(radius + half) * (radius + half);
+  hasCore = core >= half;
+  core2 = static_cast<double>(core - half) * (core - half);
+  hasRamp = radius >= half;
+  rampIn2 = static_cast<double>(core + half) * (core + half);
+  rampOut2 = static_cast<double>(radius - half) * (radius - half);
+  coreSquared = static_cast<double>(core) * core;
+  radiusSquared = static_cast<double>(radius) * radius;
+}
+
+float CDabProfile::GetCoverage(double dx, double dy) const {
+  const double d2 = dx * dx + dy * dy;
+  if (d2 > outer2)
+    return 0.0f;
+  if (hasCore && d2 <= core2)
+    return 1.0f;
+  if (hasRamp && d2 >= rampIn2 && d2 <= rampOut2)
+    return static_cast<float>((radius - std::sqrt(d2)) * falloff);
+  // On a boundary: 8 x 8 samples.
+  double sum = 0.0;
+  for (int32_t sy = 0; sy < 8; ++sy) {
+    const double oy = dy - 0.4375 + 0.125 * sy;
+    for (int32_t sx = 0; sx < 8; ++sx) {
+      const double ox = dx - 0.4375 + 0.125 * sx;
+      const double d = ox * ox + oy * oy;
+      if (d <= coreSquared)
+        sum += 1.0;
+      else if (d <= radiusSquared)
+        sum += (radius - std::sqrt(d)) * falloff;
+    }
+  }
+  return static_cast<float>(sum / 64.0);
+}
+
 Rect PaintBrushDab(const Point& p, const CBrushShape& brush, CColor color) {
   Rect none;
   CLayer* layer = GetCurrentLayer();
@@ -138,21 +200,7 @@ Rect PaintBrushDab(const Point& p, const CBrushShape& brush, CColor color) {
   if (!target || !target->data || !GetEditMask(raster, mask))
     return painted;
 
-  // Profile: full inside the core, a linear fall to the rim, pixels on either boundary
-  // sampled 8 x 8.
-  const float radius = brush.size / 2.0f;
-  const float hardness = brush.hardness / 100.0f;
-  const float core = hardness * radius;
-  const float falloff = hardness >= 0.999f ? 0.0f : 1.0f / (radius - core);
-  const float half = static_cast<float>(std::sqrt(2.0) / 2.0);
-  const double outer2 = static_cast<double>(radius + half) * (radius + half);
-  const bool hasCore = core >= half;
-  const double core2 = static_cast<double>(core - half) * (core - half);
-  const bool hasRamp = radius >= half;
-  const double rampIn2 = static_cast<double>(core + half) * (core + half);
-  const double rampOut2 = static_cast<double>(radius - half) * (radius - half);
-  const double coreSquared = static_cast<double>(core) * core;
-  const double radiusSquared = static_cast<double>(radius) * radius;
+  const CDabProfile profile(brush.size, brush.hardness);
   const float base = GetDabBaseAlpha(brush.opacity, brush.hardness);
 
   const double cx = (static_cast<double>(square.left) + square.right) / (2.0 * step) - 0.5;
@@ -162,31 +210,9 @@ Rect PaintBrushDab(const Point& p, const CBrushShape& brush, CColor color) {
 
   for (int32_t i = work.top; i < work.bottom; ++i) {
     for (int32_t j = work.left; j < work.right; ++j) {
-      const double dx = j - cx;
-      const double dy = i - cy;
-      const double d2 = dx * dx + dy * dy;
-      if (d2 > outer2)
+      const float coverage = profile.GetCoverage(j - cx, i - cy);
+      if (coverage <= 0.0f)
         continue;
-      float coverage;
-      if (hasCore && d2 <= core2) {
-        coverage = 1.0f;
-      } else if (hasRamp && d2 >= rampIn2 && d2 <= rampOut2) {
-        coverage = static_cast<float>((radius - std::sqrt(d2)) * falloff);
-      } else {
-        double sum = 0.0;
-        for (int32_t sy = 0; sy < 8; ++sy) {
-          const double oy = dy - 0.4375 + 0.125 * sy;
-          for (int32_t sx = 0; sx < 8; ++sx) {
-            const double ox = dx - 0.4375 + 0.125 * sx;
-            const double d = ox * ox + oy * oy;
-            if (d <= coreSquared)
-              sum += 1.0;
-            else if (d <= radiusSquared)
-              sum += (radius - std::sqrt(d)) * falloff;
-          }
-        }
-        coverage = static_cast<float>(sum / 64.0);
-      }
       int32_t alpha = wulRoundFloat(coverage * base);
       if (alpha <= 0)
         continue;
@@ -216,6 +242,27 @@ CBrushTool::CBrushTool() {
 
 int32_t CBrushTool::GetSize() const {
   return ClampSetting(g_Settings.drawingToolsBrushSize, 1, 100, 8);
+}
+
+CUIntSetting* CBrushTool::GetSizeSetting() const {
+  return g_Settings.drawingToolsBrushSize;
+}
+
+void CBrushTool::CreateOptionsPane() {
+  CWULInteractor* pane = BeginPaintToolOptions(this, GetToolHost()->GetOptionHostWindow());
+  if (!pane)
+    return;
+  const CBrushShape brush = GetBrushShape();
+  const int x = GetPaintOptionsRowX();
+  CWULSpinEdit* size = AddSpinRow(pane, "Size:", x, 4, 1, 100, brush.size, OnPaintToolSizeChanged);
+  CWULSpinEdit* hardness = AddSpinRow(pane, "Hardness, %:", x, 24, 0, 100, brush.hardness, HardnessChanged);
+  CWULSpinEdit* opacity = AddSpinRow(pane, "Opacity, %:", x, 44, 1, 100, brush.opacity, OpacityChanged);
+  FinishPaintToolOptions(size, hardness, opacity);
+}
+
+void CBrushTool::ComputePreview(int32_t width, int32_t height, float* coverage) const {
+  const CBrushShape brush = GetBrushShape();
+  ComputeBrushPreview(brush.size, brush.hardness, width, height, coverage);
 }
 
 void CBrushTool::SkipPendingMouseMessages() {

@@ -46,6 +46,29 @@ CBrushShape GetBrushShape();
 // The square (24.8) a dab at p covers: p -+ half the diameter, moved by half a screen pixel
 // when the diameter on screen is even.
 Rect GetDabSquare(const Point& p, int32_t size, int32_t step);
+// The hardness profile of one dab: full inside the core, falling linearly to the rim;
+// pixels on either boundary are sampled 8 x 8.
+class CDabProfile {
+public:
+  CDabProfile(int32_t size, int32_t hardness);
+  // The covered part (0..1) of the pixel whose index lies (dx, dy) working pixels from the
+  // dab's centre.
+  float GetCoverage(double dx, double dy) const;
+
+private:
+  float radius;
+  float core;
+  float falloff;
+  double outer2;
+  bool hasCore;
+  double core2;
+  bool hasRamp;
+  double rampIn2;
+  double rampOut2;
+  double coreSquared;
+  double radiusSquared;
+};
+
 // The alpha (0..255) of full coverage for the opacity and hardness.
 float GetDabBaseAlpha(int32_t opacity, int32_t hardness);
 // Paints one dab into the current raster layer over its current pixels. Returns the
@@ -56,9 +79,13 @@ class CBrushTool : public CPencilTool {
 public:
   CBrushTool();
 
+  // Size, hardness and opacity rows beside the preview of one dab.
+  void CreateOptionsPane() override;
   void MouseMove(const Point& pos) override;
   bool MouseUp(int32_t button, const Point& pos) override;
   int32_t GetSize() const override;
+  CUIntSetting* GetSizeSetting() const override;
+  void ComputePreview(int32_t width, int32_t height, float* coverage) const override;
 
   CStrokePointQueue& GetQueue() { return queue; }
 

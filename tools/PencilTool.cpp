@@ -1,4 +1,5 @@
 #include "tools/PencilTool.h"
+#include <vector>
 #include "document/Actions.h"
 #include "document/History.h"
 #include "document/Image.h"
@@ -9,8 +10,12 @@
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
+#include "tools/StrokePreview.h"
 #include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
+#include "wul/WULEdit.h"
+#include "wul/WULInit.h"
+#include "wul/WULPanel.h"
 
 namespace {
 
@@ -34,7 +39,131 @@ bool IsSupersampledRaster(const CLayer* layer) {
          static_cast<const CRasterLayer*>(layer)->IsSupersampled();
 }
 
+// Option pane layout: the framed picture at the left, the rows beside it.
+const int kPaneMargin = 4;
+const int kPreviewBoxSide = 52;
+const int kRowLabelWidth = 80;
+const int kRowGap = 2;
+const int kSpinWidth = 36;
+const int kSpinHeight = 16;
+const int kRowX = kPaneMargin + kPreviewBoxSide + 6;
+
+// Makes an interactor the default parent for one scope.
+class DefaultParentScope {
+public:
+  explicit DefaultParentScope(CWULInteractor* parent) { wulPushDefaultParent(parent); }
+  ~DefaultParentScope() { wulPopDefaultParent(); }
+  DefaultParentScope(const DefaultParentScope&) = delete;
+  DefaultParentScope& operator=(const DefaultParentScope&) = delete;
+};
+
+CPaintToolOptions g_options = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+void ForgetPaneControl(CWULInteractor* control) {
+  if (control == g_options.pane) {
+    g_options = CPaintToolOptions{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    return;
+  }
+  if (control == g_options.preview)
+    g_options.preview = nullptr;
+  else if (control == g_options.size)
+    g_options.size = nullptr;
+  else if (control == g_options.hardness)
+    g_options.hardness = nullptr;
+  else if (control == g_options.opacity)
+    g_options.opacity = nullptr;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Option pane
+
+CWULSpinEdit* AddSpinRow(CWULInteractor* parent, const char* label, int x, int y, int minimum, int maximum,
+                         int value, void (*callback)(CWULSpinEdit* control)) {
+  DefaultParentScope scope(parent);
+  CWULLabel* caption = new CWULLabel;
+  caption->SetText(label);
+  caption->SetBounds(x, y + 1, kRowLabelWidth, 14);
+  CWULSpinEdit* spin = new CWULSpinEdit;
+  spin->SetBounds(x + kRowLabelWidth + kRowGap, y, kSpinWidth, kSpinHeight);
+  spin->SetMaxDecimals(0);
+  spin->SetMinimum(minimum);
+  spin->SetMaximum(maximum);
+  spin->SetValue(value);
+  spin->valueChangedHandler = callback;
+  return spin;
+}
+
+const CPaintToolOptions& GetPaintToolOptions() {
+  return g_options;
+}
+
+int GetPaintOptionsRowX() {
+  return kRowX;
+}
+
+CWULInteractor* BeginPaintToolOptions(CPaintTool* tool, CWULInteractor* parent) {
+  if (!parent || !tool)
+    return nullptr;
+  g_options = CPaintToolOptions{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  DefaultParentScope inParent(parent);
+  CWULContainer* pane = new CWULContainer;
+  pane->SetBounds(0, 0, kRowX + kRowLabelWidth + kRowGap + kSpinWidth + kPaneMargin,
+                  kPreviewBoxSide + 2 * kPaneMargin);
+  g_options.tool = tool;
+  g_options.pane = pane;
+  pane->deletedHandler = ForgetPaneControl;
+  DefaultParentScope inPane(pane);
+  CWULPanel* box = new CWULPanel;
+  box->SetOuterEdge(WUL_EDGE_LINE);
+  box->SetBounds(kPaneMargin, kPaneMargin, kPreviewBoxSide, kPreviewBoxSide);
+  DefaultParentScope inBox(box);
+  CWULPicture* picture = new CWULPicture;
+  picture->SetBounds(0, 0, kPreviewBoxSide - 2, kPreviewBoxSide - 2);
+  g_options.preview = picture;
+  picture->deletedHandler = ForgetPaneControl;
+  return pane;
+}
+
+void FinishPaintToolOptions(CWULSpinEdit* size, CWULSpinEdit* hardness, CWULSpinEdit* opacity) {
+  g_options.size = size;
+  g_options.hardness = hardness;
+  g_options.opacity = opacity;
+  for (CWULSpinEdit* spin : {size, hardness, opacity}) {
+    if (spin)
+      spin->deletedHandler = ForgetPaneControl;
+  }
+  RedrawPaintToolPreview();
+}
+
+void RedrawPaintToolPreview() {
+  CWULPicture* picture = g_options.preview;
+  if (!picture || !g_options.tool)
+    return;
+  CWULImage* image = picture->GetImage();
+  if (!image || !image->pixels)
+    return;
+  std::vector<float> coverage(static_cast<size_t>(image->width) * image->height);
+  g_options.tool->ComputePreview(image->width, image->height, coverage.data());
+  const int32_t size = g_options.tool->GetSize();
+  DrawStrokePreview(picture, coverage.data(), StrokePreviewShowsNumber(size, image->width) ? size : 0);
+}
+
+void OnPaintToolSizeChanged(CWULSpinEdit* control) {
+  if (!control || control != g_options.size || !g_options.tool)
+    return;
+  CUIntSetting* setting = g_options.tool->GetSizeSetting();
+  if (!setting)
+    return;
+  int value = control->GetValueRounded();
+  value = value < 1 ? 1 : (value > 100 ? 100 : value);
+  setting->SetValue(static_cast<uint32_t>(value));
+  RedrawPaintToolPreview();
+  CToolHost* host = GetToolHost();
+  host->InvalidateToolOverlayRect(nullptr);
+  host->RestoreCursor();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Brush geometry and painting
@@ -404,6 +533,19 @@ bool CPaintTool::WantsAutoScroll() {
   return state == STATE_LINE;
 }
 
+void CPaintTool::CreateOptionsPane() {
+  CWULInteractor* pane = BeginPaintToolOptions(this, GetToolHost()->GetOptionHostWindow());
+  if (!pane)
+    return;
+  CWULSpinEdit* size = AddSpinRow(pane, "Size:", GetPaintOptionsRowX(), kPaneMargin, 1, 100, GetSize(),
+                                  OnPaintToolSizeChanged);
+  FinishPaintToolOptions(size, nullptr, nullptr);
+}
+
+void CPaintTool::ComputePreview(int32_t width, int32_t height, float* coverage) const {
+  ComputePencilPreview(GetSize(), width, height, coverage);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Pencil and Eraser
 
@@ -415,6 +557,10 @@ int32_t CPencilTool::GetSize() const {
   return g_Settings.drawingToolsPencilSize
              ? ClampSize(g_Settings.drawingToolsPencilSize->GetValue())
              : 1;
+}
+
+CUIntSetting* CPencilTool::GetSizeSetting() const {
+  return g_Settings.drawingToolsPencilSize;
 }
 
 bool CPencilTool::AcceptsButton(int32_t pressed) const {
@@ -451,6 +597,10 @@ int32_t CEraserTool::GetSize() const {
   return g_Settings.drawingToolsEraserSize
              ? ClampSize(g_Settings.drawingToolsEraserSize->GetValue())
              : 1;
+}
+
+CUIntSetting* CEraserTool::GetSizeSetting() const {
+  return g_Settings.drawingToolsEraserSize;
 }
 
 void CEraserTool::ShowHint() {

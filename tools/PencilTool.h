@@ -9,6 +9,11 @@
 
 class CMaskArray;
 class CRasterLayer;
+class CUIntSetting;
+class CWULInteractor;
+class CWULPicture;
+class CWULSpinEdit;
+class CPaintTool;
 
 // Size of one working pixel of the current layer in 24.8 units: 256, 32 on a supersampled
 // raster layer, 0 without a current layer.
@@ -29,6 +34,34 @@ Rect PaintBrushSegment(const Point& s, const Point& e, int32_t size, CColor colo
 // Recomposes the stroke's rectangle and adds one already applied action with the changed
 // block to the image's history; then the working copies are taken again.
 void CommitStroke(const Rect& strokeRect, const char* caption);
+
+// A label and a 36 x 16 whole-number spin edit in parent: the label at (x, y), the spin edit
+// to its right. The callback is set after the value, so filling announces nothing.
+CWULSpinEdit* AddSpinRow(CWULInteractor* parent, const char* label, int x, int y, int minimum, int maximum,
+                         int value, void (*callback)(CWULSpinEdit* control));
+
+// The controls of the open Pencil, Eraser or Brush option pane; all null while none is shown.
+struct CPaintToolOptions {
+  CPaintTool* tool;
+  CWULInteractor* pane;
+  CWULPicture* preview;
+  CWULSpinEdit* size;
+  CWULSpinEdit* hardness;  // Brush only
+  CWULSpinEdit* opacity;   // Brush only
+};
+const CPaintToolOptions& GetPaintToolOptions();
+// Starts a pane for tool in parent: a container with the framed brush picture at its left.
+// Null without a parent. Rows go into the returned container beside the picture, from
+// GetPaintOptionsRowX.
+CWULInteractor* BeginPaintToolOptions(CPaintTool* tool, CWULInteractor* parent);
+int GetPaintOptionsRowX();
+// The open pane's size, hardness and opacity spin edits call these.
+void OnPaintToolSizeChanged(CWULSpinEdit* control);
+// Ends the pane: keeps its rows (null for the Brush's rows a pane lacks) and draws the
+// brush picture.
+void FinishPaintToolOptions(CWULSpinEdit* size, CWULSpinEdit* hardness, CWULSpinEdit* opacity);
+// Draws the brush picture of the open pane again.
+void RedrawPaintToolPreview();
 
 class CPaintTool : public CTool {
 public:
@@ -53,6 +86,12 @@ public:
   int32_t GetMode() const { return mode; }
   // The brush diameter in working pixels (1..100) from the tool's setting.
   virtual int32_t GetSize() const = 0;
+  // Where the size is kept; null before the settings exist.
+  virtual CUIntSetting* GetSizeSetting() const = 0;
+  // The framed brush picture and the "Size:" row.
+  void CreateOptionsPane() override;
+  // The brush picture of the option pane: coverage of width x height pixels.
+  virtual void ComputePreview(int32_t width, int32_t height, float* coverage) const;
 
 protected:
   virtual bool AcceptsButton(int32_t button) const = 0;
@@ -83,6 +122,7 @@ public:
   void ShowHint() override;
   void ShowColor(const Point& pos) override;
   int32_t GetSize() const override;
+  CUIntSetting* GetSizeSetting() const override;
 
 protected:
   bool AcceptsButton(int32_t pressed) const override;
@@ -96,6 +136,7 @@ public:
   CEraserTool();
   void ShowHint() override;
   int32_t GetSize() const override;
+  CUIntSetting* GetSizeSetting() const override;
 
 protected:
   bool AcceptsButton(int32_t pressed) const override { return pressed == BUTTON_LEFT; }
