@@ -7,6 +7,7 @@
 #include "document/Supersample.h"
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
+#include "tools/OptionPanes.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
 #include "tools/StrokePreview.h"
@@ -28,24 +29,9 @@ int32_t ClampSetting(const CUIntSetting* setting, uint32_t low, uint32_t high, u
   return static_cast<int32_t>(v < low ? low : (v > high ? high : v));
 }
 
-// A row's value within its range, stored into its setting; false when the control is not
-// the open pane's or the setting does not exist.
-bool StoreRow(CWULSpinEdit* control, CWULSpinEdit* paneRow, CUIntSetting* setting, int low, int high) {
-  if (!control || control != paneRow || !setting)
-    return false;
-  int value = control->GetValueRounded();
-  value = value < low ? low : (value > high ? high : value);
-  setting->SetValue(static_cast<uint32_t>(value));
-  return true;
-}
-
-void HardnessChanged(CWULSpinEdit* control) {
-  if (StoreRow(control, GetPaintToolOptions().hardness, g_Settings.drawingToolsBrushHardness, 0, 100))
+void HardnessChanged(CWULInteractor* control, uint32_t) {
+  if (control && control == GetPaintToolOptions().hardness)
     RedrawPaintToolPreview();
-}
-
-void OpacityChanged(CWULSpinEdit* control) {
-  StoreRow(control, GetPaintToolOptions().opacity, g_Settings.drawingToolsBrushOpacity, 1, 100);
 }
 
 }  // namespace
@@ -252,11 +238,14 @@ void CBrushTool::CreateOptionsPane() {
   CWULInteractor* pane = BeginPaintToolOptions(this, GetToolHost()->GetOptionHostWindow());
   if (!pane)
     return;
-  const CBrushShape brush = GetBrushShape();
   const int x = GetPaintOptionsRowX();
-  CWULSpinEdit* size = AddSpinRow(pane, "Size:", x, 4, 1, 100, brush.size, OnPaintToolSizeChanged);
-  CWULSpinEdit* hardness = AddSpinRow(pane, "Hardness, %:", x, 24, 0, 100, brush.hardness, HardnessChanged);
-  CWULSpinEdit* opacity = AddSpinRow(pane, "Opacity, %:", x, 44, 1, 100, brush.opacity, OpacityChanged);
+  const int w = PAINT_OPTIONS_LABEL_WIDTH;
+  COptionParentScope scope(pane);
+  CWULSpinEdit* size =
+      AddOptionSpin("Size:", x, 4, w, g_Settings.drawingToolsBrushSize, 1, 100, &OnPaintToolSizeChanged);
+  CWULSpinEdit* hardness =
+      AddOptionSpin("Hardness, %:", x, 24, w, g_Settings.drawingToolsBrushHardness, 0, 100, &HardnessChanged);
+  CWULSpinEdit* opacity = AddOptionSpin("Opacity, %:", x, 44, w, g_Settings.drawingToolsBrushOpacity, 1, 100);
   FinishPaintToolOptions(size, hardness, opacity);
 }
 

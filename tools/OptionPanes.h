@@ -59,6 +59,15 @@ struct COptionChoice {
   uint32_t value;
 };
 
+// Makes an interactor the default parent for one scope.
+class COptionParentScope {
+public:
+  explicit COptionParentScope(CWULInteractor* parent) { wulPushDefaultParent(parent); }
+  ~COptionParentScope() { wulPopDefaultParent(); }
+  COptionParentScope(const COptionParentScope&) = delete;
+  COptionParentScope& operator=(const COptionParentScope&) = delete;
+};
+
 // Runs build with the option host of the tool panel as the default parent; nothing happens
 // while there is no host. The parent is popped however build ends.
 template <class Build>
@@ -66,14 +75,8 @@ void BuildOptionPane(Build&& build) {
   CWULInteractor* host = GetToolHost()->GetOptionHostWindow();
   if (!host)
     return;
-  wulPushDefaultParent(host);
-  try {
-    build();
-  } catch (...) {
-    wulPopDefaultParent();
-    throw;
-  }
-  wulPopDefaultParent();
+  COptionParentScope scope(host);
+  build();
 }
 
 // A caption label (14 high) at x, y in the default parent.

@@ -10,6 +10,7 @@
 #include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
+#include "tools/OptionPanes.h"
 #include "tools/StrokePreview.h"
 #include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
@@ -42,20 +43,7 @@ bool IsSupersampledRaster(const CLayer* layer) {
 // Option pane layout: the framed picture at the left, the rows beside it.
 const int kPaneMargin = 4;
 const int kPreviewBoxSide = 52;
-const int kRowLabelWidth = 80;
-const int kRowGap = 2;
-const int kSpinWidth = 36;
-const int kSpinHeight = 16;
 const int kRowX = kPaneMargin + kPreviewBoxSide + 6;
-
-// Makes an interactor the default parent for one scope.
-class DefaultParentScope {
-public:
-  explicit DefaultParentScope(CWULInteractor* parent) { wulPushDefaultParent(parent); }
-  ~DefaultParentScope() { wulPopDefaultParent(); }
-  DefaultParentScope(const DefaultParentScope&) = delete;
-  DefaultParentScope& operator=(const DefaultParentScope&) = delete;
-};
 
 CPaintToolOptions g_options = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
@@ -79,22 +67,6 @@ void ForgetPaneControl(CWULInteractor* control) {
 // ---------------------------------------------------------------------------------------------
 // Option pane
 
-CWULSpinEdit* AddSpinRow(CWULInteractor* parent, const char* label, int x, int y, int minimum, int maximum,
-                         int value, void (*callback)(CWULSpinEdit* control)) {
-  DefaultParentScope scope(parent);
-  CWULLabel* caption = new CWULLabel;
-  caption->SetText(label);
-  caption->SetBounds(x, y + 1, kRowLabelWidth, 14);
-  CWULSpinEdit* spin = new CWULSpinEdit;
-  spin->SetBounds(x + kRowLabelWidth + kRowGap, y, kSpinWidth, kSpinHeight);
-  spin->SetMaxDecimals(0);
-  spin->SetMinimum(minimum);
-  spin->SetMaximum(maximum);
-  spin->SetValue(value);
-  spin->valueChangedHandler = callback;
-  return spin;
-}
-
 const CPaintToolOptions& GetPaintToolOptions() {
   return g_options;
 }
@@ -107,18 +79,18 @@ CWULInteractor* BeginPaintToolOptions(CPaintTool* tool, CWULInteractor* parent) 
   if (!parent || !tool)
     return nullptr;
   g_options = CPaintToolOptions{nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-  DefaultParentScope inParent(parent);
+  COptionParentScope inParent(parent);
   CWULContainer* pane = new CWULContainer;
-  pane->SetBounds(0, 0, kRowX + kRowLabelWidth + kRowGap + kSpinWidth + kPaneMargin,
+  pane->SetBounds(0, 0, kRowX + PAINT_OPTIONS_LABEL_WIDTH + OPTION_SPIN_WIDTH + kPaneMargin,
                   kPreviewBoxSide + 2 * kPaneMargin);
   g_options.tool = tool;
   g_options.pane = pane;
   pane->deletedHandler = ForgetPaneControl;
-  DefaultParentScope inPane(pane);
+  COptionParentScope inPane(pane);
   CWULPanel* box = new CWULPanel;
   box->SetOuterEdge(WUL_EDGE_LINE);
   box->SetBounds(kPaneMargin, kPaneMargin, kPreviewBoxSide, kPreviewBoxSide);
-  DefaultParentScope inBox(box);
+  COptionParentScope inBox(box);
   CWULPicture* picture = new CWULPicture;
   picture->SetBounds(0, 0, kPreviewBoxSide - 2, kPreviewBoxSide - 2);
   g_options.preview = picture;
@@ -150,15 +122,9 @@ void RedrawPaintToolPreview() {
   DrawStrokePreview(picture, coverage.data(), StrokePreviewShowsNumber(size, image->width) ? size : 0);
 }
 
-void OnPaintToolSizeChanged(CWULSpinEdit* control) {
+void OnPaintToolSizeChanged(CWULInteractor* control, uint32_t) {
   if (!control || control != g_options.size || !g_options.tool)
     return;
-  CUIntSetting* setting = g_options.tool->GetSizeSetting();
-  if (!setting)
-    return;
-  int value = control->GetValueRounded();
-  value = value < 1 ? 1 : (value > 100 ? 100 : value);
-  setting->SetValue(static_cast<uint32_t>(value));
   RedrawPaintToolPreview();
   CToolHost* host = GetToolHost();
   host->InvalidateToolOverlayRect(nullptr);
@@ -537,8 +503,9 @@ void CPaintTool::CreateOptionsPane() {
   CWULInteractor* pane = BeginPaintToolOptions(this, GetToolHost()->GetOptionHostWindow());
   if (!pane)
     return;
-  CWULSpinEdit* size = AddSpinRow(pane, "Size:", GetPaintOptionsRowX(), kPaneMargin, 1, 100, GetSize(),
-                                  OnPaintToolSizeChanged);
+  COptionParentScope scope(pane);
+  CWULSpinEdit* size = AddOptionSpin("Size:", GetPaintOptionsRowX(), kPaneMargin, PAINT_OPTIONS_LABEL_WIDTH,
+                                     GetSizeSetting(), 1, 100, &OnPaintToolSizeChanged);
   FinishPaintToolOptions(size, nullptr, nullptr);
 }
 

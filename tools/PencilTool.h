@@ -35,11 +35,6 @@ Rect PaintBrushSegment(const Point& s, const Point& e, int32_t size, CColor colo
 // block to the image's history; then the working copies are taken again.
 void CommitStroke(const Rect& strokeRect, const char* caption);
 
-// A label and a 36 x 16 whole-number spin edit in parent: the label at (x, y), the spin edit
-// to its right. The callback is set after the value, so filling announces nothing.
-CWULSpinEdit* AddSpinRow(CWULInteractor* parent, const char* label, int x, int y, int minimum, int maximum,
-                         int value, void (*callback)(CWULSpinEdit* control));
-
 // The controls of the open Pencil, Eraser or Brush option pane; all null while none is shown.
 struct CPaintToolOptions {
   CPaintTool* tool;
@@ -52,11 +47,12 @@ struct CPaintToolOptions {
 const CPaintToolOptions& GetPaintToolOptions();
 // Starts a pane for tool in parent: a container with the framed brush picture at its left.
 // Null without a parent. Rows go into the returned container beside the picture, from
-// GetPaintOptionsRowX.
+// GetPaintOptionsRowX, each PAINT_OPTIONS_LABEL_WIDTH wide before its spin edit.
 CWULInteractor* BeginPaintToolOptions(CPaintTool* tool, CWULInteractor* parent);
 int GetPaintOptionsRowX();
-// The open pane's size, hardness and opacity spin edits call these.
-void OnPaintToolSizeChanged(CWULSpinEdit* control);
+enum { PAINT_OPTIONS_LABEL_WIDTH = 82 };
+// The open pane's size spin edit calls this after storing a new size.
+void OnPaintToolSizeChanged(CWULInteractor* control, uint32_t value);
 // Ends the pane: keeps its rows (null for the Brush's rows a pane lacks) and draws the
 // brush picture.
 void FinishPaintToolOptions(CWULSpinEdit* size, CWULSpinEdit* hardness, CWULSpinEdit* opacity);
