@@ -1,4 +1,5 @@
 #include "tools/OptionPanes.h"
+#include <algorithm>
 #include "shell/Settings.h"
 #include "wul/WULPanel.h"
 
@@ -74,6 +75,17 @@ COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth
   return spin;
 }
 
+namespace {
+
+// The width that shows the button's whole caption beside its indicator.
+int FittingWidth(CWULIndicatorButton* button, int height) {
+  RECT text = {0, 0, 10000, height};
+  button->MeasureText(nullptr, &text);
+  return (text.right - text.left) + button->GetIndicatorSize() + button->GetSpacing() + 4;
+}
+
+}  // namespace
+
 COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int labelWidth, int width, int height,
                                     const COptionChoice* choices, int count, CUIntSetting* setting,
                                     OptionChangedHandler changed) {
@@ -89,7 +101,7 @@ COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int label
   for (int i = 0; i < count; ++i) {
     auto* radio = new COptionRadioButton;
     radio->SetText(choices[i].text);
-    radio->SetBounds(x + labelWidth, y + i * height, width, height);
+    radio->SetBounds(x + labelWidth, y + i * height, std::max(width, FittingWidth(radio, height)), height);
     if (first)
       radio->JoinGroup(first);
     else

@@ -88,9 +88,9 @@ COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth
                                int minimum, int maximum, OptionChangedHandler changed = nullptr);
 
 // The caption at x, y (centred on the first button) and, from x + labelWidth down, a column of
-// count radio buttons of one group, each width x height. The choice whose value equals the
-// setting is checked (the first when none does). Returns the first button; the others follow
-// through groupNext.
+// count radio buttons of one group, each width x height, or wider when its caption needs it.
+// The choice whose value equals the setting is checked (the first when none does). Returns
+// the first button; the others follow through groupNext.
 COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int labelWidth, int width, int height,
                                     const COptionChoice* choices, int count, CUIntSetting* setting,
                                     OptionChangedHandler changed = nullptr);

@@ -163,6 +163,18 @@ TEST_F(OptionPanesTest, RadioGroupChecksTheFirstChoiceForAnUnknownValue) {
   EXPECT_EQ(9u, setting.GetValue());
 }
 
+TEST_F(OptionPanesTest, RadioButtonsWidenToShowTheirWholeCaption) {
+  const COptionChoice choices[2] = {{"A", 1}, {"A much longer caption than forty pixels", 2}};
+  COptionRadioButton* first = nullptr;
+  BuildOptionPane([&] { first = AddOptionRadios("Kind:", 4, 4, 50, 40, 20, choices, 2, &setting); });
+  ASSERT_NE(nullptr, first);
+  CWULIndicatorButton* longer = static_cast<CWULIndicatorButton*>(first->groupNext);
+  ASSERT_NE(nullptr, longer);
+  EXPECT_EQ(40, first->GetWidth());
+  // Forty characters need far more than forty pixels in any readable font.
+  EXPECT_GT(longer->GetWidth(), 40 * 4 + longer->GetIndicatorSize());
+}
+
 TEST_F(OptionPanesTest, DisablingARowMovesTheFocusOnlyWhenItWasInside) {
   COptionSpinEdit* spin = nullptr;
   COptionSpinEdit* other = nullptr;
