@@ -8,6 +8,30 @@
 #include <vector>
 #include "sys/ZR.h"
 
+// The files directly in a folder.
+inline std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        names.push_back(data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  return names;
+}
+
+// Deletes the files of a scratch folder (read-only ones too), then the folder.
+inline void RemoveScratchFolder(const std::string& folder) {
+  for (const std::string& file : FilesIn(folder)) {
+    SetFileAttributesA((folder + "\\" + file).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA((folder + "\\" + file).c_str());
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
 // A fresh folder under the temporary path, removed with its files afterwards.
 class ScratchFolder {
 public:
@@ -22,30 +46,12 @@ public:
     path = name;
     CreateDirectoryA(path.c_str(), nullptr);
   }
-  ~ScratchFolder() {
-    for (const std::string& file : Files()) {
-      SetFileAttributesA((path + "\\" + file).c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA((path + "\\" + file).c_str());
-    }
-    RemoveDirectoryA(path.c_str());
-  }
+  ~ScratchFolder() { RemoveScratchFolder(path); }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
   std::string File(const char* name) const { return path + "\\" + name; }
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          names.push_back(data.cFileName);
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    return names;
-  }
+  std::vector<std::string> Files() const { return FilesIn(path); }
 
   std::string path;
 };

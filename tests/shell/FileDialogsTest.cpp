@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -85,16 +86,7 @@ protected:
     ClearPluginLists();
     g_Settings.imageFilePreviewEnabled->SetValue(savedEnabled);
     g_Settings.imageFilePreviewChequeredBackground->SetValue(savedChequer);
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          DeleteFileA((folder + "\\" + data.cFileName).c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
+    RemoveScratchFolder(folder);
   }
   std::string File(const char* name) const { return folder + "\\" + name; }
 

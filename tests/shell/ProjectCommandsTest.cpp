@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -152,16 +153,7 @@ protected:
     g_Settings.exportPath->SetValue(savedExportPath.c_str());
     g_Settings.exportFormatId->SetValue(savedExportId);
     g_Settings.exportFormatPlugin->SetValue(savedExportPlugin.c_str());
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          DeleteFileA((folder + "\\" + data.cFileName).c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
+    RemoveScratchFolder(folder);
   }
 
   std::string File(const char* name) const { return folder + "\\" + name; }

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "document/ScratchFiles.h"
 #include "BoxDriver.h"
 #include "MainWindowHarness.h"
 #include "document/History.h"
@@ -176,16 +177,7 @@ protected:
     g_Settings.swatchesFilePath->SetValue(savedPath.c_str());
     g_Settings.uiColorsChequerA->SetValue(savedChequerA);
     g_Settings.uiColorsChequerB->SetValue(savedChequerB);
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-          DeleteFileA((folder + "\\" + data.cFileName).c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
+    RemoveScratchFolder(folder);
   }
 
   // The client point in the middle of entry i of a grid.
