@@ -2,6 +2,8 @@
 #include "document/ActionHooks.h"
 #include "document/Layer.h"
 #include "document/Project.h"
+#include "shell/FileDialogs.h"
+#include "shell/PluginLoader.h"
 #include "shell/ProjectCommands.h"
 #include "tools/CommandHost.h"
 #include "tools/ToolHost.h"
@@ -12,6 +14,7 @@
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
 #include "ui/MessageBox.h"
+#include "ui/PluginDialogs.h"
 #include "ui/PreviewPanel.h"
 #include "ui/ProjectPanel.h"
 #include "ui/StatusBar.h"
@@ -118,6 +121,35 @@ public:
   }
   HWND GetMainWindow() override { return g_MainWindow ? g_MainWindow->GetHandle() : nullptr; }
   void BeginWaitCursor() override { ::BeginWaitCursor(); }
+  bool RunImportDialog(const char* startFolder, CWULString& folder, CWULString& fileName) override {
+    CFileDialogRequest request;
+    request.title.Assign("Image import");
+    request.listProjectType = true;
+    request.listPluginTypes = true;
+    request.folder.Assign(startFolder ? startFolder : "");
+    if (!CPluginFileDialog::RunOpen(GetMainWindow(), request))
+      return false;
+    folder.Assign(request.folder.text);
+    fileName.Assign(request.fileName.text);
+    return true;
+  }
+  bool RunExportDialog(const char* fileName, const char* startFolder, int32_t typeId, const char* pluginName,
+                       CExportChoice& choice) override {
+    CFileDialogRequest request;
+    request.title.Assign("Image export");
+    request.fileName.Assign(fileName ? fileName : "");
+    request.folder.Assign(startFolder ? startFolder : "");
+    request.selectedTypeId = typeId;
+    request.selectedPlugin = g_Plugins.FindByName(pluginName ? pluginName : "");
+    if (!CPluginSaveDialog::RunSave(GetMainWindow(), request))
+      return false;
+    choice.folder.Assign(request.folder.text);
+    choice.fileName.Assign(request.fileName.text);
+    choice.typeId = request.selectedTypeId;
+    choice.pluginName.Assign(request.selectedPlugin ? request.selectedPlugin->name.text : "");
+    return true;
+  }
+  CImage* ChooseImportedImage(CProject* project) override { return SelectImageDialog(project); }
 };
 
 CUIToolHost g_UIToolHost;

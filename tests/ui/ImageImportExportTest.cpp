@@ -1,0 +1,206 @@
+// Image > Import and Image > Export through the real file dialogs and the image chooser.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commdlg.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+#include "BoxDriver.h"
+#include "MainWindowHarness.h"
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/Project.h"
+#include "document/ScratchFiles.h"
+#include "shell/DialogPoker.h"
+#include "shell/PluginLoader.h"
+#include "shell/ProjectCommands.h"
+#include "shell/Settings.h"
+#include "tools/CurrentImage.h"
+#include "tools/ImageCommands.h"
+#include "tools/WorkingCopies.h"
+#include "ui/PluginDialogs.h"
+#include "ui/ProjectPanel.h"
+#include "ui/ThumbnailList.h"
+#include "wul/WULListBox.h"
+
+namespace {
+
+std::string BinFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string s(path);
+  return s.substr(0, s.rfind('\\') + 1);
+}
+
+// Types a name into a common file dialog and confirms it.
+void ConfirmName(HWND dialog, const char* name) {
+  const int control = GetDlgItem(dialog, 1152) ? 1152 : 1148;
+  SendMessageA(dialog, CDM_SETCONTROLTEXT, control, reinterpret_cast<LPARAM>(name));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// Opaque, so that a 24-bit file keeps every pixel.
+uint32_t Sample(int x, int y, uint32_t seed) {
+  return 0xFF000000u | (seed & 0xFF0000u) | static_cast<uint32_t>(x * 50) << 8 | static_cast<uint32_t>(y * 60);
+}
+
+CImage* AddImage(CProject* project, int width, int height, uint32_t seed) {
+  CImage* image = new CImage();
+  image->SetSize(width, height);
+  image->SetTargetFormat(CImage::FORMAT_24BIT_RGB);
+  project->AddImage(image);
+  CRasterLayer* layer = new CRasterLayer();
+  image->AddLayer(layer);
+  CPixelArray* pixels = layer->GetPixelArray();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      pixels->data[y * pixels->width + x] = Sample(x, y, seed);
+  image->SetActiveLayer(layer);
+  image->UpdateAll();
+  return image;
+}
+
+bool HasSample(CImage* image, int width, int height, uint32_t seed) {
+  if (!image || image->GetWidth() != width || image->GetHeight() != height || !image->GetComposite())
+    return false;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (image->GetComposite()->GetPixel(x, y) != Sample(x, y, seed))
+        return false;
+  return true;
+}
+
+std::vector<CImage*> ListedImages() {
+  std::vector<CImage*> images;
+  for (CThumbnailItem* item = ProjectPanel::GetList()->GetFirst(); item; item = CThumbnailList::Next(item))
+    images.push_back(static_cast<CImageListItem*>(item)->GetImage());
+  return images;
+}
+
+class ImageImportExportTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { StartMainWindowSuite(); }
+  static void TearDownTestSuite() { EndMainWindowSuite(); }
+
+  void SetUp() override {
+    PrepareMainWindow();
+    g_Plugins.Add(CreateBuiltinFormat());
+    ASSERT_TRUE(ScanPluginFolder((BinFolder() + "Plugins").c_str()));
+    g_Plugins.SortByName();
+    BuildFileTypeLists();
+    saved.importPath = g_Settings.importPath->GetValue();
+    saved.exportPath = g_Settings.exportPath->GetValue();
+    saved.exportId = g_Settings.exportFormatId->GetValue();
+    saved.exportPlugin = g_Settings.exportFormatPlugin->GetValue();
+    ASSERT_TRUE(OpenMainWindow());
+    CProject* project = new CProject();
+    project->SetName("Sample");
+    first = AddImage(project, 5, 4, 0x110000u);
+    project->SetCurrentImage(first);
+    SetCurrentProject(project);
+    ResyncWorkingCopies();
+    ProjectPanel::Rebuild();
+    UpdateCommandStates();
+  }
+
+  void TearDown() override {
+    DiscardMainWindow();
+    if (GetCurrentProject())
+      DropProject();
+    ClearPluginLists();
+    g_Settings.importPath->SetValue(saved.importPath.c_str());
+    g_Settings.exportPath->SetValue(saved.exportPath.c_str());
+    g_Settings.exportFormatId->SetValue(saved.exportId);
+    g_Settings.exportFormatPlugin->SetValue(saved.exportPlugin.c_str());
+  }
+
+  struct {
+    std::string importPath, exportPath, exportPlugin;
+    uint32_t exportId = 0;
+  } saved;
+  ScratchFolder folder;
+  CImage* first = nullptr;
+};
+
+TEST_F(ImageImportExportTest, ExportedImageComesBackAsASecondImageOfTheProject) {
+  g_Settings.exportPath->SetValue(folder.path.c_str());
+  g_Settings.exportFormatId->SetValue(1);
+  g_Settings.exportFormatPlugin->SetValue("Rastrel");
+  std::string offered;
+  {
+    DialogPoker options("BMP options", DialogPoker::PressFocused);
+    DialogPoker save("Image export", [&](HWND dialog) {
+      char spec[MAX_PATH] = {};
+      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
+      offered = spec;
+      ConfirmName(dialog, "copy.bmp");
+    });
+    ASSERT_TRUE(ExportImageCommand());
+    EXPECT_EQ(1, save.Count());
+  }
+  EXPECT_EQ("Sample.bmp", offered);
+  const std::vector<uint8_t> bytes = LoadBytes(folder.File("copy.bmp"));
+  ASSERT_GT(bytes.size(), 54u);
+  EXPECT_EQ('B', bytes[0]);
+  EXPECT_EQ('M', bytes[1]);
+  EXPECT_EQ(1u, g_Settings.exportFormatId->GetValue());
+  EXPECT_STREQ("Rastrel", g_Settings.exportFormatPlugin->GetValue());
+  EXPECT_EQ(1, GetCurrentProject()->GetImageCount());
+
+  g_Settings.importPath->SetValue(folder.path.c_str());
+  {
+    DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "copy.bmp"); });
+    ASSERT_TRUE(ImportImageCommand());
+    EXPECT_EQ(1, open.Count());
+  }
+  CProject* project = GetCurrentProject();
+  ASSERT_EQ(2, project->GetImageCount());
+  CImage* imported = project->GetCurrentImage();
+  ASSERT_NE(first, imported);
+  EXPECT_TRUE(HasSample(imported, 5, 4, 0x110000u));
+  EXPECT_EQ((std::vector<CImage*>{first, imported}), ListedImages());
+  EXPECT_EQ(imported, static_cast<CImageListItem*>(ProjectPanel::GetList()->GetSelected())->GetImage());
+}
+
+TEST_F(ImageImportExportTest, AFileOfSeveralImagesAsksWhichOneAndCancelAddsNothing) {
+  const std::string path = folder.File("three.vcj");
+  {
+    CProject three;
+    AddImage(&three, 3, 3, 0x220000u);
+    AddImage(&three, 7, 2, 0x330000u);
+    AddImage(&three, 2, 6, 0x440000u);
+    ASSERT_TRUE(WriteProject(path.c_str(), &three));
+  }
+  g_Settings.importPath->SetValue(folder.path.c_str());
+
+  // The second row of the chooser is taken.
+  int rows = 0;
+  {
+    DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "three.vcj"); });
+    BoxDriver::Run("Select an image", [&](CWULAppWindow*) {
+      CWULListBox* list = GetSelectImageList();
+      rows = list->GetCount();
+      list->SetCurrentItem(list->FindByIndex(2));
+      BoxDriver::PostClick(GetSelectImageButton(true), 40, 12);
+    }, [] { return ImportImageCommand() ? 1 : 0; });
+  }
+  EXPECT_TRUE(BoxDriver::Ran());
+  EXPECT_FALSE(BoxDriver::TimedOut());
+  EXPECT_EQ(3, rows);
+  CProject* project = GetCurrentProject();
+  ASSERT_EQ(2, project->GetImageCount());
+  EXPECT_TRUE(HasSample(project->GetCurrentImage(), 7, 2, 0x330000u));
+
+  // Cancel in the chooser adds nothing.
+  {
+    DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "three.vcj"); });
+    BoxDriver::Run("Select an image", [](CWULAppWindow*) {
+      BoxDriver::PostClick(GetSelectImageButton(false), 40, 12);
+    }, [] { return ImportImageCommand() ? 1 : 0; });
+  }
+  EXPECT_TRUE(BoxDriver::Ran());
+  EXPECT_EQ(2, GetCurrentProject()->GetImageCount());
+  EXPECT_EQ(2u, ListedImages().size());
+}
+
+}  // namespace
