@@ -8,12 +8,12 @@
 #include "shell/TextRoutines.h"
 #include "ui/DialogParts.h"
 #include "ui/PluginDialogs.h"
+#include "ui/ThumbnailList.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
-#include "wul/WULListBox.h"
 #include "wul/WULPanel.h"
 
 namespace {
@@ -24,7 +24,7 @@ const int kButtonWidth = 80;
 const int kButtonHeight = 24;
 const int kMargin = 8;
 const int kListWidth = 212;
-const int kThumbnailSize = 80;
+const int kThumbnailSize = 80;  // largest thumbnail side
 const int kPreviewX = kMargin + kListWidth + 8;
 const int kPreviewSize = kClientWidth - kPreviewX - 4;
 const int kChequerCell = 4;
@@ -33,7 +33,7 @@ enum { RESULT_CANCEL = 0, RESULT_OK = 1 };
 class CSelectWindow;
 
 CSelectWindow* g_dialog = nullptr;
-CWULListBox* g_list = nullptr;
+CThumbnailList* g_list = nullptr;
 CWULPicture* g_preview = nullptr;
 CWULCheckBox* g_chequered = nullptr;
 CWULButton* g_ok = nullptr;
@@ -56,15 +56,9 @@ public:
   }
 };
 
-class CImageRow : public CWULListItem {
-public:
-  CImageRow(const char* text, CImage* source) : CWULListItem(text), image(source) {}
-  CImage* image;
-};
-
 CImage* SelectedImage() {
-  CWULListItem* item = g_list ? g_list->GetCurrentItem() : nullptr;
-  return item ? static_cast<CImageRow*>(item)->image : nullptr;
+  CThumbnailItem* item = g_list ? g_list->GetSelected() : nullptr;
+  return item ? static_cast<CImage*>(item->object) : nullptr;
 }
 
 uint32_t ChequerColor(bool second) {
@@ -107,7 +101,7 @@ void RedrawPreview() {
     g_preview->Redraw();
 }
 
-void SelectionChanged(CWULListBox*, CWULListItem*, CWULListItem*) { RedrawPreview(); }
+void SelectionChanged(CThumbnailList*, CThumbnailItem*, CThumbnailItem*) { RedrawPreview(); }
 void ChequerChanged(CWULPushButton*) { RedrawPreview(); }
 
 void ChooseAndClose() {
@@ -128,17 +122,12 @@ void CancelPressed(CWULPushButton*) {
   g_dialog->Close();
 }
 
-class CImageListBox : public CWULListBox {
-public:
-  LRESULT OnLButtonDblClk(int keys, int mx, int my) override {
-    const LRESULT result = CWULListBox::OnLButtonDblClk(keys, mx, my);
-    if (CWULListItem* item = ItemAtPoint(mx, my)) {
-      SetCurrentItem(item);
-      ChooseAndClose();
-    }
-    return result;
+void ItemDoubleClicked(CThumbnailItem* item, CThumbnailItem*) {
+  if (g_list && item->GetList() == g_list) {
+    g_list->Select(item);
+    ChooseAndClose();
   }
-};
+}
 
 int DialogKeyDown(CWULInteractor*, int* key, LPARAM) {
   if (*key == VK_RETURN) {
@@ -164,21 +153,27 @@ void FillList(CProject* project) {
     char text[128];
     std::snprintf(text, sizeof text, "%dx%d %s", static_cast<int>(image->GetWidth()),
                   static_cast<int>(image->GetHeight()), depth);
-    auto* row = new CImageRow(text, image);
-    g_list->InsertItem(row, nullptr);
-    CWULImage* thumbnail = FitPicture(image->GetComposite(), kThumbnailSize);
-    row->SetImage(thumbnail);
+    auto* item = new CSizeListItem;
+    item->object = image;
+    item->doubleClickCallback = ItemDoubleClicked;
+    g_list->Add(item);
+    item->SetText(text);
+    try {
+      item->SetPicture(FitPicture(image->GetComposite(), kThumbnailSize));
+    } catch (const CWULError&) {
+      // The item goes without its picture.
+    }
   }
 }
 
 void BuildDialog(CSelectWindow* dialog, CProject* project) {
-  g_list = new CImageListBox;
-  g_list->SetHBarMode(WUL_BAR_NEVER);
-  g_list->SetItemHeight(kThumbnailSize + 2);
-  g_list->SetReserveImageColumn(true);
+  g_list = new CThumbnailList;
   g_list->SetBounds(kMargin, kMargin, kListWidth, kClientHeight - 2 * kMargin);
-  g_list->currentItemChangedHandler = SelectionChanged;
+  g_list->SetMargin(2);
+  g_list->SetSpacing(2);
+  g_list->SetLineStep(8, 8);
   FillList(project);
+  g_list->selectionChangedCallback = SelectionChanged;
 
   auto* frame = new CWULPanel;
   frame->SetOuterEdge(WUL_EDGE_SUNKEN);
@@ -203,8 +198,8 @@ void BuildDialog(CSelectWindow* dialog, CProject* project) {
 void Shown() {
   if (!g_list)
     return;
-  if (CWULListItem* first = g_list->GetFirstItem())
-    g_list->SetCurrentItem(first);
+  if (CThumbnailItem* first = g_list->GetFirst())
+    g_list->Select(first);
   RedrawPreview();
   g_list->SetFocus();
 }
@@ -212,7 +207,7 @@ void Shown() {
 }  // namespace
 
 CWULAppWindow* GetSelectImageDialogWindow() { return g_dialog; }
-CWULListBox* GetSelectImageList() { return g_list; }
+CThumbnailList* GetSelectImageList() { return g_list; }
 CWULPicture* GetSelectImagePreview() { return g_preview; }
 CWULCheckBox* GetSelectImageChequerBox() { return g_chequered; }
 CWULPushButton* GetSelectImageButton(bool ok) { return ok ? g_ok : g_cancel; }

@@ -6,6 +6,7 @@
 
 class CImage;
 class CProject;
+class CThumbnailList;
 class CWULAppWindow;
 class CWULCheckBox;
 class CWULLabel;
@@ -34,7 +35,7 @@ typedef HINSTANCE(WINAPI* AboutLinkOpener)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR,
 extern AboutLinkOpener g_AboutLinkOpener;
 
 CWULAppWindow* GetSelectImageDialogWindow();
-CWULListBox* GetSelectImageList();
+CThumbnailList* GetSelectImageList();
 CWULPicture* GetSelectImagePreview();
 CWULCheckBox* GetSelectImageChequerBox();
 CWULPushButton* GetSelectImageButton(bool ok);

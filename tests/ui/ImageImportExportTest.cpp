@@ -21,7 +21,6 @@
 #include "ui/PluginDialogs.h"
 #include "ui/ProjectPanel.h"
 #include "ui/ThumbnailList.h"
-#include "wul/WULListBox.h"
 
 namespace {
 
@@ -178,9 +177,9 @@ TEST_F(ImageImportExportTest, AFileOfSeveralImagesAsksWhichOneAndCancelAddsNothi
   {
     DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "three.vcj"); });
     BoxDriver::Run("Select an image", [&](CWULAppWindow*) {
-      CWULListBox* list = GetSelectImageList();
+      CThumbnailList* list = GetSelectImageList();
       rows = list->GetCount();
-      list->SetCurrentItem(list->FindByIndex(2));
+      list->Select(CThumbnailList::Next(list->GetFirst()));
       BoxDriver::PostClick(GetSelectImageButton(true), 40, 12);
     }, [] { return ImportImageCommand() ? 1 : 0; });
   }

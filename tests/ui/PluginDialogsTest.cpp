@@ -18,6 +18,7 @@
 #include "ui/AppCursors.h"
 #include "ui/MainWindow.h"
 #include "ui/PluginDialogs.h"
+#include "ui/ThumbnailList.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
 #include "wul/WULImage.h"
@@ -47,6 +48,35 @@ void ClickRow(CWULListBox* list, int index, bool twice = false) {
   list->GetItemRect(list->FindByIndex(index), &row);
   const int x = (row.left + row.right) / 2;
   const int y = (row.top + row.bottom) / 2;
+  BoxDriver::PostClick(list, x, y);
+  if (twice) {
+    PostMessageA(list->GetHandle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(list->GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+}
+
+// The list's item at a 1-based index, or null.
+CSizeListItem* ItemAt(CThumbnailList* list, int index) {
+  CThumbnailItem* item = list ? list->GetFirst() : nullptr;
+  while (item && --index > 0)
+    item = CThumbnailList::Next(item);
+  return static_cast<CSizeListItem*>(item);
+}
+
+std::vector<std::string> Captions(CThumbnailList* list) {
+  std::vector<std::string> captions;
+  for (CThumbnailItem* item = list ? list->GetFirst() : nullptr; item; item = CThumbnailList::Next(item))
+    captions.push_back(static_cast<CSizeListItem*>(item)->text.text);
+  return captions;
+}
+
+// A click in the middle of an item's picture, through the list's window.
+void ClickItem(CThumbnailList* list, int index, bool twice = false) {
+  CSizeListItem* item = ItemAt(list, index);
+  if (!item)
+    return;
+  const int x = item->x + (item->pictureRect.left + item->pictureRect.right) / 2 - list->GetScrollX();
+  const int y = item->y + (item->pictureRect.top + item->pictureRect.bottom) / 2 - list->GetScrollY();
   BoxDriver::PostClick(list, x, y);
   if (twice) {
     PostMessageA(list->GetHandle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y));
@@ -383,24 +413,26 @@ TEST_F(SelectImageTest, ListsEveryImageWithThumbnailAndTextAndOkReturnsTheClicke
   int width = 0, height = 0;
   int thumbs[3][2] = {};
   uint32_t thumbPixel[2] = {};
+  bool firstSelected = false;
   CImage* chosen = Run([&](CWULAppWindow* dialog) {
     width = dialog->GetClientWidth();
     height = dialog->GetClientHeight();
-    CWULListBox* list = GetSelectImageList();
-    rows = Rows(list);
+    CThumbnailList* list = GetSelectImageList();
+    rows = Captions(list);
+    firstSelected = list->GetSelected() == ItemAt(list, 1);
     for (int i = 0; i < 3 && i < list->GetCount(); ++i) {
-      CWULImage* image = list->FindByIndex(i + 1)->GetImage();
+      CWULImage* image = ItemAt(list, i + 1)->picture;
       thumbs[i][0] = image ? image->width : 0;
       thumbs[i][1] = image ? image->height : 0;
     }
-    if (list->GetCount() >= 2) {
-      thumbPixel[0] = list->FindByIndex(1)->GetImage()->GetPixel(7, 7);
-      thumbPixel[1] = list->FindByIndex(2)->GetImage()->GetPixel(40, 20);
+    if (list->GetCount() >= 2 && ItemAt(list, 1)->picture && ItemAt(list, 2)->picture) {
+      thumbPixel[0] = ItemAt(list, 1)->picture->GetPixel(7, 7);
+      thumbPixel[1] = ItemAt(list, 2)->picture->GetPixel(40, 20);
     }
     Steps::Start({
-        [=] { ClickRow(list, 2); return true; },
+        [=] { ClickItem(list, 2); return true; },
         [=] {
-          if (list->GetCurrentItem() != list->FindByIndex(2))
+          if (list->GetSelected() != ItemAt(list, 2))
             return false;
           BoxDriver::PostClick(GetSelectImageButton(true), 40, 12);
           return true;
@@ -409,6 +441,7 @@ TEST_F(SelectImageTest, ListsEveryImageWithThumbnailAndTextAndOkReturnsTheClicke
   });
   EXPECT_EQ(Steps::Done(), 2u);
   EXPECT_EQ(chosen, wide);
+  EXPECT_TRUE(firstSelected);
   EXPECT_EQ(width, 394);
   EXPECT_EQ(height, 298);
   char depth[64] = "";
@@ -428,6 +461,35 @@ TEST_F(SelectImageTest, ListsEveryImageWithThumbnailAndTextAndOkReturnsTheClicke
   EXPECT_EQ(thumbPixel[1], 0xFF00FF00u);
 }
 
+TEST_F(SelectImageTest, TheListShowsEachPictureAboveItsCaption) {
+  uint32_t shown[2] = {};
+  bool below[2] = {};
+  Run([&](CWULAppWindow* dialog) {
+    CThumbnailList* list = GetSelectImageList();
+    CWULOffscreenBuffer shot;
+    shot.SetSize(list->GetClientWidth(), list->GetClientHeight());
+    HDC dc = GetDC(list->GetHandle());
+    RedrawWindow(list->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    BitBlt(shot.GetDC(), 0, 0, shot.GetWidth(), shot.GetHeight(), dc, 0, 0, SRCCOPY);
+    ReleaseDC(list->GetHandle(), dc);
+    for (int i = 0; i < 2; ++i) {
+      CSizeListItem* item = ItemAt(list, i + 1);
+      if (!item)
+        continue;
+      const int x = item->x + (item->pictureRect.left + item->pictureRect.right) / 2 - list->GetScrollX();
+      const int y = item->y + (item->pictureRect.top + item->pictureRect.bottom) / 2 - list->GetScrollY();
+      if (x >= 0 && y >= 0 && x < shot.GetWidth() && y < shot.GetHeight())
+        shown[i] = RGBAt(shot, x, y);
+      below[i] = item->textRect.top >= item->pictureRect.bottom;
+    }
+    BoxDriver::PostKey(dialog, VK_ESCAPE);
+  });
+  EXPECT_EQ(shown[0], 0xFF0000u);
+  EXPECT_EQ(shown[1], 0x00FF00u);
+  EXPECT_TRUE(below[0]);
+  EXPECT_TRUE(below[1]);
+}
+
 TEST_F(SelectImageTest, CancelEscapeAndTheCloseBoxReturnNothing) {
   EXPECT_EQ(Run([](CWULAppWindow*) { BoxDriver::PostClick(GetSelectImageButton(false), 40, 12); }), nullptr);
   EXPECT_EQ(Run([](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_ESCAPE); }), nullptr);
@@ -436,7 +498,7 @@ TEST_F(SelectImageTest, CancelEscapeAndTheCloseBoxReturnNothing) {
 
 TEST_F(SelectImageTest, EnterTakesTheSelectedImageAndADoubleClickTheRow) {
   EXPECT_EQ(Run([](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_RETURN); }), small);
-  EXPECT_EQ(Run([](CWULAppWindow*) { ClickRow(GetSelectImageList(), 3, true); }), paletted);
+  EXPECT_EQ(Run([](CWULAppWindow*) { ClickItem(GetSelectImageList(), 3, true); }), paletted);
   // Enter on the focused Cancel button cancels.
   EXPECT_EQ(Run([](CWULAppWindow* dialog) {
               GetSelectImageButton(false)->SetFocus();
@@ -465,11 +527,11 @@ TEST_F(SelectImageTest, PreviewDrawsTheImageOverTheChequerOrThePlainBackground) 
           plain[0] = c->GetPixel(0, 0);
           plain[1] = c->GetPixel(4, 0);
           plain[2] = GetSelectImagePreview()->GetColor().value;
-          ClickRow(GetSelectImageList(), 3);
+          ClickItem(GetSelectImageList(), 3);
           return true;
         },
         [=, &afterSelect] {
-          if (GetSelectImageList()->GetCurrentItem() != GetSelectImageList()->FindByIndex(3))
+          if (GetSelectImageList()->GetSelected() != ItemAt(GetSelectImageList(), 3))
             return false;
           afterSelect = GetSelectImagePreview()->GetImage()->GetPixel(pw / 2, ph / 2);
           BoxDriver::PostKey(dialog, VK_ESCAPE);
