@@ -423,12 +423,7 @@ void OnPagesDeleted(CWULInteractor*) {
 // --- buttons ---
 
 void ShowNewSetMenu(CWULStandardBarItem* item, CWULStandardBarItem*) {
-  CWULItemBar* bar = item->GetBar();
-  if (!g_NewSetMenu || !bar || !bar->window)
-    return;
-  RECT rect = {item->GetX(), item->GetY(), item->GetRight(), item->GetBottom()};
-  MapWindowPoints(bar->window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-  WULPopupMenuEx(g_NewSetMenu, &rect, WUL_SHELL_PREFER_DOWN | WUL_SHELL_ALIGN_X);
+  PopupMenuBelowButton(g_NewSetMenu, item, WUL_SHELL_PREFER_DOWN | WUL_SHELL_ALIGN_X);
 }
 
 void OnNewSetChosen(CWULMenuItem* item, CWULMenuItem*) {

@@ -76,12 +76,6 @@ CLayerListItem* ItemOf(CLayer* layer) {
   return nullptr;
 }
 
-// The main-menu item with that command, clicked as if chosen there.
-void RunMenuCommand(int32_t command) {
-  if (CWULMenuItem* item = FindMenuCommand(command))
-    item->Click();
-}
-
 CWULShortcut* ShortcutOf(int32_t command) {
   CWULMenuItem* item = command ? FindMenuCommand(command) : nullptr;
   return item ? item->shortcut : nullptr;
@@ -230,21 +224,9 @@ void CreateLayerMenu() {
 
 // --- buttons ---
 
-// The New layer menu just below the button.
-void OpenNewLayerMenu(CWULStandardBarItem* button) {
-  if (!g_NewLayerMenu)
-    return;
-  RECT rect;
-  button->GetRect(&rect);
-  CWULItemBar* bar = button->GetBar();
-  if (bar && bar->GetHandle())
-    MapWindowPoints(bar->GetHandle(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
-  WULPopupMenuEx(g_NewLayerMenu, &rect, kNewMenuPlacement);
-}
-
 void OnButtonClick(CWULStandardBarItem* button, CWULStandardBarItem*) {
   if (button->value == 0)
-    OpenNewLayerMenu(button);
+    PopupMenuBelowButton(g_NewLayerMenu, button, kNewMenuPlacement);
   else
     RunMenuCommand(button->value);
 }

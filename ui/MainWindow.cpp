@@ -144,8 +144,7 @@ bool OnMainWindowMessage(CWULInteractor*, UINT message, WPARAM wParam, LPARAM, L
       *result = 0;
       return true;
     }
-    if (CWULMenuItem* item = FindMenuCommand(value)) {
-      item->Click();
+    if (RunMenuCommand(value)) {
       *result = 0;
       return true;
     }
@@ -382,6 +381,14 @@ CWULMenuItem* FindMenuCommand(int32_t value) {
   if (value == 0)
     return nullptr;
   return SearchMenu(g_MainMenu, value);
+}
+
+bool RunMenuCommand(int32_t value) {
+  CWULMenuItem* item = FindMenuCommand(value);
+  if (!item)
+    return false;
+  item->Click();
+  return true;
 }
 
 void OnMenuCommand(CWULMenu*, CWULMenuItem* item) {

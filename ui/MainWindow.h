@@ -77,6 +77,8 @@ void OnEditMenuPopup(CWULMenu* menu);
 void OnMenuCommand(CWULMenu* menu, CWULMenuItem* item);
 // The item of the main menu with that command value, or null.
 CWULMenuItem* FindMenuCommand(int32_t value);
+// Runs that item as if chosen from the menu; false when there is none.
+bool RunMenuCommand(int32_t value);
 
 void CreateShortcutTable();
 int OnShortcut(CWULShortcut* shortcut, CWULShortcut* sender);

@@ -4,6 +4,7 @@
 #include "ui/FoldingPanel.h"
 #include "wul/WULControl.h"
 #include "wul/WULInit.h"
+#include "wul/WULPopupMenu.h"
 
 CWULPageControl* MakePanelPages(CWULInteractor::Handler deleted) {
   auto* pages = new CWULPageControl;
@@ -73,6 +74,16 @@ CWULLabel* MakePanelInfoLabel(CWULContainer* page, CWULInteractor::Handler delet
                    std::max(0, page->GetClientHeight() - 2 * margin));
   label->SetAlignment(WUL_ALIGN_STRETCH_RIGHT_DOWN);
   return label;
+}
+
+void PopupMenuBelowButton(CWULMenu* menu, CWULStandardBarItem* button, int placement) {
+  CWULItemBar* bar = button ? button->GetBar() : nullptr;
+  if (!menu || !bar || !bar->GetHandle())
+    return;
+  RECT rect;
+  button->GetRect(&rect);
+  MapWindowPoints(bar->GetHandle(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
+  WULPopupMenuEx(menu, &rect, placement);
 }
 
 void SetLabelTextIfChanged(CWULLabel* label, const char* text) {

@@ -7,6 +7,7 @@
 #include "wul/WULPageControl.h"
 
 class CWULLabel;
+class CWULMenu;
 
 const int kPanelButtonSize = 18;  // the framework's small button
 const int kPanelBarHeight = kPanelButtonSize + 2;
@@ -26,6 +27,9 @@ CWULStandardBarItem* AddPanelButton(CWULItemBar* bar, int x, const char* tooltip
 CThumbnailList* MakePanelThumbnailList(CWULInteractor::Handler deleted, CThumbnailList::SelectionCallback selected);
 // The multi-line Info label at (4, 4) of page, stretching with it.
 CWULLabel* MakePanelInfoLabel(CWULContainer* page, CWULInteractor::Handler deleted);
+// Opens menu at the button's rectangle on the screen, placed by the popup flags; nothing
+// without a menu or while the button's bar has no window.
+void PopupMenuBelowButton(CWULMenu* menu, CWULStandardBarItem* button, int placement);
 // Sets the text only when it differs, so an unchanged label is not repainted.
 void SetLabelTextIfChanged(CWULLabel* label, const char* text);
 

@@ -52,12 +52,6 @@ CImageListItem* FindItem(CImage* image) {
   return nullptr;
 }
 
-// Runs the main menu's item with that command value as if it had been chosen.
-void RunMenuCommand(int32_t value) {
-  if (CWULMenuItem* item = FindMenuCommand(value))
-    item->Click();
-}
-
 // --- handlers ---
 
 void OnPanelDeleted(CWULInteractor*) {
