@@ -10,6 +10,23 @@
 #include "wul/WULProtoEdit.h"
 #include "wul/WULSystem.h"
 
+// Handles what is queued, inside a dialog's loop; a deferred close is left to that loop.
+inline void PumpInDialog() {
+  MSG message;
+  for (int i = 0; i < 1000 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (message.message == WUL_MSG_DEFERRED_CLOSE) {
+      PostMessageA(message.hwnd, message.message, message.wParam, message.lParam);
+      return;
+    }
+    wulDispatchMessage(&message);
+    TranslateMessage(&message);
+  }
+}
+
 class BoxDriver {
 public:
   typedef std::function<void(CWULAppWindow* dialog)> Action;

@@ -103,19 +103,6 @@ void ConfirmName(HWND dialog, const char* name) {
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
-// Handles what is queued inside a dialog's loop; a deferred close is left to that loop.
-void PumpInDialog() {
-  MSG message;
-  for (int i = 0; i < 1000 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
-    if (message.message == WUL_MSG_DEFERRED_CLOSE) {
-      PostMessageA(message.hwnd, message.message, message.wParam, message.lParam);
-      return;
-    }
-    wulDispatchMessage(&message);
-    TranslateMessage(&message);
-  }
-}
-
 void Stroke(HWND target, int key) {
   PostMessageA(target, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
   PostMessageA(target, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
@@ -146,11 +133,7 @@ protected:
     g_Swatches.Clear();
     for (uint32_t c : {kRed, kHalfBlue, kGreen, kYellow, kGrey})
       g_Swatches.AddColor(CColor(c));
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpPending();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, g_ColorPanel);
     grid = ColorPanel::GetSwatchGrid();
     ASSERT_NE(nullptr, grid);

@@ -50,27 +50,10 @@ PickerParts PartsOf(CWULAppWindow* dialog) {
   return parts;
 }
 
-// Handles what is queued, inside the dialog's loop; a deferred close is left to that loop.
-void Pump() {
-  MSG message;
-  for (int i = 0; i < 1000 && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    if (message.message == WUL_MSG_DEFERRED_CLOSE) {
-      PostMessageA(message.hwnd, message.message, message.wParam, message.lParam);
-      return;
-    }
-    wulDispatchMessage(&message);
-    TranslateMessage(&message);
-  }
-}
-
 void Stroke(HWND target, int key) {
   PostMessageA(target, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
   PostMessageA(target, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
-  Pump();
+  PumpInDialog();
 }
 
 void Type(HWND target, const char* keys) {
@@ -91,9 +74,9 @@ class ColorPickerTest : public testing::Test {
 protected:
   void SetUp() override {
     WULInit(GetModuleHandleA(nullptr));
-    Pump();
+    PumpInDialog();
   }
-  void TearDown() override { Pump(); }
+  void TearDown() override { PumpInDialog(); }
 
   // Opens the dialog on color and runs the action inside it.
   static bool Open(CColor* color, const BoxDriver::Action& action) {
@@ -166,7 +149,7 @@ TEST_F(ColorPickerTest, PureRedShowsItsHexHslValuesAndHueMarker) {
     alphaValue = parts.numbers[3]->GetValueRounded();
     // Down on the mode list picks "HSL".
     parts.mode->SetFocus();
-    Pump();
+    PumpInDialog();
     Stroke(parts.mode->GetHandle(), VK_DOWN);
     for (int i = 0; i < 3; ++i) {
       hslLabels.push_back(parts.labels[i]->GetText());
@@ -195,7 +178,7 @@ TEST_F(ColorPickerTest, HexFieldDropsNonHexLettersAndSetsTheColour) {
   EXPECT_TRUE(Open(&color, [&](CWULAppWindow* dialog) {
     PickerParts parts = PartsOf(dialog);
     parts.hex->SetFocus();
-    Pump();
+    PumpInDialog();
     parts.hex->SelectAll();
     Type(parts.hex->GetEditWindow(), "G");
     afterG = parts.hex->GetText();
@@ -219,7 +202,7 @@ TEST_F(ColorPickerTest, DraggingOnTheFieldFarOutsideGivesBlack) {
     PostMessageA(field, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
     PostMessageA(field, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-300, 900));
     PostMessageA(field, WM_LBUTTONUP, 0, MAKELPARAM(-300, 900));
-    Pump();
+    PumpInDialog();
     hex = parts.hex->GetText();
     parts.ok->PerformClick();
   }));
@@ -238,7 +221,7 @@ TEST_F(ColorPickerTest, HueAndAlphaBarsFollowTheMouse) {
     PostMessageA(hue, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 20));
     PostMessageA(hue, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(8, 127));
     PostMessageA(hue, WM_LBUTTONUP, 0, MAKELPARAM(8, 127));
-    Pump();
+    PumpInDialog();
     for (int i = 0; i < 3; ++i)
       afterHue.push_back(parts.numbers[i]->GetValueRounded());
     // The bottom of the alpha bar is fully transparent.
@@ -246,11 +229,11 @@ TEST_F(ColorPickerTest, HueAndAlphaBarsFollowTheMouse) {
     PostMessageA(alpha, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 10));
     PostMessageA(alpha, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(8, 500));
     PostMessageA(alpha, WM_LBUTTONUP, 0, MAKELPARAM(8, 500));
-    Pump();
+    PumpInDialog();
     alphaNumber = parts.numbers[3]->GetValueRounded();
     // A move without the button held changes nothing more.
     PostMessageA(alpha, WM_MOUSEMOVE, 0, MAKELPARAM(8, 0));
-    Pump();
+    PumpInDialog();
     parts.ok->PerformClick();
   }));
   ASSERT_EQ(afterHue.size(), 3u);
@@ -290,7 +273,7 @@ TEST_F(ColorPickerTest, SampleShowsTheColourAtItsAlphaOverTheChequer) {
     chequer = g_Settings.uiColorsChequerA ? (g_Settings.uiColorsChequerA->GetValue().value & 0xFFFFFFu) : 0xFFFFFFu;
     // Typing 255 into A makes it opaque.
     parts.numbers[3]->SetFocus();
-    Pump();
+    PumpInDialog();
     parts.numbers[3]->SelectAll();
     Type(parts.numbers[3]->GetEditWindow(), "255");
     opaque = PixelAt(parts.sample(), 1, 1);
@@ -307,7 +290,7 @@ TEST_F(ColorPickerTest, TypingIntoAColourFieldChangesTheHex) {
   EXPECT_TRUE(Open(&color, [&](CWULAppWindow* dialog) {
     PickerParts parts = PartsOf(dialog);
     parts.numbers[0]->SetFocus();
-    Pump();
+    PumpInDialog();
     parts.numbers[0]->SelectAll();
     Type(parts.numbers[0]->GetEditWindow(), "128");
     hex = parts.hex->GetText();
@@ -323,7 +306,7 @@ TEST_F(ColorPickerTest, EnterPressesCancelWhenItHasTheFocusAndTheCloseBoxCancels
     PickerParts parts = PartsOf(dialog);
     parts.numbers[0]->SetValue(200);  // changes the colour inside the dialog only
     parts.cancel->SetFocus();
-    Pump();
+    PumpInDialog();
     Stroke(parts.cancel->GetHandle(), VK_RETURN);
   }));
   EXPECT_EQ(color.value, 0xFF112233u);

@@ -147,11 +147,7 @@ protected:
   }
 
   void Open() {
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpLikeMainLoop();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, g_ImagePanel);
     ASSERT_NE(nullptr, GetList());
     ASSERT_NE(nullptr, GetList()->GetHandle());

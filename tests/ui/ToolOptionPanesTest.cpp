@@ -40,11 +40,7 @@ protected:
   void TearDown() override { DiscardMainWindow(); }
 
   void Open() {
-    CreateMainWindow();
-    ASSERT_NE(nullptr, g_MainWindow);
-    ASSERT_TRUE(PumpUntil([] { return g_MainWindow->GetHandle() && IsWindowVisible(g_MainWindow->GetHandle()); }));
-    SetForegroundWindow(g_MainWindow->GetHandle());
-    PumpPending();
+    ASSERT_TRUE(OpenMainWindow());
     ASSERT_NE(nullptr, ToolPanel::GetOptionHost());
   }
 
