@@ -60,13 +60,6 @@ void RebuildProjectPanel() {
     g_hooks.rebuildProjectPanel();
 }
 
-void ResyncQuietly() {
-  try {
-    ResyncWorkingCopies();
-  } catch (...) {
-  }
-}
-
 // The file name of a path without folder and extension.
 void NameFromPath(const char* path, CWULString& name) {
   const char* part = path;
@@ -111,7 +104,7 @@ bool InstallProject(CProject* project, const char* path, bool keepPath) {
     return false;
   }
   SetCurrentProject(project);
-  ResyncQuietly();
+  ResyncWorkingCopiesQuietly();
   CWULString name;
   NameFromPath(path, name);
   project->SetName(name.text);
@@ -251,7 +244,7 @@ bool CloseProject(int mode) {
     delete project;
   } catch (...) {
   }
-  ResyncQuietly();
+  ResyncWorkingCopiesQuietly();
   if (g_hooks.clearImagePanel)
     g_hooks.clearImagePanel();
   if (g_hooks.clearProjectPanel)

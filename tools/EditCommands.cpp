@@ -45,20 +45,13 @@ bool SameSize(const CPixelArray& a, const CPixelArray& b) {
   return a.width == b.width && a.height == b.height;
 }
 
-void ResyncQuietly() {
-  try {
-    ResyncWorkingCopies();
-  } catch (...) {
-  }
-}
-
 // After a failed command: the image recomposed and the working copies taken again.
 void RecomposeQuietly(CImage* image) {
   try {
     image->UpdateAll();
   } catch (...) {
   }
-  ResyncQuietly();
+  ResyncWorkingCopiesQuietly();
 }
 
 void RefreshAfterLayerEdit(CImage* image, CLayer* layer) {
@@ -307,7 +300,7 @@ bool PasteIntoLayer(CImage* image, CSelection* selection, CRasterLayer* layer,
     RecomposeQuietly(image);
     return false;
   }
-  ResyncQuietly();
+  ResyncWorkingCopiesQuietly();
   RefreshAfterLayerEdit(image, layer);
   return true;
 }
@@ -490,7 +483,7 @@ bool EraseCommand(const char* caption) {
     RecomposeQuietly(image);
     return false;
   }
-  ResyncQuietly();
+  ResyncWorkingCopiesQuietly();
   RefreshAfterLayerEdit(image, layer);
   return true;
 }

@@ -22,13 +22,6 @@
 
 namespace {
 
-void ResyncQuietly() {
-  try {
-    ResyncWorkingCopies();
-  } catch (...) {
-  }
-}
-
 // Makes the action with the constructor, lets configure set it up and executes it.
 template <class Action, class Configure>
 bool RunAction(Configure configure) {
@@ -143,7 +136,7 @@ bool DeleteImageCommand() {
     delete image;
     ResyncWorkingCopies();
   } catch (...) {
-    ResyncQuietly();
+    ResyncWorkingCopiesQuietly();
     return false;
   }
   GetToolHost()->UpdateCommandStates();
@@ -308,7 +301,7 @@ bool MakeLayerCurrent(CLayer* layer) {
     NotifyBeginLayerItems();
     NotifyLayerItem(LAYER_ITEM_SELECTED, layer);
     NotifyEndLayerItems();
-    ResyncQuietly();
+    ResyncWorkingCopiesQuietly();
     GetToolHost()->UpdateCommandStates();
   }
   return true;
@@ -445,7 +438,7 @@ bool ImportImageFile(const char* path) {
       added = true;
     }
   } catch (...) {
-    ResyncQuietly();
+    ResyncWorkingCopiesQuietly();
   }
   delete imported;
   return added;

@@ -320,6 +320,13 @@ void ResyncWorkingCopies() {
   g_SelectionWorkingCopy.LoadCurrentSelection();
 }
 
+void ResyncWorkingCopiesQuietly() {
+  try {
+    ResyncWorkingCopies();
+  } catch (...) {
+  }
+}
+
 void ShowCommitFailed() {
   ErrorBox("Commit failed");
 }

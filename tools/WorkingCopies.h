@@ -119,6 +119,8 @@ extern CSelectionWorkingCopy g_SelectionWorkingCopy;
 
 // Takes both copies again from the current layer and selection. Exceptions pass on.
 void ResyncWorkingCopies();
+// The same after a failed command, when a further failure has nothing left to report to.
+void ResyncWorkingCopiesQuietly();
 // Only the selection copy; a failure shows "Commit failed".
 void ResyncSelectionWorkingCopy();
 void ShowCommitFailed();

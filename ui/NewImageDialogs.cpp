@@ -302,13 +302,6 @@ void RefreshViews() {
   PreviewPanel::Refresh();
 }
 
-void ResyncQuietly() {
-  try {
-    ResyncWorkingCopies();
-  } catch (...) {
-  }
-}
-
 // Shows what a failure while making the image carries; the creating functions show
 // their own boxes and return null instead.
 void ReportFailure() {
@@ -366,7 +359,7 @@ int AcceptNewImage(CDialogState& s) {
     ReportFailure();
   }
   if (!done)
-    ResyncQuietly();
+    ResyncWorkingCopiesQuietly();
   UpdateCommandStates();
   return done ? RESULT_OK : RESULT_CANCEL;
 }
@@ -401,7 +394,7 @@ int AcceptNewProject(CDialogState& s) {
     ReportFailure();
   }
   if (!done)
-    ResyncQuietly();
+    ResyncWorkingCopiesQuietly();
   UpdateCommandStates();
   return done ? RESULT_OK : RESULT_CANCEL;
 }
