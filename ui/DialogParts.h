@@ -52,6 +52,9 @@ inline CWULImage* FitPicture(const CPixelArray* source, int size) {
   return image;
 }
 
+// Whether a dialog key asks for its help topic: F1, or the help key (code 47).
+inline bool IsDialogHelpKey(int key) { return key == VK_F1 || key == 47; }
+
 // Runs build with parent as the default parent; the parent is popped however build ends.
 template <class Build>
 void BuildInside(CWULInteractor* parent, Build&& build) {

@@ -41,7 +41,6 @@ enum { SOURCE_NONE = 0, SOURCE_CUSTOM = 1, SOURCE_PRESET = 2, SOURCE_CLIPBOARD =
 
 const int kButtonWidth = 80;
 const int kButtonHeight = 24;
-const int kHelpKey = 47;
 const int kClientHeight = 316;
 const int kImageClientWidth = 374;
 const int kProjectClientWidth = 248;
@@ -462,7 +461,7 @@ int DialogKeyDown(CWULInteractor* self, int* key, LPARAM) {
     s->window->EndModal(RESULT_CANCEL);
     return 1;
   }
-  if (*key == VK_F1 || *key == kHelpKey) {
+  if (IsDialogHelpKey(*key)) {
     ShowHelpTopic(IsProjectDialog(*s) ? "ui.dialogs.newproject.html" : "ui.dialogs.newimage.html");
     return 1;
   }

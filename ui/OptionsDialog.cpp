@@ -26,7 +26,6 @@ const int kButtonWidth = 80;
 const int kButtonHeight = 24;
 const int kResetWidth = 120;
 const int kListWidth = 112;
-const int kHelpKey = 47;
 const char* const kHelpTopic = "options.html";
 
 // Inside a page: labels at the left, their controls in a column beside them.
@@ -395,7 +394,7 @@ int DialogKeyDown(CWULInteractor*, int* key, LPARAM) {
     g_dialog->EndModal(RESULT_CANCEL);
     return 1;
   }
-  if (*key == kHelpKey || *key == VK_F1) {
+  if (IsDialogHelpKey(*key)) {
     ShowHelpTopic(kHelpTopic);
     return 1;
   }

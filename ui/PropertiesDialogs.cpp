@@ -23,7 +23,6 @@ namespace {
 enum { RESULT_CANCEL = 0, RESULT_OK = 1 };
 const int kButtonWidth = 80;
 const int kButtonHeight = 24;
-const int kHelpKey = 47;
 
 CImagePropertiesParts g_imageParts;
 CLayerPropertiesParts g_layerParts;
@@ -67,7 +66,7 @@ int DialogKey(CWULInteractor* self, int* key, LPARAM) {
     dialog->EndModal(RESULT_CANCEL);
     return 1;
   }
-  if (*key == kHelpKey || *key == VK_F1) {
+  if (IsDialogHelpKey(*key)) {
     ShowHelpTopic(dialog->helpTopic);
     return 1;
   }
