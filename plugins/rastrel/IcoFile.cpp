@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/PngEntry.h"
 #include "plugins/rastrel/RastrelDialogs.h"
 #include "plugins/sdk/VCXPlugin.h"
@@ -339,6 +340,9 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   }
   ReadRows(stream, vcxGetPixels(color), bpp, width, height, bottomUp, false);
   ReadRows(stream, vcxGetPixels(mask), 1, width, height, bottomUp, true);
+  // Without alpha the AND mask alone makes the entry's transparency, as Windows draws it.
+  if (bpp == 32)
+    vcxOpaqueIfAlphaEmpty(vcxGetPixels(color), static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
   return result.release();
 }
 

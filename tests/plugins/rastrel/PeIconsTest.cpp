@@ -1,6 +1,7 @@
 // Icons, cursors and bitmaps read from executables: the fixtures are small DLLs linked by
 // fixtures/make-pe-fixtures.sh; broken files are made here from them.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -50,12 +51,13 @@ struct PeView {
   }
   // Section offset of the subdirectory an entry points at.
   uint32_t Below(uint32_t entry) const { return Le32(b, entry + 4) & 0x7FFFFFFF; }
-  // The type's first name entry, its first language entry and that one's data entry.
-  uint32_t NameEntry(uint32_t type) const { return rsrc + Below(Entry(0, type)) + 16; }
-  uint32_t LanguageEntry(uint32_t type) const { return rsrc + Below(NameEntry(type)) + 16; }
-  uint32_t DataEntry(uint32_t type) const { return rsrc + Le32(b, LanguageEntry(type) + 4); }
-  // File offset of the data of the type's first resource.
-  uint32_t Data(uint32_t type) const { return FileOf(Le32(b, DataEntry(type))); }
+  // The type's name entry (the first by default), its first language entry and that one's
+  // data entry.
+  uint32_t NameEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Below(Entry(0, type)) + 16 + 8 * i; }
+  uint32_t LanguageEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Below(NameEntry(type, i)) + 16; }
+  uint32_t DataEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Le32(b, LanguageEntry(type, i) + 4); }
+  // File offset of the data of the type's resource.
+  uint32_t Data(uint32_t type, uint32_t i = 0) const { return FileOf(Le32(b, DataEntry(type, i))); }
 };
 
 std::vector<uint8_t> Fixture(const char* name) {
@@ -232,6 +234,33 @@ TEST(PeIcons, OneIconGroupImportsAllItsImages) {
     VcsFreeMultiImage(r.multi);
   }
   VcsFreeMultiImage(file);
+}
+
+TEST(PeIcons, ThirtyTwoBitImagesWithoutAlphaAreDrawnThroughTheirMask) {
+  // The group's 24 x 24 image of 32 bits gets new rows whose alpha bytes are all 0.
+  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
+  const PeView view(bytes);
+  const Pixels32 picture(24, 24);
+  uint32_t dib = 0;
+  for (uint32_t i = 0; i < 3 && !dib; ++i)
+    if (Le16(bytes, view.Data(3, i) + 14) == 32)
+      dib = view.Data(3, i);
+  ASSERT_NE(dib, 0u);
+  ASSERT_EQ(Le32(bytes, dib + 4), 24u);
+  std::vector<uint8_t> rows = picture.ColorRows();
+  const std::vector<uint8_t> mask = picture.MaskRows();
+  rows.insert(rows.end(), mask.begin(), mask.end());
+  std::copy(rows.begin(), rows.end(), bytes.begin() + dib + 40);
+  Imported r = ImportBytes(bytes);
+  ASSERT_NE(r.multi, nullptr) << r.code;
+  const VCXLayeredImage* image = nullptr;
+  for (int32_t i = 0; i < r.multi->count; ++i)
+    if (vcxGetImageSlot(r.multi, i)->format == VCX_FORMAT_32)
+      image = vcxGetImageSlot(r.multi, i);
+  ASSERT_NE(image, nullptr);
+  EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_COLOR)) == picture.ColorLayer(true));
+  EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer());
+  VcsFreeMultiImage(r.multi);
 }
 
 TEST(PeIcons, OneCursorGroupKeepsTheHotspots) {
