@@ -686,7 +686,7 @@ int CWULAppWindow::ShowModal(int initial) {
   HWND handle = window;
   MSG message;
   for (;;) {
-    BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    BOOL got = wulGetMessage(&message);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));
       break;
@@ -698,7 +698,6 @@ int CWULAppWindow::ShowModal(int initial) {
       break;
     }
     try {
-      wulRaisePendingException();
       wulDispatchMessage(&message);
       TranslateMessage(&message);
     } catch (const CWULError& error) {
@@ -1131,14 +1130,13 @@ void CWULAppWindow::MenuLoop() {
       wulPumpMessage(window);
       continue;
     }
-    BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    BOOL got = wulGetMessage(&message);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));
       ExitMenuLoop();
       break;
     }
     try {
-      wulRaisePendingException();
       if (got > 0) {
         wulDispatchMessage(&message);
         TranslateMessage(&message);
