@@ -102,7 +102,8 @@ CWULAppWindow::CWULAppWindow()
       sysMaximize(nullptr),
       sysClose(nullptr),
       modalResult(0),
-      disabledWindows(nullptr) {
+      disabledWindows(nullptr),
+      modalRun(nullptr) {
   style |= WS_POPUP;
   flagsA |= WUL_IF_TAB_GROUP;
   flagsA &= ~(WUL_IF_PARENT_COLOR | WUL_IF_PARENT_FONT | WUL_IF_VISIBLE);
@@ -115,6 +116,11 @@ CWULAppWindow::CWULAppWindow()
 
 CWULAppWindow::~CWULAppWindow() {
   flagsC |= WUL_IF_IN_DESTRUCTOR;
+  for (WULModalRun* run = modalRun; run; run = run->outer) {
+    run->destroyed = true;
+    run->result = modalResult;
+  }
+  modalRun = nullptr;
   wulEnableThreadWindows(&disabledWindows);
   HideItemHint();
   if (CWULMenu* bar = menu) {
@@ -670,22 +676,47 @@ LRESULT CWULAppWindow::OnCloseRequest() {
   return 0;
 }
 
+namespace {
+
+// Ends a modal loop's hold on its window, unless the window was deleted meanwhile (its
+// destructor then re-enabled the windows).
+class CModalScope {
+public:
+  explicit CModalScope(CWULAppWindow* window) : self(window) {
+    run.outer = window->modalRun;
+    run.result = 0;
+    run.destroyed = false;
+    window->modalRun = &run;
+  }
+  ~CModalScope() {
+    if (run.destroyed)
+      return;
+    self->modalRun = run.outer;
+    wulEnableThreadWindows(&self->disabledWindows);
+  }
+  CModalScope(const CModalScope&) = delete;
+  CModalScope& operator=(const CModalScope&) = delete;
+
+  CWULAppWindow* self;
+  WULModalRun run;
+};
+
+}  // namespace
+
 int CWULAppWindow::ShowModal(int initial) {
   modalResult = initial;
   if (!window)
     return modalResult;
   wulDisableThreadWindows(&disabledWindows, window);
-  try {
-    Show();
-    RefreshPosition();
-    BringToForeground();
-  } catch (...) {
-    wulEnableThreadWindows(&disabledWindows);
-    throw;
-  }
+  CModalScope scope(this);
+  const WULModalRun& run = scope.run;
+  Show();
+  RefreshPosition();
+  BringToForeground();
   HWND handle = window;
   MSG message;
-  for (;;) {
+  // Nothing of the window is touched once it may have been deleted.
+  while (!run.destroyed) {
     BOOL got = wulGetMessage(&message);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));
@@ -704,8 +735,7 @@ int CWULAppWindow::ShowModal(int initial) {
       wulShowError(error);
     }
   }
-  wulEnableThreadWindows(&disabledWindows);
-  return modalResult;
+  return run.destroyed ? run.result : modalResult;
 }
 
 void CWULAppWindow::EndModal(int value) {

@@ -65,6 +65,14 @@ enum {
   WUL_MSG_POPUP_SYSTEM_MENU = 0x313           // sent by the system for a right click on the taskbar button
 };
 
+// One running modal loop of a window, kept on the loop's stack: the window's destructor
+// marks it, so that the loop ends without touching the deleted window.
+struct WULModalRun {
+  WULModalRun* outer;  // the loop this one runs inside, for the same window
+  int32_t result;      // the modal result when the window was deleted
+  bool destroyed;
+};
+
 class CWULAppWindow : public CWULFramedWindow {
 public:
   typedef void (*ActivateHandler)(CWULAppWindow* window, bool minimized);
@@ -287,6 +295,7 @@ public:
   CWULMenuItem* sysClose;
   int32_t modalResult;
   WULDisabledWindow* disabledWindows;
+  WULModalRun* modalRun;  // the innermost ShowModal running, null when none
 
 private:
   void LayoutCaption(int top);

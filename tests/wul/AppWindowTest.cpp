@@ -38,6 +38,16 @@ void CALLBACK EndDialogLater(HWND, UINT, UINT_PTR, DWORD) {
 
 void CALLBACK QuitLater(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(5); }
 
+// Destroys the dialog's window outright, as its owner's teardown would.
+void CALLBACK DestroyDialogLater(HWND, UINT, UINT_PTR, DWORD) {
+  if (!g_dialog)
+    return;
+  CWULAppWindow* dialog = g_dialog;
+  g_dialog = nullptr;
+  dialog->modalResult = 6;
+  DestroyWindow(dialog->window);
+}
+
 void ChosenInBar(CWULMenu*, CWULMenu*, CWULMenuItem* item) { g_log.push_back(std::string("chosen ") + item->GetText()); }
 
 class AppWindow : public testing::Test {
@@ -455,6 +465,25 @@ TEST_F(AppWindow, QuitDuringShowModalReachesTheOuterLoop) {
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 5u);
   delete app;
+}
+
+TEST_F(AppWindow, DialogDestroyedDuringShowModalEndsItsLoop) {
+  CWULAppWindow* app = MakeWindow();
+  auto* other = new ProbeInteractor();
+  other->Incarnate(nullptr);
+  other->Show();
+  g_dialog = app;
+  UINT_PTR destroy = SetTimer(nullptr, 0, 20, DestroyDialogLater);
+  // Only a loop that missed the destruction would wait for this.
+  UINT_PTR quit = SetTimer(nullptr, 0, 3000, QuitLater);
+  EXPECT_EQ(app->ShowModal(2), 6);
+  KillTimer(nullptr, destroy);
+  KillTimer(nullptr, quit);
+  EXPECT_EQ(g_dialog, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(other->window));
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  delete other;
 }
 
 TEST_F(AppWindow, ShowModalWithoutAWindowReturnsAtOnce) {
