@@ -63,6 +63,7 @@ CWULAppWindow::CWULAppWindow()
       windowKind(WUL_WINDOW_ORDINARY),
       closeAction(WUL_CLOSE_DESTROY),
       forwardWheel(1),
+      forwardingWheel(0),
       quitOnDestroy(0),
       topmost(0),
       minimized(0),
@@ -1536,7 +1537,9 @@ LRESULT CWULAppWindow::OnCaptureChanged(HWND newCapture) {
 }
 
 LRESULT CWULAppWindow::OnMouseWheel(float notches, int keys, int wx, int wy) {
-  if (!forwardWheel || !window)
+  // What the window under the pointer declines comes back up its chain to this window;
+  // it is not sent round again.
+  if (!forwardWheel || !window || forwardingWheel)
     return -1;
   POINT point = {wx + GetScreenLeft(), wy + GetScreenTop()};
   HWND target = GetCapture();
@@ -1545,8 +1548,17 @@ LRESULT CWULAppWindow::OnMouseWheel(float notches, int keys, int wx, int wy) {
   if (!target || target == window || GetWindowThreadProcessId(target, nullptr) != GetCurrentThreadId())
     return -1;
   const int delta = static_cast<int>(std::lround(notches * 120.0f));
-  return wulSendMessage(target, WUL_MSG_FORWARDED_WHEEL, MAKEWPARAM(keys, static_cast<WORD>(delta)),
-                        MAKELPARAM(point.x, point.y));
+  forwardingWheel = 1;
+  LRESULT answer;
+  try {
+    answer = wulSendMessage(target, WUL_MSG_FORWARDED_WHEEL, MAKEWPARAM(keys, static_cast<WORD>(delta)),
+                            MAKELPARAM(point.x, point.y));
+  } catch (...) {
+    forwardingWheel = 0;
+    throw;
+  }
+  forwardingWheel = 0;
+  return answer;
 }
 
 // --- activation and messages ---

@@ -253,6 +253,7 @@ public:
   int32_t windowKind;
   int32_t closeAction;
   uint8_t forwardWheel;
+  uint8_t forwardingWheel;  // set while a wheel message is passed to the window under the pointer
   uint8_t quitOnDestroy;
   uint8_t topmost;
   uint8_t minimized;

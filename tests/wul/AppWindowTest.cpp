@@ -4,12 +4,14 @@
 #include <vector>
 #include "FrameworkProbe.h"
 #include "MenuDriver.h"
+#include "WindowTestKit.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULInit.h"
 #include "wul/WULMenu.h"
 #include "wul/WULMenuShell.h"
 #include "wul/WULOffscreen.h"
+#include "wul/WULPanel.h"
 #include "wul/WULShortcut.h"
 #include "wul/WULSystem.h"
 
@@ -717,6 +719,36 @@ TEST_F(AppWindow, DestroyedMenuLeavesTheBar) {
   delete bar;
   EXPECT_EQ(app->GetMenu(), nullptr);
   EXPECT_LT(app->topInset, withBar);
+  delete app;
+}
+
+// --- wheel ---
+
+TEST_F(AppWindow, WheelDeclinedUnderThePointerIsNotForwardedAgain) {
+  auto* app = new CWULAppWindow();
+  app->SetBounds(100, 80, 320, 240);
+  wulPushDefaultParent(app);
+  auto* label = new CWULLabel();
+  wulPopDefaultParent();
+  label->SetBounds(10, 10, 80, 16);
+  app->IncarnateTree(nullptr);
+  app->Show();
+  static int asked;
+  asked = 0;
+  // A label takes no wheel and passes it up to the window; the window takes it as it would
+  // with the focus.
+  label->wheelAcceptHandler = [](CWULInteractor*, int, int) {
+    ++asked;
+    return false;
+  };
+  app->wheelAcceptHandler = [](CWULInteractor*, int, int) { return true; };
+  // The capture aims the forwarded wheel at the label wherever the pointer is.
+  SetCapture(label->window);
+  ASSERT_EQ(GetCapture(), label->window);
+  LRESULT answer = wulSendMessage(app->window, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), ScreenPoint(label, 2, 2));
+  ReleaseCapture();
+  EXPECT_EQ(asked, 1);
+  EXPECT_NE(answer, 0);
   delete app;
 }
 
