@@ -91,7 +91,6 @@ CWULAppWindow::CWULAppWindow()
       submenuToOpen(nullptr),
       submenuShell(nullptr),
       lastShellItem(nullptr),
-      hintWindow(nullptr),
       hotTime(0),
       suppressKeyMenu(0),
       rememberedFocus(nullptr),
@@ -950,7 +949,7 @@ void CWULAppWindow::HoverMenuBar(int hx, int hy) {
   const DWORD elapsed = GetTickCount() - hotTime;
   const DWORD hintStart = static_cast<DWORD>(wulHintDelay);
   const DWORD hintEnd = hintStart + static_cast<DWORD>(wulHintDuration);
-  if (hintWindow) {
+  if (hintSlot.Get()) {
     if (elapsed >= hintEnd)
       HideItemHint();
   } else if (elapsed >= hintStart && elapsed < hintEnd && !submenuShell) {
@@ -1179,18 +1178,12 @@ void CWULAppWindow::MenuLoop() {
 }
 
 void CWULAppWindow::ShowItemHint(CWULMenuItem* item) {
-  if (!item || item->hint.GetLength() == 0 || hintWindow)
+  if (!item || item->hint.GetLength() == 0 || hintSlot.Get())
     return;
-  hintWindow = CWULTooltip::OpenAtCursor(item->hint.text);
+  hintSlot.Show(item->hint.text);
 }
 
-void CWULAppWindow::HideItemHint() {
-  if (!hintWindow)
-    return;
-  CWULTooltip* tip = hintWindow;
-  hintWindow = nullptr;
-  tip->Close();
-}
+void CWULAppWindow::HideItemHint() { hintSlot.Hide(); }
 
 int32_t CWULAppWindow::HandleNotify(CWULObject* sender, int32_t code, intptr_t param) {
   if (flagsC & WUL_IF_IN_DESTRUCTOR)

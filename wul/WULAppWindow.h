@@ -10,9 +10,9 @@
 #include "wul/WULMenu.h"
 #include "wul/WULOffscreen.h"
 #include "wul/WULPaintKit.h"
+#include "wul/WULTooltip.h"
 
 class CWULPopupMenuShell;
-class CWULTooltip;
 
 // Frame kinds; WUL_FRAME_NONE (0) is the paint kit's.
 enum {
@@ -283,7 +283,7 @@ public:
   CWULMenuItem* submenuToOpen;
   CWULPopupMenuShell* submenuShell;
   CWULMenuItem* lastShellItem;  // the item whose submenu shell closed last, for a second click
-  CWULTooltip* hintWindow;
+  CWULHintSlot hintSlot;  // the hot item's hint
   DWORD hotTime;
   uint8_t suppressKeyMenu;
   HWND rememberedFocus;

@@ -86,7 +86,6 @@ CWULPopupMenuShell::CWULPopupMenuShell()
       moved(0),
       placement(0),
       pendingItem(nullptr),
-      hintWindow(nullptr),
       submenuShell(nullptr),
       itemBuffer(nullptr) {
   flagsB |= WUL_IF_CONSTRUCTING | WUL_IF_HOVER_WANTED;
@@ -552,17 +551,10 @@ void CWULPopupMenuShell::ShowHint(CWULMenuItem* item) {
   hintAllowed = 0;
   if (!item || item->hint.GetLength() == 0)
     return;
-  HideHint();
-  hintWindow = CWULTooltip::OpenAtCursor(item->hint.text);
+  hintSlot.Show(item->hint.text);
 }
 
-void CWULPopupMenuShell::HideHint() {
-  if (!hintWindow)
-    return;
-  CWULTooltip* tip = hintWindow;
-  hintWindow = nullptr;
-  tip->Close();
-}
+void CWULPopupMenuShell::HideHint() { hintSlot.Hide(); }
 
 // --- notifications ---
 
@@ -636,7 +628,7 @@ void CWULPopupMenuShell::MouseHover(int hx, int hy) {
   const DWORD elapsed = GetTickCount() - highlightTime;
   const DWORD hintStart = static_cast<DWORD>(wulHintDelay);
   const DWORD hintEnd = hintStart + static_cast<DWORD>(wulHintDuration);
-  if (hintWindow) {
+  if (hintSlot.Get()) {
     if (elapsed >= hintEnd)
       HideHint();
   } else if (hintAllowed && elapsed >= hintStart && elapsed < hintEnd) {
@@ -672,7 +664,7 @@ void CWULPopupMenuShell::MouseLeave() {
 }
 
 LRESULT CWULPopupMenuShell::OnLButtonDown(int, int mx, int my) {
-  if (hintWindow)
+  if (hintSlot.Get())
     HideHint();
   else
     hintAllowed = 0;
