@@ -1,5 +1,6 @@
 #include "wul/WULItemBar.h"
 #include <initializer_list>
+#include <memory>
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 #include "wul/WULPaintKit.h"
@@ -310,18 +311,17 @@ void CWULStandardBarItem::Paint(CWULOffscreenBuffer* buffer) {
   if (!IntersectRect(&shown, &placed, &rect))
     return;
   CWULImage* source = image;
-  CWULImage* part = nullptr;
+  std::unique_ptr<CWULImage> part;
   if (!EqualRect(&shown, &placed)) {
-    part = new CWULImage(shown.right - shown.left, shown.bottom - shown.top);
+    part.reset(new CWULImage(shown.right - shown.left, shown.bottom - shown.top));
     RECT from = {shown.left - ix, shown.top - iy, shown.right - ix, shown.bottom - iy};
     part->DrawPart(0, 0, image, &from);
-    source = part;
+    source = part.get();
   }
   if (faded)
     buffer->GetImage()->Draw(shown.left, shown.top, source, 0.5f);
   else
     buffer->GetImage()->Draw(shown.left, shown.top, source);
-  delete part;
 }
 
 // --- CWULItemBar ---

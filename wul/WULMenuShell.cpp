@@ -1,6 +1,7 @@
 #include "wul/WULMenuShell.h"
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include "wul/WULDraw.h"
 #include "wul/WULError.h"
@@ -37,20 +38,19 @@ void DrawCentred(CWULImage* canvas, const CWULImage* image, int boxX, int boxY, 
   const int dx = boxX + (boxW - cw) / 2;
   const int dy = boxY + (boxH - ch) / 2;
   const CWULImage* source = image;
-  CWULImage* part = nullptr;
+  std::unique_ptr<CWULImage> part;
   if (cw != image->width || ch != image->height) {
-    part = new CWULImage(cw, ch);
+    part.reset(new CWULImage(cw, ch));
     const int sx = (image->width - cw) / 2;
     const int sy = (image->height - ch) / 2;
     RECT from = {sx, sy, sx + cw, sy + ch};
     part->DrawPart(0, 0, image, &from);
-    source = part;
+    source = part.get();
   }
   if (opacity >= 1.0f)
     canvas->Draw(dx, dy, source);
   else
     canvas->Draw(dx, dy, source, opacity);
-  delete part;
 }
 
 // A disc filling the square, its edge blended over about one pixel.
