@@ -75,6 +75,14 @@ protected:
     return app;
   }
 
+  // Another shown window of the thread, which a modal loop disables.
+  static ProbeInteractor* ShownWindow() {
+    auto* other = new ProbeInteractor();
+    other->Incarnate(nullptr);
+    other->Show();
+    return other;
+  }
+
   // A menu bar "&File" (Open, Exit) and "&Edit" (Undo), plus "&Help" without a submenu.
   static CWULMenu* MakeBar() {
     auto* bar = new CWULMenu();
@@ -439,9 +447,7 @@ TEST_F(AppWindow, CloseRequestAnswers) {
 
 TEST_F(AppWindow, EndModalInAHandlerReturnsItsValue) {
   CWULAppWindow* app = MakeWindow();
-  auto* other = new ProbeInteractor();
-  other->Incarnate(nullptr);
-  other->Show();
+  ProbeInteractor* other = ShownWindow();
   g_dialog = app;
   g_otherDisabled = false;
   g_otherWindow = other->window;
@@ -471,9 +477,7 @@ TEST_F(AppWindow, QuitDuringShowModalReachesTheOuterLoop) {
 
 TEST_F(AppWindow, DialogDestroyedDuringShowModalEndsItsLoop) {
   CWULAppWindow* app = MakeWindow();
-  auto* other = new ProbeInteractor();
-  other->Incarnate(nullptr);
-  other->Show();
+  ProbeInteractor* other = ShownWindow();
   g_dialog = app;
   UINT_PTR destroy = SetTimer(nullptr, 0, 20, DestroyDialogLater);
   // Only a loop that missed the destruction would wait for this.

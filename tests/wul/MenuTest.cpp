@@ -866,7 +866,12 @@ TEST_F(MenuShell, HintAppearsAfterTheDelayAndGoesWithTheHighlight) {
 }
 
 TEST_F(MenuShell, HintsDestroyedFromOutsideAreForgotten) {
-  // As when all of the thread's windows are closed: each tooltip deletes itself.
+  // As when all of the thread's windows are closed: the tooltip deletes itself.
+  auto destroyShown = [](CWULHintSlot& slot) {
+    ASSERT_NE(slot.Get(), nullptr);
+    DestroyWindow(slot.Get()->GetHandle());
+    EXPECT_EQ(slot.Get(), nullptr);
+  };
   CWULMenu menu;
   CWULMenuItem* item = AddItem(&menu, "First", 1);
   item->hint.Assign("Helpful text");
@@ -874,9 +879,7 @@ TEST_F(MenuShell, HintsDestroyedFromOutsideAreForgotten) {
   shell->SetMenu(&menu);
   shell->Incarnate(nullptr);
   shell->ShowHint(item);
-  ASSERT_NE(shell->hintSlot.Get(), nullptr);
-  DestroyWindow(shell->hintSlot.Get()->GetHandle());
-  EXPECT_EQ(shell->hintSlot.Get(), nullptr);
+  destroyShown(shell->hintSlot);
   shell->HideHint();
   shell->ShowHint(item);
   EXPECT_NE(shell->hintSlot.Get(), nullptr);
@@ -890,9 +893,7 @@ TEST_F(MenuShell, HintsDestroyedFromOutsideAreForgotten) {
   app->SetMenu(bar);
   app->Incarnate(nullptr);
   app->ShowItemHint(title);
-  ASSERT_NE(app->hintSlot.Get(), nullptr);
-  DestroyWindow(app->hintSlot.Get()->GetHandle());
-  EXPECT_EQ(app->hintSlot.Get(), nullptr);
+  destroyShown(app->hintSlot);
   app->HideItemHint();
   delete app;
   SettleWindows();
