@@ -534,7 +534,8 @@ VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosi
   } else {
     ReadRows(stream, h, color, depth);
     if (h.compression == BI_RGB_ && h.bitCount == 32)
-      vcxOpaqueIfAlphaEmpty(vcxGetPixels(color), static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
+      vcxOpaqueIfAlphaEmpty(vcxGetPixels(color),
+                            static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
   }
   return result.release();
 }
