@@ -108,7 +108,7 @@ VCXImage* NewImage(const VCXImage& header) {
   if (header.width < 0 || header.height < 0)
     Fail(VCX_ERROR_PARAMETER);
   const uint64_t size = BlockSize(header.format, header.width, header.height);
-  auto* image = static_cast<VCXImage*>(Allocate(sizeof(VCXImage) + 8));
+  auto* image = static_cast<VCXImage*>(Allocate(sizeof(VCXImage) + VCX_SLOT_SIZE));
   std::memcpy(image, &header, sizeof(VCXImage));
   image->headerSize = sizeof(VCXImage);
   image->name[sizeof image->name - 1] = 0;
@@ -124,7 +124,7 @@ VCXImage* NewImage(const VCXImage& header) {
 VCXLayeredImage* NewLayered(const VCXLayeredImage& header) {
   if (header.layerCount < 0)
     Fail(VCX_ERROR_PARAMETER);
-  const uint64_t slots = 8 * static_cast<uint64_t>(header.layerCount);
+  const uint64_t slots = VCX_SLOT_SIZE * static_cast<uint64_t>(header.layerCount);
   auto* image = static_cast<VCXLayeredImage*>(Allocate(sizeof(VCXLayeredImage) + slots));
   *image = header;
   image->headerSize = sizeof(VCXLayeredImage);
@@ -135,7 +135,7 @@ VCXLayeredImage* NewLayered(const VCXLayeredImage& header) {
 VCXMultiImage* NewMulti(const VCXMultiImage& header) {
   if (header.count < 0)
     Fail(VCX_ERROR_PARAMETER);
-  const uint64_t slots = 8 * static_cast<uint64_t>(header.count);
+  const uint64_t slots = VCX_SLOT_SIZE * static_cast<uint64_t>(header.count);
   auto* image = static_cast<VCXMultiImage*>(Allocate(sizeof(VCXMultiImage) + slots));
   *image = header;
   image->headerSize = sizeof(VCXMultiImage);
