@@ -307,21 +307,23 @@ float SaneOpacity(float opacity) {
   return opacity > 1.0f ? 1.0f : opacity;
 }
 
+// Reads the whole fields that lie within the record's own size.
 CResampleOptions ReadResampleOptions(const void* options) {
   CResampleOptions result;
   if (!options)
     return result;
-  int32_t fields[4] = {};
-  std::memcpy(fields, options, 4);
-  const int32_t size = fields[0] < 16 ? fields[0] : 16;
-  if (size > 4)
-    std::memcpy(fields + 1, static_cast<const uint8_t*>(options) + 4, static_cast<size_t>(size - 4) & ~3u);
-  if (size >= 8)
-    result.smooth = fields[1] != 0;
-  if (size >= 12)
-    result.totalSamples = fields[2];
-  if (size >= 16)
-    result.pixelSamples = fields[3];
+  VCXResampleOptions fields = {};
+  std::memcpy(&fields.size, options, sizeof fields.size);
+  const size_t size = fields.size < 0 ? 0 : std::min<size_t>(fields.size, sizeof fields) / 4 * 4;
+  if (size > sizeof fields.size)
+    std::memcpy(reinterpret_cast<uint8_t*>(&fields) + sizeof fields.size,
+                static_cast<const uint8_t*>(options) + sizeof fields.size, size - sizeof fields.size);
+  if (size > offsetof(VCXResampleOptions, smooth))
+    result.smooth = fields.smooth != 0;
+  if (size > offsetof(VCXResampleOptions, totalSamples))
+    result.totalSamples = fields.totalSamples;
+  if (size > offsetof(VCXResampleOptions, pixelSamples))
+    result.pixelSamples = fields.pixelSamples;
   return result;
 }
 

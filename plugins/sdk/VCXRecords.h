@@ -15,6 +15,7 @@
 //                     pixel pointer at 296           pixel pointer at 300
 //   VCXPalette        header 16, entries 16          the same
 //   VCXFileType       header 272, entries 260        the same
+//   VCXResampleOptions 16 bytes, no payload          the same
 //
 // A payload slot past a header is not necessarily aligned; it is read and written with the
 // slot helpers below.
@@ -168,6 +169,15 @@ struct VCXFileType {
   int32_t extensionCount;
 };
 
+// Options of the resampling services; a shorter record leaves the later fields at their
+// defaults (smooth on, no budgets).
+struct VCXResampleOptions {
+  int32_t size;  // 16
+  int32_t smooth;
+  int32_t totalSamples;
+  int32_t pixelSamples;
+};
+
 #pragma pack(pop)
 
 // Bytes of one pointer slot of a payload.
@@ -200,6 +210,10 @@ static_assert(offsetof(VCXFileType, id) == 4 && offsetof(VCXFileType, reserved) 
                   offsetof(VCXFileTypeExtension, extension) == 4 &&
                   sizeof(VCXFileTypeExtension) == 260,
               "VCXFileType layout");
+static_assert(offsetof(VCXResampleOptions, smooth) == 4 &&
+                  offsetof(VCXResampleOptions, totalSamples) == 8 &&
+                  offsetof(VCXResampleOptions, pixelSamples) == 12 && sizeof(VCXResampleOptions) == 16,
+              "VCXResampleOptions layout");
 #if defined(__i386__)
 static_assert(VCX_SLOT_SIZE == 4, "i686 pointer slots");
 static_assert(offsetof(VCXImage, opacity) == 36 && offsetof(VCXImage, name) == 40 &&

@@ -239,9 +239,8 @@ TEST(ResampleService, ScalesPixelsAndChecksMethodAndFormat) {
   VcsFreeImage(big);
   EXPECT_EQ(VcsResampleImage(image, 2, 2, 2, nullptr, 0), nullptr);
   EXPECT_EQ(GetServiceError(), VCX_ERROR_PARAMETER);
-  // Options: size, smooth switch, budgets.
-  const int32_t options[4] = {16, 0, 0, 0};
-  big = VcsResampleImage(image, 2, 2, 1, options, 1);
+  const VCXResampleOptions options = {sizeof(VCXResampleOptions), 0, 0, 0};
+  big = VcsResampleImage(image, 2, 2, 1, &options, 1);
   ASSERT_NE(big, nullptr);
   EXPECT_EQ(Pixel(big, 1, 1), 0xFF1E140Au);
   VcsFreeImage(big);
