@@ -41,6 +41,17 @@ uint32_t Fixed4(int32_t x, int32_t y) {
 
 VCXImage* Layer(VCXLayeredImage* record, int32_t i) { return vcxGetLayerSlot(record, i); }
 
+VCXLayeredImage LayeredRequest(uint32_t format, int32_t width, int32_t height, int32_t layerCount) {
+  VCXLayeredImage header{};
+  header.headerSize = sizeof header;
+  header.version = 1;
+  header.format = format;
+  header.width = width;
+  header.height = height;
+  header.layerCount = layerCount;
+  return header;
+}
+
 // Offsets of the 32-bit plug-in interface and of its x86-64 widening, for records built and
 // read as plain bytes.
 struct RecordLayout {
@@ -206,13 +217,7 @@ TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
 }
 
 TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_8;
-  header.width = 2;
-  header.height = 1;
-  header.layerCount = 1;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_8, 2, 1, 1);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   VCXImage layer{};
   layer.headerSize = sizeof layer;
@@ -252,13 +257,7 @@ TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
 
 TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
   BoxWatcher watcher("Vellumcraft :: Error");
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_32;
-  header.width = 8;
-  header.height = 1;
-  header.layerCount = 6;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 8, 1, 6);
   header.xResolution = 2000.0f;
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
@@ -377,13 +376,7 @@ TEST(PortableRecords, RecordsHaveTheInterfaceLayoutByteForByte) {
   std::memcpy(const_cast<void*>(GetPointer(created, kLayout.imageHeader)), &pixel, 4);
 
   // Export: the host's records read back at the same offsets.
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_32;
-  header.width = 1;
-  header.height = 1;
-  header.layerCount = 2;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 1, 1, 2);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   ASSERT_NE(nullptr, record);
   vcxSetLayerSlot(record, 1, created);
