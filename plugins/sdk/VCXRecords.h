@@ -7,15 +7,15 @@
 // pointer. The i686 build has the 32-bit interface's layout; the x86-64 build widens each
 // pointer to 8 bytes in the same place, moving what follows it:
 //
-//   record            i686                           x86-64
-//   VCXMultiImage     header 12, slots 4 x count     header 12, slots 8 x count
-//   VCXLayeredImage   header 36, slots 4 x count     header 36, slots 8 x count
-//   VCXImage          palette 32, opacity 36,        palette 32 (8 bytes), opacity 40,
-//                     name 40, header 296,           name 44, header 300,
-//                     pixel pointer at 296           pixel pointer at 300
-//   VCXPalette        header 16, entries 16          the same
-//   VCXFileType       header 272, entries 260        the same
-//   VCXResampleOptions 16 bytes, no payload          the same
+//   record              i686                          x86-64
+//   VCXMultiImage       header 12, slots 4 x count    header 12, slots 8 x count
+//   VCXLayeredImage     header 36, slots 4 x count    header 36, slots 8 x count
+//   VCXImage            palette 32, opacity 36,       palette 32 (8 bytes), opacity 40,
+//                       name 40, header 296,          name 44, header 300,
+//                       pixel pointer at 296          pixel pointer at 300
+//   VCXPalette          header 16, entries 16         the same
+//   VCXFileType         header 272, entries 260       the same
+//   VCXResampleOptions  16 bytes, no payload          the same
 //
 // A payload slot past a header is not necessarily aligned; it is read and written with the
 // slot helpers below.
