@@ -316,6 +316,26 @@ TEST(PeIcons, MissingGroupMembersAreSkippedByThePreviewAndFailTheImport) {
   DeleteFileA(path.c_str());
 }
 
+TEST(PeIcons, AGroupMemberWithABrokenPngHeaderIsSkippedByThePreview) {
+  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
+  PeView view(bytes);
+  // The first icon resource becomes the PNG signature and an IHDR that libpng rejects.
+  const uint8_t broken[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  std::memcpy(&bytes[view.Data(3)], broken, sizeof broken);
+  std::memset(&bytes[view.Data(3) + sizeof broken], 0, 17);
+  const std::string path = TempPath("broken-png.dll");
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  // The chooser's thumbnail and preview come from the group's other members.
+  Sniff s = SniffPath(path);
+  EXPECT_TRUE(s.accepted);
+  ASSERT_NE(s.preview, nullptr);
+  VcsFreeLayeredImage(s.preview);
+  Imported r = ImportPath(path);
+  EXPECT_EQ(r.multi, nullptr);
+  EXPECT_EQ(r.code, 1);
+  DeleteFileA(path.c_str());
+}
+
 TEST(PeIcons, SixteenBitExecutablesAreNotRecognised) {
   // An MZ header whose PE offset leads to something other than the PE signature.
   std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
