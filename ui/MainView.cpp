@@ -54,32 +54,6 @@ int32_t ClientHeight() { return ZoomedView::ClientHeight(g_View); }
 
 HWND ViewWindow() { return g_View ? g_View->window : nullptr; }
 
-// The capture window with the cursor in its client coordinates; else the window under the
-// cursor when the cursor lies in its client area; else null.
-HWND WindowUnderCursor(POINT* client) {
-  POINT cursor = {0, 0};
-  if (!GetCursorPos(&cursor))
-    return nullptr;
-  if (HWND capture = GetCapture()) {
-    POINT p = cursor;
-    ScreenToClient(capture, &p);
-    if (client)
-      *client = p;
-    return capture;
-  }
-  HWND under = WindowFromPoint(cursor);
-  if (!under)
-    return nullptr;
-  POINT p = cursor;
-  ScreenToClient(under, &p);
-  RECT rect;
-  GetClientRect(under, &rect);
-  if (!PtInRect(&rect, p))
-    return nullptr;
-  if (client)
-    *client = p;
-  return under;
-}
 
 // The setting's colour, or the fallback while the settings are not made.
 CColor SettingColor(CColorSetting* setting, uint32_t fallback) {
@@ -316,6 +290,31 @@ bool RenderLayers(CImage* image, CPixelArray& target, const Rect& rect, const Po
 }  // namespace
 
 namespace MainView {
+
+HWND GetWindowUnderCursor(POINT* client) {
+  POINT cursor = {0, 0};
+  if (!GetCursorPos(&cursor))
+    return nullptr;
+  if (HWND capture = GetCapture()) {
+    POINT p = cursor;
+    ScreenToClient(capture, &p);
+    if (client)
+      *client = p;
+    return capture;
+  }
+  HWND under = WindowFromPoint(cursor);
+  if (!under)
+    return nullptr;
+  POINT p = cursor;
+  ScreenToClient(under, &p);
+  RECT rect;
+  GetClientRect(under, &rect);
+  if (!PtInRect(&rect, p))
+    return nullptr;
+  if (client)
+    *client = p;
+  return under;
+}
 
 void SetHooks(const CHooks* hooks) { g_Hooks = hooks ? *hooks : CHooks{nullptr, nullptr, nullptr}; }
 
@@ -581,7 +580,7 @@ void ResendPointer() {
   if (!tool || !Image())
     return;
   POINT client;
-  if (WindowUnderCursor(&client) != window)
+  if (GetWindowUnderCursor(&client) != window)
     return;
   const Point pos = ClientToImage(client.x, client.y);
   ::SetCursor(tool->GetCursor(pos));
@@ -829,7 +828,7 @@ void OnTick() {
   HWND window = ViewWindow();
   if (!window)
     return;
-  if (WindowUnderCursor(nullptr) == window)
+  if (GetWindowUnderCursor(nullptr) == window)
     return;
   if (CTool* tool = UsableTool())
     tool->PointerLeft();
