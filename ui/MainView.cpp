@@ -90,7 +90,12 @@ bool IsVisibleSupersampledLayer(CLayer* layer) {
 
 RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-// --- event handlers of the view ---
+}  // namespace
+
+// The view's event handlers, private to the main view.
+namespace MainView {
+namespace {
+
 
 void OnDeleted(CWULInteractor*) {
   g_View = nullptr;
@@ -249,6 +254,11 @@ int OnMouseWheel(CWULInteractor*, float* notches, int, int, int) {
 }
 
 void OnSizeChanged(CWULInteractor*) {}
+
+}  // namespace
+}  // namespace MainView
+
+namespace {
 
 int OnOutlineTimerCallback(CWULTimer*, CWULTimer*) {
   MainView::OnOutlineTimer();
@@ -869,24 +879,24 @@ CWULTiledCanvas* CreateMainView(CWULInteractor* parent) {
     view->SetPaintMode(WUL_PAINT_TILES);
     view->SetTileSize(64);
     view->alignment = WUL_ALIGN_FILL;
-    view->deletedHandler = &OnDeleted;
-    view->createdHandler = &OnCreated;
-    view->destroyedHandler = &OnDestroying;
-    view->setCursorHandler = &OnSetCursor;
-    view->mouseMoveHandler = &OnMouseMove;
-    view->leftDownHandler = &OnLeftDown;
-    view->leftDoubleClickHandler = &OnLeftDown;
-    view->leftUpHandler = &OnLeftUp;
-    view->rightDownHandler = &OnRightDown;
-    view->rightDoubleClickHandler = &OnRightDown;
-    view->rightUpHandler = &OnRightUp;
-    view->middleDownHandler = &OnMiddleDown;
-    view->middleDoubleClickHandler = &OnMiddleDown;
-    view->middleUpHandler = &OnMiddleUp;
-    view->captureLostHandler = &OnCaptureChanged;
-    view->wheelAcceptHandler = &AcceptsWheel;
-    view->wheelHandler = &OnMouseWheel;
-    view->sizeChangedHandler = &OnSizeChanged;
+    view->deletedHandler = &MainView::OnDeleted;
+    view->createdHandler = &MainView::OnCreated;
+    view->destroyedHandler = &MainView::OnDestroying;
+    view->setCursorHandler = &MainView::OnSetCursor;
+    view->mouseMoveHandler = &MainView::OnMouseMove;
+    view->leftDownHandler = &MainView::OnLeftDown;
+    view->leftDoubleClickHandler = &MainView::OnLeftDown;
+    view->leftUpHandler = &MainView::OnLeftUp;
+    view->rightDownHandler = &MainView::OnRightDown;
+    view->rightDoubleClickHandler = &MainView::OnRightDown;
+    view->rightUpHandler = &MainView::OnRightUp;
+    view->middleDownHandler = &MainView::OnMiddleDown;
+    view->middleDoubleClickHandler = &MainView::OnMiddleDown;
+    view->middleUpHandler = &MainView::OnMiddleUp;
+    view->captureLostHandler = &MainView::OnCaptureChanged;
+    view->wheelAcceptHandler = &MainView::AcceptsWheel;
+    view->wheelHandler = &MainView::OnMouseWheel;
+    view->sizeChangedHandler = &MainView::OnSizeChanged;
 
     g_ImageOverlay = new CWULCanvasOverlay();
     g_ImageOverlay->drawCallback = &MainView::PaintImage;
