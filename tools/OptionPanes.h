@@ -44,19 +44,29 @@ public:
   CWULLabel* label;
 };
 
-// A radio button that stores its value into the setting when it becomes checked.
+// A radio button that stores its value into the setting when it becomes checked. It shows
+// its picture beside the indicator, and its checked picture instead while it is checked.
 class COptionRadioButton : public CWULRadioButton {
 public:
   COptionRadioButton();
+  ~COptionRadioButton() override;
+
+  CWULImage* GetPicture() override;
+  void SetCheckedPicture(CWULImage* image);
 
   CUIntSetting* setting;
   uint32_t value;
   OptionChangedHandler changedHandler;
+  CWULImage* checkedPicture;
 };
 
+// One radio button of a group: its caption, its value and the program's pictures (bitmap
+// resource numbers, 0 for none) of its plain and checked look.
 struct COptionChoice {
   const char* text;
   uint32_t value;
+  int32_t picture;
+  int32_t checkedPicture;
 };
 
 // Makes an interactor the default parent for one scope.
@@ -92,7 +102,8 @@ COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth
                                int minimum, int maximum, OptionChangedHandler changed = nullptr);
 
 // The caption at x, y (centred on the first button) and, from x + labelWidth down, a column of
-// count radio buttons of one group, each width x height, or wider when its caption needs it.
+// count radio buttons of one group, each width x height, or wider when its picture and caption
+// need it.
 // The choice whose value equals the setting is checked (the first when none does). Returns
 // the first button; the others follow through groupNext.
 COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int labelWidth, int width, int height,

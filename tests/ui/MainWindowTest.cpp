@@ -188,6 +188,26 @@ TEST_F(MainWindowTest, ThePanelButtonBarsHaveAOnePixelBorder) {
   }
 }
 
+TEST_F(MainWindowTest, EverySharedPictureIsLoaded) {
+  for (int i = 0; i < APP_IMAGE_COUNT; ++i) {
+    ASSERT_NE(nullptr, GetAppImage(i)) << "slot " << i;
+    EXPECT_NE(nullptr, GetAppImage(i)->pixels) << "slot " << i;
+  }
+  // The option buttons and the preview pane's check boxes by resource number, 16 x 16 each.
+  const int32_t ids[] = {314, 315, 410, 411, 412, 413, 420, 421, 440, 441, 442, 443,
+                         444, 445, 450, 451, 452, 453, 454, 455};
+  for (int32_t id : ids) {
+    CWULImage* picture = GetAppPicture(id);
+    ASSERT_NE(nullptr, picture) << id;
+    EXPECT_EQ(16, picture->width) << id;
+    EXPECT_EQ(16, picture->height) << id;
+  }
+  EXPECT_EQ(GetAppImage(APP_IMAGE_SELECTOR_FIRST + 3), GetAppPicture(413));
+  EXPECT_EQ(GetAppImage(APP_IMAGE_VISIBLE), GetAppPicture(313));
+  EXPECT_EQ(nullptr, GetAppPicture(0));
+  EXPECT_EQ(nullptr, GetAppPicture(416));
+}
+
 TEST_F(MainWindowTest, WithoutProjectOnlyTheFileToolsAndHelpItemsWork) {
   Open();
   const CMainMenuItems& m = g_MenuItems;
