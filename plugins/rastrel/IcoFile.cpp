@@ -287,8 +287,9 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   stream.ReadExact(header, 4);
   stream.Seek(start);
   if (Get32(header) != 40) {
-    // A PNG entry carries no hotspot; anything else is left out.
-    if (!PngCanImport(stream, nullptr, nullptr, 0))
+    // A PNG entry carries no hotspot, and one whose header libpng rejects fails the read;
+    // anything else is left out.
+    if (!PngHasSignature(stream))
       return nullptr;
     return PngReadImage(stream);
   }

@@ -208,7 +208,9 @@ uint32_t ChannelsOf(int colorType) {
   }
 }
 
-bool StartsWithSignature(CVCXStream& stream) {
+}  // namespace
+
+bool PngHasSignature(CVCXStream& stream) {
   const int64_t start = stream.GetPosition();
   uint8_t signature[8];
   bool png = false;
@@ -220,6 +222,8 @@ bool StartsWithSignature(CVCXStream& stream) {
   stream.Seek(start);
   return png;
 }
+
+namespace {
 
 struct ReadTransforms {
   int colorType;
@@ -609,7 +613,7 @@ public:
 bool PngCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
                   int descriptionLen) {
   const int64_t start = stream.GetPosition();
-  if (!StartsWithSignature(stream))
+  if (!PngHasSignature(stream))
     return false;
   PngHeader h = {};
   int paletteCount = 0;

@@ -326,23 +326,33 @@ TEST(PeIcons, PreviewScoresAgainstTheBox) {
   }
 }
 
-TEST(PeIcons, MissingGroupMembersAreSkippedByThePreviewAndFailTheImport) {
-  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
-  PeView view(bytes);
+TEST(PeIcons, BrokenGroupMembersAreSkippedByThePreviewAndFailTheImport) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
   // The group's second entry names an icon id that does not exist.
+  std::vector<uint8_t> missing = good;
   const uint32_t group = view.Data(14);
-  ASSERT_EQ(Le16(bytes, group + 4), 3u);
-  SetLe16(bytes, group + 6 + 14 + 12, 999);
-  const std::string path = TempPath("missing.dll");
-  ASSERT_TRUE(WriteFileBytes(path, bytes));
-  Sniff s = SniffPath(path);
-  EXPECT_TRUE(s.accepted);
-  EXPECT_NE(s.preview, nullptr);
-  VcsFreeLayeredImage(s.preview);
-  Imported r = ImportPath(path);
-  EXPECT_EQ(r.multi, nullptr);
-  EXPECT_EQ(r.code, 1);
-  DeleteFileA(path.c_str());
+  ASSERT_EQ(Le16(missing, group + 4), 3u);
+  SetLe16(missing, group + 6 + 14 + 12, 999);
+  // The first icon resource becomes the PNG signature and an IHDR that libpng rejects.
+  std::vector<uint8_t> brokenPng = good;
+  const uint8_t broken[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  std::memcpy(&brokenPng[view.Data(3)], broken, sizeof broken);
+  std::memset(&brokenPng[view.Data(3) + sizeof broken], 0, 17);
+  for (const std::vector<uint8_t>* bytes : {&missing, &brokenPng}) {
+    SCOPED_TRACE(bytes == &missing ? "missing member" : "broken PNG member");
+    const std::string path = TempPath("broken-member.dll");
+    ASSERT_TRUE(WriteFileBytes(path, *bytes));
+    // The chooser's thumbnail and preview come from the group's other members.
+    Sniff s = SniffPath(path);
+    EXPECT_TRUE(s.accepted);
+    EXPECT_NE(s.preview, nullptr);
+    VcsFreeLayeredImage(s.preview);
+    Imported r = ImportPath(path);
+    EXPECT_EQ(r.multi, nullptr);
+    EXPECT_EQ(r.code, 1);
+    DeleteFileA(path.c_str());
+  }
 }
 
 TEST(PeIcons, SixteenBitExecutablesAreNotRecognised) {

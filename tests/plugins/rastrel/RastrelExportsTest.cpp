@@ -219,6 +219,21 @@ TEST(IcoBadInput, TopDownAndEmptyEntriesRead) {
   DeleteFileA(path.c_str());
 }
 
+TEST(IcoBadInput, PngSignatureWithABadHeaderFailsWithCode1) {
+  // The PNG signature followed by an IHDR chunk that libpng rejects (zero width, bad CRC).
+  std::vector<uint8_t> b(6 + 16, 0);
+  SetLe16(b, 2, 1);
+  SetLe16(b, 4, 1);
+  SetLe32(b, 18, 22);
+  b.insert(b.end(), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+  b.resize(b.size() + 13 + 4, 0);
+  SetLe32(b, 14, static_cast<uint32_t>(b.size() - 22));
+  ImportResult r = ImportBytes(b);
+  EXPECT_FALSE(r.imported);
+  EXPECT_EQ(r.code, VCX_ERROR_INTERNAL);
+  EXPECT_FALSE(r.message.empty());
+}
+
 TEST(IcoBadInput, UnknownEntryKindIsLeftOut) {
   // One entry whose image is neither a DIB nor a PNG, one good entry.
   std::vector<uint8_t> good = SmallIcon(2, 4, 24);
