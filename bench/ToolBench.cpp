@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include "bench/Bench.h"
-#include "document/ActionHooks.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -49,11 +48,9 @@ struct Document {
     image->SetActiveLayer(layer);
     image->UpdateAll();
     image->GetSelection()->SyncToImage();
-    g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
     ResyncWorkingCopies();
   }
   ~Document() {
-    g_ActionHooks.resyncWorkingCopies = nullptr;
     image->GetHistory()->Clear();
     SetCurrentProject(nullptr);
     ResyncWorkingCopies();

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include "document/ActionHooks.h"
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Palette.h"
@@ -11,8 +11,6 @@
 #include "document/Supersample.h"
 #include "tools/CurrentImage.h"
 #include "tools/WorkingCopies.h"
-
-CActionHooks g_ActionHooks = {};
 
 // A list of layer snapshots kept in one undo block (a count, then one pointer per layer),
 // so that the registry counts its size.
@@ -52,33 +50,29 @@ Rect EditRectTo1x(const Rect& r, bool supersampled) {
 
 void SelectLayer(CImage* image, CLayer* layer) {
   image->SetActiveLayer(layer);
-  NotifyLayerItem(LAYER_ITEM_SELECTED, layer);
+  GetEditorUI()->SelectLayerItem(layer);
 }
 
-// The installed hook, else the tools' own resynchronisation.
 void Resync() {
   try {
-    if (g_ActionHooks.resyncWorkingCopies)
-      g_ActionHooks.resyncWorkingCopies();
-    else
-      ResyncWorkingCopies();
+    ResyncWorkingCopies();
   } catch (...) {
   }
 }
 
 // After a change of every layer (size, orientation).
 void RefreshAllLayerItems() {
-  NotifyBeginLayerItems();
-  NotifyLayerItem(LAYER_ITEMS_REFRESHED, nullptr);
-  NotifyEndLayerItems();
+  GetEditorUI()->BeginLayerItems();
+  GetEditorUI()->RefreshLayerItems();
+  GetEditorUI()->EndLayerItems();
 }
 
 // After a change of the image's pixels or layers.
 void RefreshAfterImageChange(CImage* image) {
   Resync();
-  NotifyRefitView();
-  NotifyRefreshPreview();
-  NotifyRefreshImageItem(image);
+  GetEditorUI()->InvalidateImageRect(nullptr);
+  GetEditorUI()->RefreshPreview();
+  GetEditorUI()->RefreshImageItem(image);
 }
 
 // The common frame of Redo and Undo: an exception releases the update locks taken inside,
@@ -111,33 +105,33 @@ bool CopyArray(CPixelArray& copy, const CPixelArray& source) {
 
 // Removes the layer from the image and deletes it.
 void DeleteLayer(CImage* image, CLayer* layer) {
-  NotifyLayerItem(LAYER_ITEM_REMOVED, layer);
+  GetEditorUI()->RemoveLayerItem(layer);
   image->RemoveLayer(layer);
   delete layer;
 }
 
 // Deletes the layer and makes the other one (if any) the active layer.
 void DeleteLayerAndSelect(CImage* image, CLayer* layer, CLayer* other) {
-  NotifyBeginLayerItems();
+  GetEditorUI()->BeginLayerItems();
   DeleteLayer(image, layer);
   if (other)
     SelectLayer(image, other);
-  NotifyEndLayerItems();
+  GetEditorUI()->EndLayerItems();
 }
 
 // Announces a layer just put into the image and makes it the active layer.
 void AddedLayerSelect(CImage* image, CLayer* layer) {
-  NotifyBeginLayerItems();
-  NotifyLayerItem(LAYER_ITEM_ADDED, layer);
+  GetEditorUI()->BeginLayerItems();
+  GetEditorUI()->AddLayerItem(layer);
   SelectLayer(image, layer);
-  NotifyEndLayerItems();
+  GetEditorUI()->EndLayerItems();
 }
 
 // Makes the layer the active one and restores its stored pixels (added or taken away).
 bool RestoreLayerPixels(CImage* image, CRasterLayer* layer, CStoredRect* pixels, int32_t mode) {
-  NotifyBeginLayerItems();
+  GetEditorUI()->BeginLayerItems();
   SelectLayer(image, layer);
-  NotifyEndLayerItems();
+  GetEditorUI()->EndLayerItems();
   if (!pixels->Restore(*layer->GetPixelArray(), mode))
     return false;
   const Rect r = EditRectTo1x(pixels->GetRect(), layer->IsSupersampled());
@@ -737,7 +731,7 @@ bool CMergeLayersAction::Redo() {
     }
 
     image->BeginUpdate();
-    NotifyBeginLayerItems();
+    GetEditorUI()->BeginLayerItems();
     for (;;) {
       CLayer* above = bottom->GetNext();
       if (!above)
@@ -758,9 +752,9 @@ bool CMergeLayersAction::Redo() {
     result->GetPixelArray()->CopyFrom(merged);
     result->Update(nullptr);
     resultId = result->GetId();
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, result);
+    GetEditorUI()->RefreshLayerItem(result);
     SelectLayer(image, result);
-    NotifyEndLayerItems();
+    GetEditorUI()->EndLayerItems();
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return true;
@@ -777,20 +771,20 @@ bool CMergeLayersAction::Undo() {
   return Guarded(image, [&] {
     bool ok = true;
     image->BeginUpdate();
-    NotifyBeginLayerItems();
+    GetEditorUI()->BeginLayerItems();
     if (!layers->Get(0)->Apply(result))
       ok = false;
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, result);
+    GetEditorUI()->RefreshLayerItem(result);
     for (int32_t i = 1; i < layers->GetCount(); ++i) {
       CLayer* layer = layers->Get(i)->Recreate(image);
       if (layer)
-        NotifyLayerItem(LAYER_ITEM_ADDED, layer);
+        GetEditorUI()->AddLayerItem(layer);
       else
         ok = false;
     }
     if (CLayer* selected = FindLayer(image, GetLayerId()))
       SelectLayer(image, selected);
-    NotifyEndLayerItems();
+    GetEditorUI()->EndLayerItems();
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return ok;
@@ -822,7 +816,7 @@ bool CModifyLayerAction::Apply(int32_t mode) {
   return Guarded(image, [&] {
     if (!RestoreLayerPixels(image, layer, pixels, mode))
       return false;
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
+    GetEditorUI()->RefreshLayerItem(layer);
     RefreshAfterImageChange(image);
     return true;
   });
@@ -882,7 +876,7 @@ bool CModifyLayerAndSelectionAction::Apply(int32_t mode) {
     if (mask && !RestoreSelectionMask(s, mask, mode, selectionActive != 0,
                                       selectionSupersampled != 0))
       return false;
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
+    GetEditorUI()->RefreshLayerItem(layer);
     RefreshAfterImageChange(image);
     return true;
   });
@@ -928,9 +922,9 @@ bool CModifySelectionAction::SelectLayer(CImage* image) {
   CLayer* layer = FindLayer(image, GetLayerId());
   if (!layer)
     return false;
-  NotifyBeginLayerItems();
+  GetEditorUI()->BeginLayerItems();
   ::SelectLayer(image, layer);
-  NotifyEndLayerItems();
+  GetEditorUI()->EndLayerItems();
   return true;
 }
 
@@ -947,7 +941,7 @@ bool CModifySelectionAction::Apply(int32_t mode, bool selectLayer) {
     if (!RestoreSelectionMask(s, mask, mode, selectionActive != 0, selectionSupersampled != 0))
       return false;
     Resync();
-    NotifyRedrawToolOverlay();
+    GetEditorUI()->InvalidateToolOverlayRect(nullptr);
     return true;
   });
 }
@@ -977,10 +971,10 @@ bool CMoveLayerAction::MoveAbove(int32_t id) {
     return false;
   return Guarded(image, [&] {
     image->MoveLayer(layer, below ? below->GetNext() : image->GetFirstLayer());
-    NotifyBeginLayerItems();
-    NotifyLayerItem(LAYER_ITEM_MOVED, layer);
+    GetEditorUI()->BeginLayerItems();
+    GetEditorUI()->MoveLayerItem(layer);
     SelectLayer(image, layer);
-    NotifyEndLayerItems();
+    GetEditorUI()->EndLayerItems();
     RefreshAfterImageChange(image);
     return true;
   });
@@ -1095,17 +1089,17 @@ bool CPasteAction::Redo() {
     layer->SetSupersampling(g_LayerWorkingCopy.IsSupersampled());
     image->SetActiveLayer(layer);
     CommitLayerWorkingCopy();
-    NotifyBeginLayerItems();
-    NotifyLayerItem(LAYER_ITEM_ADDED, layer);
-    NotifyLayerItem(LAYER_ITEM_SELECTED, layer);
-    NotifyEndLayerItems();
+    GetEditorUI()->BeginLayerItems();
+    GetEditorUI()->AddLayerItem(layer);
+    GetEditorUI()->SelectLayerItem(layer);
+    GetEditorUI()->EndLayerItems();
     image->EndUpdate();
     // The layer copy keeps the pasted pixels and their offset for the Move tool.
     ResyncSelectionWorkingCopy();
-    NotifyRefitView();
-    NotifyRefreshPreview();
-    NotifyRefreshImageItem(image);
-    NotifyUpdateCommandStates();
+    GetEditorUI()->InvalidateImageRect(nullptr);
+    GetEditorUI()->RefreshPreview();
+    GetEditorUI()->RefreshImageItem(image);
+    GetEditorUI()->UpdateCommandStates();
     return true;
   });
 }
@@ -1125,7 +1119,7 @@ bool CPasteAction::Undo() {
       selection->Restore(image->GetSelection());
     image->EndUpdate();
     RefreshAfterImageChange(image);
-    NotifyUpdateCommandStates();
+    GetEditorUI()->UpdateCommandStates();
     return true;
   });
 }
@@ -1201,7 +1195,7 @@ bool CLayerPropertiesAction::Redo() {
       image->UpdateAll();
     else
       image->SetModified();
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
+    GetEditorUI()->RefreshLayerItem(layer);
     if (recompose)
       RefreshAfterImageChange(image);
     return true;
@@ -1231,7 +1225,7 @@ bool CLayerPropertiesAction::Undo() {
     image->EndUpdate();
     if (CSelection* s = image->GetSelection())
       s->SetSupersampling(selectionSupersampled != 0);
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, layer);
+    GetEditorUI()->RefreshLayerItem(layer);
     RefreshAfterImageChange(image);
     return ok;
   });
@@ -1395,10 +1389,10 @@ bool CShiftAction::Commit(CImage* image, bool shifted) {
       ok = CommitSelectionWorkingCopy() && ok;
     }
     image->EndUpdate();
-    NotifyLayerItem(LAYER_ITEM_REFRESHED, image->GetActiveLayer());
-    NotifyRefitView();
-    NotifyRefreshPreview();
-    NotifyRefreshImageItem(image);
+    GetEditorUI()->RefreshLayerItem(image->GetActiveLayer());
+    GetEditorUI()->InvalidateImageRect(nullptr);
+    GetEditorUI()->RefreshPreview();
+    GetEditorUI()->RefreshImageItem(image);
     return ok;
   });
 }

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <algorithm>
 #include <new>
+#include "document/EditorUI.h"
 #include "document/PixelArray.h"
 #include "shell/Application.h"
 #include "shell/Errors.h"
-#include "tools/ToolHost.h"
 #include "wul/WULSRGB.h"
 
 CClipboard g_Clipboard;
@@ -449,7 +449,7 @@ LRESULT CClipboard::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         ReleaseData();
       return 0;
     case WM_DRAWCLIPBOARD:
-      GetToolHost()->UpdateCommandStates();
+      GetEditorUI()->UpdateCommandStates();
       if (nextViewer)
         SendMessageA(nextViewer, message, wParam, lParam);
       return 0;
@@ -503,7 +503,7 @@ bool CClipboard::Paste(CPixelArray& target, int32_t x, int32_t y) {
   } else if (!ReadOffered(reading, privateFormat, GetBitmapFormat(), image)) {
     return false;
   }
-  const int32_t mode = GetToolHost()->GetChannelMode();
+  const int32_t mode = GetEditorUI()->GetChannelMode();
   const int32_t x0 = x < 0 ? -x : 0, y0 = y < 0 ? -y : 0;
   const int64_t x1 = std::min<int64_t>(image.width, int64_t(target.width) - x);
   const int64_t y1 = std::min<int64_t>(image.height, int64_t(target.height) - y);

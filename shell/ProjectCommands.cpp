@@ -1,6 +1,7 @@
 #include "shell/ProjectCommands.h"
 #include <cstring>
 #include <new>
+#include "document/EditorUI.h"
 #include "document/Project.h"
 #include "document/ProjectFile.h"
 #include "shell/Conversion.h"
@@ -9,9 +10,7 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
-#include "tools/CommandHost.h"
 #include "tools/CurrentImage.h"
-#include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 #include "ui/MessageBox.h"
 
@@ -32,27 +31,27 @@ public:
     if (g_hooks.beginWaitCursor)
       g_hooks.beginWaitCursor();
     else
-      GetCommandHost()->BeginWaitCursor();
+      GetEditorUI()->BeginWaitCursor();
   }
   ~CBusyScope() {
     if (g_hooks.restoreCursor)
       g_hooks.restoreCursor();
     else
-      GetToolHost()->RestoreCursor();
+      GetEditorUI()->RestoreCursor();
   }
   CBusyScope(const CBusyScope&) = delete;
   CBusyScope& operator=(const CBusyScope&) = delete;
 };
 
 HWND MainWindow() {
-  return g_hooks.getMainWindow ? g_hooks.getMainWindow() : GetCommandHost()->GetMainWindow();
+  return g_hooks.getMainWindow ? g_hooks.getMainWindow() : GetEditorUI()->GetMainWindow();
 }
 
 void UpdateCommandStates() {
   if (g_hooks.updateCommandStates)
     g_hooks.updateCommandStates();
   else
-    GetToolHost()->UpdateCommandStates();
+    GetEditorUI()->UpdateCommandStates();
 }
 
 void RebuildProjectPanel() {
@@ -256,11 +255,11 @@ bool CloseProject(int mode) {
   if (g_hooks.refitView)
     g_hooks.refitView();
   else
-    GetToolHost()->RefitToImage();
+    GetEditorUI()->RefitToImage();
   if (g_hooks.refreshPreview)
     g_hooks.refreshPreview();
   else
-    GetToolHost()->RefreshPreview();
+    GetEditorUI()->RefreshPreview();
   UpdateCommandStates();
   return true;
 }

@@ -9,7 +9,7 @@ class CProject;
 struct CFileDialogRequest;
 
 // What the commands ask of the user interface. Every member may be null; a null member
-// falls back to the tool and command hosts (wait cursor, cursor, refit, preview, command
+// falls back to the editor UI (wait cursor, cursor, refit, preview, command
 // states, main window) or does nothing (panels), and a null dialog runs the real one.
 struct CProjectCommandHooks {
   void (*beginWaitCursor)();

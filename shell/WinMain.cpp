@@ -1,13 +1,11 @@
 // The program's entry: start-up, the command line, the main loop and shut-down.
 #include <windows.h>
-#include "document/ActionHooks.h"
 #include "document/ProjectFile.h"
 #include "shell/Application.h"
 #include "shell/Errors.h"
 #include "shell/ProjectCommands.h"
 #include "shell/Settings.h"
 #include "sys/ZRError.h"
-#include "tools/WorkingCopies.h"
 #include "ui/MainWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULInit.h"
@@ -46,7 +44,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     WULInit(instance);
     if (StartApplication(instance)) {
       SetProjectFileProgramVersion(g_App.version);
-      g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
       CCommandLine line;
       ParseCommandLine(commandLine, line);
       if (line.hasOption && lstrcmpiA(line.option.text, "r") == 0)

@@ -1,6 +1,7 @@
 #include "tools/BrushTool.h"
 #include <windows.h>
 #include <cmath>
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
@@ -11,8 +12,6 @@
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
 #include "tools/StrokePreview.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 #include "wul/WULEdit.h"
 #include "wul/WULMath.h"
@@ -76,7 +75,7 @@ Point CStrokePointQueue::Newest() const {
 
 bool CStrokePointQueue::PushPointer() {
   Point p;
-  if (!GetToolHostExtras()->GetCursorImagePoint(p))
+  if (!GetEditorUI()->GetCursorImagePoint(p))
     return false;
   return Push(p);
 }
@@ -98,7 +97,7 @@ Rect GetDabSquare(const Point& p, int32_t size, int32_t step) {
   square.left = p.x - a / 2;
   square.top = p.y - a / 2;
   if (GetScreenBrushDiameter(size, step) % 2 == 0) {
-    int32_t zoom = GetToolHost()->GetZoomFactor();
+    int32_t zoom = GetEditorUI()->GetZoomFactor();
     if (zoom < 1)
       zoom = 1;
     const int32_t half = (zoom / 2 + 128) / zoom;
@@ -191,7 +190,7 @@ Rect PaintBrushDab(const Point& p, const CBrushShape& brush, CColor color) {
 
   const double cx = (static_cast<double>(square.left) + square.right) / (2.0 * step) - 0.5;
   const double cy = (static_cast<double>(square.top) + square.bottom) / (2.0 * step) - 0.5;
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
   const uint32_t paint = color.value;
 
   for (int32_t i = work.top; i < work.bottom; ++i) {
@@ -235,7 +234,7 @@ CUIntSetting* CBrushTool::GetSizeSetting() const {
 }
 
 void CBrushTool::CreateOptionsPane() {
-  CWULInteractor* pane = BeginPaintToolOptions(this, GetToolHost()->GetOptionHostWindow());
+  CWULInteractor* pane = BeginPaintToolOptions(this, GetEditorUI()->GetOptionHostWindow());
   if (!pane)
     return;
   const int x = GetPaintOptionsRowX();
@@ -303,7 +302,7 @@ void CBrushTool::MouseMove(const Point& pos) {
   }
   const Point previous = current;
   current = pos;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const int32_t step = GetToolPixelStep();
   const CBrushShape brush = GetBrushShape();
   if (previous.NotEqual(current)) {
@@ -341,7 +340,7 @@ void CBrushTool::DrawFootprint(CToolOverlay& overlay, const Point& pos) {
   const int32_t s = GetScreenBrushDiameter(GetSize(), GetToolPixelStep());
   if (s < 1)
     return;
-  const Point client = GetToolHost()->ImageToClientPoint(pos);
+  const Point client = GetEditorUI()->ImageToClientPoint(pos);
   Rect square;
   square.left = client.x - (s - 1) / 2;
   square.top = client.y - (s - 1) / 2;

@@ -1,6 +1,6 @@
 #include "tools/ColorPicker.h"
+#include "document/EditorUI.h"
 #include "tools/DrawingColors.h"
-#include "tools/ToolHost.h"
 
 CColorPickerTool::CColorPickerTool() : state(STATE_READY), button(BUTTON_LEFT) {
   id = 40;
@@ -8,7 +8,7 @@ CColorPickerTool::CColorPickerTool() : state(STATE_READY), button(BUTTON_LEFT) {
 
 HCURSOR CColorPickerTool::GetCursor(const Point&) {
   const bool picking = state == STATE_READY || state == STATE_PICK;
-  return GetToolHost()->GetAppCursor(picking ? CURSOR_PICKER : CURSOR_TOOL_DEFAULT);
+  return GetEditorUI()->GetAppCursor(picking ? CURSOR_PICKER : CURSOR_TOOL_DEFAULT);
 }
 
 bool CColorPickerTool::MouseDown(int32_t pressed, const Point& pos) {
@@ -34,7 +34,7 @@ void CColorPickerTool::EndDrag() {
 }
 
 void CColorPickerTool::ShowHint() {
-  GetToolHost()->SetHelpText(state == STATE_READY ? "Left/right click to pick a color." : "");
+  GetEditorUI()->SetHelpText(state == STATE_READY ? "Left/right click to pick a color." : "");
 }
 
 void CColorPickerTool::ShowColor(const Point& pos) {

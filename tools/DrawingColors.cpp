@@ -1,6 +1,6 @@
 #include "tools/DrawingColors.h"
+#include "document/EditorUI.h"
 #include "shell/Settings.h"
-#include "tools/ToolHost.h"
 
 CColor GetPrimaryColor() {
   return g_Settings.drawingColorsPrimary ? g_Settings.drawingColorsPrimary->GetValue() : CColor();
@@ -14,13 +14,13 @@ CColor GetSecondaryColor() {
 void SetPrimaryColor(CColor color) {
   if (g_Settings.drawingColorsPrimary)
     g_Settings.drawingColorsPrimary->SetValue(color);
-  GetToolHost()->UpdateToolboxColors();
+  GetEditorUI()->UpdateToolboxColors();
 }
 
 void SetSecondaryColor(CColor color) {
   if (g_Settings.drawingColorsSecondary)
     g_Settings.drawingColorsSecondary->SetValue(color);
-  GetToolHost()->UpdateToolboxColors();
+  GetEditorUI()->UpdateToolboxColors();
 }
 
 CColor GetStrokeColor(int32_t button) {

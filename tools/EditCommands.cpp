@@ -1,6 +1,6 @@
 #include "tools/EditCommands.h"
-#include "document/ActionHooks.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -9,10 +9,8 @@
 #include "document/UndoStore.h"
 #include "shell/Clipboard.h"
 #include "shell/Errors.h"
-#include "tools/CommandHost.h"
 #include "tools/CurrentImage.h"
 #include "tools/ImageCommands.h"
-#include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 
 namespace {
@@ -55,7 +53,7 @@ void RecomposeQuietly(CImage* image) {
 }
 
 void RefreshAfterLayerEdit(CImage* image, CLayer* layer) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->RefitToImage();
   host->RefreshPreview();
   host->RefreshLayerItem(layer);
@@ -93,7 +91,7 @@ void RestoreFromCopy(CImage* image, CRasterLayer* layer, const Rect& rect) {
 bool CopyLayer(CImage* image, CLayer* layer) {
   CSelection* selection = image->GetSelection();
   CClipboardCopyRequest request;
-  const int32_t mode = GetToolHost()->GetChannelMode();
+  const int32_t mode = GetEditorUI()->GetChannelMode();
   request.bitsPerPixel = mode == 1 ? 24 : (mode == 2 ? 8 : 32);
   request.xResolution = image->GetXResolution();
   request.yResolution = image->GetYResolution();
@@ -166,10 +164,10 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       image->SetActiveLayer(layer);
       if (!CommitLayerWorkingCopy())
         throw CommandFailed();
-      NotifyBeginLayerItems();
-      NotifyLayerItem(LAYER_ITEM_ADDED, layer);
-      NotifyLayerItem(LAYER_ITEM_SELECTED, layer);
-      NotifyEndLayerItems();
+      GetEditorUI()->BeginLayerItems();
+      GetEditorUI()->AddLayerItem(layer);
+      GetEditorUI()->SelectLayerItem(layer);
+      GetEditorUI()->EndLayerItems();
     } catch (...) {
       image->RemoveLayer(layer);
       if (current)
@@ -188,14 +186,14 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
     action = nullptr;
   } catch (...) {
     if (layer && layer->GetOwner() == image) {
-      NotifyBeginLayerItems();
-      NotifyLayerItem(LAYER_ITEM_REMOVED, layer);
+      GetEditorUI()->BeginLayerItems();
+      GetEditorUI()->RemoveLayerItem(layer);
       image->RemoveLayer(layer);
       if (current) {
         image->SetActiveLayer(current);
-        NotifyLayerItem(LAYER_ITEM_SELECTED, current);
+        GetEditorUI()->SelectLayerItem(current);
       }
-      NotifyEndLayerItems();
+      GetEditorUI()->EndLayerItems();
     }
     delete layer;
     delete action;
@@ -213,7 +211,7 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
   }
   // The layer copy keeps the pasted pixels and their offset for the Move tool.
   ResyncSelectionWorkingCopy();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->RefitToImage();
   host->RefreshPreview();
   host->RefreshImageItem(image);
@@ -336,7 +334,7 @@ bool StepHistory(bool forward) {
   }
   if (!(forward ? history->Redo() : history->Undo()))
     return false;
-  GetToolHost()->UpdateCommandStates();
+  GetEditorUI()->UpdateCommandStates();
   return true;
 }
 
@@ -367,7 +365,7 @@ bool CanCopy() {
 bool CanPaste() {
   if (!GetCurrentImage() || !g_Clipboard.HasImage())
     return false;
-  const int32_t mode = GetCommandHost()->GetViewState().channelMode;
+  const int32_t mode = GetEditorUI()->GetViewState().channelMode;
   if (mode == 1 || mode == 2)
     return AsRaster(GetCurrentLayer()) != nullptr;
   return true;
@@ -394,7 +392,7 @@ bool CopyMergedCommand() {
   }
   CSelection* selection = image->GetSelection();
   CClipboardCopyRequest request;
-  const int32_t mode = GetToolHost()->GetChannelMode();
+  const int32_t mode = GetEditorUI()->GetChannelMode();
   request.source = image->GetComposite();
   request.mask = GetPlainMask(selection);
   request.rect = selection->GetBounds1x();
@@ -439,7 +437,7 @@ bool EraseCommand(const char* caption) {
   bounds.right = edit->width;
   bounds.bottom = edit->height;
   rect = rect.Intersect(bounds);
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
   CModifyLayerAction* action = nullptr;
   bool erased = false;
   try {
@@ -500,7 +498,7 @@ bool PasteCommand() {
     Beep();
     return false;
   }
-  const CViewState view = GetCommandHost()->GetViewState();
+  const CViewState view = GetEditorUI()->GetViewState();
   bool done = false;
   if (view.channelMode == 0) {
     done = PasteAsLayer(image, selection, info, view.center);

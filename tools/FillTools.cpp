@@ -1,6 +1,7 @@
 #include "tools/FillTools.h"
 #include <new>
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -12,8 +13,6 @@
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
 #include "tools/OptionPanes.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 
 namespace {
@@ -33,7 +32,7 @@ int32_t ClampTolerance(uint32_t value) {
 }
 
 int32_t GetCompareMode() {
-  const int32_t mode = GetToolHost()->GetChannelMode();
+  const int32_t mode = GetEditorUI()->GetChannelMode();
   return mode >= 0 && mode <= 2 ? mode : CFloodFill::COMPARE_ARGB;
 }
 
@@ -233,7 +232,7 @@ void CFloodFillTool::CreateOptionsPane() {
 
 void CFloodFillTool::UpdateMode() {
   mode = MODE_NONE;
-  if (GetToolHost()->IsKeyDown(KEY_ALT))
+  if (GetEditorUI()->IsKeyDown(KEY_ALT))
     mode = MODE_PICK;
   else if (IsVisibleRasterLayer(GetCurrentLayer()))
     mode = MODE_FILL;
@@ -242,7 +241,7 @@ void CFloodFillTool::UpdateMode() {
 HCURSOR CFloodFillTool::GetCursor(const Point&) {
   if (state == STATE_READY)
     UpdateMode();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (state >= STATE_READY && state <= STATE_PICK) {
     if (mode == MODE_FILL)
       return host->GetAppCursor(CURSOR_FLOOD_FILL);
@@ -288,7 +287,7 @@ void CFloodFillTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_WAIT)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->RefitToImage();
   host->RefreshPreview();
   host->RefreshLayerItem(GetCurrentLayer());
@@ -312,7 +311,7 @@ void CFloodFillTool::ShowHint() {
     else if (mode == MODE_PICK)
       text = "Left/right click to pick a color.";
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }
 
 void CFloodFillTool::ShowColor(const Point& pos) {
@@ -361,7 +360,7 @@ void CFloodFillTool::Fill() {
   const Rect area = fill.Fill(x, y);
 
   const uint32_t color = GetStrokeColor(button).value;
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
   for (int32_t i = area.top; i < area.bottom; ++i) {
     const ptrdiff_t row = static_cast<ptrdiff_t>(i) * edit->width;
     for (int32_t j = area.left; j < area.right; ++j) {
@@ -395,7 +394,7 @@ void CMagicWandTool::UpdateMode() {
   CLayer* layer = GetCurrentLayer();
   if (!GetCurrentSelection() || !layer || !layer->IsVisible())
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const bool shift = host->IsKeyDown(KEY_SHIFT);
   if (host->IsKeyDown(KEY_ALT))
     mode = shift ? MODE_INTERSECT : MODE_SUBTRACT;
@@ -406,7 +405,7 @@ void CMagicWandTool::UpdateMode() {
 HCURSOR CMagicWandTool::GetCursor(const Point&) {
   if (state == STATE_READY)
     UpdateMode();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (mode >= MODE_REPLACE && mode <= MODE_INTERSECT)
     return host->GetAppCursor(CURSOR_WAND_REPLACE + mode - MODE_REPLACE);
   return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
@@ -441,7 +440,7 @@ void CMagicWandTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_WAIT)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->InvalidateToolOverlayRect(nullptr);
   host->UpdateCommandStates();
 }
@@ -474,7 +473,7 @@ void CMagicWandTool::ShowHint() {
         break;
     }
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }
 
 void CMagicWandTool::Select() {

@@ -1,5 +1,6 @@
 #include "tools/GradientTool.h"
 #include <cmath>
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
@@ -9,8 +10,6 @@
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
 #include "tools/OptionPanes.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 #include "ui/PanelResourceIds.h"
 #include "wul/WULMath.h"
@@ -110,7 +109,7 @@ Rect FillGradient(const Point& anchor, const Point& vector, int32_t type, CColor
   const double radius2 = radius * radius;
   const uint32_t c0 = startColor.value;
   const uint32_t c1 = endColor.value;
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
 
   for (int32_t i = area.top; i < area.bottom; ++i) {
     const ptrdiff_t row = static_cast<ptrdiff_t>(i) * edit->width;
@@ -163,7 +162,7 @@ int32_t CGradientTool::GetDrawCursor() const {
 }
 
 int32_t CGradientTool::ReadFlags() const {
-  return GetToolHost()->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0;
+  return GetEditorUI()->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0;
 }
 
 void CGradientTool::BeginDrag() {
@@ -172,7 +171,7 @@ void CGradientTool::BeginDrag() {
 }
 
 Rect CGradientTool::GetDirtyRect(const Point& end) const {
-  int32_t zoom = GetToolHost()->GetZoomFactor();
+  int32_t zoom = GetEditorUI()->GetZoomFactor();
   if (zoom < 1)
     zoom = 1;
   const int32_t half = (4 * 256 + zoom - 1) / zoom;  // a little over 3.5 screen pixels
@@ -193,7 +192,7 @@ void CGradientTool::UpdateDrag() {
   if (flags & FLAG_SHIFT)
     v = ConstrainGradientVector(v);
   const Rect dirty = GetDirtyRect(vector).Union(GetDirtyRect(v));
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->InvalidateToolOverlayRect(&dirty);
   if (v.NotEqual(vector)) {
     host->SetPosition(v.x, v.y);
@@ -209,7 +208,7 @@ void CGradientTool::FinishDrag() {
 void CGradientTool::DrawOverlay(CToolOverlay& overlay) {
   if (state != STATE_DRAG)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const Point a = host->ImageToClientPoint(anchor);
   const Point e = host->ImageToClientPoint(anchor.Add(vector));
   const Point c = host->ImageToClientPoint(current);
@@ -244,5 +243,5 @@ void CGradientTool::ShowHint() {
   } else if (state == STATE_DRAG && !(flags & FLAG_SHIFT)) {
     text = "Use SHIFT to constrain the direction to multiples of 45 degrees.";
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }

@@ -1,8 +1,8 @@
 #include "tools/ImageCommands.h"
 #include <cstring>
 #include <new>
-#include "document/ActionHooks.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -14,9 +14,7 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
-#include "tools/CommandHost.h"
 #include "tools/CurrentImage.h"
-#include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 #include "ui/PropertiesDialogs.h"
 
@@ -43,12 +41,12 @@ bool MoveImageItem(CImage* image, CImage* anchor) {
   if (!project)
     return false;
   project->MoveImage(image, anchor);
-  CCommandHost* host = GetCommandHost();
+  CEditorUI* host = GetEditorUI();
   host->BeginProjectItems();
   host->MoveImageItem(image);
   host->SelectImageItem(image);
   host->EndProjectItems();
-  GetToolHost()->UpdateCommandStates();
+  host->UpdateCommandStates();
   return true;
 }
 
@@ -107,7 +105,7 @@ bool ExecuteCommandAction(CAction* action) {
       delete action;
     return false;
   }
-  GetToolHost()->UpdateCommandStates();
+  GetEditorUI()->UpdateCommandStates();
   return true;
 }
 
@@ -119,12 +117,12 @@ bool DeleteImageCommand() {
   CProject* project = GetCurrentProject();
   if (!image || !project)
     return false;
-  if (!GetCommandHost()->ConfirmDeleteImage())
+  if (!GetEditorUI()->ConfirmDeleteImage())
     return false;
   try {
     CImage* next = image->GetNext() ? image->GetNext() : image->GetPrevious();
     project->SetCurrentImage(next);
-    CCommandHost* host = GetCommandHost();
+    CEditorUI* host = GetEditorUI();
     host->BeginProjectItems();
     if (next)
       host->SelectImageItem(next);
@@ -139,7 +137,7 @@ bool DeleteImageCommand() {
     ResyncWorkingCopiesQuietly();
     return false;
   }
-  GetToolHost()->UpdateCommandStates();
+  GetEditorUI()->UpdateCommandStates();
   return true;
 }
 
@@ -191,7 +189,7 @@ bool RotateImageCcwCommand() {
 }
 
 bool CImage::MakeCurrent() {
-  GetCommandHost()->SelectImageItem(this);
+  GetEditorUI()->SelectImageItem(this);
   return true;
 }
 
@@ -296,11 +294,12 @@ bool CLayer::MakeCurrent() {
     return false;
   if (image->GetActiveLayer() != this) {
     image->SetActiveLayer(this);
-    NotifyBeginLayerItems();
-    NotifyLayerItem(LAYER_ITEM_SELECTED, this);
-    NotifyEndLayerItems();
+    CEditorUI* ui = GetEditorUI();
+    ui->BeginLayerItems();
+    ui->SelectLayerItem(this);
+    ui->EndLayerItems();
     ResyncWorkingCopiesQuietly();
-    GetToolHost()->UpdateCommandStates();
+    ui->UpdateCommandStates();
   }
   return true;
 }
@@ -397,7 +396,7 @@ CProject* ReadImportFile(const char* path) {
   VCXMultiImage* record = nullptr;
   try {
     int outType = type->typeId;
-    record = importFile(GetCommandHost()->GetMainWindow(), path, &outType);
+    record = importFile(GetEditorUI()->GetMainWindow(), path, &outType);
   } catch (...) {
     ErrorBox("Plugin malfunction");
     return nullptr;
@@ -424,17 +423,17 @@ bool ImportImageFile(const char* path) {
   try {
     CImage* chosen = imported->GetFirstImage();
     if (imported->GetImageCount() > 1)
-      chosen = GetCommandHost()->ChooseImportedImage(imported);
+      chosen = GetEditorUI()->ChooseImportedImage(imported);
     if (chosen && chosen->GetOwner() == imported) {
       imported->RemoveImage(chosen);
       chosen->SetId(0);  // a new id in its new project
       project->AddImage(chosen);
-      CCommandHost* host = GetCommandHost();
+      CEditorUI* host = GetEditorUI();
       host->AddImageItem(chosen);
       host->SelectImageItem(chosen);
       project->SetCurrentImage(chosen);
       ResyncWorkingCopies();
-      GetToolHost()->UpdateCommandStates();
+      host->UpdateCommandStates();
       added = true;
     }
   } catch (...) {
@@ -447,7 +446,7 @@ bool ImportImageFile(const char* path) {
 bool ImportImageCommand() {
   if (!GetCurrentProject())
     return false;
-  CCommandHost* host = GetCommandHost();
+  CEditorUI* host = GetEditorUI();
   CWULString folder;
   CWULString name;
   const char* start = g_Settings.importPath ? g_Settings.importPath->GetValue() : "";
@@ -459,7 +458,7 @@ bool ImportImageCommand() {
     g_Settings.importPath->SetValue(folder.text);
   host->BeginWaitCursor();
   const bool added = ImportImageFile(path.text);
-  GetToolHost()->RestoreCursor();
+  host->RestoreCursor();
   return added;
 }
 
@@ -472,7 +471,7 @@ bool ExportRecord(VCXMultiImage* record, const char* path, int32_t typeId, CFile
   if (!exportFile)
     return false;
   try {
-    if (exportFile(GetCommandHost()->GetMainWindow(), path, typeId, record) != 0)
+    if (exportFile(GetEditorUI()->GetMainWindow(), path, typeId, record) != 0)
       return true;
     ShowPluginError(plugin);
   } catch (...) {
@@ -505,7 +504,7 @@ bool ExportImageCommand() {
     return false;
   bool written = false;
   try {
-    CCommandHost* host = GetCommandHost();
+    CEditorUI* host = GetEditorUI();
     CExportChoice choice;
     const char* start = g_Settings.exportPath ? g_Settings.exportPath->GetValue() : "";
     const int32_t typeId = g_Settings.exportFormatId
@@ -525,7 +524,7 @@ bool ExportImageCommand() {
       host->BeginWaitCursor();
       written = ExportRecord(record, path.text, choice.typeId,
                              g_Plugins.FindByName(choice.pluginName.text));
-      GetToolHost()->RestoreCursor();
+      host->RestoreCursor();
     }
   } catch (...) {
     written = false;

@@ -1,13 +1,12 @@
 #include "tools/MoveTool.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Selection.h"
 #include "tools/CurrentImage.h"
 #include "tools/GradientTool.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 
 namespace {
@@ -53,7 +52,7 @@ bool ShiftCopies(CSelection* selection, int32_t dx, int32_t dy) {
 }
 
 void RefreshAfterShift(CImage* image, CLayer* layer) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->RefitToImage();
   host->RefreshPreview();
   host->RefreshLayerItem(layer);
@@ -93,7 +92,7 @@ bool NudgeCommand(int32_t dx, int32_t dy) {
     return false;
   }
   RefreshAfterShift(image, layer);
-  GetToolHost()->UpdateCommandStates();
+  GetEditorUI()->UpdateCommandStates();
   return true;
 }
 
@@ -111,7 +110,7 @@ void CMoveTool::UpdateMode() {
 HCURSOR CMoveTool::GetCursor(const Point&) {
   if (state == STATE_READY)
     UpdateMode();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if ((state == STATE_READY || state == STATE_DRAG) && mode == MODE_MOVE)
     return host->GetAppCursor(CURSOR_MOVE);
   return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
@@ -130,7 +129,7 @@ bool CMoveTool::MouseDown(int32_t button, const Point& pos) {
   state = STATE_DRAG;
   anchor = pos;
   current = pos;
-  flags = GetToolHost()->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0;
+  flags = GetEditorUI()->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0;
   applied = Point();
   try {
     AlignWorkingCopies(selection);
@@ -149,7 +148,7 @@ void CMoveTool::UpdateDrag() {
   Point v = current.Subtract(anchor);
   if (flags & FLAG_SHIFT)
     v = ConstrainGradientVector(v);
-  int32_t g = GetToolHostExtras()->GetNudgeStep();
+  int32_t g = GetEditorUI()->GetNudgeStep();
   if (g < 1 || (g & (g - 1)) != 0)
     g = 256;
   v.x = (v.x + g / 2) & -g;
@@ -158,7 +157,7 @@ void CMoveTool::UpdateDrag() {
     return;
   CSelection* selection = GetCurrentSelection();
   CLayer* layer = GetCurrentLayer();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (!selection || !layer || layer->GetKind() != CLayer::KIND_RASTER)
     return;
   bool shifted = false;
@@ -221,7 +220,7 @@ void CMoveTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_DRAG)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   RefreshAfterShift(GetCurrentImage(), GetCurrentLayer());
   host->ClearGeometry();
   host->UpdateCommandStates();
@@ -230,7 +229,7 @@ void CMoveTool::EndDrag() {
 bool CMoveTool::HandleShift(int32_t key) {
   if (state != STATE_DRAG || key < KEY_SHIFT || key > KEY_ALT)
     return false;
-  const int32_t read = GetToolHost()->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0;
+  const int32_t read = GetEditorUI()->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0;
   if (read != flags) {
     flags = read;
     UpdateDrag();
@@ -274,7 +273,7 @@ void CMoveTool::ShowHint() {
     text = "Click and drag to move, or use the cursor keys to nudge the layer or the selection.";
   else if (state == STATE_DRAG && !(flags & FLAG_SHIFT))
     text = "Use SHIFT to constrain the direction to multiples of 45 degrees.";
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }
 
 bool CMoveTool::WantsAutoScroll() {

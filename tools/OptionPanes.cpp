@@ -129,8 +129,8 @@ COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int label
   for (int i = 0; i < count; ++i) {
     auto* radio = new COptionRadioButton;
     radio->SetText(choices[i].text);
-    radio->SetPicture(GetToolHost()->GetAppPicture(choices[i].picture));
-    radio->SetCheckedPicture(GetToolHost()->GetAppPicture(choices[i].checkedPicture));
+    radio->SetPicture(GetEditorUI()->GetAppPicture(choices[i].picture));
+    radio->SetCheckedPicture(GetEditorUI()->GetAppPicture(choices[i].checkedPicture));
     radio->SetBounds(x + labelWidth, y + i * height, std::max(width, FittingWidth(radio, height)), height);
     if (first)
       radio->JoinGroup(first);
@@ -162,5 +162,5 @@ void SetOptionRowEnabled(COptionSpinEdit* spin, bool on) {
     spin->label->SetEnabled(on);
   // A disabled field keeps no focus worth having.
   if (focusInside)
-    GetToolHost()->FocusMainWindow();
+    GetEditorUI()->FocusMainWindow();
 }

@@ -10,7 +10,7 @@
 //   });
 // The controls belong to the option host, which closes them when the next tool is chosen.
 #include <cstdint>
-#include "tools/ToolHost.h"
+#include "document/EditorUI.h"
 #include "wul/WULButton.h"
 #include "wul/WULEdit.h"
 #include "wul/WULInit.h"
@@ -82,7 +82,7 @@ public:
 // while there is no host. The parent is popped however build ends.
 template <class Build>
 void BuildOptionPane(Build&& build) {
-  CWULInteractor* host = GetToolHost()->GetOptionHostWindow();
+  CWULInteractor* host = GetEditorUI()->GetOptionHostWindow();
   if (!host)
     return;
   COptionParentScope scope(host);

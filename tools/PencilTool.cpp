@@ -1,6 +1,7 @@
 #include "tools/PencilTool.h"
 #include <vector>
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -12,7 +13,6 @@
 #include "tools/LayerEdit.h"
 #include "tools/OptionPanes.h"
 #include "tools/StrokePreview.h"
-#include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 #include "wul/WULEdit.h"
 #include "wul/WULInit.h"
@@ -126,7 +126,7 @@ void OnPaintToolSizeChanged(CWULInteractor* control, uint32_t) {
   if (!control || control != g_options.size || !g_options.tool)
     return;
   RedrawPaintToolPreview();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->InvalidateToolOverlayRect(nullptr);
   host->RestoreCursor();
 }
@@ -167,7 +167,7 @@ Rect GetOutlineSquare(const Point& p, int32_t size, int32_t step) {
 }
 
 int32_t GetScreenBrushDiameter(int32_t size, int32_t step) {
-  const int64_t units = static_cast<int64_t>(size) * step * GetToolHost()->GetZoomFactor();
+  const int64_t units = static_cast<int64_t>(size) * step * GetEditorUI()->GetZoomFactor();
   return static_cast<int32_t>((units + 255) / 256);
 }
 
@@ -202,7 +202,7 @@ Rect PaintBrushSegment(const Point& s, const Point& e, int32_t size, CColor colo
       rasterLayer->GetOwner()->GetSelection()->IsActive() &&
       (!mask || mask->width != target->width || mask->height != target->height))
     return painted;  // an active selection that does not fit the layer protects everything
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
   const uint32_t paint = color.value;
 
   // Centres in working pixels: pixel (j, i) is tested at its index.
@@ -296,7 +296,7 @@ CPaintTool::CPaintTool()
 
 bool CPaintTool::UpdateMode() {
   const int32_t old = mode;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   mode = MODE_NONE;
   if (CanPick() && host->IsKeyDown(KEY_ALT)) {
     mode = MODE_PICK;
@@ -308,7 +308,7 @@ bool CPaintTool::UpdateMode() {
 
 void CPaintTool::InvalidateOutline(const Point& pos) {
   const Rect outline = GetOutlineSquare(pos, GetSize(), GetToolPixelStep());
-  GetToolHost()->InvalidateToolOverlayRect(&outline);
+  GetEditorUI()->InvalidateToolOverlayRect(&outline);
 }
 
 void CPaintTool::PointerLeft() {
@@ -336,7 +336,7 @@ void CPaintTool::RefreshMode() {
 
 HCURSOR CPaintTool::GetCursor(const Point&) {
   RefreshMode();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const int32_t highest = CanPick() ? STATE_PICK : STATE_LINE;
   if (state < STATE_READY || state > highest)
     return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
@@ -354,7 +354,7 @@ HCURSOR CPaintTool::GetCursor(const Point&) {
 void CPaintTool::MouseMove(const Point& pos) {
   const Point previous = current;
   current = pos;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (state >= STATE_READY && state <= STATE_LINE) {
     const int32_t size = GetSize();
     const int32_t step = GetToolPixelStep();
@@ -436,7 +436,7 @@ void CPaintTool::EndDrag() {
 }
 
 void CPaintTool::RefreshAfterStroke(bool clearGeometry) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->RefitToImage();
   host->RefreshPreview();
   host->RefreshLayerItem(GetCurrentLayer());
@@ -459,7 +459,7 @@ void CPaintTool::DrawFootprint(CToolOverlay& overlay, const Point& pos) {
   const int32_t s = GetScreenBrushDiameter(size, GetToolPixelStep());
   if (s < 1)
     return;
-  const Point client = GetToolHost()->ImageToClientPoint(pos);
+  const Point client = GetEditorUI()->ImageToClientPoint(pos);
   Rect square;
   square.left = client.x - (s - 1) / 2;
   square.top = client.y - (s - 1) / 2;
@@ -475,7 +475,7 @@ void CPaintTool::DrawOverlay(CToolOverlay& overlay) {
   } else if (state == STATE_LINE) {
     DrawFootprint(overlay, lineStart);
     if (lineStart.NotEqual(current)) {
-      CToolHost* host = GetToolHost();
+      CEditorUI* host = GetEditorUI();
       DrawOverlayLine(overlay, host->ImageToClientPoint(lineStart),
                       host->ImageToClientPoint(current), kFeedbackOpacity);
       DrawFootprint(overlay, current);
@@ -488,7 +488,7 @@ bool CPaintTool::WantsAutoScroll() {
 }
 
 void CPaintTool::CreateOptionsPane() {
-  CWULInteractor* pane = BeginPaintToolOptions(this, GetToolHost()->GetOptionHostWindow());
+  CWULInteractor* pane = BeginPaintToolOptions(this, GetEditorUI()->GetOptionHostWindow());
   if (!pane)
     return;
   COptionParentScope scope(pane);
@@ -536,7 +536,7 @@ void CPencilTool::ShowHint() {
     else if (mode == MODE_PICK)
       text = "Left/right click to pick a color.";
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }
 
 void CPencilTool::ShowColor(const Point& pos) {
@@ -566,5 +566,5 @@ void CEraserTool::ShowHint() {
     else if (mode == MODE_LINE)
       text = "Click and drag to erase a line.";
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }

@@ -1,6 +1,7 @@
 #include "tools/SelectionTool.h"
 #include <cmath>
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -11,8 +12,6 @@
 #include "tools/CurrentImage.h"
 #include "tools/OptionPanes.h"
 #include "tools/ShapeTools.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 #include "ui/PanelResourceIds.h"
 
@@ -173,7 +172,7 @@ bool FinishCommand(bool changed) {
   }
   if (!changed)
     return false;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->InvalidateToolOverlayRect(nullptr);
   host->UpdateCommandStates();
   return true;
@@ -258,7 +257,7 @@ void CSelectionTool::UpdateMode() {
   mode = MODE_NONE;
   if (!GetCurrentSelection())
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const bool shift = host->IsKeyDown(KEY_SHIFT);
   if (host->IsKeyDown(KEY_ALT))
     mode = shift ? MODE_INTERSECT : MODE_SUBTRACT;
@@ -267,7 +266,7 @@ void CSelectionTool::UpdateMode() {
 }
 
 int32_t CSelectionTool::ReadFlags() const {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   int32_t read = 0;
   if (host->IsKeyDown(KEY_SHIFT))
     read |= FLAG_SHIFT;
@@ -279,7 +278,7 @@ int32_t CSelectionTool::ReadFlags() const {
 HCURSOR CSelectionTool::GetCursor(const Point&) {
   if (state == STATE_READY)
     UpdateMode();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (mode >= MODE_REPLACE && mode <= MODE_INTERSECT)
     return host->GetAppCursor(CURSOR_SELECT_REPLACE + mode - MODE_REPLACE);
   return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
@@ -315,14 +314,14 @@ void CSelectionTool::UpdateShape() {
   if (!next.NotEqual(shape))
     return;
   const Rect dirty = shape.Union(next);
-  GetToolHost()->InvalidateToolOverlayRect(&dirty);
-  CToolHostExtras* extras = GetToolHostExtras();
+  CEditorUI* ui = GetEditorUI();
+  ui->InvalidateToolOverlayRect(&dirty);
   const int32_t w = next.right - next.left;
   const int32_t h = next.bottom - next.top;
   if (IsSupersampledRaster(GetCurrentLayer()))
-    extras->SetSizeFixed(w, h);
+    ui->SetSizeFixed(w, h);
   else
-    extras->SetSize(RoundFixed(w), RoundFixed(h));
+    ui->SetSize(RoundFixed(w), RoundFixed(h));
   shape = next;
 }
 
@@ -348,7 +347,7 @@ void CSelectionTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_PRESSED && old != STATE_DRAG)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->InvalidateToolOverlayRect(nullptr);
   if (old == STATE_DRAG)
     host->ClearGeometry();
@@ -359,7 +358,7 @@ bool CSelectionTool::HandleKey(int32_t key, bool readFlags) {
   if (key < KEY_SHIFT || key > KEY_ALT)
     return false;
   if (state == STATE_READY) {
-    GetToolHost()->RestoreCursor();
+    GetEditorUI()->RestoreCursor();
     return true;
   }
   if (state != STATE_PRESSED && state != STATE_DRAG)
@@ -386,7 +385,7 @@ bool CSelectionTool::KeyUp(int32_t key) {
 void CSelectionTool::DrawOverlay(CToolOverlay& overlay) {
   if (state != STATE_DRAG || shape.IsEmpty() || !overlay.pixels)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const Point a = host->ImageToClientPoint(Point{shape.left, shape.top});
   const Point b = host->ImageToClientPoint(Point{shape.right - 1, shape.bottom - 1});
   Rect client;
@@ -448,7 +447,7 @@ void CSelectionTool::ShowHint() {
   } else if (state == STATE_PRESSED || state == STATE_DRAG) {
     text = "Use ALT and SHIFT for additional options.";
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }
 
 bool CSelectionTool::WantsAutoScroll() {

@@ -1,5 +1,6 @@
 #include "tools/ShapeTools.h"
 #include <cstdlib>
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
@@ -8,8 +9,6 @@
 #include "tools/DrawingColors.h"
 #include "tools/LayerEdit.h"
 #include "tools/OptionPanes.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
 #include "ui/PanelResourceIds.h"
 
@@ -52,7 +51,7 @@ bool IsSupersampledRaster(const CLayer* layer) {
 // Geometry
 
 Rect SnapSelectionRect(const Point& anchorIn, const Point& currentIn, bool square, bool centred) {
-  int32_t g = GetToolHostExtras()->GetNudgeStep();
+  int32_t g = GetEditorUI()->GetNudgeStep();
   if (g < 2 || (g & (g - 1)) != 0)
     g = 256;
   const int32_t h = g / 2;
@@ -98,7 +97,7 @@ Rect SnapSelectionRect(const Point& anchorIn, const Point& currentIn, bool squar
 }
 
 Rect ImageRectToClient(const Rect& rect) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const Point origin = host->ImageToClientPoint(Point{0, 0});
   const int64_t zoom = host->GetZoomFactor();
   Rect client;
@@ -154,7 +153,7 @@ Rect PaintShape(const Rect& shapeRect, bool ellipse, int32_t type, int32_t width
     ResyncWorkingCopies();
     return none;
   }
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
   if (width < 1)
     width = 1;
 
@@ -210,12 +209,12 @@ CShapeDragTool::CShapeDragTool()
     : state(STATE_READY), mode(MODE_NONE), button(BUTTON_LEFT), flags(0) {}
 
 int32_t CShapeDragTool::ReadFlags() const {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   return (host->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0) | (host->IsKeyDown(KEY_ALT) ? FLAG_ALT : 0);
 }
 
 HCURSOR CShapeDragTool::GetCursor(const Point&) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (state == STATE_READY) {
     mode = MODE_NONE;
     if (host->IsKeyDown(KEY_ALT))
@@ -274,7 +273,7 @@ void CShapeDragTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_DRAG)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->RefitToImage();
   host->RefreshPreview();
   host->RefreshLayerItem(GetCurrentLayer());
@@ -287,7 +286,7 @@ bool CShapeDragTool::HandleKey(int32_t key, bool repeat) {
   if (key < KEY_SHIFT || key > KEY_ALT)
     return false;
   if (state == STATE_READY) {
-    GetToolHost()->RestoreCursor();
+    GetEditorUI()->RestoreCursor();
     return true;
   }
   if (state != STATE_DRAG)
@@ -382,13 +381,14 @@ void CShapeTool::UpdateDrag() {
   if (!snapped.NotEqual(shape))
     return;
   const Rect dirty = shape.Union(snapped);
-  GetToolHost()->InvalidateToolOverlayRect(&dirty);
+  CEditorUI* ui = GetEditorUI();
+  ui->InvalidateToolOverlayRect(&dirty);
   const int32_t w = snapped.right - snapped.left;
   const int32_t h = snapped.bottom - snapped.top;
   if (IsSupersampledRaster(GetCurrentLayer()))
-    GetToolHostExtras()->SetSizeFixed(w, h);
+    ui->SetSizeFixed(w, h);
   else
-    GetToolHostExtras()->SetSize(RoundFixed(w), RoundFixed(h));
+    ui->SetSize(RoundFixed(w), RoundFixed(h));
   shape = snapped;
 }
 
@@ -417,7 +417,7 @@ void CShapeTool::ShowHint() {
   } else if (state == STATE_DRAG) {
     text = "Use ALT and SHIFT for additional options.";
   }
-  GetToolHost()->SetHelpText(text);
+  GetEditorUI()->SetHelpText(text);
 }
 
 CRectangleTool::CRectangleTool() {

@@ -13,7 +13,7 @@ class CUIntSetting;
 // The rectangle dragged from anchor to current (24.8), snapped to the view's grid; square
 // makes it a square of the smaller extent, centred puts the anchor in its middle.
 Rect SnapSelectionRect(const Point& anchor, const Point& current, bool square, bool centred);
-// The client rectangle of a 24.8 image rectangle in the tool host's view (right and
+// The client rectangle of a 24.8 image rectangle in the user interface's view (right and
 // bottom rounded up).
 Rect ImageRectToClient(const Rect& rect);
 

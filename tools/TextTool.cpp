@@ -1,4 +1,5 @@
 #include "tools/TextTool.h"
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Selection.h"
@@ -8,7 +9,6 @@
 #include "tools/LayerEdit.h"
 #include "tools/PencilTool.h"
 #include "tools/TextOptions.h"
-#include "tools/ToolHost.h"
 #include "tools/ToolManager.h"
 #include "tools/WorkingCopies.h"
 
@@ -106,7 +106,7 @@ void CTextTool::Deactivate() {
 }
 
 void CTextTool::CreateOptionsPane() {
-  CreateTextToolOptions(GetToolHost()->GetOptionHostWindow());
+  CreateTextToolOptions(GetEditorUI()->GetOptionHostWindow());
 }
 
 void CTextTool::SetText(const char* value) {
@@ -118,7 +118,7 @@ void CTextTool::Rerender() {
   if (!active)
     return;
   Activate();
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   host->InvalidateToolOverlayRect(nullptr);
   host->RestoreCursor();
 }
@@ -154,12 +154,12 @@ Rect CTextTool::GetSnappedTextBox(const Point& p) const {
 void CTextTool::InvalidateBox(const Point& p) {
   // The feedback is drawn on the grid: cover both boxes.
   const Rect box = GetTextBox(p).Union(GetSnappedTextBox(p));
-  GetToolHost()->InvalidateToolOverlayRect(&box);
+  GetEditorUI()->InvalidateToolOverlayRect(&box);
 }
 
 bool CTextTool::UpdateMode() {
   const int32_t old = mode;
-  if (GetToolHost()->IsKeyDown(KEY_ALT))
+  if (GetEditorUI()->IsKeyDown(KEY_ALT))
     mode = MODE_PICK;
   else if (IsVisibleRasterLayer(GetCurrentLayer()))
     mode = MODE_IMPRINT;
@@ -192,7 +192,7 @@ void CTextTool::PointerEntered(const Point& pos) {
 HCURSOR CTextTool::GetCursor(const Point&) {
   if (state == STATE_READY && UpdateMode())
     InvalidateBox(current);
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (state >= STATE_READY && state <= STATE_PICKING) {
     if (mode == MODE_IMPRINT)
       return host->GetAppCursor(CURSOR_TEXT);
@@ -255,7 +255,7 @@ void CTextTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_PRESSED)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   InvalidateBox(imprintPos);
   host->RefitToImage();
   host->RefreshPreview();
@@ -284,7 +284,7 @@ void CTextTool::DrawOverlay(CToolOverlay& overlay) {
   const int32_t drawnH = renderer.GetDrawnHeight();
   if (drawnW <= 0 || drawnH <= 0)
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   const Rect box = GetSnappedTextBox(at);
   const Point corner = host->ImageToClientPoint(Point{box.left, box.top});
   int32_t cell = host->GetZoomFactor();
@@ -315,7 +315,7 @@ void CTextTool::ShowHint() {
     else if (mode == MODE_PICK)
       hint = "Left/right click to pick a color.";
   }
-  GetToolHost()->SetHelpText(hint);
+  GetEditorUI()->SetHelpText(hint);
 }
 
 void CTextTool::Imprint() {
@@ -341,7 +341,7 @@ void CTextTool::Imprint() {
     ResyncWorkingCopies();
     return;
   }
-  const int32_t channelMode = GetToolHost()->GetChannelMode();
+  const int32_t channelMode = GetEditorUI()->GetChannelMode();
   const uint32_t color = GetStrokeColor(button).value;
   const int32_t originX = snapped.left >> shift;
   const int32_t originY = snapped.top >> shift;

@@ -1,8 +1,8 @@
 #include "tools/Tool.h"
 #include <cmath>
 #include <cstdlib>
+#include "document/EditorUI.h"
 #include "tools/DrawingColors.h"
-#include "tools/ToolHost.h"
 
 // ---------------------------------------------------------------------------------------------
 // Feedback plotting
@@ -215,7 +215,7 @@ void CTool::DrawOverlay(CToolOverlay&) {}
 void CTool::ShowHint() {}
 
 void CTool::ShowPosition(const Point& pos) {
-  GetToolHost()->SetPixelPosition(pos.x >> 8, pos.y >> 8);
+  GetEditorUI()->SetPixelPosition(pos.x >> 8, pos.y >> 8);
 }
 
 void CTool::ShowColor(const Point&) {}
@@ -225,13 +225,13 @@ bool CTool::WantsAutoScroll() {
 }
 
 bool CTool::PickColor(const Point& pos, CColor& color) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   return host->PickColorAt(host->ImageToClientPoint(pos), color);
 }
 
 void CTool::ShowDrawnOrPickedColor(const Point& pos, bool drawing, int32_t button,
                                    bool picking) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (drawing) {
     host->SetColor(GetStrokeColor(button));
     return;
@@ -256,6 +256,6 @@ void CTool::PickButtonColor(const Point& pos, int32_t button) {
 bool CTool::HandleModifierKey(int32_t state, int32_t key) {
   if (state != STATE_READY || key < KEY_SHIFT || key > KEY_ALT)
     return false;
-  GetToolHost()->RestoreCursor();
+  GetEditorUI()->RestoreCursor();
   return true;
 }

@@ -1,5 +1,5 @@
 #include "tools/ToolManager.h"
-#include "tools/ToolHost.h"
+#include "document/EditorUI.h"
 
 CToolManager g_ToolManager;
 
@@ -38,7 +38,7 @@ CTool* CToolManager::FindTool(int32_t toolId) {
 }
 
 bool ActivateTool(CTool* tool) {
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   if (tool == g_ToolManager.GetActiveTool() || !host->HasOptionHost())
     return false;
   const bool focusInside = host->IsFocusInOptionHost();

@@ -1,9 +1,9 @@
 #include "ui/FontDialog.h"
 #include <cctype>
 #include <new>
+#include "document/EditorUI.h"
 #include "document/PixelArray.h"
 #include "shell/TextRoutines.h"
-#include "tools/CommandHost.h"
 #include "tools/FontList.h"
 #include "tools/TextRenderer.h"
 #include "ui/DialogParts.h"
@@ -295,7 +295,7 @@ bool SelectFontDialog(CWULString* name, const char* sample, const RECT* anchor) 
     GetCursorPos(&pointer);
     place = RECT{pointer.x, pointer.y, pointer.x, pointer.y};
   }
-  HWND owner = GetCommandHost()->GetMainWindow();
+  HWND owner = GetEditorUI()->GetMainWindow();
   if (owner && !IsWindow(owner))
     owner = nullptr;
 

@@ -1,6 +1,7 @@
 #include "ui/MainView.h"
 #include <algorithm>
 #include <cmath>
+#include "document/EditorUI.h"
 #include "document/Painters.h"
 #include "document/PixelArray.h"
 #include "document/Selection.h"
@@ -9,7 +10,6 @@
 #include "tools/CurrentImage.h"
 #include "tools/Ticker.h"
 #include "tools/Tool.h"
-#include "tools/ToolHost.h"
 #include "tools/ToolManager.h"
 #include "ui/ZoomedView.h"
 #include "wul/WULCanvas.h"
@@ -138,7 +138,7 @@ int OnSetCursor(CWULInteractor*, HCURSOR* cursor, int, int x, int y) {
       tool->PointerEntered(pos);
     *cursor = tool->GetCursor(pos);
   } else {
-    *cursor = GetToolHost()->GetAppCursor(MainView::CURSOR_NO_TOOL);
+    *cursor = GetEditorUI()->GetAppCursor(MainView::CURSOR_NO_TOOL);
   }
   return 1;
 }
@@ -181,7 +181,7 @@ void ButtonDown(int32_t button, int x, int y) {
     SetCapture(g_View->window);
   g_View->SetFocus();
   g_DragState = MainView::DRAG_TOOL;
-  GetToolHost()->RestoreCursor();
+  GetEditorUI()->RestoreCursor();
   if (g_AutoScrollTimer.interval > 0)
     g_AutoScrollTimer.Go();
   MainView::UpdateStatus(x, y);
@@ -226,7 +226,7 @@ void OnMiddleDown(CWULInteractor*, int, int x, int y) {
     SetCapture(g_View->window);
   g_View->SetFocus();
   g_DragState = MainView::DRAG_PANNING;
-  ::SetCursor(GetToolHost()->GetAppCursor(MainView::CURSOR_PAN));
+  ::SetCursor(GetEditorUI()->GetAppCursor(MainView::CURSOR_PAN));
 }
 
 void OnMiddleUp(CWULInteractor*, int, int, int) {
@@ -249,7 +249,7 @@ int OnMouseWheel(CWULInteractor*, float* notches, int, int, int) {
     return 1;
   if (g_Hooks.updateZoomStates)
     g_Hooks.updateZoomStates();
-  GetToolHost()->RestoreCursor();
+  GetEditorUI()->RestoreCursor();
   return 1;
 }
 
@@ -642,7 +642,7 @@ void UpdateStatus(int32_t x, int32_t y) {
     tool->ShowHint();
   if (!Image())
     return;
-  CToolHost* host = GetToolHost();
+  CEditorUI* host = GetEditorUI();
   Point pixel;
   ClientToPixel(Point{x, y}, pixel);
   host->SetPixelPosition(pixel.x, pixel.y);

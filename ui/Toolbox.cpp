@@ -1,8 +1,8 @@
 #include "ui/Toolbox.h"
 #include <initializer_list>
+#include "document/EditorUI.h"
 #include "shell/Errors.h"
 #include "shell/Settings.h"
-#include "tools/ToolHost.h"
 #include "tools/ToolManager.h"
 #include "ui/BarResourceIds.h"
 #include "ui/ColorPickerDialog.h"
@@ -298,7 +298,7 @@ void OnToolButtonClick(CWULStandardBarItem* item, CWULStandardBarItem*) {
   // Without the tool panel's option host the tool still becomes the active one.
   if (!ActivateTool(tool) && g_ToolManager.GetActiveTool() != tool) {
     g_ToolManager.SetActiveTool(tool);
-    GetToolHost()->RestoreCursor();
+    GetEditorUI()->RestoreCursor();
   }
 }
 

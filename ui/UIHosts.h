@@ -1,7 +1,7 @@
 #pragma once
-// The user interface's answers to what the tools, commands and actions ask of it: the
-// tool host, its extras, the command host and the action hooks, forwarding to the main
-// view and the main window.
+// The user interface's answers to what the document model, the tools and the commands ask
+// of it (the editor UI, forwarding to the main view, the panels and the main window) and the
+// project commands' hooks.
 
 // Installs them (the main window does when it is built).
 void InstallUIHosts();

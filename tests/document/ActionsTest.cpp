@@ -4,8 +4,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include "document/ActionHooks.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Palette.h"
@@ -160,7 +160,6 @@ protected:
   }
   void TearDown() override {
     SetCurrentProject(nullptr);
-    g_ActionHooks = CActionHooks();
   }
 
   CRasterLayer* AddLayer(uint32_t seed, bool supersampled = false, const char* name = nullptr) {
@@ -873,17 +872,30 @@ TEST_F(ActionsTest, UndoWorksOnTheHistorysOwnImage) {
   EXPECT_EQ(image->GetActiveLayer(), other);
 }
 
-TEST_F(ActionsTest, LayerNotificationsReachTheHook) {
-  static std::vector<int> notices;
-  notices.clear();
-  g_ActionHooks.layerItem = [](int notice, CLayer*) { notices.push_back(notice); };
+// Records the layer-item notices in the order they come.
+class LayerItemsUI : public CEditorUI {
+public:
+  enum { ADDED, REMOVED, MOVED, REFRESHED, ALL_REFRESHED, SELECTED };
+  LayerItemsUI() { SetEditorUI(this); }
+  void AddLayerItem(CLayer*) override { notices.push_back(ADDED); }
+  void RemoveLayerItem(CLayer*) override { notices.push_back(REMOVED); }
+  void MoveLayerItem(CLayer*) override { notices.push_back(MOVED); }
+  void RefreshLayerItem(CLayer*) override { notices.push_back(REFRESHED); }
+  void RefreshLayerItems() override { notices.push_back(ALL_REFRESHED); }
+  void SelectLayerItem(CLayer*) override { notices.push_back(SELECTED); }
+  std::vector<int> notices;
+};
+
+TEST_F(ActionsTest, LayerNotificationsReachTheUserInterface) {
+  LayerItemsUI ui;
+  std::vector<int>& notices = ui.notices;
   Open(4, 4);
   AddLayer(1);
   AddLayer(2);
   ASSERT_TRUE(History()->Execute(new CDeleteLayerAction()));
   ASSERT_FALSE(notices.empty());
-  EXPECT_EQ(notices.front(), LAYER_ITEM_REMOVED);
-  EXPECT_EQ(notices.back(), LAYER_ITEM_SELECTED);
+  EXPECT_EQ(notices.front(), LayerItemsUI::REMOVED);
+  EXPECT_EQ(notices.back(), LayerItemsUI::SELECTED);
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 #include <windows.h>
 #include <cstring>
 #include <vector>
+#include "document/EditorUI.h"
 #include "document/PixelArray.h"
 #include "shell/Clipboard.h"
-#include "tools/ToolHost.h"
 
 namespace {
 
-class ChannelHost : public CToolHost {
+class ChannelHost : public CEditorUI {
 public:
   int32_t GetChannelMode() override { return mode; }
   void UpdateCommandStates() override { ++refreshes; }
@@ -20,7 +20,7 @@ public:
 class ClipboardTest : public testing::Test {
 protected:
   void SetUp() override {
-    SetToolHost(&host);
+    SetEditorUI(&host);
     ASSERT_TRUE(g_Clipboard.Init());
     ASSERT_TRUE(g_Clipboard.CreateViewer());
     other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
@@ -29,7 +29,7 @@ protected:
   void TearDown() override {
     g_Clipboard.DestroyViewer();
     DestroyWindow(other);
-    SetToolHost(nullptr);
+    SetEditorUI(nullptr);
   }
   // Puts a bitmap block on the clipboard as another program would (rendered at once).
   void PutBitmap(UINT format, const std::vector<uint8_t>& block) {

@@ -346,19 +346,19 @@ TEST_F(BrushTool, LinesArePaintedOnRelease) {
 TEST_F(BrushTool, PendingPointerPositionsAreFollowed) {
   TestDocument doc(40, 10);
   SetBrush(1, 100, 100);
-  extras.pointer = {Px(30.5, 8.5)};
+  host.pointer = {Px(30.5, 8.5)};
   CBrushTool tool;
   tool.PointerEntered(Px(1.5, 1.5));
   tool.GetCursor(Px(1.5, 1.5));
   tool.MouseMove(Px(1.5, 1.5));
   Canvas expected = CanvasOf(*doc.layer->GetPixels(), 256);
   ASSERT_TRUE(tool.MouseDown(1, Px(1.5, 1.5)));
-  EXPECT_EQ(extras.pointerQueries, 0);  // the first dab alone gathers nothing
+  EXPECT_EQ(host.pointerQueries, 0);  // the first dab alone gathers nothing
   tool.MouseMove(Px(12.5, 1.5));
   // The pointer had moved on to (30.5, 8.5): the brush followed it there.
   EXPECT_EQ(host.pixelPosition.x, 30);
   EXPECT_EQ(host.pixelPosition.y, 8);
-  EXPECT_GT(extras.pointerQueries, 1);
+  EXPECT_GT(host.pointerQueries, 1);
   for (const Point& p : DabPoints({Px(1.5, 1.5), Px(12.5, 1.5), Px(30.5, 8.5)}, 1, 256))
     RefDab(expected, p, BrushParams{1, 100, 100}, 0xFFFF0000u);
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), expected.pixels);
@@ -369,7 +369,7 @@ TEST_F(BrushTool, PendingPointerPositionsAreFollowed) {
 TEST_F(BrushTool, AReleaseWaitingInTheQueueStopsTheFollowing) {
   TestDocument doc(40, 10);
   SetBrush(1, 100, 100);
-  extras.pointer = {Px(30.5, 8.5)};
+  host.pointer = {Px(30.5, 8.5)};
   CBrushTool tool;
   tool.PointerEntered(Px(1.5, 1.5));
   tool.GetCursor(Px(1.5, 1.5));

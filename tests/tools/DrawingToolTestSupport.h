@@ -1,48 +1,14 @@
 #pragma once
-// What the shape, gradient, fill and brush tests share: a recording host for the extra view
-// services, positions in pixels, the blend of a channel mode and a generic drag.
+// What the shape, gradient, fill and brush tests share: positions in pixels, the blend of a
+// channel mode, a generic drag and a fixture with the recording user interface.
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <vector>
 #include "ToolTestSupport.h"
-#include "document/ActionHooks.h"
 #include "document/History.h"
 #include "document/PixelArray.h"
 #include "tools/DrawingColors.h"
 #include "tools/Tool.h"
-#include "tools/ToolHostExtras.h"
-
-class RecordingExtras : public CToolHostExtras {
-public:
-  RecordingExtras() { SetToolHostExtras(this); }
-  ~RecordingExtras() override { SetToolHostExtras(nullptr); }
-
-  bool GetCursorImagePoint(Point& pos) override {
-    ++pointerQueries;
-    if (pointerIndex >= pointer.size())
-      return false;
-    pos = pointer[pointerIndex++];
-    return true;
-  }
-  void SetSize(int32_t w, int32_t h) override {
-    size = Point{w, h};
-    sizeFixed = false;
-    ++sizes;
-  }
-  void SetSizeFixed(int32_t w, int32_t h) override {
-    size = Point{w, h};
-    sizeFixed = true;
-    ++sizes;
-  }
-
-  // Pointer positions handed out one per query.
-  std::vector<Point> pointer;
-  size_t pointerIndex = 0;
-  int pointerQueries = 0;
-  Point size;
-  bool sizeFixed = false;
-  int sizes = 0;
-};
 
 // A position in pixels, 24.8.
 inline Point Px(double x, double y) {
@@ -85,16 +51,16 @@ inline std::vector<uint8_t> MaskOf(const CMaskArray& mask) {
   return std::vector<uint8_t>(mask.data, mask.data + static_cast<size_t>(mask.width) * mask.height);
 }
 
-// Fixture base: colours, the resync hook of the actions, the recording hosts.
-class DrawingToolTest : public testing::Test {
+// Fixture base: colours and the recording user interface (a RecordingHost or one derived
+// from it).
+template <class Host>
+class DrawingToolTestWith : public testing::Test {
 protected:
   void SetUp() override {
     SetPrimaryColor(CColor(0xFFFF0000u));
     SetSecondaryColor(CColor(0xFF0000FFu));
-    g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
   }
-  void TearDown() override { g_ActionHooks.resyncWorkingCopies = nullptr; }
 
-  RecordingHost host;
-  RecordingExtras extras;
+  Host host;
 };
+using DrawingToolTest = DrawingToolTestWith<RecordingHost>;

@@ -4,22 +4,20 @@
 #include <vector>
 #include "DrawingToolTestSupport.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "shell/Clipboard.h"
-#include "tools/CommandHost.h"
 #include "tools/EditCommands.h"
 #include "tools/MoveTool.h"
 #include "tools/SelectionTool.h"
 
 namespace {
 
-// The view's centre as the test sets it; channel mode and zoom from the tool host.
-class ViewHost : public CCommandHost {
+// The view's centre as the test sets it; channel mode and zoom as recorded.
+class ViewHost : public RecordingHost {
 public:
-  ViewHost() { SetCommandHost(this); }
-  ~ViewHost() override { SetCommandHost(nullptr); }
   CViewState GetViewState() override {
-    CViewState state = CCommandHost::GetViewState();
+    CViewState state = CEditorUI::GetViewState();
     if (centred)
       state.center = center;
     return state;
@@ -28,17 +26,17 @@ public:
   Point center;
 };
 
-class EditCommandsTest : public DrawingToolTest {
+class EditCommandsTest : public DrawingToolTestWith<ViewHost> {
 protected:
   void SetUp() override {
-    DrawingToolTest::SetUp();
+    DrawingToolTestWith::SetUp();
     ASSERT_TRUE(g_Clipboard.Init());
     ASSERT_TRUE(g_Clipboard.CreateViewer());
   }
   void TearDown() override {
     g_Clipboard.DestroyViewer();
     g_Clipboard.ReleaseData();
-    DrawingToolTest::TearDown();
+    DrawingToolTestWith::TearDown();
   }
   static void Pump() {
     MSG msg;
@@ -46,11 +44,9 @@ protected:
       DispatchMessageA(&msg);
   }
   void CentreOn(double x, double y) {
-    view.centred = true;
-    view.center = Px(x, y);
+    host.centred = true;
+    host.center = Px(x, y);
   }
-
-  ViewHost view;
 };
 
 const char* LastCaption(CImage* image) {

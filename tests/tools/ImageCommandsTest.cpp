@@ -3,18 +3,16 @@
 #include <vector>
 #include "DrawingToolTestSupport.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
-#include "tools/CommandHost.h"
 #include "tools/ImageCommands.h"
 #include "tools/SelectionTool.h"
 
 namespace {
 
 // Answers the delete question and records the project panel's notices.
-class PanelHost : public CCommandHost {
+class PanelHost : public RecordingHost {
 public:
-  PanelHost() { SetCommandHost(this); }
-  ~PanelHost() override { SetCommandHost(nullptr); }
   bool ConfirmDeleteImage() override {
     ++questions;
     return answer;
@@ -29,10 +27,7 @@ public:
   std::vector<CImage*> moved;
 };
 
-class ImageCommandsTest : public DrawingToolTest {
-protected:
-  PanelHost panel;
-};
+using ImageCommandsTest = DrawingToolTestWith<PanelHost>;
 
 const char* LastCaption(CImage* image) {
   CAction* action = image->GetHistory()->GetCurrent();
@@ -128,15 +123,15 @@ TEST_F(ImageCommandsTest, DeleteImageAsksAndMovesToTheNextImage) {
   CImage* first = doc.image;
   // Declined: nothing happens.
   EXPECT_FALSE(DeleteImageCommand());
-  EXPECT_EQ(panel.questions, 1);
+  EXPECT_EQ(host.questions, 1);
   EXPECT_EQ(doc.project->GetImageCount(), 2);
 
-  panel.answer = true;
+  host.answer = true;
   ASSERT_TRUE(DeleteImageCommand());
   EXPECT_EQ(doc.project->GetImageCount(), 1);
   EXPECT_EQ(doc.project->GetCurrentImage(), second);
-  ASSERT_EQ(panel.removed.size(), 1u);
-  EXPECT_EQ(panel.removed[0], first);
+  ASSERT_EQ(host.removed.size(), 1u);
+  EXPECT_EQ(host.removed[0], first);
   EXPECT_EQ(g_LayerWorkingCopy.GetWidth(), 5);
 
   // The last image leaves no current image and empty working copies.
@@ -153,7 +148,7 @@ TEST_F(ImageCommandsTest, DeletingTheLastOfSeveralSelectsTheOneBefore) {
   TestDocument doc(2, 2);
   CImage* second = doc.AddImage(3, 3);
   doc.project->SetCurrentImage(second);
-  panel.answer = true;
+  host.answer = true;
   ASSERT_TRUE(DeleteImageCommand());
   EXPECT_EQ(GetCurrentImage(), doc.image);
 }
@@ -183,7 +178,7 @@ TEST_F(ImageCommandsTest, ImageOrderAndNavigation) {
   EXPECT_EQ(ImagesOf(doc.project), (std::vector<CImage*>{a, c, b}));
   EXPECT_FALSE(MoveImageDownCommand());  // at the end
   EXPECT_EQ(GetCurrentImage(), b);
-  EXPECT_EQ(panel.moved.size(), 3u);
+  EXPECT_EQ(host.moved.size(), 3u);
   ASSERT_TRUE(CImage::MoveCurrentImageBefore(a));
   EXPECT_EQ(ImagesOf(doc.project), (std::vector<CImage*>{b, a, c}));
   EXPECT_EQ(a->GetListNumber(), 2);
@@ -195,7 +190,7 @@ TEST_F(ImageCommandsTest, TheOnlyImageDoesNotMove) {
   EXPECT_FALSE(MoveImageDownCommand());
   EXPECT_TRUE(NextImageCommand());
   EXPECT_EQ(GetCurrentImage(), doc.image);
-  EXPECT_EQ(panel.moved.size(), 0u);
+  EXPECT_EQ(host.moved.size(), 0u);
 }
 
 // ---------------------------------------------------------------------------------------------

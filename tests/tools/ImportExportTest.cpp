@@ -4,10 +4,10 @@
 #include <vector>
 #include "DrawingToolTestSupport.h"
 #include "common/BoxWatcher.h"
+#include "document/EditorUI.h"
 #include "shell/Conversion.h"
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
-#include "tools/CommandHost.h"
 #include "tools/ImageCommands.h"
 
 namespace {
@@ -46,10 +46,8 @@ int __cdecl FakeExport(HWND, const char* path, int type, VCXMultiImage* record) 
 }
 
 // Picks the second image of a multi-image file, or cancels; the dialogs answer as set.
-class ChoosingHost : public CCommandHost {
+class ChoosingHost : public RecordingHost {
 public:
-  ChoosingHost() { SetCommandHost(this); }
-  ~ChoosingHost() override { SetCommandHost(nullptr); }
   CImage* ChooseImportedImage(CProject* project) override {
     ++choices;
     return cancel ? nullptr : project->GetFirstImage()->GetNext();
@@ -80,10 +78,10 @@ public:
   std::string shownPlugin;
 };
 
-class ImportExportTest : public DrawingToolTest {
+class ImportExportTest : public DrawingToolTestWith<ChoosingHost> {
 protected:
   void SetUp() override {
-    DrawingToolTest::SetUp();
+    DrawingToolTestWith::SetUp();
     CPlugin* format = new CPlugin();
     format->name.Assign("Fake");
     format->canImport = FakeCanImport;
@@ -117,11 +115,10 @@ protected:
     ClearPluginLists();
     delete g_source;
     g_source = nullptr;
-    DrawingToolTest::TearDown();
+    DrawingToolTestWith::TearDown();
   }
 
   CFileFormat* plugin = nullptr;
-  ChoosingHost chooser;
 };
 
 TEST_F(ImportExportTest, ImportAddsTheChosenImageAndMakesItCurrent) {
@@ -130,9 +127,9 @@ TEST_F(ImportExportTest, ImportAddsTheChosenImageAndMakesItCurrent) {
       PixelsOf(*g_source->GetFirstImage()->GetNext()->GetFirstLayer()->GetPixels());
   g_Settings.importPath->SetValue("C:\\start");
   ASSERT_TRUE(ImportImageCommand());
-  EXPECT_EQ(chooser.startFolder, "C:\\start");
+  EXPECT_EQ(host.startFolder, "C:\\start");
   EXPECT_STREQ(g_Settings.importPath->GetValue(), "C:\\pictures");
-  EXPECT_EQ(chooser.choices, 1);
+  EXPECT_EQ(host.choices, 1);
   ASSERT_EQ(doc.project->GetImageCount(), 2);
   CImage* added = doc.project->GetLastImage();
   EXPECT_EQ(GetCurrentImage(), added);
@@ -143,14 +140,14 @@ TEST_F(ImportExportTest, ImportAddsTheChosenImageAndMakesItCurrent) {
   EXPECT_EQ(g_LayerWorkingCopy.GetWidth(), 4);
 
   // Cancelling the choice changes nothing.
-  chooser.cancel = true;
+  host.cancel = true;
   EXPECT_FALSE(ImportImageFile("C:\\pictures\\two.fake"));
   EXPECT_EQ(doc.project->GetImageCount(), 2);
   // A single image needs no choice.
   delete g_source->GetFirstImage();
-  chooser.choices = 0;
+  host.choices = 0;
   EXPECT_TRUE(ImportImageFile("C:\\pictures\\one.fake"));
-  EXPECT_EQ(chooser.choices, 0);
+  EXPECT_EQ(host.choices, 0);
   EXPECT_EQ(doc.project->GetImageCount(), 3);
 }
 
@@ -176,9 +173,9 @@ TEST_F(ImportExportTest, ExportHandsTheImageToThePlugin) {
   g_Settings.exportFormatId->SetValue(2);
   g_Settings.exportFormatPlugin->SetValue("Other");
   ASSERT_TRUE(ExportImageCommand());
-  EXPECT_EQ(chooser.shownName, "Icons");
-  EXPECT_EQ(chooser.shownType, 2);
-  EXPECT_EQ(chooser.shownPlugin, "Other");
+  EXPECT_EQ(host.shownName, "Icons");
+  EXPECT_EQ(host.shownType, 2);
+  EXPECT_EQ(host.shownPlugin, "Other");
   ASSERT_EQ(g_exportPaths.size(), 1u);
   EXPECT_EQ(g_exportPaths[0], "C:\\out\\icon.fake");
   EXPECT_EQ(g_exportTypes[0], 5);

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <vector>
 #include "ToolTestSupport.h"
-#include "document/ActionHooks.h"
 #include "document/History.h"
 #include "document/PixelArray.h"
 #include "tools/DrawingColors.h"
@@ -110,9 +109,7 @@ protected:
     SetToolSizes(1, 1);
     SetPrimaryColor(CColor(0xFFFF0000u));
     SetSecondaryColor(CColor(0xFF0000FFu));
-    g_ActionHooks.resyncWorkingCopies = &ResyncWorkingCopies;
   }
-  void TearDown() override { g_ActionHooks.resyncWorkingCopies = nullptr; }
 
   RecordingHost host;
 };

@@ -56,9 +56,9 @@ TEST_F(SelectionToolTest, RectangularDragSelectsTheSnappedPixels) {
   ASSERT_EQ(HistoryCount(doc.image), 1);
   EXPECT_STREQ(LastCaption(doc.image), "Select");
   // The size pane showed whole pixels; the geometry is cleared at the end.
-  EXPECT_EQ(extras.size.x, 5);
-  EXPECT_EQ(extras.size.y, 3);
-  EXPECT_FALSE(extras.sizeFixed);
+  EXPECT_EQ(host.size.x, 5);
+  EXPECT_EQ(host.size.y, 3);
+  EXPECT_FALSE(host.sizeFixed);
   EXPECT_GT(host.geometryClears, 0);
   EXPECT_GT(host.commandStateUpdates, 0);
   // The working copy follows the new selection.
@@ -189,8 +189,8 @@ TEST_F(SelectionToolTest, SupersampledLayerSelectsInEighths) {
   ASSERT_TRUE(selection->IsSupersampled());
   // 8x edges: 4, 2, 22, 24.
   EXPECT_EQ(MaskOf(*selection->GetMask()), RectMask(32, 32, 4, 2, 22, 24));
-  EXPECT_TRUE(extras.sizeFixed);
-  EXPECT_EQ(extras.size.x, 22 * 32 - 4 * 32);
+  EXPECT_TRUE(host.sizeFixed);
+  EXPECT_EQ(host.size.x, 22 * 32 - 4 * 32);
   // The 1x level follows: a fully covered pixel, a partly covered one and an empty one.
   const CMaskArray* plain = selection->GetSupersampleStack()->GetLevel(0);
   EXPECT_EQ(plain->data[1 * 4 + 1], 255);

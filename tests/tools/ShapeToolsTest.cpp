@@ -110,15 +110,15 @@ TEST_F(ShapeTools, DraggedRectanglesSnapToTheGrid) {
 TEST_F(ShapeTools, SupersampledLayersSnapInEighthsAtHighZoom) {
   TestDocument doc(4, 4, true);
   host.zoom = 8;
-  EXPECT_EQ(GetToolHostExtras()->GetNudgeStep(), 32);
+  EXPECT_EQ(GetEditorUI()->GetNudgeStep(), 32);
   ExpectRect(SnapSelectionRect(Point{326, 326}, Point{626, 526}, false, false), 320, 320, 640, 512);
   host.zoom = 4;
-  EXPECT_EQ(GetToolHostExtras()->GetNudgeStep(), 64);
+  EXPECT_EQ(GetEditorUI()->GetNudgeStep(), 64);
   ExpectRect(SnapSelectionRect(Point{326, 326}, Point{626, 560}, false, false), 320, 320, 640, 576);
   host.zoom = 1;
-  EXPECT_EQ(GetToolHostExtras()->GetNudgeStep(), 256);
+  EXPECT_EQ(GetEditorUI()->GetNudgeStep(), 256);
   host.zoom = 3;
-  EXPECT_EQ(GetToolHostExtras()->GetNudgeStep(), 128);
+  EXPECT_EQ(GetEditorUI()->GetNudgeStep(), 128);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,9 +212,9 @@ TEST_F(ShapeTools, ModifiersTakeEffectAtTheirNextPressOrRelease) {
   EXPECT_EQ(tool.GetFlags(), 0);
   tool.MouseMove(Px(12.5, 6.5));
   ExpectRect(tool.GetShapeRect(), 512, 512, 3328, 1792);
-  EXPECT_EQ(extras.size.x, 11);
-  EXPECT_EQ(extras.size.y, 5);
-  EXPECT_FALSE(extras.sizeFixed);
+  EXPECT_EQ(host.size.x, 11);
+  EXPECT_EQ(host.size.y, 5);
+  EXPECT_FALSE(host.sizeFixed);
   EXPECT_TRUE(tool.KeyDown(CTool::KEY_SHIFT, true));  // a repeat changes nothing
   EXPECT_EQ(tool.GetFlags(), 0);
   EXPECT_TRUE(tool.KeyDown(CTool::KEY_SHIFT, false));
@@ -252,9 +252,9 @@ TEST_F(ShapeTools, SupersampledLayersTakeShapesBetweenPixels) {
   tool.GetCursor(Point{326, 326});
   ASSERT_TRUE(tool.MouseDown(2, Point{326, 326}));
   tool.MouseMove(Point{626, 526});
-  EXPECT_TRUE(extras.sizeFixed);
-  EXPECT_EQ(extras.size.x, 320);
-  EXPECT_EQ(extras.size.y, 192);
+  EXPECT_TRUE(host.sizeFixed);
+  EXPECT_EQ(host.size.x, 320);
+  EXPECT_EQ(host.size.y, 192);
   EXPECT_TRUE(tool.MouseUp(2, Point{626, 526}));
   tool.EndDrag();
   const ShapeCase s{10, 10, 20, 16, true, 3, 2};

@@ -1,24 +1,24 @@
 #pragma once
-// A recording tool host and a small current document for the tool tests.
+// A recording user interface and a small current document for the tool tests.
 #include <windows.h>
 #include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Project.h"
 #include "document/Selection.h"
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
-#include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 
 // Installs itself for its lifetime and records what the tools ask for.
-class RecordingHost : public CToolHost {
+class RecordingHost : public CEditorUI {
 public:
-  RecordingHost() { SetToolHost(this); }
-  ~RecordingHost() override { SetToolHost(nullptr); }
+  RecordingHost() { SetEditorUI(this); }
+  ~RecordingHost() override { SetEditorUI(nullptr); }
 
   int32_t GetZoomFactor() override { return zoom; }
   int32_t GetChannelMode() override { return channelMode; }
@@ -36,22 +36,23 @@ public:
     overlayInvalidations.push_back(rect ? *rect : Rect());
   }
   void RefitToImage() override { ++refits; }
+  bool GetCursorImagePoint(Point& pos) override {
+    ++pointerQueries;
+    if (pointerIndex >= pointer.size())
+      return false;
+    pos = pointer[pointerIndex++];
+    return true;
+  }
   void SetHelpText(const char* text) override { helpText = text; }
   void SetPixelPosition(int32_t x, int32_t y) override {
     pixelPosition = Point{x, y};
     ++pixelPositions;
   }
-  void SetPosition(int32_t x, int32_t y) override {
-    extent = Point{x, y};
-    extentFixed = true;
-    ++extents;
-  }
-  void SetPositionInt(int32_t x, int32_t y) override {
-    extent = Point{x, y};
-    extentFixed = false;
-    ++extents;
-  }
+  void SetPosition(int32_t x, int32_t y) override { Show(extent, extentFixed, extents, x, y, true); }
+  void SetPositionInt(int32_t x, int32_t y) override { Show(extent, extentFixed, extents, x, y, false); }
   void ClearGeometry() override { ++geometryClears; }
+  void SetSize(int32_t w, int32_t h) override { Show(size, sizeFixed, sizes, w, h, false); }
+  void SetSizeFixed(int32_t w, int32_t h) override { Show(size, sizeFixed, sizes, w, h, true); }
   void SetColor(CColor color) override {
     shownColor = color;
     colorShown = true;
@@ -86,6 +87,10 @@ public:
   std::vector<Rect> imageInvalidations;
   std::vector<Rect> overlayInvalidations;
   int refits = 0;
+  // Pointer positions handed out one per query.
+  std::vector<Point> pointer;
+  size_t pointerIndex = 0;
+  int pointerQueries = 0;
   std::string helpText = "unset";
   Point pixelPosition;
   int pixelPositions = 0;
@@ -93,6 +98,9 @@ public:
   bool extentFixed = false;
   int extents = 0;
   int geometryClears = 0;
+  Point size;
+  bool sizeFixed = false;
+  int sizes = 0;
   bool geometryClearedBeforeCommands = false;
   CColor shownColor;
   bool colorShown = false;
@@ -108,6 +116,14 @@ public:
   int mainWindowFocus = 0;
   int32_t lastCursor = 0;
   int cursorRestores = 0;
+
+private:
+  // A status-bar pane: its value, whether it was shown as 24.8, and how often.
+  static void Show(Point& pane, bool& fixed, int& count, int32_t x, int32_t y, bool asFixed) {
+    pane = Point{x, y};
+    fixed = asFixed;
+    ++count;
+  }
 };
 
 inline uint32_t PatternPixel(int32_t x, int32_t y, uint32_t seed) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -14,7 +15,6 @@
 #include "tools/CurrentImage.h"
 #include "tools/EditCommands.h"
 #include "tools/ImageCommands.h"
-#include "tools/ToolHost.h"
 #include "tools/WorkingCopies.h"
 #include "ui/FoldingPanel.h"
 #include "ui/ImagePanel.h"
@@ -607,7 +607,7 @@ TEST_F(ImagePanelTest, ThumbnailsFollowStrokesAndReorientation) {
   layer->GetPixelArray()->FillRect(Rect{0, 0, 8, 16}, 0xFF00FF00u);
   layer->Update(nullptr);
   image->UpdateAll();
-  GetToolHost()->RefreshLayerItem(layer);
+  GetEditorUI()->RefreshLayerItem(layer);
   EXPECT_EQ(0xFF00FF00u, item->thumbnail->GetPixel(0, 0));
   EXPECT_EQ(kLayerColors[0], item->thumbnail->GetPixel(15, 0));
 

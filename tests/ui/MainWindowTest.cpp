@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include "common/BoxWatcher.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -12,7 +13,6 @@
 #include "tools/CurrentImage.h"
 #include "tools/EditCommands.h"
 #include "tools/ImageCommands.h"
-#include "tools/ToolHost.h"
 #include "tools/ToolManager.h"
 #include "tools/WorkingCopies.h"
 #include "ui/AppCursors.h"
@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
   // The selection tool starts active; the tools draw with the program's cursors.
   ASSERT_NE(nullptr, g_ToolManager.GetActiveTool());
   EXPECT_EQ(10, g_ToolManager.GetActiveTool()->GetId());
-  EXPECT_EQ(GetAppCursor(IDC_TOOL_DEFAULT), GetToolHost()->GetAppCursor(IDC_TOOL_DEFAULT));
+  EXPECT_EQ(GetAppCursor(IDC_TOOL_DEFAULT), GetEditorUI()->GetAppCursor(IDC_TOOL_DEFAULT));
   EXPECT_NE(LoadCursor(nullptr, IDC_ARROW), GetAppCursor(IDC_PAN));
 
   // The seven titles in order, the degree sign as one ANSI byte.

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <memory>
-#include "document/ActionHooks.h"
+#include "document/EditorUI.h"
 #include "shell/Settings.h"
-#include "tools/ToolHost.h"
 #include "tools/ToolManager.h"
 #include "tools/ToolTestSupport.h"
 #include "ui/FoldingPanel.h"
@@ -171,12 +170,12 @@ TEST_F(PreviewToolPanelTest, PreviewFollowsTheImageAndItsEdits) {
   EXPECT_EQ(0xFF0000u, Shown(origin.x + 1, origin.y + 1));
   EXPECT_EQ(0xFF0000u, Shown(origin.x + 59, origin.y + 29));
 
-  // An edit reported through the tool host repaints the preview.
+  // An edit reported to the user interface (as the tools and the actions do) repaints the
+  // preview.
   doc->layer->GetPixelArray()->Fill(0xFF0000FFu);
   doc->layer->Update(nullptr);
   doc->image->UpdateAll();
-  EXPECT_EQ(&PreviewPanel::Refresh, g_ActionHooks.refreshPreview);
-  GetToolHost()->RefreshPreview();
+  GetEditorUI()->RefreshPreview();
   EXPECT_EQ(0x0000FFu, Shown(origin.x + 1, origin.y + 1));
 
   // Without an image the canvas is empty.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Project.h"
@@ -8,8 +9,6 @@
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
 #include "tools/Ticker.h"
-#include "tools/ToolHost.h"
-#include "tools/ToolHostExtras.h"
 #include "tools/ToolManager.h"
 #include "tools/WorkingCopies.h"
 #include "ui/AppCursors.h"
@@ -163,14 +162,14 @@ TEST_F(StatusBarTest, SettersWriteTheirPanesInTheirFormats) {
   StatusBar::ClearGeometry();
   EXPECT_EQ("", PaneText(StatusBar::PANE_GEOMETRY));
 
-  // The tools reach the panes through the tool host.
-  GetToolHost()->SetPosition(256, 512);
+  // The tools reach the panes through the user interface.
+  GetEditorUI()->SetPosition(256, 512);
   EXPECT_EQ("1.000 : 2.000", PaneText(StatusBar::PANE_GEOMETRY));
-  GetToolHostExtras()->SetSize(3, 4);
+  GetEditorUI()->SetSize(3, 4);
   EXPECT_EQ("3 x 4", PaneText(StatusBar::PANE_GEOMETRY));
-  GetToolHost()->SetHelpText("Drag to draw.");
+  GetEditorUI()->SetHelpText("Drag to draw.");
   EXPECT_EQ("Drag to draw.", PaneText(StatusBar::PANE_HELP));
-  GetToolHost()->SetColor(CColor(0xFF010203u));
+  GetEditorUI()->SetColor(CColor(0xFF010203u));
   EXPECT_EQ("1,2,3", PaneText(StatusBar::PANE_COLOR));
 }
 

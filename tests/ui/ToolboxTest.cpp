@@ -196,7 +196,7 @@ TEST_F(ToolboxTest, AHalfTransparentPrimaryTintsTheChequerboardHalfWay) {
   // The transparent secondary shows the bare board where the primary leaves it.
   EXPECT_EQ(0xF0F0F0u, WidgetAt(layout.secondary.right - 12, layout.secondary.bottom - 12));
 
-  // A change through the tool host reaches the widget.
+  // A change through the user interface reaches the widget.
   g_Settings.drawingColorsPrimary->SetValue(CColor(0xFF0000FFu));
   RefreshAll();
   EXPECT_EQ(0x0000FFu, WidgetAt(p.left + 20, p.top + 20));
