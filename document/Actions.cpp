@@ -48,6 +48,18 @@ Rect EditRectTo1x(const Rect& r, bool supersampled) {
   return supersampled ? SupersampleRectTo1x(r) : r;
 }
 
+CSelection* SelectionOf(CImage* image) {
+  return image ? image->GetSelection() : nullptr;
+}
+
+// Deletes what the action owned and takes the given block instead.
+template <class T>
+void ReplaceOwned(T*& owned, T* given) {
+  if (given != owned)
+    delete owned;
+  owned = given;
+}
+
 void SelectLayer(CImage* image, CLayer* layer) {
   image->SetActiveLayer(layer);
   GetEditorUI()->SelectLayerItem(layer);
@@ -60,19 +72,39 @@ void Resync() {
   }
 }
 
-// After a change of every layer (size, orientation).
-void RefreshAllLayerItems() {
-  GetEditorUI()->BeginLayerItems();
-  GetEditorUI()->RefreshLayerItems();
-  GetEditorUI()->EndLayerItems();
+// The main view, the preview and the project panel's item after the image changed.
+void RefreshViews(CImage* image) {
+  CEditorUI* ui = GetEditorUI();
+  ui->InvalidateImageRect(nullptr);
+  ui->RefreshPreview();
+  ui->RefreshImageItem(image);
 }
 
 // After a change of the image's pixels or layers.
 void RefreshAfterImageChange(CImage* image) {
   Resync();
-  GetEditorUI()->InvalidateImageRect(nullptr);
-  GetEditorUI()->RefreshPreview();
-  GetEditorUI()->RefreshImageItem(image);
+  RefreshViews(image);
+}
+
+// Ends the update lock of a change of every layer (size, orientation) and refreshes.
+void EndWholeImageChange(CImage* image) {
+  image->EndUpdate();
+  CEditorUI* ui = GetEditorUI();
+  ui->BeginLayerItems();
+  ui->RefreshLayerItems();
+  ui->EndLayerItems();
+  RefreshAfterImageChange(image);
+}
+
+// Gives the image the size and fits (clears) every layer to it; false when the size was
+// already that.
+bool ResizeClearing(CImage* image, int32_t width, int32_t height) {
+  if (image->GetWidth() == width && image->GetHeight() == height)
+    return false;
+  image->SetSize(width, height);
+  for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext())
+    layer->FitToImage();
+  return true;
 }
 
 // The common frame of Redo and Undo: an exception releases the update locks taken inside,
@@ -127,6 +159,45 @@ void AddedLayerSelect(CImage* image, CLayer* layer) {
   GetEditorUI()->EndLayerItems();
 }
 
+// Puts a new raster layer into the image before the given one (null: on top), lets set up
+// fill it, and makes it the active layer.
+template <class SetUp>
+bool InsertNewLayer(CImage* image, CLayer* before, SetUp setUp) {
+  return Guarded(image, [&] {
+    CRasterLayer* layer = new (std::nothrow) CRasterLayer();
+    if (!layer)
+      return false;
+    image->BeginUpdate();
+    image->InsertLayer(layer, before);
+    setUp(layer);
+    AddedLayerSelect(image, layer);
+    image->EndUpdate();
+    RefreshAfterImageChange(image);
+    return true;
+  });
+}
+
+// Deletes the layer that Redo put just above the one with the id (the top layer when that
+// one is gone) and makes the one with the id active; then, once the image is recomposed,
+// runs after.
+template <class After>
+bool RemoveAddedLayer(CImage* image, int32_t id, After after) {
+  if (!image)
+    return false;
+  CLayer* below = FindLayer(image, id);
+  CLayer* added = below ? below->GetNext() : image->GetLastLayer();
+  if (!added)
+    return false;
+  return Guarded(image, [&] {
+    image->BeginUpdate();
+    DeleteLayerAndSelect(image, added, below);
+    image->EndUpdate();
+    after();
+    RefreshAfterImageChange(image);
+    return true;
+  });
+}
+
 // Makes the layer the active one and restores its stored pixels (added or taken away).
 bool RestoreLayerPixels(CImage* image, CRasterLayer* layer, CStoredRect* pixels, int32_t mode) {
   GetEditorUI()->BeginLayerItems();
@@ -138,6 +209,19 @@ bool RestoreLayerPixels(CImage* image, CRasterLayer* layer, CStoredRect* pixels,
   layer->Update(&r);
   image->UpdateRect(&r);
   return true;
+}
+
+// Restores the stored pixels into the layer, then anything else through also, and refreshes.
+template <class Also>
+bool RestoreLayerChange(CImage* image, CRasterLayer* layer, CStoredRect* pixels, int32_t mode,
+                        Also also) {
+  return Guarded(image, [&] {
+    if (!RestoreLayerPixels(image, layer, pixels, mode) || !also())
+      return false;
+    GetEditorUI()->RefreshLayerItem(layer);
+    RefreshAfterImageChange(image);
+    return true;
+  });
 }
 
 // Restores the selection's stored mask. Added, the selection is active unless it comes out
@@ -296,12 +380,7 @@ bool CDuplicateLayerAction::Redo() {
   CRasterLayer* layer = AsRaster(FindLayer(image, GetLayerId()));
   if (!layer)
     return false;
-  return Guarded(image, [&] {
-    CRasterLayer* copy = new (std::nothrow) CRasterLayer();
-    if (!copy)
-      return false;
-    image->BeginUpdate();
-    image->InsertLayer(copy, layer->GetNext());
+  return InsertNewLayer(image, layer->GetNext(), [&](CRasterLayer* copy) {
     copy->SetVisible(layer->IsVisible());
     copy->SetOpacity(layer->GetOpacity());
     if (layer->IsSupersampled()) {
@@ -311,28 +390,11 @@ bool CDuplicateLayerAction::Redo() {
     } else {
       copy->GetPixels()->CopyFrom(*layer->GetPixels());
     }
-    AddedLayerSelect(image, copy);
-    image->EndUpdate();
-    RefreshAfterImageChange(image);
-    return true;
   });
 }
 
 bool CDuplicateLayerAction::Undo() {
-  CImage* image = GetImage();
-  if (!image)
-    return false;
-  CLayer* layer = FindLayer(image, GetLayerId());
-  CLayer* copy = layer ? layer->GetNext() : image->GetLastLayer();
-  if (!copy)
-    return false;
-  return Guarded(image, [&] {
-    image->BeginUpdate();
-    DeleteLayerAndSelect(image, copy, layer);
-    image->EndUpdate();
-    RefreshAfterImageChange(image);
-    return true;
-  });
+  return RemoveAddedLayer(GetImage(), GetLayerId(), [] {});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -422,9 +484,7 @@ bool CImageBoundsAction::Redo() {
     }
     if (CSelection* s = image->GetSelection())
       s->Clear();
-    image->EndUpdate();
-    RefreshAllLayerItems();
-    RefreshAfterImageChange(image);
+    EndWholeImageChange(image);
     return true;
   });
 }
@@ -436,18 +496,12 @@ bool CImageBoundsAction::Undo() {
   return Guarded(image, [&] {
     bool ok = true;
     image->BeginUpdate();
-    if (image->GetWidth() != oldWidth || image->GetHeight() != oldHeight) {
-      image->SetSize(oldWidth, oldHeight);
-      for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext())
-        layer->FitToImage();
-    }
+    ResizeClearing(image, oldWidth, oldHeight);
     if (selection && !selection->Restore(image->GetSelection()))
       ok = false;
     if (!ApplySnapshots(image, layers))
       ok = false;
-    image->EndUpdate();
-    RefreshAllLayerItems();
-    RefreshAfterImageChange(image);
+    EndWholeImageChange(image);
     return ok;
   });
 }
@@ -619,9 +673,7 @@ bool CImagePropertiesAction::Redo() {
       image->ReleaseUpdate();
       return false;
     }
-    image->EndUpdate();
-    RefreshAllLayerItems();
-    RefreshAfterImageChange(image);
+    EndWholeImageChange(image);
     return true;
   });
 }
@@ -632,14 +684,8 @@ bool CImagePropertiesAction::Undo() {
     return false;
   const Values& v = oldValues;
   return Guarded(image, [&] {
-    bool changed = false;
     image->BeginUpdate();
-    if (v.width != image->GetWidth() || v.height != image->GetHeight()) {
-      image->SetSize(v.width, v.height);
-      for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext())
-        layer->FitToImage();
-      changed = true;
-    }
+    bool changed = ResizeClearing(image, v.width, v.height);
     if (SetImageValues(image, v, true, false))
       changed = true;
     if (selection)
@@ -651,9 +697,7 @@ bool CImagePropertiesAction::Undo() {
       image->ReleaseUpdate();
       return false;
     }
-    image->EndUpdate();
-    RefreshAllLayerItems();
-    RefreshAfterImageChange(image);
+    EndWholeImageChange(image);
     return true;
   });
 }
@@ -803,9 +847,7 @@ CModifyLayerAction::~CModifyLayerAction() {
 }
 
 void CModifyLayerAction::SetBlock(CStoredRect* block) {
-  if (block != pixels)
-    delete pixels;
-  pixels = block;
+  ReplaceOwned(pixels, block);
 }
 
 bool CModifyLayerAction::Apply(int32_t mode) {
@@ -813,13 +855,7 @@ bool CModifyLayerAction::Apply(int32_t mode) {
   CRasterLayer* layer = AsRaster(FindLayer(image, GetLayerId()));
   if (!layer || !pixels)
     return false;
-  return Guarded(image, [&] {
-    if (!RestoreLayerPixels(image, layer, pixels, mode))
-      return false;
-    GetEditorUI()->RefreshLayerItem(layer);
-    RefreshAfterImageChange(image);
-    return true;
-  });
+  return RestoreLayerChange(image, layer, pixels, mode, [] { return true; });
 }
 
 bool CModifyLayerAction::Redo() {
@@ -845,40 +881,28 @@ CModifyLayerAndSelectionAction::~CModifyLayerAndSelectionAction() {
 }
 
 bool CModifyLayerAndSelectionAction::Prepare() {
-  CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
-  selectionActive = s && s->IsActive() ? 1 : 0;
-  selectionSupersampled = s && s->IsSupersampled() ? 1 : 0;
+  CSelection* s = SelectionOf(GetImage());
+  SetSelectionFlags(s && s->IsActive(), s && s->IsSupersampled());
   return true;
 }
 
 void CModifyLayerAndSelectionAction::SetPixelBlock(CStoredRect* block) {
-  if (block != pixels)
-    delete pixels;
-  pixels = block;
+  ReplaceOwned(pixels, block);
 }
 
 void CModifyLayerAndSelectionAction::SetMaskBlock(CStoredRect* block) {
-  if (block != mask)
-    delete mask;
-  mask = block;
+  ReplaceOwned(mask, block);
 }
 
 bool CModifyLayerAndSelectionAction::Apply(int32_t mode) {
   CImage* image = GetImage();
   CRasterLayer* layer = AsRaster(FindLayer(image, GetLayerId()));
-  CSelection* s = image ? image->GetSelection() : nullptr;
+  CSelection* s = SelectionOf(image);
   if (!layer || !pixels || !s)
     return false;
-  return Guarded(image, [&] {
-    if (!RestoreLayerPixels(image, layer, pixels, mode))
-      return false;
-    if (mask && !RestoreSelectionMask(s, mask, mode, selectionActive != 0,
-                                      selectionSupersampled != 0))
-      return false;
-    GetEditorUI()->RefreshLayerItem(layer);
-    RefreshAfterImageChange(image);
-    return true;
+  return RestoreLayerChange(image, layer, pixels, mode, [&] {
+    return !mask ||
+           RestoreSelectionMask(s, mask, mode, selectionActive != 0, selectionSupersampled != 0);
   });
 }
 
@@ -905,17 +929,13 @@ CModifySelectionAction::~CModifySelectionAction() {
 }
 
 bool CModifySelectionAction::Prepare() {
-  CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
-  selectionActive = s && s->IsActive() ? 1 : 0;
-  selectionSupersampled = s && s->IsSupersampled() ? 1 : 0;
+  CSelection* s = SelectionOf(GetImage());
+  SetSelectionFlags(s && s->IsActive(), s && s->IsSupersampled());
   return true;
 }
 
 void CModifySelectionAction::SetMaskBlock(CStoredRect* block) {
-  if (block != mask)
-    delete mask;
-  mask = block;
+  ReplaceOwned(mask, block);
 }
 
 bool CModifySelectionAction::SelectLayer(CImage* image) {
@@ -930,7 +950,7 @@ bool CModifySelectionAction::SelectLayer(CImage* image) {
 
 bool CModifySelectionAction::Apply(int32_t mode, bool selectLayer) {
   CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
+  CSelection* s = SelectionOf(image);
   if (!s || !mask)
     return false;
   if (selectLayer && !FindLayer(image, GetLayerId()))
@@ -997,8 +1017,7 @@ CNewLayerAction::CNewLayerAction() : supersampled(0), selectionSupersampled(0) {
 }
 
 bool CNewLayerAction::Prepare() {
-  CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
+  CSelection* s = SelectionOf(GetImage());
   selectionSupersampled = s && s->IsSupersampled() ? 1 : 0;
   return true;
 }
@@ -1008,36 +1027,15 @@ bool CNewLayerAction::Redo() {
   if (!image)
     return false;
   CLayer* anchor = FindLayer(image, GetLayerId());
-  return Guarded(image, [&] {
-    CRasterLayer* layer = new (std::nothrow) CRasterLayer();
-    if (!layer)
-      return false;
-    image->BeginUpdate();
-    image->InsertLayer(layer, anchor ? anchor->GetNext() : nullptr);
-    layer->SetSupersampling(supersampled != 0);
-    AddedLayerSelect(image, layer);
-    image->EndUpdate();
-    RefreshAfterImageChange(image);
-    return true;
-  });
+  return InsertNewLayer(image, anchor ? anchor->GetNext() : nullptr,
+                        [&](CRasterLayer* layer) { layer->SetSupersampling(supersampled != 0); });
 }
 
 bool CNewLayerAction::Undo() {
   CImage* image = GetImage();
-  if (!image)
-    return false;
-  CLayer* anchor = FindLayer(image, GetLayerId());
-  CLayer* layer = anchor ? anchor->GetNext() : image->GetLastLayer();
-  if (!layer)
-    return false;
-  return Guarded(image, [&] {
-    image->BeginUpdate();
-    DeleteLayerAndSelect(image, layer, anchor);
-    image->EndUpdate();
+  return RemoveAddedLayer(image, GetLayerId(), [&] {
     if (CSelection* s = image->GetSelection())
       s->SetSupersampling(selectionSupersampled != 0);
-    RefreshAfterImageChange(image);
-    return true;
   });
 }
 
@@ -1066,14 +1064,12 @@ bool CPasteAction::Prepare() {
 }
 
 void CPasteAction::SetLayerCopy(CLayerCopyRecord* record) {
-  if (record != layerCopy)
-    delete layerCopy;
-  layerCopy = record;
+  ReplaceOwned(layerCopy, record);
 }
 
 bool CPasteAction::Redo() {
   CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
+  CSelection* s = SelectionOf(image);
   if (!s || !layerCopy || !IsPrepared() || image != GetCurrentImage())
     return false;
   CLayer* anchor = FindLayer(image, GetLayerId());
@@ -1096,9 +1092,7 @@ bool CPasteAction::Redo() {
     image->EndUpdate();
     // The layer copy keeps the pasted pixels and their offset for the Move tool.
     ResyncSelectionWorkingCopy();
-    GetEditorUI()->InvalidateImageRect(nullptr);
-    GetEditorUI()->RefreshPreview();
-    GetEditorUI()->RefreshImageItem(image);
+    RefreshViews(image);
     GetEditorUI()->UpdateCommandStates();
     return true;
   });
@@ -1142,7 +1136,7 @@ bool CLayerPropertiesAction::Prepare() {
   delete pixels;
   pixels = nullptr;
   CImage* image = GetImage();
-  CSelection* s = image ? image->GetSelection() : nullptr;
+  CSelection* s = SelectionOf(image);
   selectionSupersampled = s && s->IsSupersampled() ? 1 : 0;
   CRasterLayer* layer = AsRaster(FindLayer(image, GetLayerId()));
   if (!layer)
@@ -1300,23 +1294,7 @@ bool CReorientImageAction::Apply(CImage* image, int32_t code) {
   return ok;
 }
 
-bool CReorientImageAction::Redo() {
-  CImage* image = GetImage();
-  if (!image || !IsPrepared() || orientation < MIRROR_HORIZONTAL || orientation > ROTATE_CCW)
-    return false;
-  return Guarded(image, [&] {
-    image->BeginUpdate();
-    const bool ok = Apply(image, orientation);
-    if (CSelection* s = image->GetSelection())
-      s->Clear();
-    image->EndUpdate();
-    RefreshAllLayerItems();
-    RefreshAfterImageChange(image);
-    return ok;
-  });
-}
-
-bool CReorientImageAction::Undo() {
+bool CReorientImageAction::Reorient(bool undo) {
   CImage* image = GetImage();
   if (!image || !IsPrepared() || orientation < MIRROR_HORIZONTAL || orientation > ROTATE_CCW)
     return false;
@@ -1324,14 +1302,24 @@ bool CReorientImageAction::Undo() {
       orientation == ROTATE_CW ? ROTATE_CCW : (orientation == ROTATE_CCW ? ROTATE_CW : orientation);
   return Guarded(image, [&] {
     image->BeginUpdate();
-    const bool ok = Apply(image, inverse);
-    if (selection)
+    const bool ok = Apply(image, undo ? inverse : orientation);
+    if (!undo) {
+      if (CSelection* s = image->GetSelection())
+        s->Clear();
+    } else if (selection) {
       selection->Restore(image->GetSelection());
-    image->EndUpdate();
-    RefreshAllLayerItems();
-    RefreshAfterImageChange(image);
+    }
+    EndWholeImageChange(image);
     return ok;
   });
+}
+
+bool CReorientImageAction::Redo() {
+  return Reorient(false);
+}
+
+bool CReorientImageAction::Undo() {
+  return Reorient(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1390,9 +1378,7 @@ bool CShiftAction::Commit(CImage* image, bool shifted) {
     }
     image->EndUpdate();
     GetEditorUI()->RefreshLayerItem(image->GetActiveLayer());
-    GetEditorUI()->InvalidateImageRect(nullptr);
-    GetEditorUI()->RefreshPreview();
-    GetEditorUI()->RefreshImageItem(image);
+    RefreshViews(image);
     return ok;
   });
 }

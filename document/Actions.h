@@ -301,6 +301,8 @@ public:
 
 private:
   bool Apply(CImage* image, int32_t code);
+  // Redo (orientation, selection cleared) or Undo (the inverse, selection restored).
+  bool Reorient(bool undo);
 
   int32_t orientation;
   CSelectionSnapshot* selection;
