@@ -67,13 +67,7 @@ CWULMenuItem* g_MergeDownItem = nullptr;
 int g_UpdateDepth = 0;
 
 CLayerListItem* ItemOf(CLayer* layer) {
-  if (!g_List || !layer)
-    return nullptr;
-  for (CThumbnailItem* item = g_List->GetFirst(); item; item = CThumbnailList::Next(item)) {
-    if (item->object == layer)
-      return static_cast<CLayerListItem*>(item);
-  }
-  return nullptr;
+  return FindPanelItem<CLayerListItem>(g_List, layer);
 }
 
 CWULShortcut* ShortcutOf(int32_t command) {
@@ -342,44 +336,24 @@ bool Rebuild() {
 }
 
 bool AddLayerItem(CLayer* layer) {
-  if (!g_List || !layer || ItemOf(layer))
-    return false;
-  CLayerListItem* item = NewLayerItem(layer);
   // The list shows the top layer first: the item goes before that of the layer below.
-  g_List->Insert(item, ItemOf(layer->GetPrevious()));
-  return true;
+  return AddPanelItem(g_List, layer, layer ? layer->GetPrevious() : nullptr, NewLayerItem);
 }
 
 bool MoveLayerItem(CLayer* layer, CLayer* before) {
-  CLayerListItem* item = ItemOf(layer);
-  if (!item)
-    return false;
-  g_List->Move(item, ItemOf(before));
-  return true;
+  return MovePanelItem(g_List, layer, before);
 }
 
 bool RemoveLayerItem(CLayer* layer) {
-  CLayerListItem* item = ItemOf(layer);
-  if (!item)
-    return false;
-  g_List->Delete(item);
-  return true;
+  return DeletePanelItem(g_List, layer);
 }
 
 bool RefreshLayerItem(CLayer* layer) {
-  CLayerListItem* item = ItemOf(layer);
-  if (!item)
-    return false;
-  item->Refresh();
-  return true;
+  return RefreshPanelItem<CLayerListItem>(g_List, layer);
 }
 
 bool RefreshAllLayerItems() {
-  if (!g_List)
-    return false;
-  for (CThumbnailItem* item = g_List->GetFirst(); item; item = CThumbnailList::Next(item))
-    static_cast<CLayerListItem*>(item)->Refresh();
-  return true;
+  return RefreshPanelItems<CLayerListItem>(g_List);
 }
 
 bool SelectLayer(CLayer* layer) {
@@ -389,11 +363,7 @@ bool SelectLayer(CLayer* layer) {
     g_List->ClearSelection();
     return true;
   }
-  CLayerListItem* item = ItemOf(layer);
-  if (!item)
-    return false;
-  g_List->Select(item);
-  return true;
+  return SelectPanelItem(g_List, layer);
 }
 
 bool RebindLayerItem(CLayer* layer, CLayer* other) {

@@ -90,3 +90,27 @@ void SetLabelTextIfChanged(CWULLabel* label, const char* text) {
   if (label && std::strcmp(label->GetText(), text) != 0)
     label->SetText(text);
 }
+
+bool MovePanelItem(CThumbnailList* list, const void* object, const void* before) {
+  CThumbnailItem* item = FindPanelItem<CThumbnailItem>(list, object);
+  if (!item)
+    return false;
+  list->Move(item, FindPanelItem<CThumbnailItem>(list, before));
+  return true;
+}
+
+bool DeletePanelItem(CThumbnailList* list, const void* object) {
+  CThumbnailItem* item = FindPanelItem<CThumbnailItem>(list, object);
+  if (!item)
+    return false;
+  list->Delete(item);
+  return true;
+}
+
+bool SelectPanelItem(CThumbnailList* list, const void* object) {
+  CThumbnailItem* item = FindPanelItem<CThumbnailItem>(list, object);
+  if (!item)
+    return false;
+  list->Select(item);
+  return true;
+}

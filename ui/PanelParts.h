@@ -58,3 +58,45 @@ void RefillThumbnailList(CThumbnailList* list, bool updating, Fill&& fill) {
       callback(list, selected, nullptr);
   }
 }
+
+// The item operations of the project and image panels on their list, where each item is
+// found by the image or layer it shows. Each gives false when the list, the object or its
+// item is missing (Add: when the object already has an item).
+template <class Item>
+Item* FindPanelItem(CThumbnailList* list, const void* object) {
+  if (!list || !object)
+    return nullptr;
+  for (CThumbnailItem* item = list->GetFirst(); item; item = CThumbnailList::Next(item)) {
+    if (item->object == object)
+      return static_cast<Item*>(item);
+  }
+  return nullptr;
+}
+// Inserts make(object) before the item of before (null or without an item: at the end).
+template <class Object, class Make>
+bool AddPanelItem(CThumbnailList* list, Object* object, const void* before, Make make) {
+  if (!list || !object || FindPanelItem<CThumbnailItem>(list, object))
+    return false;
+  CThumbnailItem* item = make(object);
+  list->Insert(item, FindPanelItem<CThumbnailItem>(list, before));
+  return true;
+}
+bool MovePanelItem(CThumbnailList* list, const void* object, const void* before);
+bool DeletePanelItem(CThumbnailList* list, const void* object);
+bool SelectPanelItem(CThumbnailList* list, const void* object);
+template <class Item>
+bool RefreshPanelItem(CThumbnailList* list, const void* object) {
+  Item* item = FindPanelItem<Item>(list, object);
+  if (!item)
+    return false;
+  item->Refresh();
+  return true;
+}
+template <class Item>
+bool RefreshPanelItems(CThumbnailList* list) {
+  if (!list)
+    return false;
+  for (CThumbnailItem* item = list->GetFirst(); item; item = CThumbnailList::Next(item))
+    static_cast<Item*>(item)->Refresh();
+  return true;
+}

@@ -42,16 +42,6 @@ bool g_Updating = false;
 
 CImage* ImageOf(CThumbnailItem* item) { return item ? static_cast<CImageListItem*>(item)->GetImage() : nullptr; }
 
-CImageListItem* FindItem(CImage* image) {
-  if (!g_List || !image)
-    return nullptr;
-  for (CThumbnailItem* item = g_List->GetFirst(); item; item = CThumbnailList::Next(item)) {
-    if (ImageOf(item) == image)
-      return static_cast<CImageListItem*>(item);
-  }
-  return nullptr;
-}
-
 // --- handlers ---
 
 void OnPanelDeleted(CWULInteractor*) {
@@ -254,53 +244,31 @@ bool Rebuild() {
 }
 
 bool AddImageItem(CImage* image) {
-  if (!g_List || !image || FindItem(image))
-    return false;
   // The list follows the project's order.
-  CImageListItem* item = MakeItem(image);
-  g_List->Insert(item, FindItem(image->GetNext()));
-  return true;
+  return AddPanelItem(g_List, image, image ? image->GetNext() : nullptr, MakeItem);
 }
 
 bool MoveImageItem(CImage* image, CImage* before) {
-  CImageListItem* item = FindItem(image);
-  if (!item)
-    return false;
-  g_List->Move(item, FindItem(before));
-  return true;
+  return MovePanelItem(g_List, image, before);
 }
 
 bool RemoveImageItem(CImage* image) {
-  CImageListItem* item = FindItem(image);
-  if (!item)
-    return false;
-  g_List->Delete(item);
-  return true;
+  return DeletePanelItem(g_List, image);
 }
 
 bool RefreshImageItem(CImage* image) {
-  CImageListItem* item = FindItem(image);
-  if (!item)
-    return false;
-  item->Refresh();
-  return true;
+  return RefreshPanelItem<CImageListItem>(g_List, image);
 }
 
 bool SelectImage(CImage* image) {
-  CImageListItem* item = FindItem(image);
-  if (!item)
-    return false;
-  g_List->Select(item);
-  return true;
+  return SelectPanelItem(g_List, image);
 }
 
 bool RefreshAll() {
   if (!g_List)
     return false;
   UpdateInfo();
-  for (CThumbnailItem* item = g_List->GetFirst(); item; item = CThumbnailList::Next(item))
-    static_cast<CImageListItem*>(item)->Refresh();
-  return true;
+  return RefreshPanelItems<CImageListItem>(g_List);
 }
 
 bool UpdateInfo() {
