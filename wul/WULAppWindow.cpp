@@ -6,6 +6,7 @@
 #include "wul/WULImage.h"
 #include "wul/WULMenuShell.h"
 #include "wul/WULPopupMenu.h"
+#include "wul/WULShared.h"
 #include "wul/WULShortcut.h"
 #include "wul/WULSystem.h"
 #include "wul/WULTooltip.h"
@@ -967,14 +968,7 @@ void CWULAppWindow::SetHotItem(CWULMenuItem* item) {
   menu->highlighted = item;
   hotTime = GetTickCount();
   PaintMenuBar(nullptr);
-  if (item && item->highlightCallback) {
-    CWULCallbackBracket bracket(this);
-    item->highlightCallback(item);
-  }
-  if (menu && menu->highlightChangedCallback) {
-    CWULCallbackBracket bracket(this);
-    menu->highlightChangedCallback(menu, item, old);
-  }
+  wulRunHighlightCallbacks(this, menu, item, old);
 }
 
 void CWULAppWindow::SelectFirstMenuItem() {
@@ -1132,48 +1126,24 @@ void CWULAppWindow::MenuLoop() {
       ExitMenuLoop();
       break;
     }
-    MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-      try {
-        wulRaisePendingException();
-      } catch (const CWULError& error) {
-        wulShowError(error);
-      }
-      if (inMenuLoop && !submenuToOpen)
-        WaitMessage();
-      continue;
-    }
-    if (wulIsNcButtonPress(message.message) && !(message.hwnd == window && message.wParam == HTMENU)) {
-      ExitMenuLoop();
+    // Clicks anywhere but on the menu bar, a deferred close, Alt and F10 end the loop; after
+    // WM_QUIT, EnterMenuLoop does.
+    const WULPopupLoopStep step = wulMenuLoopStep(
+        window, [this] { return inMenuLoop && !submenuToOpen; },
+        [this](const MSG& message) {
+          if (wulIsNcButtonPress(message.message) && !(message.hwnd == window && message.wParam == HTMENU))
+            return true;
+          if (wulIsButtonPress(message.message) ||
+              (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window))
+            return true;
+          if (!wulIsMenuKey(message))
+            return false;
+          suppressKeyMenu = 1;
+          return true;
+        },
+        [this] { ExitMenuLoop(); });
+    if (step == WULPopupLoopStep::Stop)
       break;
-    }
-    if (wulIsButtonPress(message.message) || (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window)) {
-      ExitMenuLoop();
-      break;
-    }
-    if (message.message == WM_SYSKEYDOWN && (message.wParam == VK_MENU || message.wParam == VK_F10)) {
-      suppressKeyMenu = 1;
-      ExitMenuLoop();
-      break;
-    }
-    if (wulIsKeyboardMessage(message.message)) {
-      wulPumpMessage(window);
-      continue;
-    }
-    BOOL got = wulGetMessage(&message);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      ExitMenuLoop();
-      break;
-    }
-    try {
-      if (got > 0) {
-        wulDispatchMessage(&message);
-        TranslateMessage(&message);
-      }
-    } catch (const CWULError& error) {
-      wulShowError(error);
-    }
   }
 }
 

@@ -484,14 +484,7 @@ void CWULPopupMenuShell::SetHighlighted(CWULMenuItem* item) {
   moved = 0;
   RepaintItem(old);
   RepaintItem(item);
-  if (item && item->highlightCallback) {
-    CWULCallbackBracket bracket(this);
-    item->highlightCallback(item);
-  }
-  if (menu && menu->highlightChangedCallback) {
-    CWULCallbackBracket bracket(this);
-    menu->highlightChangedCallback(menu, item, old);
-  }
+  wulRunHighlightCallbacks(this, menu, item, old);
 }
 
 void CWULPopupMenuShell::HighlightNext() {

@@ -1,11 +1,13 @@
 #pragma once
 // Small pieces of logic used alike by several WUL classes: button groups, image slots,
-// buffered painting and one turn of a popup's modal loop.
+// buffered painting, one turn of a menu's or popup's modal loop and the highlight callbacks
+// of a menu.
 #include <windows.h>
 #include <cstdint>
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 #include "wul/WULInteractor.h"
+#include "wul/WULMenu.h"
 #include "wul/WULPaintKit.h"
 #include "wul/WULSystem.h"
 
@@ -73,10 +75,17 @@ enum class WULPopupLoopStep {
   Dispatched,  // another message was taken and dispatched
 };
 
-// One turn of the modal loop of a popup whose window is `window` while `running` is set.
-// Clicks elsewhere, Alt, F10 and a deferred close call endLoop() and stop the loop.
-template <class EndLoop>
-WULPopupLoopStep wulPopupLoopStep(const HWND& window, const uint8_t& running, EndLoop endLoop) {
+inline bool wulIsMenuKey(const MSG& message) {
+  return message.message == WM_SYSKEYDOWN && (message.wParam == VK_MENU || message.wParam == VK_F10);
+}
+
+// One turn of the modal loop of a menu bar or popup whose window is `window`. With nothing
+// queued it waits while keepWaiting() holds. A queued message for which endsLoop(message)
+// holds calls endLoop() and stops the loop (the message stays queued for its own window);
+// keyboard messages go to the window; any other is taken and dispatched. WM_QUIT is posted
+// again and stops the loop.
+template <class KeepWaiting, class EndsLoop, class EndLoop>
+WULPopupLoopStep wulMenuLoopStep(const HWND& window, KeepWaiting keepWaiting, EndsLoop endsLoop, EndLoop endLoop) {
   MSG message;
   if (!PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
     try {
@@ -85,26 +94,17 @@ WULPopupLoopStep wulPopupLoopStep(const HWND& window, const uint8_t& running, En
     } catch (const CWULError& error) {
       wulShowError(error);
     }
-    if (running)
+    if (keepWaiting())
       WaitMessage();
     return WULPopupLoopStep::Idle;
   }
-  if ((wulIsButtonPress(message.message) || wulIsNcButtonPress(message.message)) && message.hwnd != window) {
-    // The click stays queued for its own window.
-    endLoop();
-    return WULPopupLoopStep::Stop;
-  }
-  if (message.message == WM_SYSKEYDOWN && (message.wParam == VK_MENU || message.wParam == VK_F10)) {
+  if (endsLoop(message)) {
     endLoop();
     return WULPopupLoopStep::Stop;
   }
   if (wulIsKeyboardMessage(message.message)) {
     wulPumpMessage(window);
     return WULPopupLoopStep::Keyboard;
-  }
-  if (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window) {
-    endLoop();
-    return WULPopupLoopStep::Stop;
   }
   BOOL got = wulGetMessage(&message);
   if (got == 0) {
@@ -120,4 +120,33 @@ WULPopupLoopStep wulPopupLoopStep(const HWND& window, const uint8_t& running, En
     wulShowError(error);
   }
   return WULPopupLoopStep::Dispatched;
+}
+
+// The turn of a popup's loop while `running` is set: clicks elsewhere, Alt, F10 and a
+// deferred close end it.
+template <class EndLoop>
+WULPopupLoopStep wulPopupLoopStep(const HWND& window, const uint8_t& running, EndLoop endLoop) {
+  return wulMenuLoopStep(
+      window, [&running] { return running != 0; },
+      [&window](const MSG& message) {
+        return ((wulIsButtonPress(message.message) || wulIsNcButtonPress(message.message)) &&
+                message.hwnd != window) ||
+               wulIsMenuKey(message) || (message.message == WUL_MSG_DEFERRED_CLOSE && message.hwnd == window);
+      },
+      endLoop);
+}
+
+// Tells the item that it is highlighted and the menu (`menu` as it is once the item's
+// callback has run) that the highlight moved from old, each inside a callback bracket of
+// owner.
+inline void wulRunHighlightCallbacks(CWULInteractor* owner, CWULMenu* const& menu, CWULMenuItem* item,
+                                     CWULMenuItem* old) {
+  if (item && item->highlightCallback) {
+    CWULCallbackBracket bracket(owner);
+    item->highlightCallback(item);
+  }
+  if (menu && menu->highlightChangedCallback) {
+    CWULCallbackBracket bracket(owner);
+    menu->highlightChangedCallback(menu, item, old);
+  }
 }
