@@ -11,6 +11,7 @@
 #include "shell/Errors.h"
 #include "tools/CurrentImage.h"
 #include "tools/ImageCommands.h"
+#include "tools/LayerEdit.h"
 #include "tools/WorkingCopies.h"
 
 namespace {
@@ -50,15 +51,6 @@ void RecomposeQuietly(CImage* image) {
   } catch (...) {
   }
   ResyncWorkingCopiesQuietly();
-}
-
-void RefreshAfterLayerEdit(CImage* image, CLayer* layer) {
-  CEditorUI* host = GetEditorUI();
-  host->RefitToImage();
-  host->RefreshPreview();
-  host->RefreshLayerItem(layer);
-  host->RefreshImageItem(image);
-  host->UpdateCommandStates();
 }
 
 void PrepareEncoder() {
@@ -300,6 +292,7 @@ bool PasteIntoLayer(CImage* image, CSelection* selection, CRasterLayer* layer,
   }
   ResyncWorkingCopiesQuietly();
   RefreshAfterLayerEdit(image, layer);
+  GetEditorUI()->UpdateCommandStates();
   return true;
 }
 
@@ -483,6 +476,7 @@ bool EraseCommand(const char* caption) {
   }
   ResyncWorkingCopiesQuietly();
   RefreshAfterLayerEdit(image, layer);
+  GetEditorUI()->UpdateCommandStates();
   return true;
 }
 

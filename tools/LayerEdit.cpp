@@ -1,5 +1,6 @@
 #include "tools/LayerEdit.h"
 #include "document/Actions.h"
+#include "document/EditorUI.h"
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -28,6 +29,27 @@ CRasterLayer* GetCurrentRasterLayer() {
 
 bool IsVisibleRasterLayer(const CLayer* layer) {
   return layer && layer->IsVisible() && layer->GetKind() == CLayer::KIND_RASTER;
+}
+
+bool IsSupersampledRaster(const CLayer* layer) {
+  return layer && layer->GetKind() == CLayer::KIND_RASTER &&
+         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
+}
+
+void RefreshAfterLayerEdit(CImage* image, CLayer* layer) {
+  CEditorUI* ui = GetEditorUI();
+  ui->RefitToImage();
+  ui->RefreshPreview();
+  ui->RefreshLayerItem(layer);
+  ui->RefreshImageItem(image);
+}
+
+void RefreshAfterToolEdit(bool clearGeometry) {
+  RefreshAfterLayerEdit(GetCurrentImage(), GetCurrentLayer());
+  CEditorUI* ui = GetEditorUI();
+  if (clearGeometry)
+    ui->ClearGeometry();
+  ui->UpdateCommandStates();
 }
 
 bool GetEditMask(CRasterLayer* layer, const CMaskArray*& mask) {

@@ -1,7 +1,7 @@
 #pragma once
-// Shared steps of the tools that edit the current raster layer in one go (shapes, gradient,
-// flood fill): the blend of the view's channel mode, the rectangles between 24.8 and working
-// pixels, and the recording of the changed block as one undoable action.
+// Shared steps of the tools and commands that edit the current raster layer: the blend of the
+// view's channel mode, the rectangles between 24.8 and working pixels, the recording of the
+// changed block as one undoable action and what the user interface is told afterwards.
 #include <cstdint>
 #include "document/Geometry.h"
 #include "document/PixelArray.h"
@@ -40,6 +40,7 @@ Rect GetLayerBounds24(const CLayer* layer);
 // The current layer when it is a raster layer, else null.
 CRasterLayer* GetCurrentRasterLayer();
 bool IsVisibleRasterLayer(const CLayer* layer);
+bool IsSupersampledRaster(const CLayer* layer);
 
 // The selection mask that limits an edit of the layer (at the layer's edit resolution) in
 // mask; false when the selection is active but has no mask of that size, so nothing may
@@ -54,3 +55,10 @@ void RecordLayerEdit(CImage* image, CRasterLayer* layer, const Rect& work, const
 // Only the action of RecordLayerEdit, for an edit whose composite is already updated.
 void RecordLayerDifference(CImage* image, CRasterLayer* layer, const Rect& work,
                            const char* caption);
+
+// After the layer's pixels changed: the main view is refitted, the preview and the items of
+// the layer and the image are refreshed.
+void RefreshAfterLayerEdit(CImage* image, CLayer* layer);
+// The same for the current layer after a tool changed it; then the geometry pane is cleared
+// when asked and the command states are updated.
+void RefreshAfterToolEdit(bool clearGeometry);

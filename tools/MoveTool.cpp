@@ -7,17 +7,13 @@
 #include "document/Selection.h"
 #include "tools/CurrentImage.h"
 #include "tools/GradientTool.h"
+#include "tools/LayerEdit.h"
 #include "tools/WorkingCopies.h"
 
 namespace {
 
 bool IsVisibleRaster(const CLayer* layer) {
   return layer && layer->IsVisible() && layer->GetKind() == CLayer::KIND_RASTER;
-}
-
-bool IsSupersampledRaster(const CLayer* layer) {
-  return layer && layer->GetKind() == CLayer::KIND_RASTER &&
-         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
 }
 
 // An active selection moves with the layer only when both copies start from the same
@@ -49,14 +45,6 @@ bool ShiftCopies(CSelection* selection, int32_t dx, int32_t dy) {
     CommitSelectionWorkingCopy();
   }
   return true;
-}
-
-void RefreshAfterShift(CImage* image, CLayer* layer) {
-  CEditorUI* host = GetEditorUI();
-  host->RefitToImage();
-  host->RefreshPreview();
-  host->RefreshLayerItem(layer);
-  host->RefreshImageItem(image);
 }
 
 }  // namespace
@@ -91,7 +79,7 @@ bool NudgeCommand(int32_t dx, int32_t dy) {
     }
     return false;
   }
-  RefreshAfterShift(image, layer);
+  RefreshAfterLayerEdit(image, layer);
   GetEditorUI()->UpdateCommandStates();
   return true;
 }
@@ -220,10 +208,7 @@ void CMoveTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_DRAG)
     return;
-  CEditorUI* host = GetEditorUI();
-  RefreshAfterShift(GetCurrentImage(), GetCurrentLayer());
-  host->ClearGeometry();
-  host->UpdateCommandStates();
+  RefreshAfterToolEdit(true);
 }
 
 bool CMoveTool::HandleShift(int32_t key) {

@@ -35,11 +35,6 @@ Rect GrowRect(const Rect& rect, int32_t shift) {
   return out;
 }
 
-bool IsSupersampledRaster(const CLayer* layer) {
-  return layer && layer->GetKind() == CLayer::KIND_RASTER &&
-         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
-}
-
 // Option pane layout: the framed picture at the left, the rows beside it.
 const int kPaneMargin = 4;
 const int kPreviewBoxSide = 52;
@@ -429,21 +424,10 @@ void CPaintTool::EndDrag() {
   state = STATE_READY;
   if (old == STATE_FREEHAND) {
     CommitStroke(strokeRect, GetCaption());
-    RefreshAfterStroke(false);
+    RefreshAfterToolEdit(false);
   } else if (old == STATE_LINE) {
-    RefreshAfterStroke(true);
+    RefreshAfterToolEdit(true);
   }
-}
-
-void CPaintTool::RefreshAfterStroke(bool clearGeometry) {
-  CEditorUI* host = GetEditorUI();
-  host->RefitToImage();
-  host->RefreshPreview();
-  host->RefreshLayerItem(GetCurrentLayer());
-  host->RefreshImageItem(GetCurrentImage());
-  if (clearGeometry)
-    host->ClearGeometry();
-  host->UpdateCommandStates();
 }
 
 bool CPaintTool::KeyDown(int32_t key, bool) {

@@ -99,7 +99,6 @@ protected:
   void InvalidateOutline(const Point& pos);
   // The outline of the brush at pos.
   virtual void DrawFootprint(CToolOverlay& overlay, const Point& pos);
-  void RefreshAfterStroke(bool clearGeometry);
 
   int32_t state;
   int32_t mode;

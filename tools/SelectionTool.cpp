@@ -10,6 +10,7 @@
 #include "document/UndoStore.h"
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
+#include "tools/LayerEdit.h"
 #include "tools/OptionPanes.h"
 #include "tools/ShapeTools.h"
 #include "tools/WorkingCopies.h"
@@ -47,11 +48,6 @@ uint32_t DashColor(int32_t x, int32_t y) {
 
 bool IsSupersampledVisibleRaster(const CLayer* layer) {
   return layer && layer->IsVisible() && layer->GetKind() == CLayer::KIND_RASTER &&
-         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
-}
-
-bool IsSupersampledRaster(const CLayer* layer) {
-  return layer && layer->GetKind() == CLayer::KIND_RASTER &&
          static_cast<const CRasterLayer*>(layer)->IsSupersampled();
 }
 

@@ -40,11 +40,6 @@ int32_t ClampSetting(const CUIntSetting* setting, uint32_t low, uint32_t high, u
   return static_cast<int32_t>(v < low ? low : (v > high ? high : v));
 }
 
-bool IsSupersampledRaster(const CLayer* layer) {
-  return layer && layer->GetKind() == CLayer::KIND_RASTER &&
-         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------

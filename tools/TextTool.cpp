@@ -26,11 +26,6 @@ int32_t ClampToInt32(int64_t v) {
   return static_cast<int32_t>(v);
 }
 
-bool IsSupersampledRaster(const CLayer* layer) {
-  return layer && layer->GetKind() == CLayer::KIND_RASTER &&
-         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
-}
-
 // Covers a cell x cell block of client pixels per non-zero mask value, from corner on.
 void DrawOverlayMask(CToolOverlay& overlay, const Point& corner, const CMaskArray& mask,
                      int32_t columns, int32_t rows, int32_t cell) {
@@ -255,13 +250,8 @@ void CTextTool::EndDrag() {
   state = STATE_READY;
   if (old != STATE_PRESSED)
     return;
-  CEditorUI* host = GetEditorUI();
   InvalidateBox(imprintPos);
-  host->RefitToImage();
-  host->RefreshPreview();
-  host->RefreshLayerItem(GetCurrentLayer());
-  host->RefreshImageItem(GetCurrentImage());
-  host->UpdateCommandStates();
+  RefreshAfterToolEdit(false);
 }
 
 bool CTextTool::KeyDown(int32_t key, bool) {
