@@ -219,7 +219,7 @@ Rect CFloodFill::Fill(int32_t x, int32_t y) {
 // ---------------------------------------------------------------------------------------------
 // Flood Fill tool
 
-CFloodFillTool::CFloodFillTool() : state(STATE_READY), mode(MODE_NONE), button(BUTTON_LEFT) {
+CFloodFillTool::CFloodFillTool() {
   id = 70;
 }
 
@@ -230,25 +230,8 @@ void CFloodFillTool::CreateOptionsPane() {
   });
 }
 
-void CFloodFillTool::UpdateMode() {
-  mode = MODE_NONE;
-  if (GetEditorUI()->IsKeyDown(KEY_ALT))
-    mode = MODE_PICK;
-  else if (IsVisibleRasterLayer(GetCurrentLayer()))
-    mode = MODE_FILL;
-}
-
-HCURSOR CFloodFillTool::GetCursor(const Point&) {
-  if (state == STATE_READY)
-    UpdateMode();
-  CEditorUI* host = GetEditorUI();
-  if (state >= STATE_READY && state <= STATE_PICK) {
-    if (mode == MODE_FILL)
-      return host->GetAppCursor(CURSOR_FLOOD_FILL);
-    if (mode == MODE_PICK)
-      return host->GetAppCursor(CURSOR_PICKER);
-  }
-  return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
+int32_t CFloodFillTool::GetDrawCursor() const {
+  return CURSOR_FLOOD_FILL;
 }
 
 void CFloodFillTool::MouseMove(const Point& pos) {
@@ -256,43 +239,8 @@ void CFloodFillTool::MouseMove(const Point& pos) {
     PickButtonColor(pos, button);
 }
 
-bool CFloodFillTool::MouseDown(int32_t pressed, const Point& pos) {
-  if ((pressed != BUTTON_LEFT && pressed != BUTTON_RIGHT) || state != STATE_READY)
-    return false;
-  button = pressed;
-  if (mode == MODE_FILL) {
-    state = STATE_WAIT;
-    seed = pos;
-  } else if (mode == MODE_PICK) {
-    state = STATE_PICK;
-    MouseMove(pos);
-  } else {
-    state = STATE_IDLE;
-  }
-  return true;
-}
-
-bool CFloodFillTool::MouseUp(int32_t released, const Point&) {
-  if (released != button)
-    return false;
-  if (state == STATE_WAIT) {
-    Fill();
-    return true;
-  }
-  return state == STATE_IDLE || state == STATE_PICK;
-}
-
-void CFloodFillTool::EndDrag() {
-  const int32_t old = state;
-  state = STATE_READY;
-  if (old != STATE_WAIT)
-    return;
-  CEditorUI* host = GetEditorUI();
-  host->RefitToImage();
-  host->RefreshPreview();
-  host->RefreshLayerItem(GetCurrentLayer());
-  host->RefreshImageItem(GetCurrentImage());
-  host->UpdateCommandStates();
+void CFloodFillTool::BeginPaint(const Point& pos) {
+  seed = pos;
 }
 
 bool CFloodFillTool::KeyDown(int32_t key, bool) {
@@ -318,7 +266,7 @@ void CFloodFillTool::ShowColor(const Point& pos) {
   ShowDrawnOrPickedColor(pos, state == STATE_WAIT, button, state == STATE_PICK);
 }
 
-void CFloodFillTool::Fill() {
+void CFloodFillTool::FinishDrag() {
   CImage* image = GetCurrentImage();
   CSelection* selection = GetCurrentSelection();
   CRasterLayer* layer = GetCurrentRasterLayer();
@@ -394,21 +342,13 @@ void CMagicWandTool::UpdateMode() {
   CLayer* layer = GetCurrentLayer();
   if (!GetCurrentSelection() || !layer || !layer->IsVisible())
     return;
-  CEditorUI* host = GetEditorUI();
-  const bool shift = host->IsKeyDown(KEY_SHIFT);
-  if (host->IsKeyDown(KEY_ALT))
-    mode = shift ? MODE_INTERSECT : MODE_SUBTRACT;
-  else
-    mode = shift ? MODE_ADD : MODE_REPLACE;
+  mode = ReadCombineMode();
 }
 
 HCURSOR CMagicWandTool::GetCursor(const Point&) {
   if (state == STATE_READY)
     UpdateMode();
-  CEditorUI* host = GetEditorUI();
-  if (mode >= MODE_REPLACE && mode <= MODE_INTERSECT)
-    return host->GetAppCursor(CURSOR_WAND_REPLACE + mode - MODE_REPLACE);
-  return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
+  return GetCombineCursor(mode, CURSOR_WAND_REPLACE);
 }
 
 bool CMagicWandTool::MouseDown(int32_t button, const Point& pos) {

@@ -58,42 +58,40 @@ private:
   bool complete;
 };
 
-class CFloodFillTool : public CTool {
+class CFloodFillTool : public CPaintOrPickTool {
 public:
-  enum { STATE_WAIT = 2, STATE_PICK = 3 };
-  enum { MODE_NONE = 0, MODE_FILL = 1, MODE_PICK = 2 };
+  enum { STATE_WAIT = STATE_PAINT };
+  enum { MODE_FILL = MODE_PAINT };
 
   CFloodFillTool();
   // "Tolerance:" with a spin edit 0 to 255.
   void CreateOptionsPane() override;
 
-  HCURSOR GetCursor(const Point& pos) override;
   void MouseMove(const Point& pos) override;
-  bool MouseDown(int32_t button, const Point& pos) override;
-  bool MouseUp(int32_t button, const Point& pos) override;
-  void EndDrag() override;
   bool KeyDown(int32_t key, bool repeat) override;
   bool KeyUp(int32_t key) override;
   void ShowHint() override;
   void ShowColor(const Point& pos) override;
 
-  int32_t GetState() const { return state; }
-  int32_t GetMode() const { return mode; }
+protected:
+  int32_t GetDrawCursor() const override;
+  void BeginPaint(const Point& pos) override;
+  void FinishDrag() override;
 
 private:
-  void UpdateMode();
-  void Fill();
-
-  int32_t state;
-  int32_t mode;
-  int32_t button;
   Point seed;
 };
 
 class CMagicWandTool : public CTool {
 public:
   enum { STATE_WAIT = 2 };
-  enum { MODE_NONE = 0, MODE_REPLACE = 1, MODE_ADD = 2, MODE_SUBTRACT = 3, MODE_INTERSECT = 4 };
+  enum {
+    MODE_NONE = 0,
+    MODE_REPLACE = COMBINE_REPLACE,
+    MODE_ADD = COMBINE_ADD,
+    MODE_SUBTRACT = COMBINE_SUBTRACT,
+    MODE_INTERSECT = COMBINE_INTERSECT
+  };
 
   CMagicWandTool();
   // "Tolerance:" with a spin edit 0 to 255.

@@ -253,12 +253,7 @@ void CSelectionTool::UpdateMode() {
   mode = MODE_NONE;
   if (!GetCurrentSelection())
     return;
-  CEditorUI* host = GetEditorUI();
-  const bool shift = host->IsKeyDown(KEY_SHIFT);
-  if (host->IsKeyDown(KEY_ALT))
-    mode = shift ? MODE_INTERSECT : MODE_SUBTRACT;
-  else
-    mode = shift ? MODE_ADD : MODE_REPLACE;
+  mode = ReadCombineMode();
 }
 
 int32_t CSelectionTool::ReadFlags() const {
@@ -274,10 +269,7 @@ int32_t CSelectionTool::ReadFlags() const {
 HCURSOR CSelectionTool::GetCursor(const Point&) {
   if (state == STATE_READY)
     UpdateMode();
-  CEditorUI* host = GetEditorUI();
-  if (mode >= MODE_REPLACE && mode <= MODE_INTERSECT)
-    return host->GetAppCursor(CURSOR_SELECT_REPLACE + mode - MODE_REPLACE);
-  return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
+  return GetCombineCursor(mode, CURSOR_SELECT_REPLACE);
 }
 
 bool CSelectionTool::MouseDown(int32_t button, const Point& pos) {
@@ -305,20 +297,7 @@ void CSelectionTool::MouseMove(const Point& pos) {
 }
 
 void CSelectionTool::UpdateShape() {
-  const Rect next =
-      SnapSelectionRect(anchor, current, (flags & FLAG_SHIFT) != 0, (flags & FLAG_ALT) != 0);
-  if (!next.NotEqual(shape))
-    return;
-  const Rect dirty = shape.Union(next);
-  CEditorUI* ui = GetEditorUI();
-  ui->InvalidateToolOverlayRect(&dirty);
-  const int32_t w = next.right - next.left;
-  const int32_t h = next.bottom - next.top;
-  if (IsSupersampledRaster(GetCurrentLayer()))
-    ui->SetSizeFixed(w, h);
-  else
-    ui->SetSize(RoundFixed(w), RoundFixed(h));
-  shape = next;
+  DragSnappedRect(shape, anchor, current, (flags & FLAG_SHIFT) != 0, (flags & FLAG_ALT) != 0);
 }
 
 bool CSelectionTool::MouseUp(int32_t button, const Point&) {

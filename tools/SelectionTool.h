@@ -32,7 +32,13 @@ void RasterizeSelectionShape(CMaskArray& mask, const Rect& rect, bool elliptical
 class CSelectionTool : public CTool {
 public:
   enum { STATE_PRESSED = 2, STATE_DRAG = 3 };
-  enum { MODE_NONE = 0, MODE_REPLACE = 1, MODE_ADD = 2, MODE_SUBTRACT = 3, MODE_INTERSECT = 4 };
+  enum {
+    MODE_NONE = 0,
+    MODE_REPLACE = COMBINE_REPLACE,
+    MODE_ADD = COMBINE_ADD,
+    MODE_SUBTRACT = COMBINE_SUBTRACT,
+    MODE_INTERSECT = COMBINE_INTERSECT
+  };
   enum { FLAG_SHIFT = 1, FLAG_ALT = 2 };
 
   CSelectionTool();

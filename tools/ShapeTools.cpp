@@ -91,6 +91,22 @@ Rect SnapSelectionRect(const Point& anchorIn, const Point& currentIn, bool squar
   return r;
 }
 
+void DragSnappedRect(Rect& shape, const Point& anchor, const Point& current, bool square, bool centred) {
+  const Rect next = SnapSelectionRect(anchor, current, square, centred);
+  if (!next.NotEqual(shape))
+    return;
+  const Rect dirty = shape.Union(next);
+  CEditorUI* ui = GetEditorUI();
+  ui->InvalidateToolOverlayRect(&dirty);
+  const int32_t w = next.right - next.left;
+  const int32_t h = next.bottom - next.top;
+  if (IsSupersampledRaster(GetCurrentLayer()))
+    ui->SetSizeFixed(w, h);
+  else
+    ui->SetSize(RoundFixed(w), RoundFixed(h));
+  shape = next;
+}
+
 Rect ImageRectToClient(const Rect& rect) {
   CEditorUI* host = GetEditorUI();
   const Point origin = host->ImageToClientPoint(Point{0, 0});
@@ -200,31 +216,13 @@ Rect PaintShape(const Rect& shapeRect, bool ellipse, int32_t type, int32_t width
 // ---------------------------------------------------------------------------------------------
 // CShapeDragTool
 
-CShapeDragTool::CShapeDragTool()
-    : state(STATE_READY), mode(MODE_NONE), button(BUTTON_LEFT), flags(0) {}
+CShapeDragTool::CShapeDragTool() : flags(0) {}
 
 int32_t CShapeDragTool::ReadFlags() const {
   CEditorUI* host = GetEditorUI();
   return (host->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0) | (host->IsKeyDown(KEY_ALT) ? FLAG_ALT : 0);
 }
 
-HCURSOR CShapeDragTool::GetCursor(const Point&) {
-  CEditorUI* host = GetEditorUI();
-  if (state == STATE_READY) {
-    mode = MODE_NONE;
-    if (host->IsKeyDown(KEY_ALT))
-      mode = MODE_PICK;
-    else if (IsVisibleRasterLayer(GetCurrentLayer()))
-      mode = MODE_DRAW;
-  }
-  if (state >= STATE_READY && state <= STATE_PICK) {
-    if (mode == MODE_DRAW)
-      return host->GetAppCursor(GetDrawCursor());
-    if (mode == MODE_PICK)
-      return host->GetAppCursor(CURSOR_PICKER);
-  }
-  return host->GetAppCursor(CURSOR_TOOL_DEFAULT);
-}
 
 void CShapeDragTool::MouseMove(const Point& pos) {
   current = pos;
@@ -235,46 +233,14 @@ void CShapeDragTool::MouseMove(const Point& pos) {
   }
 }
 
-bool CShapeDragTool::MouseDown(int32_t pressed, const Point& pos) {
-  if ((pressed != BUTTON_LEFT && pressed != BUTTON_RIGHT) || state != STATE_READY)
-    return false;
-  button = pressed;
-  if (mode == MODE_DRAW) {
-    state = STATE_DRAG;
-    anchor = current = pos;
-    flags = 0;
-    BeginDrag();
-  } else if (mode == MODE_PICK) {
-    state = STATE_PICK;
-    MouseMove(pos);
-  } else {
-    state = STATE_IDLE;
-  }
-  return true;
+void CShapeDragTool::BeginPaint(const Point& pos) {
+  anchor = current = pos;
+  flags = 0;
+  BeginDrag();
 }
 
-bool CShapeDragTool::MouseUp(int32_t released, const Point&) {
-  if (released != button)
-    return false;
-  if (state == STATE_DRAG) {
-    FinishDrag();
-    return true;
-  }
-  return state == STATE_IDLE || state == STATE_PICK;
-}
-
-void CShapeDragTool::EndDrag() {
-  const int32_t old = state;
-  state = STATE_READY;
-  if (old != STATE_DRAG)
-    return;
-  CEditorUI* host = GetEditorUI();
-  host->RefitToImage();
-  host->RefreshPreview();
-  host->RefreshLayerItem(GetCurrentLayer());
-  host->RefreshImageItem(GetCurrentImage());
-  host->ClearGeometry();
-  host->UpdateCommandStates();
+void CShapeDragTool::EndPaint() {
+  RefreshAfterToolEdit(true);
 }
 
 bool CShapeDragTool::HandleKey(int32_t key, bool repeat) {
@@ -371,20 +337,7 @@ void CShapeTool::BeginDrag() {
 }
 
 void CShapeTool::UpdateDrag() {
-  const Rect snapped = SnapSelectionRect(anchor, current, (flags & FLAG_SHIFT) != 0,
-                                         (flags & FLAG_ALT) != 0);
-  if (!snapped.NotEqual(shape))
-    return;
-  const Rect dirty = shape.Union(snapped);
-  CEditorUI* ui = GetEditorUI();
-  ui->InvalidateToolOverlayRect(&dirty);
-  const int32_t w = snapped.right - snapped.left;
-  const int32_t h = snapped.bottom - snapped.top;
-  if (IsSupersampledRaster(GetCurrentLayer()))
-    ui->SetSizeFixed(w, h);
-  else
-    ui->SetSize(RoundFixed(w), RoundFixed(h));
-  shape = snapped;
+  DragSnappedRect(shape, anchor, current, (flags & FLAG_SHIFT) != 0, (flags & FLAG_ALT) != 0);
 }
 
 void CShapeTool::FinishDrag() {

@@ -13,6 +13,10 @@ class CUIntSetting;
 // The rectangle dragged from anchor to current (24.8), snapped to the view's grid; square
 // makes it a square of the smaller extent, centred puts the anchor in its middle.
 Rect SnapSelectionRect(const Point& anchor, const Point& current, bool square, bool centred);
+// Moves a dragged rectangle to its snapped place: the tool overlay is redrawn over the old
+// and the new place and the size pane shows the new size (24.8 values on a supersampled
+// raster layer, else whole pixels). Nothing when the place is unchanged.
+void DragSnappedRect(Rect& shape, const Point& anchor, const Point& current, bool square, bool centred);
 // The client rectangle of a 24.8 image rectangle in the user interface's view (right and
 // bottom rounded up).
 Rect ImageRectToClient(const Rect& rect);
@@ -27,44 +31,35 @@ enum { SHAPE_SOLID = 1, SHAPE_OUTLINE = 2, SHAPE_FILLED_OUTLINE = 3 };
 Rect PaintShape(const Rect& shape, bool ellipse, int32_t type, int32_t width, CColor mainColor,
                 CColor otherColor, const char* caption);
 
-class CShapeDragTool : public CTool {
+class CShapeDragTool : public CPaintOrPickTool {
 public:
-  enum { STATE_DRAG = 2, STATE_PICK = 3 };
-  enum { MODE_NONE = 0, MODE_DRAW = 1, MODE_PICK = 2 };
+  enum { STATE_DRAG = STATE_PAINT };
+  enum { MODE_DRAW = MODE_PAINT };
   enum { FLAG_SHIFT = 1, FLAG_ALT = 2 };
 
   CShapeDragTool();
 
-  HCURSOR GetCursor(const Point& pos) override;
   void MouseMove(const Point& pos) override;
-  bool MouseDown(int32_t button, const Point& pos) override;
-  bool MouseUp(int32_t button, const Point& pos) override;
-  void EndDrag() override;
   bool KeyDown(int32_t key, bool repeat) override;
   bool KeyUp(int32_t key) override;
   void ShowColor(const Point& pos) override;
   bool WantsAutoScroll() override;
 
-  int32_t GetState() const { return state; }
-  int32_t GetMode() const { return mode; }
   int32_t GetFlags() const { return flags; }
 
 protected:
-  virtual int32_t GetDrawCursor() const = 0;
   // The modifier flags this tool follows, as held now.
   virtual int32_t ReadFlags() const;
   // After the press in draw mode (anchor and current set, flags cleared).
   virtual void BeginDrag() = 0;
   // The current position or the flags changed while dragging.
   virtual void UpdateDrag() = 0;
-  // Release of the pressed button while dragging.
-  virtual void FinishDrag() = 0;
 
+  void BeginPaint(const Point& pos) override;
+  // Also clears the geometry pane.
+  void EndPaint() override;
   bool HandleKey(int32_t key, bool repeat);
 
-  int32_t state;
-  int32_t mode;
-  int32_t button;
   Point anchor;
   Point current;
   int32_t flags;

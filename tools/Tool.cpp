@@ -2,7 +2,9 @@
 #include <cmath>
 #include <cstdlib>
 #include "document/EditorUI.h"
+#include "tools/CurrentImage.h"
 #include "tools/DrawingColors.h"
+#include "tools/LayerEdit.h"
 
 // ---------------------------------------------------------------------------------------------
 // Feedback plotting
@@ -253,9 +255,84 @@ void CTool::PickButtonColor(const Point& pos, int32_t button) {
     SetSecondaryColor(color);
 }
 
+int32_t CTool::ReadCombineMode() {
+  CEditorUI* ui = GetEditorUI();
+  const bool shift = ui->IsKeyDown(KEY_SHIFT);
+  if (ui->IsKeyDown(KEY_ALT))
+    return shift ? COMBINE_INTERSECT : COMBINE_SUBTRACT;
+  return shift ? COMBINE_ADD : COMBINE_REPLACE;
+}
+
+HCURSOR CTool::GetCombineCursor(int32_t mode, int32_t replaceCursor) {
+  CEditorUI* ui = GetEditorUI();
+  if (mode >= COMBINE_REPLACE && mode <= COMBINE_INTERSECT)
+    return ui->GetAppCursor(replaceCursor + mode - COMBINE_REPLACE);
+  return ui->GetAppCursor(CURSOR_TOOL_DEFAULT);
+}
+
 bool CTool::HandleModifierKey(int32_t state, int32_t key) {
   if (state != STATE_READY || key < KEY_SHIFT || key > KEY_ALT)
     return false;
   GetEditorUI()->RestoreCursor();
   return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CPaintOrPickTool
+
+CPaintOrPickTool::CPaintOrPickTool() : state(STATE_READY), mode(MODE_NONE), button(BUTTON_LEFT) {}
+
+HCURSOR CPaintOrPickTool::GetCursor(const Point&) {
+  CEditorUI* ui = GetEditorUI();
+  if (state == STATE_READY) {
+    mode = MODE_NONE;
+    if (ui->IsKeyDown(KEY_ALT))
+      mode = MODE_PICK;
+    else if (IsVisibleRasterLayer(GetCurrentLayer()))
+      mode = MODE_PAINT;
+  }
+  if (state >= STATE_READY && state <= STATE_PICK) {
+    if (mode == MODE_PAINT)
+      return ui->GetAppCursor(GetDrawCursor());
+    if (mode == MODE_PICK)
+      return ui->GetAppCursor(CURSOR_PICKER);
+  }
+  return ui->GetAppCursor(CURSOR_TOOL_DEFAULT);
+}
+
+bool CPaintOrPickTool::MouseDown(int32_t pressed, const Point& pos) {
+  if ((pressed != BUTTON_LEFT && pressed != BUTTON_RIGHT) || state != STATE_READY)
+    return false;
+  button = pressed;
+  if (mode == MODE_PAINT) {
+    state = STATE_PAINT;
+    BeginPaint(pos);
+  } else if (mode == MODE_PICK) {
+    state = STATE_PICK;
+    MouseMove(pos);
+  } else {
+    state = STATE_IDLE;
+  }
+  return true;
+}
+
+bool CPaintOrPickTool::MouseUp(int32_t released, const Point&) {
+  if (released != button)
+    return false;
+  if (state == STATE_PAINT) {
+    FinishDrag();
+    return true;
+  }
+  return state == STATE_IDLE || state == STATE_PICK;
+}
+
+void CPaintOrPickTool::EndDrag() {
+  const int32_t old = state;
+  state = STATE_READY;
+  if (old == STATE_PAINT)
+    EndPaint();
+}
+
+void CPaintOrPickTool::EndPaint() {
+  RefreshAfterToolEdit(false);
 }

@@ -89,8 +89,49 @@ protected:
   void ShowDrawnOrPickedColor(const Point& pos, bool drawing, int32_t button, bool picking);
   // The colour under pos becomes the button's drawing colour (left primary, else secondary).
   void PickButtonColor(const Point& pos, int32_t button);
+  // How a new region joins the selection by the keys held now: Shift adds, Alt subtracts,
+  // both intersect, else it replaces.
+  static int32_t ReadCombineMode();
+  // The cursor of a combine mode, counted from the replace cursor; else the default cursor.
+  static HCURSOR GetCombineCursor(int32_t mode, int32_t replaceCursor);
 
   int32_t id;
   uint8_t active;
   uint8_t away;
+};
+
+// Modes of the tools that make or change the selection (ReadCombineMode).
+enum { COMBINE_REPLACE = 1, COMBINE_ADD = 2, COMBINE_SUBTRACT = 3, COMBINE_INTERSECT = 4 };
+
+// A tool that paints on the current raster layer with the colour of the pressed button,
+// or with Alt picks the colour under the pointer into that button's colour while it is
+// held. A press without a visible raster layer does nothing.
+class CPaintOrPickTool : public CTool {
+public:
+  enum { STATE_PAINT = 2, STATE_PICK = 3 };
+  enum { MODE_NONE = 0, MODE_PAINT = 1, MODE_PICK = 2 };
+
+  // Reads the mode again while ready.
+  HCURSOR GetCursor(const Point& pos) override;
+  bool MouseDown(int32_t button, const Point& pos) override;
+  bool MouseUp(int32_t button, const Point& pos) override;
+  void EndDrag() override;
+
+  int32_t GetState() const { return state; }
+  int32_t GetMode() const { return mode; }
+
+protected:
+  CPaintOrPickTool();
+
+  virtual int32_t GetDrawCursor() const = 0;
+  // The press in paint mode; the state is STATE_PAINT already.
+  virtual void BeginPaint(const Point& pos) = 0;
+  // Release of the pressed button while painting.
+  virtual void FinishDrag() = 0;
+  // The capture ended after painting: RefreshAfterToolEdit without clearing the geometry.
+  virtual void EndPaint();
+
+  int32_t state;
+  int32_t mode;
+  int32_t button;
 };
