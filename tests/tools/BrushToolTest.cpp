@@ -134,6 +134,17 @@ protected:
   Canvas CanvasOf(const CPixelArray& a, int step) {
     return Canvas{PixelsOf(a), a.width, a.height, step, host.zoom};
   }
+  // A one-pixel brush pressed at (1.5, 1.5) as the view does, while the pointer has already
+  // moved on to (30.5, 8.5); before is the canvas as it was.
+  void PressWhilePointerMovesOn(CBrushTool& tool, const TestDocument& doc, Canvas& before) {
+    SetBrush(1, 100, 100);
+    host.pointer = {Px(30.5, 8.5)};
+    tool.PointerEntered(Px(1.5, 1.5));
+    tool.GetCursor(Px(1.5, 1.5));
+    tool.MouseMove(Px(1.5, 1.5));
+    before = CanvasOf(*doc.layer->GetPixels(), 256);
+    ASSERT_TRUE(tool.MouseDown(1, Px(1.5, 1.5)));
+  }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -345,14 +356,9 @@ TEST_F(BrushTool, LinesArePaintedOnRelease) {
 
 TEST_F(BrushTool, PendingPointerPositionsAreFollowed) {
   TestDocument doc(40, 10);
-  SetBrush(1, 100, 100);
-  host.pointer = {Px(30.5, 8.5)};
   CBrushTool tool;
-  tool.PointerEntered(Px(1.5, 1.5));
-  tool.GetCursor(Px(1.5, 1.5));
-  tool.MouseMove(Px(1.5, 1.5));
-  Canvas expected = CanvasOf(*doc.layer->GetPixels(), 256);
-  ASSERT_TRUE(tool.MouseDown(1, Px(1.5, 1.5)));
+  Canvas expected;
+  ASSERT_NO_FATAL_FAILURE(PressWhilePointerMovesOn(tool, doc, expected));
   EXPECT_EQ(host.pointerQueries, 0);  // the first dab alone gathers nothing
   tool.MouseMove(Px(12.5, 1.5));
   // The pointer had moved on to (30.5, 8.5): the brush followed it there.
@@ -368,14 +374,9 @@ TEST_F(BrushTool, PendingPointerPositionsAreFollowed) {
 
 TEST_F(BrushTool, AReleaseWaitingInTheQueueStopsTheFollowing) {
   TestDocument doc(40, 10);
-  SetBrush(1, 100, 100);
-  host.pointer = {Px(30.5, 8.5)};
   CBrushTool tool;
-  tool.PointerEntered(Px(1.5, 1.5));
-  tool.GetCursor(Px(1.5, 1.5));
-  tool.MouseMove(Px(1.5, 1.5));
-  Canvas expected = CanvasOf(*doc.layer->GetPixels(), 256);
-  ASSERT_TRUE(tool.MouseDown(1, Px(1.5, 1.5)));
+  Canvas expected;
+  ASSERT_NO_FATAL_FAILURE(PressWhilePointerMovesOn(tool, doc, expected));
   const DWORD thread = GetCurrentThreadId();
   ASSERT_TRUE(PostThreadMessageA(thread, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5)));
   ASSERT_TRUE(PostThreadMessageA(thread, WM_RBUTTONUP, 0, 0));  // not the pressed button

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <vector>
-#include "ToolTestSupport.h"
+#include "DrawingToolTestSupport.h"
 #include "document/History.h"
 #include "document/PixelArray.h"
 #include "tools/DrawingColors.h"
@@ -49,14 +49,6 @@ bool Covers(const Segment& s, int32_t size, int32_t step, int32_t j, int32_t i) 
   return qa2 * den - t * t <= r2 * den;  // squared distance from the line, times den
 }
 
-uint32_t ExpectedBlend(uint32_t before, uint32_t color, uint32_t amount, int channelMode) {
-  if (channelMode == 1)
-    return BlendRgb(before, color, amount);
-  if (channelMode == 2)
-    return BlendAlpha(before, color, amount);
-  return BlendArgb(before, color, amount);
-}
-
 // The edit array expected after painting the segments over the original.
 std::vector<uint32_t> ExpectedPixels(const std::vector<uint32_t>& original, int32_t width,
                                      int32_t height, const std::vector<Segment>& segments,
@@ -72,7 +64,7 @@ std::vector<uint32_t> ExpectedPixels(const std::vector<uint32_t>& original, int3
         continue;
       const uint32_t amount = mask ? mask->data[i * width + j] : 255;
       if (amount)
-        result[i * width + j] = ExpectedBlend(original[i * width + j], color, amount, channelMode);
+        result[i * width + j] = BlendInMode(original[i * width + j], color, amount, channelMode);
     }
   }
   return result;
@@ -86,32 +78,18 @@ std::vector<Segment> FreehandSegments(const std::vector<Point>& path) {
   return segments;
 }
 
-Point P(double x, double y) {
-  return Point{static_cast<int32_t>(x * 256), static_cast<int32_t>(y * 256)};
-}
-
-// Drives a tool as the main view does: hover, press, moves, release, end of the capture.
+// The main view's drag, after which the tool is ready again.
 void Drag(CPaintTool& tool, int32_t button, const std::vector<Point>& path) {
-  tool.PointerEntered(path[0]);
-  tool.GetCursor(path[0]);
-  tool.MouseMove(path[0]);
-  ASSERT_TRUE(tool.MouseDown(button, path[0]));
-  for (size_t k = 1; k < path.size(); ++k)
-    tool.MouseMove(path[k]);
-  EXPECT_TRUE(tool.MouseUp(button, path.back()));
-  tool.EndDrag();
+  DragTool(tool, button, path);
   EXPECT_EQ(tool.GetState(), CTool::STATE_READY);
 }
 
-class PaintTools : public testing::Test {
+class PaintTools : public DrawingToolTest {
 protected:
   void SetUp() override {
     SetToolSizes(1, 1);
-    SetPrimaryColor(CColor(0xFFFF0000u));
-    SetSecondaryColor(CColor(0xFF0000FFu));
+    DrawingToolTest::SetUp();
   }
-
-  RecordingHost host;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -175,8 +153,8 @@ TEST_F(PaintTools, AClickPaintsThePixelUnderThePointer) {
 
 TEST_F(PaintTools, FreehandStrokesFollowTheLineRules) {
   const int32_t sizes[] = {1, 2, 3, 4, 7, 10};
-  const std::vector<Point> path = {P(3.3, 4.1), P(9.8, 6.6),  P(10.2, 14.9), P(2.5, 12.0),
-                                   P(2.6, 12.1), P(-3.0, 1.0), P(17.9, 2.2)};
+  const std::vector<Point> path = {Px(3.3, 4.1), Px(9.8, 6.6),  Px(10.2, 14.9), Px(2.5, 12.0),
+                                   Px(2.6, 12.1), Px(-3.0, 1.0), Px(17.9, 2.2)};
   for (int32_t size : sizes) {
     TestDocument doc(20, 18);
     SetToolSizes(static_cast<uint32_t>(size), 1);
@@ -194,7 +172,7 @@ TEST_F(PaintTools, RightButtonPaintsTheSecondaryColor) {
   SetToolSizes(3, 1);
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  const std::vector<Point> path = {P(1.5, 1.5), P(8.2, 7.7)};
+  const std::vector<Point> path = {Px(1.5, 1.5), Px(8.2, 7.7)};
   Drag(pencil, 2, path);
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()),
             ExpectedPixels(before, 10, 10, FreehandSegments(path), 3, 256, 0xFF0000FFu));
@@ -206,25 +184,25 @@ TEST_F(PaintTools, LinesPaintOnlyFromStartToEnd) {
   host.keys.insert(CTool::KEY_CONTROL);
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  pencil.PointerEntered(P(2.2, 3.7));
-  pencil.GetCursor(P(2.2, 3.7));
+  pencil.PointerEntered(Px(2.2, 3.7));
+  pencil.GetCursor(Px(2.2, 3.7));
   EXPECT_EQ(pencil.GetMode(), CPaintTool::MODE_LINE);
-  pencil.MouseMove(P(2.2, 3.7));
-  ASSERT_TRUE(pencil.MouseDown(1, P(2.2, 3.7)));
+  pencil.MouseMove(Px(2.2, 3.7));
+  ASSERT_TRUE(pencil.MouseDown(1, Px(2.2, 3.7)));
   EXPECT_EQ(pencil.GetState(), CPaintTool::STATE_LINE);
   EXPECT_TRUE(pencil.WantsAutoScroll());
-  pencil.MouseMove(P(14.0, 1.0));
-  pencil.MouseMove(P(13.1, 12.6));
+  pencil.MouseMove(Px(14.0, 1.0));
+  pencil.MouseMove(Px(13.1, 12.6));
   // Nothing is painted while the line is dragged; the status bar shows its extent.
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
   EXPECT_FALSE(host.extentFixed);
   EXPECT_EQ(host.extent.x, 11);  // squares at 1 and 12
   EXPECT_EQ(host.extent.y, 9);   // squares at 3 and 12
-  EXPECT_TRUE(pencil.MouseUp(1, P(13.1, 12.6)));
+  EXPECT_TRUE(pencil.MouseUp(1, Px(13.1, 12.6)));
   pencil.EndDrag();
   EXPECT_FALSE(pencil.WantsAutoScroll());
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()),
-            ExpectedPixels(before, 16, 16, {{P(2.2, 3.7), P(13.1, 12.6)}}, 2, 256, 0xFFFF0000u));
+            ExpectedPixels(before, 16, 16, {{Px(2.2, 3.7), Px(13.1, 12.6)}}, 2, 256, 0xFFFF0000u));
   EXPECT_EQ(host.geometryClears, 1);
   EXPECT_TRUE(host.geometryClearedBeforeCommands);
   ASSERT_NE(doc.image->GetHistory()->GetCurrent(), nullptr);
@@ -236,10 +214,10 @@ TEST_F(PaintTools, ALostCaptureEndsALineWithoutPainting) {
   host.keys.insert(CTool::KEY_CONTROL);
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  pencil.PointerEntered(P(1, 1));
-  pencil.GetCursor(P(1, 1));
-  ASSERT_TRUE(pencil.MouseDown(1, P(1, 1)));
-  pencil.MouseMove(P(6, 6));
+  pencil.PointerEntered(Px(1, 1));
+  pencil.GetCursor(Px(1, 1));
+  ASSERT_TRUE(pencil.MouseDown(1, Px(1, 1)));
+  pencil.MouseMove(Px(6, 6));
   pencil.EndDrag();
   EXPECT_EQ(pencil.GetState(), CTool::STATE_READY);
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
@@ -252,7 +230,7 @@ TEST_F(PaintTools, SupersampledLayersArePaintedAtEightTimesTheSize) {
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixelArray());
   const std::vector<uint32_t> before1x = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  const std::vector<Point> path = {P(1.5, 1.5), P(1.52, 1.55), P(4.3, 2.9)};
+  const std::vector<Point> path = {Px(1.5, 1.5), Px(1.52, 1.55), Px(4.3, 2.9)};
   Drag(pencil, 1, path);
   const std::vector<uint32_t> expected =
       ExpectedPixels(before, 48, 40, FreehandSegments(path), 8, 32, 0xFFFF0000u);
@@ -280,7 +258,7 @@ TEST_F(PaintTools, SupersampledLayersArePaintedAtEightTimesTheSize) {
   int covered = 0;
   for (int i = 0; i < 40; ++i)
     for (int j = 0; j < 48; ++j)
-      covered += Covers({P(1.5, 1.5), P(1.5, 1.5)}, 8, 32, j, i);
+      covered += Covers({Px(1.5, 1.5), Px(1.5, 1.5)}, 8, 32, j, i);
   EXPECT_EQ(covered, 52);  // the round 8 x 8 footprint
 }
 
@@ -289,9 +267,9 @@ TEST_F(PaintTools, SupersampledLineExtentIsShownInFixedPoint) {
   SetToolSizes(8, 1);
   host.keys.insert(CTool::KEY_CONTROL);
   CPencilTool pencil;
-  pencil.PointerEntered(P(1.0, 1.0));
-  pencil.GetCursor(P(1.0, 1.0));
-  ASSERT_TRUE(pencil.MouseDown(1, P(1.0, 1.0)));
+  pencil.PointerEntered(Px(1.0, 1.0));
+  pencil.GetCursor(Px(1.0, 1.0));
+  ASSERT_TRUE(pencil.MouseDown(1, Px(1.0, 1.0)));
   pencil.MouseMove(Point{256 + 100, 256 + 33});
   EXPECT_TRUE(host.extentFixed);
   EXPECT_EQ(host.extent.x, 96);  // squares snap to 32 units
@@ -306,14 +284,14 @@ TEST_F(PaintTools, RepaintingInOneStrokeDoesNotAccumulate) {
   SetToolSizes(2, 1);
   CPencilTool pencil;
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
-  Drag(pencil, 1, {P(1.5, 2), P(10.5, 2)});
+  Drag(pencil, 1, {Px(1.5, 2), Px(10.5, 2)});
   const std::vector<uint32_t> once = PixelsOf(*doc.layer->GetPixels());
-  EXPECT_EQ(once, ExpectedPixels(before, 12, 4, {{P(1.5, 2), P(10.5, 2)}}, 2, 256, 0x80FF8000u));
+  EXPECT_EQ(once, ExpectedPixels(before, 12, 4, {{Px(1.5, 2), Px(10.5, 2)}}, 2, 256, 0x80FF8000u));
   // Undo, then paint the same pixels back and forth.
   ASSERT_TRUE(doc.image->GetHistory()->Undo());
   ResyncWorkingCopies();
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
-  Drag(pencil, 1, {P(1.5, 2), P(10.5, 2), P(1.5, 2), P(10.5, 2)});
+  Drag(pencil, 1, {Px(1.5, 2), Px(10.5, 2), Px(1.5, 2), Px(10.5, 2)});
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), once);
 }
 
@@ -329,7 +307,7 @@ TEST_F(PaintTools, SelectionLimitsAndWeightsThePaint) {
   ResyncWorkingCopies();
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  const std::vector<Point> path = {P(5, 5), P(5.2, 5.4)};
+  const std::vector<Point> path = {Px(5, 5), Px(5.2, 5.4)};
   Drag(pencil, 1, path);
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()),
             ExpectedPixels(before, 10, 10, FreehandSegments(path), 10, 256, 0xFFFF0000u, mask));
@@ -345,7 +323,7 @@ TEST_F(PaintTools, EraserInEveryChannelMode) {
     host.channelMode = mode;
     const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
     CEraserTool eraser;
-    const std::vector<Point> path = {P(2.5, 2.5), P(6.1, 5.3)};
+    const std::vector<Point> path = {Px(2.5, 2.5), Px(6.1, 5.3)};
     Drag(eraser, 1, path);
     const std::vector<uint32_t> after = PixelsOf(*doc.layer->GetPixels());
     EXPECT_EQ(after, ExpectedPixels(before, 9, 9, FreehandSegments(path), 4, 256, 0, nullptr, mode))
@@ -372,7 +350,7 @@ TEST_F(PaintTools, PencilInColorAndAlphaModes) {
     host.channelMode = mode;
     const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
     CPencilTool pencil;
-    const std::vector<Point> path = {P(3.5, 3.5), P(5.5, 1.5)};
+    const std::vector<Point> path = {Px(3.5, 3.5), Px(5.5, 1.5)};
     Drag(pencil, 1, path);
     EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()),
               ExpectedPixels(before, 7, 7, FreehandSegments(path), 3, 256, 0x4020C0E0u, nullptr, mode));
@@ -388,7 +366,7 @@ TEST_F(PaintTools, OneStrokeIsOneUndoableAction) {
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   const std::vector<uint32_t> composite = PixelsOf(*doc.image->GetComposite());
   CPencilTool pencil;
-  Drag(pencil, 1, {P(2, 2), P(20, 3), P(21, 18), P(4, 17)});
+  Drag(pencil, 1, {Px(2, 2), Px(20, 3), Px(21, 18), Px(4, 17)});
   const std::vector<uint32_t> painted = PixelsOf(*doc.layer->GetPixels());
   ASSERT_NE(painted, before);
   CHistory* history = doc.image->GetHistory();
@@ -413,7 +391,7 @@ TEST_F(PaintTools, SupersampledUndoRestoresBothLevels) {
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixelArray());
   const std::vector<uint32_t> before1x = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  Drag(pencil, 1, {P(1, 1), P(4, 3.5)});
+  Drag(pencil, 1, {Px(1, 1), Px(4, 3.5)});
   ASSERT_NE(PixelsOf(*doc.layer->GetPixelArray()), before);
   ASSERT_TRUE(doc.image->GetHistory()->Undo());
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixelArray()), before);
@@ -425,13 +403,13 @@ TEST_F(PaintTools, StrokesOutsideTheLayerLeaveNoAction) {
   SetToolSizes(3, 1);
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  Drag(pencil, 1, {P(-10, -10), P(-5, -20), P(-30, 2)});
+  Drag(pencil, 1, {Px(-10, -10), Px(-5, -20), Px(-30, 2)});
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
   EXPECT_EQ(doc.image->GetHistory()->GetCount(), 0);
   // Partly outside: only what lies on the layer is painted.
-  Drag(pencil, 1, {P(-3, 3), P(8, 3.5)});
+  Drag(pencil, 1, {Px(-3, 3), Px(8, 3.5)});
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()),
-            ExpectedPixels(before, 6, 6, FreehandSegments({P(-3, 3), P(8, 3.5)}), 3, 256, 0xFFFF0000u));
+            ExpectedPixels(before, 6, 6, FreehandSegments({Px(-3, 3), Px(8, 3.5)}), 3, 256, 0xFFFF0000u));
   EXPECT_EQ(doc.image->GetHistory()->GetCount(), 1);
 }
 
@@ -441,14 +419,14 @@ TEST_F(PaintTools, StrokesOutsideTheLayerLeaveNoAction) {
 TEST_F(PaintTools, EraserIgnoresTheRightButton) {
   TestDocument doc(5, 5);
   CEraserTool eraser;
-  eraser.PointerEntered(P(2, 2));
-  eraser.GetCursor(P(2, 2));
-  EXPECT_FALSE(eraser.MouseDown(2, P(2, 2)));
+  eraser.PointerEntered(Px(2, 2));
+  eraser.GetCursor(Px(2, 2));
+  EXPECT_FALSE(eraser.MouseDown(2, Px(2, 2)));
   EXPECT_EQ(eraser.GetState(), CTool::STATE_READY);
-  ASSERT_TRUE(eraser.MouseDown(1, P(2, 2)));
-  EXPECT_FALSE(eraser.MouseUp(2, P(2, 2)));
-  EXPECT_FALSE(eraser.MouseDown(1, P(2, 2)));  // not while dragging
-  EXPECT_TRUE(eraser.MouseUp(1, P(2, 2)));
+  ASSERT_TRUE(eraser.MouseDown(1, Px(2, 2)));
+  EXPECT_FALSE(eraser.MouseUp(2, Px(2, 2)));
+  EXPECT_FALSE(eraser.MouseDown(1, Px(2, 2)));  // not while dragging
+  EXPECT_TRUE(eraser.MouseUp(1, Px(2, 2)));
   eraser.EndDrag();
 }
 
@@ -457,14 +435,14 @@ TEST_F(PaintTools, WithoutAPaintableLayerAClickDoesNothing) {
   doc.layer->SetVisible(false);
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixels());
   CPencilTool pencil;
-  pencil.PointerEntered(P(2, 2));
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(200));
+  pencil.PointerEntered(Px(2, 2));
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(200));
   EXPECT_EQ(pencil.GetMode(), CPaintTool::MODE_NONE);
-  ASSERT_TRUE(pencil.MouseDown(1, P(2, 2)));
+  ASSERT_TRUE(pencil.MouseDown(1, Px(2, 2)));
   EXPECT_EQ(pencil.GetState(), CTool::STATE_IDLE);
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(200));
-  pencil.MouseMove(P(3, 3));
-  EXPECT_TRUE(pencil.MouseUp(1, P(3, 3)));
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(200));
+  pencil.MouseMove(Px(3, 3));
+  EXPECT_TRUE(pencil.MouseUp(1, Px(3, 3)));
   pencil.EndDrag();
   EXPECT_EQ(pencil.GetState(), CTool::STATE_READY);
   EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), before);
@@ -477,81 +455,81 @@ TEST_F(PaintTools, AltPicksColors) {
   host.pickAnswers = true;
   host.pickColor = CColor(0xFF123456u);
   CPencilTool pencil;
-  pencil.PointerEntered(P(2, 2));
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(221));
+  pencil.PointerEntered(Px(2, 2));
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(221));
   pencil.ShowHint();
   EXPECT_EQ(host.helpText, "Left/right click to pick a color.");
-  ASSERT_TRUE(pencil.MouseDown(2, P(2, 2)));
+  ASSERT_TRUE(pencil.MouseDown(2, Px(2, 2)));
   EXPECT_EQ(pencil.GetState(), CPaintTool::STATE_PICK);
   EXPECT_EQ(GetSecondaryColor().value, 0xFF123456u);
   host.pickColor = CColor(0xFF654321u);
-  pencil.MouseMove(P(3, 3));
+  pencil.MouseMove(Px(3, 3));
   EXPECT_EQ(GetSecondaryColor().value, 0xFF654321u);
   EXPECT_EQ(GetPrimaryColor().value, 0xFFFF0000u);
-  pencil.ShowColor(P(3, 3));
+  pencil.ShowColor(Px(3, 3));
   EXPECT_TRUE(host.colorShown);
   EXPECT_EQ(host.shownColor.value, 0xFF654321u);
   EXPECT_GE(host.toolboxUpdates, 2);
-  EXPECT_TRUE(pencil.MouseUp(2, P(3, 3)));
+  EXPECT_TRUE(pencil.MouseUp(2, Px(3, 3)));
   pencil.EndDrag();
   EXPECT_EQ(doc.image->GetHistory()->GetCount(), 0);
   // The Eraser does not pick.
   CEraserTool eraser;
-  eraser.PointerEntered(P(2, 2));
-  eraser.GetCursor(P(2, 2));
+  eraser.PointerEntered(Px(2, 2));
+  eraser.GetCursor(Px(2, 2));
   EXPECT_EQ(eraser.GetMode(), CPaintTool::MODE_PAINT);
 }
 
 TEST_F(PaintTools, CursorFollowsTheScreenDiameter) {
   TestDocument doc(5, 5);
   CPencilTool pencil;
-  pencil.PointerEntered(P(2, 2));
+  pencil.PointerEntered(Px(2, 2));
   SetToolSizes(1, 1);
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(223));
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(223));
   SetToolSizes(2, 1);
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(224));
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(224));
   SetToolSizes(9, 1);
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(222));
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(222));
   SetToolSizes(3, 1);
   host.zoom = 2;
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(224));  // 6 pixels
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(224));  // 6 pixels
   host.zoom = 4;
-  EXPECT_EQ(pencil.GetCursor(P(2, 2)), reinterpret_cast<HCURSOR>(222));  // 12 pixels
+  EXPECT_EQ(pencil.GetCursor(Px(2, 2)), reinterpret_cast<HCURSOR>(222));  // 12 pixels
 }
 
 TEST_F(PaintTools, HintsAndColors) {
   TestDocument doc(5, 5);
   CPencilTool pencil;
   CEraserTool eraser;
-  pencil.PointerEntered(P(1, 1));
-  eraser.PointerEntered(P(1, 1));
-  pencil.GetCursor(P(1, 1));
+  pencil.PointerEntered(Px(1, 1));
+  eraser.PointerEntered(Px(1, 1));
+  pencil.GetCursor(Px(1, 1));
   pencil.ShowHint();
   EXPECT_EQ(host.helpText,
             "Left/right click and drag to paint. Use CTRL to draw lines, ALT to pick colors.");
-  eraser.GetCursor(P(1, 1));
+  eraser.GetCursor(Px(1, 1));
   eraser.ShowHint();
   EXPECT_EQ(host.helpText, "Click and drag to erase. Use CTRL to erase lines.");
   host.keys.insert(CTool::KEY_CONTROL);
-  pencil.GetCursor(P(1, 1));
+  pencil.GetCursor(Px(1, 1));
   pencil.ShowHint();
   EXPECT_EQ(host.helpText, "Left/right click and drag to draw a line.");
-  eraser.GetCursor(P(1, 1));
+  eraser.GetCursor(Px(1, 1));
   eraser.ShowHint();
   EXPECT_EQ(host.helpText, "Click and drag to erase a line.");
 
   host.keys.clear();
-  pencil.GetCursor(P(1, 1));
-  pencil.ShowColor(P(1, 1));
+  pencil.GetCursor(Px(1, 1));
+  pencil.ShowColor(Px(1, 1));
   EXPECT_FALSE(host.colorShown);
-  ASSERT_TRUE(pencil.MouseDown(2, P(1, 1)));
+  ASSERT_TRUE(pencil.MouseDown(2, Px(1, 1)));
   pencil.ShowHint();
   EXPECT_EQ(host.helpText, "");
-  pencil.ShowColor(P(1, 1));
+  pencil.ShowColor(Px(1, 1));
   EXPECT_TRUE(host.colorShown);
   EXPECT_EQ(host.shownColor.value, 0xFF0000FFu);
   EXPECT_FALSE(pencil.WantsAutoScroll());  // freehand strokes do not scroll
-  EXPECT_TRUE(pencil.MouseUp(2, P(1, 1)));
+  EXPECT_TRUE(pencil.MouseUp(2, Px(1, 1)));
   pencil.EndDrag();
 }
 
@@ -562,18 +540,18 @@ TEST_F(PaintTools, ModifierKeysOnlyMatterWhenReady) {
   EXPECT_TRUE(pencil.KeyUp(CTool::KEY_ALT));
   EXPECT_EQ(host.cursorRestores, 2);
   EXPECT_FALSE(pencil.KeyDown('A', false));
-  pencil.PointerEntered(P(1, 1));
-  pencil.GetCursor(P(1, 1));
-  ASSERT_TRUE(pencil.MouseDown(1, P(1, 1)));
+  pencil.PointerEntered(Px(1, 1));
+  pencil.GetCursor(Px(1, 1));
+  ASSERT_TRUE(pencil.MouseDown(1, Px(1, 1)));
   EXPECT_FALSE(pencil.KeyDown(CTool::KEY_SHIFT, false));
-  EXPECT_TRUE(pencil.MouseUp(1, P(1, 1)));
+  EXPECT_TRUE(pencil.MouseUp(1, Px(1, 1)));
   pencil.EndDrag();
 }
 
 TEST_F(PaintTools, StrokesInvalidateAndRefresh) {
   TestDocument doc(8, 8);
   CPencilTool pencil;
-  Drag(pencil, 1, {P(1, 1), P(6, 6)});
+  Drag(pencil, 1, {Px(1, 1), Px(6, 6)});
   EXPECT_FALSE(host.imageInvalidations.empty());
   const Rect& last = host.imageInvalidations.back();
   EXPECT_LE(last.left, 5 * 256);
@@ -600,8 +578,8 @@ TEST_F(PaintTools, OverlayShowsTheBrushFootprint) {
   SetToolSizes(4, 1);
   host.zoom = 4;
   CPencilTool pencil;
-  pencil.PointerEntered(P(4.5, 4.5));
-  pencil.GetCursor(P(4.5, 4.5));
+  pencil.PointerEntered(Px(4.5, 4.5));
+  pencil.GetCursor(Px(4.5, 4.5));
   std::vector<uint32_t> view(40 * 40, 0xFFFFFFFFu), out(40 * 40, 0);
   CToolOverlay overlay{40, 40, out.data(), view.data(), nullptr, nullptr, Rect{0, 0, 40, 40}};
   pencil.DrawOverlay(overlay);
@@ -625,10 +603,10 @@ TEST_F(PaintTools, LineOverlayShowsBothEndsAndTheLine) {
   SetToolSizes(1, 1);
   host.keys.insert(CTool::KEY_CONTROL);
   CPencilTool pencil;
-  pencil.PointerEntered(P(2.5, 5.5));
-  pencil.GetCursor(P(2.5, 5.5));
-  ASSERT_TRUE(pencil.MouseDown(1, P(2.5, 5.5)));
-  pencil.MouseMove(P(30.5, 5.5));
+  pencil.PointerEntered(Px(2.5, 5.5));
+  pencil.GetCursor(Px(2.5, 5.5));
+  ASSERT_TRUE(pencil.MouseDown(1, Px(2.5, 5.5)));
+  pencil.MouseMove(Px(30.5, 5.5));
   std::vector<uint32_t> view(40 * 10, 0xFF000000u), out(40 * 10, 0);
   CToolOverlay overlay{40, 10, out.data(), view.data(), nullptr, nullptr, Rect{0, 0, 40, 10}};
   pencil.DrawOverlay(overlay);
@@ -637,11 +615,11 @@ TEST_F(PaintTools, LineOverlayShowsBothEndsAndTheLine) {
     EXPECT_EQ(out[5 * 40 + x] != 0, x >= 2 && x <= 30) << x;
   }
   EXPECT_EQ(out[5 * 40 + 2], 0xFF808080u);  // black view lerped halfway to white
-  EXPECT_TRUE(pencil.MouseUp(1, P(30.5, 5.5)));
+  EXPECT_TRUE(pencil.MouseUp(1, Px(30.5, 5.5)));
   pencil.EndDrag();
   // Idle in line mode, the footprint follows the pointer.
   std::fill(out.begin(), out.end(), 0u);
-  pencil.MouseMove(P(7.5, 1.5));
+  pencil.MouseMove(Px(7.5, 1.5));
   pencil.DrawOverlay(overlay);
   int plotted = 0;
   for (uint32_t p : out)

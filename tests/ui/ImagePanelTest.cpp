@@ -498,14 +498,15 @@ TEST_F(ImagePanelTest, ContextMenuSelectsTheItemAndOffersMergeDownOnlyAboveAnoth
 
   // A right click on the bottom item selects it before the menu opens.
   bool mergeEnabled = true;
+  const auto noteMergeEnabled = [&] {
+    if (!menu->IsOpen())
+      return false;
+    mergeEnabled = mergeDown->enabled != 0;
+    return true;
+  };
   {
     MenuScript script(menu);
-    script.Then([&] {
-      if (!menu->IsOpen())
-        return false;
-      mergeEnabled = mergeDown->enabled != 0;
-      return true;
-    }).Key(menu, VK_ESCAPE);
+    script.Then(noteMergeEnabled).Key(menu, VK_ESCAPE);
     ClickItem(ItemAt(1), 40, 10, WM_RBUTTONDOWN);
     EXPECT_TRUE(script.Finished());
   }
@@ -516,12 +517,7 @@ TEST_F(ImagePanelTest, ContextMenuSelectsTheItemAndOffersMergeDownOnlyAboveAnoth
   // On the top layer "Merge down" merges it into the one below.
   {
     MenuScript script(menu);
-    script.Then([&] {
-      if (!menu->IsOpen())
-        return false;
-      mergeEnabled = mergeDown->enabled != 0;
-      return true;
-    }).Click(menu, mergeDown);
+    script.Then(noteMergeEnabled).Click(menu, mergeDown);
     ClickItem(ItemAt(0), 40, 10, WM_RBUTTONDOWN);
     EXPECT_TRUE(script.Finished());
   }
