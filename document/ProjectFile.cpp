@@ -16,6 +16,7 @@
 #include "shell/Errors.h"
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
+#include "wul/WULFloatBits.h"
 
 using namespace projectfile;
 
@@ -44,12 +45,6 @@ uint32_t FloatBits(float f) {
   uint32_t bits;
   std::memcpy(&bits, &f, sizeof bits);
   return bits;
-}
-
-float BitsFloat(int32_t v) {
-  float f;
-  std::memcpy(&f, &v, sizeof f);
-  return f;
 }
 
 void PutField(uint8_t* p, uint32_t v) {
@@ -213,22 +208,18 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
   const int32_t imageId = f[2];
   const int32_t width = f[3];
   const int32_t height = f[4];
-  float xResolution = BitsFloat(f[5]);
-  float yResolution = BitsFloat(f[6]);
+  // Judged by their bits: a denormal traps as soon as it is compared, and counts as damage
+  // like infinity and NaN.
+  const bool xUsable = wulIsUsableFloat(&f[5]);
+  const bool yUsable = wulIsUsableFloat(&f[6]);
+  float xResolution = wulUsableFloat(&f[5], kDefaultResolution);
+  float yResolution = wulUsableFloat(&f[6], kDefaultResolution);
   const int32_t format = f[7];
   const int32_t layerCount = f[8];
   if (width <= 0 || height <= 0)
     Fail("Invalid data");
-  if (!std::isfinite(xResolution)) {
-    if (!relaxedChecks)
-      Fail("Invalid data");
-    xResolution = kDefaultResolution;
-  }
-  if (!std::isfinite(yResolution)) {
-    if (!relaxedChecks)
-      Fail("Invalid data");
-    yResolution = kDefaultResolution;
-  }
+  if ((!xUsable || !yUsable) && !relaxedChecks)
+    Fail("Invalid data");
   if (!IsTargetFormat(format))
     Fail("Unknown target format");
   if (type != CImage::KIND_IMAGE) {
@@ -287,17 +278,15 @@ void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
   const int32_t type = f[1];
   const int32_t layerId = f[2];
   const int32_t number = f[3];
-  float opacity = BitsFloat(f[9]);
+  const bool opacityUsable = wulIsUsableFloat(&f[9]);
+  const float opacity = wulUsableFloat(&f[9], 0.0f);
   if (f[4] != image.GetWidth() || f[5] != image.GetHeight() || f[6] != 0 || f[7] != 0)
     Fail("Invalid data");
   const int32_t blendMode = f[8];
   if (blendMode != CLayer::BLEND_NORMAL && blendMode != CLayer::BLEND_REPLACE)
     Fail("Unknown blend mode");
-  if (!std::isfinite(opacity)) {
-    if (!relaxedChecks)
-      Fail("Invalid data");
-    opacity = 0.0f;
-  }
+  if (!opacityUsable && !relaxedChecks)
+    Fail("Invalid data");
   if (type != CLayer::KIND_RASTER) {
     if (!relaxedChecks)
       Fail("Unknown layer type");
