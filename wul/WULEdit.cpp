@@ -270,13 +270,16 @@ double CWULSpinEdit::ParseNumber(const char* source) {
   int fraction = 0;    // digits after the separator
   int dropped = 0;     // integer digits beyond what the mantissa holds
   bool separator = false;
+  // Digits that would scale the result beyond a normal double are ignored: the program
+  // runs with overflow and denormal operands trapping.
+  const int kMostScaleDigits = 290;
   for (;; p++) {
     if (*p >= '0' && *p <= '9') {
-      if (mantissa < 100000000000000000LL) {
+      if (mantissa < 100000000000000000LL && (!separator || fraction < kMostScaleDigits)) {
         mantissa = mantissa * 10 + (*p - '0');
         if (separator)
           fraction++;
-      } else if (!separator) {
+      } else if (!separator && dropped < kMostScaleDigits) {
         dropped++;
       }
     } else if ((*p == '.' || *p == ',') && !separator) {
