@@ -4,6 +4,7 @@
 // portable record, the clipboard) is classified here before any floating-point instruction
 // touches it: a comparison, a conversion to double or an x87 load of a denormal or a
 // signalling NaN already traps. Header-only, so that every plug-in has its own copy.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -68,4 +69,21 @@ inline float wulUnitFloat(const void* value, float nanValue) {
   float f;
   std::memcpy(&f, &bits, sizeof f);
   return f;
+}
+
+// The float at value rounded to the nearest integer (halves away from zero) and limited to
+// the int32 range, for integer fields such as pixels per metre: NaN and denormals give 0, the
+// infinities the bounds. An out-of-range conversion would raise the invalid exception.
+inline int32_t wulRoundFloatSaturated(const void* value) {
+  const uint32_t bits = wulFloatBits(value);
+  const WULFloatClass c = wulClassifyFloatBits(bits);
+  if (c == WUL_FLOAT_NAN || c == WUL_FLOAT_ZERO || c == WUL_FLOAT_DENORMAL)
+    return 0;
+  const bool negative = (bits & 0x80000000u) != 0;
+  // From 2^31 on (biased exponent 158) every value is beyond the range.
+  if (c == WUL_FLOAT_INFINITE || ((bits >> 23) & 0xFFu) >= 158)
+    return negative ? INT32_MIN : INT32_MAX;
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return static_cast<int32_t>(std::lround(f));
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "common/BoxWatcher.h"
+#include "common/FloatBits.h"
 #include "document/ChunkStream.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -93,12 +94,6 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-uint32_t FloatBits(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return bits;
-}
-
 // A project file of one w x h image whose one layer is one FILL; extra chunks go into the
 // IMAG, LAYR and BMAP as given.
 struct HandProject {
@@ -110,8 +105,8 @@ struct HandProject {
   uint32_t format = 0x200000;
   uint32_t layerCount = 1;
   uint32_t blendMode = 1;
-  uint32_t resolution = FloatBits(3779.5276f);
-  uint32_t opacity = FloatBits(0.5f);
+  uint32_t resolution = FloatBitsOf(3779.5276f);
+  uint32_t opacity = FloatBitsOf(0.5f);
   Bytes bitmapChildren = Chunk("FILL", Cat({Rec({0, 0, 0, 4, 3, 3}), Bytes{0xFF, 1, 2, 3}}));
   Bytes extraImages;
 
@@ -625,7 +620,7 @@ TEST_F(ProjectFileTest, PalettesAreStoredOnlyWhenFixed) {
   const Node* a = root.Child("IMAG", 0);
   EXPECT_EQ(a->Child("LAYR", 1)->fields[0], 1);  // current
   EXPECT_EQ(a->Child("LAYR", 1)->fields[8], 2);
-  EXPECT_EQ(static_cast<uint32_t>(a->Child("LAYR", 1)->fields[9]), FloatBits(0.75f));
+  EXPECT_EQ(static_cast<uint32_t>(a->Child("LAYR", 1)->fields[9]), FloatBitsOf(0.75f));
   EXPECT_EQ(a->Child("LAYR", 2)->fields[0], 2);  // hidden
 }
 
@@ -809,7 +804,7 @@ TEST_F(ProjectFileTest, RecordChecks) {
   // NaN, infinity and denormals (which trap once touched) are damage; relaxed checks put in
   // the defaults.
   std::unique_ptr<CProject> loaded;
-  for (uint32_t bad : {0x7FC00000u, 0xFF800000u, 0x00000001u, 0x80400000u}) {
+  for (uint32_t bad : {kFloatNaN, kFloatMinusInfinity, kFloatDenormal, kFloatMinusDenormal}) {
     SCOPED_TRACE(bad);
     p = HandProject();
     p.resolution = bad;
@@ -823,7 +818,7 @@ TEST_F(ProjectFileTest, RecordChecks) {
     EXPECT_EQ(check(p), "Invalid data");
     StoreBytes(path, p.Build());
     ASSERT_EQ(LoadError(path, true, &loaded), "");
-    EXPECT_EQ(FloatBits(loaded->GetFirstImage()->GetFirstLayer()->GetOpacity()), 0u);
+    EXPECT_EQ(FloatBitsOf(loaded->GetFirstImage()->GetFirstLayer()->GetOpacity()), 0u);
   }
   p = HandProject();
   p.width = 0;
@@ -942,9 +937,9 @@ TEST_F(ProjectFileTest, PaletteChecks) {
   auto build = [](const Bytes& plte) {
     const Bytes bmap = Chunk("BMAP", Cat({Rec({0, 2, 1, 0, 0, 3}),
                                           Chunk("FILL", Cat({Rec({0, 0, 0, 2, 1, 3}), Bytes{255, 9, 9, 9}}))}));
-    const Bytes layr = Chunk("LAYR", Cat({Rec({0, 1, 1, 1, 2, 1, 0, 0, 1, FloatBits(1.0f)}),
+    const Bytes layr = Chunk("LAYR", Cat({Rec({0, 1, 1, 1, 2, 1, 0, 0, 1, FloatBitsOf(1.0f)}),
                                           Chunk("DATA", Cat({Rec({0, 0}), bmap}))}));
-    const Bytes imag = Chunk("IMAG", Cat({Rec({4, 1, 1, 2, 1, FloatBits(1.0f), FloatBits(1.0f), 0x40001, 1}),
+    const Bytes imag = Chunk("IMAG", Cat({Rec({4, 1, 1, 2, 1, FloatBitsOf(1.0f), FloatBitsOf(1.0f), 0x40001, 1}),
                                           plte, layr}));
     return Chunk("VCP1", Cat({Rec({0, 0x01000000, 0, 1}), imag}));
   };

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 #include "common/BoxWatcher.h"
+#include "common/FloatBits.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Palette.h"
@@ -202,6 +203,40 @@ TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
   EXPECT_EQ(0xFF0A141Eu, image->GetFirstLayer()->GetPixels()->GetPixel(1, 0));
   EXPECT_FLOAT_EQ(3779.5276f, image->GetXResolution());
   EXPECT_FLOAT_EQ(3779.5276f, image->GetYResolution());
+  delete image;
+}
+
+TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
+  VCXLayeredImage header{};
+  header.headerSize = sizeof header;
+  header.version = 1;
+  header.format = VCX_FORMAT_32;
+  header.width = 1;
+  header.height = 1;
+  header.layerCount = 3;
+  StoreFloatBits(&header.xResolution, kFloatDenormal);
+  StoreFloatBits(&header.yResolution, kFloatNaN);
+  VCXLayeredImage* record = VcsCreateLayeredImage(&header);
+  const uint32_t opacities[3] = {kFloatDenormal, kFloatInfinity, kFloatNaN};
+  for (int32_t i = 0; i < 3; ++i) {
+    VCXImage layer{};
+    layer.headerSize = sizeof layer;
+    layer.kind = VCX_KIND_COLOR;
+    layer.format = VCX_FORMAT_32;
+    layer.width = 1;
+    layer.height = 1;
+    StoreFloatBits(&layer.opacity, opacities[i]);
+    vcxSetLayerSlot(record, i, VcsCreateImage(&layer));
+  }
+  CImage* image = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, image);
+  EXPECT_FLOAT_EQ(3779.5276f, image->GetXResolution());
+  EXPECT_FLOAT_EQ(3779.5276f, image->GetYResolution());
+  ASSERT_EQ(3, image->GetLayerCount());
+  EXPECT_EQ(0u, FloatBitsOf(image->GetFirstLayer()->GetOpacity()));
+  EXPECT_FLOAT_EQ(1.0f, image->GetFirstLayer()->GetNext()->GetOpacity());
+  EXPECT_EQ(0u, FloatBitsOf(image->GetLastLayer()->GetOpacity()));
   delete image;
 }
 

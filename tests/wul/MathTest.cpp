@@ -5,6 +5,8 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include "wul/WULFloatBits.h"
 #include "wul/WULMath.h"
 #if defined(__x86_64__)
 #include <xmmintrin.h>
@@ -23,6 +25,23 @@ TEST(Math, IsFinite) {
   EXPECT_TRUE(Finite(std::numeric_limits<float>::denorm_min()));
   EXPECT_TRUE(Finite(-0.0f));
   EXPECT_TRUE(Finite(FLT_MAX));
+}
+
+TEST(Math, FloatClassesByBits) {
+  EXPECT_EQ(wulClassifyFloatBits(0x00000000u), WUL_FLOAT_ZERO);
+  EXPECT_EQ(wulClassifyFloatBits(0x80000000u), WUL_FLOAT_ZERO);
+  EXPECT_EQ(wulClassifyFloatBits(0x007FFFFFu), WUL_FLOAT_DENORMAL);
+  EXPECT_EQ(wulClassifyFloatBits(0x80000001u), WUL_FLOAT_DENORMAL);
+  EXPECT_EQ(wulClassifyFloatBits(0x00800000u), WUL_FLOAT_NORMAL);
+  EXPECT_EQ(wulClassifyFloatBits(0x7F7FFFFFu), WUL_FLOAT_NORMAL);
+  EXPECT_EQ(wulClassifyFloatBits(0xFF800000u), WUL_FLOAT_INFINITE);
+  EXPECT_EQ(wulClassifyFloatBits(0x7F800001u), WUL_FLOAT_NAN);
+  EXPECT_EQ(wulClassifyFloatBits(0xFFC00000u), WUL_FLOAT_NAN);
+  // Limited to 0..1 without touching the value as a float.
+  const std::pair<uint32_t, float> unit[] = {{0x3F000000u, 0.5f}, {0x3F800001u, 1.0f}, {0x7F800000u, 1.0f},
+                                             {0xBF000000u, 0.0f}, {0x00000001u, 0.0f}, {0x7FC00000u, 0.25f}};
+  for (const auto& u : unit)
+    EXPECT_EQ(wulUnitFloat(&u.first, 0.25f), u.second) << u.first;
 }
 
 TEST(Math, RoundingTiesGoToEven) {
