@@ -274,14 +274,6 @@ uint64_t RowBytes(uint32_t bpp, int64_t width) {
   return (static_cast<uint64_t>(bpp) * static_cast<uint64_t>(width) + 7) / 8;
 }
 
-int32_t RoundResolution(float value) {
-  if (!(value > 0.0f))
-    return 0;
-  if (value >= 2147483647.0f)
-    return 0x7FFFFFFF;
-  return static_cast<int32_t>(std::lround(value));
-}
-
 // Everything one encoding needs, prepared before libpng runs.
 struct WriteSettings {
   png_uint_32 width;
@@ -433,8 +425,8 @@ void WriteEncoding(CVCXStream& stream, const VCXLayeredImage* image, const VCXIm
     }
     s.key = &key;
   }
-  const int32_t xResolution = RoundResolution(image->xResolution);
-  const int32_t yResolution = RoundResolution(image->yResolution);
+  const int32_t xResolution = vcxGetPixelsPerMetre(&image->xResolution);
+  const int32_t yResolution = vcxGetPixelsPerMetre(&image->yResolution);
   if (std::max(xResolution, yResolution) > 0) {
     s.physical = true;
     s.xResolution = static_cast<png_uint_32>(xResolution);
