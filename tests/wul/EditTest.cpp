@@ -379,8 +379,10 @@ TEST_F(SpinFormat, ParsingAcceptsCommaAndStopsAtOtherCharacters) {
   EXPECT_NEAR(huge / 1.2345678901234568e29, 1.0, 1e-9);
   EXPECT_NEAR(spin->ParseNumber("0.1234567890123456789999"), 0.123456789012345678, 1e-15);
   // Hundreds of typed digits neither overflow nor leave a denormal.
-  EXPECT_GT(spin->ParseNumber(std::string(400, '9').c_str()), 1e300);
+  EXPECT_GT(spin->ParseNumber(std::string(400, '9').c_str()), 1e290);
   EXPECT_EQ(spin->ParseNumber(("0." + std::string(400, '0') + "1").c_str()), 0.0);
+  EXPECT_EQ(spin->ParseNumber("0.000000000000000001"), 1e-18);
+  EXPECT_EQ(spin->ParseNumber("0.0000000000000000001"), 0.0);
 }
 
 TEST_F(SpinFormat, LimitsClampAndMoveEachOther) {
