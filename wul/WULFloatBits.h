@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+
+static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559,
+              "the bit patterns below are those of an IEEE single");
 
 enum WULFloatClass {
   WUL_FLOAT_ZERO,
