@@ -12,6 +12,29 @@
 
 namespace {
 
+// Requests for the records that a plug-in hands over.
+VCXLayeredImage LayeredRequest(uint32_t format, int32_t width, int32_t height, int32_t layerCount) {
+  VCXLayeredImage header{};
+  header.headerSize = sizeof header;
+  header.version = 1;
+  header.format = format;
+  header.width = width;
+  header.height = height;
+  header.layerCount = layerCount;
+  return header;
+}
+
+VCXImage LayerRequest(int32_t kind, uint32_t format, int32_t width, int32_t height) {
+  VCXImage layer{};
+  layer.headerSize = sizeof layer;
+  layer.kind = kind;
+  layer.format = format;
+  layer.width = width;
+  layer.height = height;
+  layer.opacity = 1.0f;
+  return layer;
+}
+
 // An image of the given size and target format with one layer per fill function.
 CImage* MakeImage(int32_t w, int32_t h, int32_t format, std::vector<uint32_t (*)(int32_t, int32_t)> fills) {
   CImage* image = new CImage;
@@ -162,21 +185,9 @@ TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
 }
 
 TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_8;
-  header.width = 2;
-  header.height = 1;
-  header.layerCount = 1;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_8, 2, 1, 1);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
-  VCXImage layer{};
-  layer.headerSize = sizeof layer;
-  layer.kind = VCX_KIND_COLOR;
-  layer.format = VCX_FORMAT_8;
-  layer.width = 2;
-  layer.height = 1;
-  layer.opacity = 1.0f;
+  VCXImage layer = LayerRequest(VCX_KIND_COLOR, VCX_FORMAT_8, 2, 1);
   VCXImage* colors = VcsCreateImage(&layer);
   vcxSetLayerSlot(record, 0, colors);
   VCXPalette p{};
@@ -207,24 +218,13 @@ TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
 }
 
 TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_32;
-  header.width = 1;
-  header.height = 1;
-  header.layerCount = 3;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 1, 1, 3);
   StoreFloatBits(&header.xResolution, kFloatDenormal);
   StoreFloatBits(&header.yResolution, kFloatNaN);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   const uint32_t opacities[3] = {kFloatDenormal, kFloatInfinity, kFloatNaN};
   for (int32_t i = 0; i < 3; ++i) {
-    VCXImage layer{};
-    layer.headerSize = sizeof layer;
-    layer.kind = VCX_KIND_COLOR;
-    layer.format = VCX_FORMAT_32;
-    layer.width = 1;
-    layer.height = 1;
+    VCXImage layer = LayerRequest(VCX_KIND_COLOR, VCX_FORMAT_32, 1, 1);
     StoreFloatBits(&layer.opacity, opacities[i]);
     vcxSetLayerSlot(record, i, VcsCreateImage(&layer));
   }
@@ -242,23 +242,11 @@ TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
 
 TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
   BoxWatcher watcher("Vellumcraft :: Error");
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_32;
-  header.width = 8;
-  header.height = 1;
-  header.layerCount = 6;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 8, 1, 6);
   header.xResolution = 2000.0f;
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
-    VCXImage layer{};
-    layer.headerSize = sizeof layer;
-    layer.kind = kind;
-    layer.format = format;
-    layer.width = width;
-    layer.height = 1;
-    layer.opacity = 1.0f;
+    VCXImage layer = LayerRequest(kind, format, width, 1);
     VCXImage* r = VcsCreateImage(&layer);
     std::memset(vcxGetPixelSlot(r), fill, size_t(GetRecordRowBytes(format, width)));
     return r;
