@@ -9,31 +9,9 @@
 #include "document/Project.h"
 #include "shell/Conversion.h"
 #include "shell/HostServices.h"
+#include "shell/RecordRequests.h"
 
 namespace {
-
-// Requests for the records that a plug-in hands over.
-VCXLayeredImage LayeredRequest(uint32_t format, int32_t width, int32_t height, int32_t layerCount) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = format;
-  header.width = width;
-  header.height = height;
-  header.layerCount = layerCount;
-  return header;
-}
-
-VCXImage LayerRequest(int32_t kind, uint32_t format, int32_t width, int32_t height) {
-  VCXImage layer{};
-  layer.headerSize = sizeof layer;
-  layer.kind = kind;
-  layer.format = format;
-  layer.width = width;
-  layer.height = height;
-  layer.opacity = 1.0f;
-  return layer;
-}
 
 // An image of the given size and target format with one layer per fill function.
 CImage* MakeImage(int32_t w, int32_t h, int32_t format, std::vector<uint32_t (*)(int32_t, int32_t)> fills) {
@@ -187,7 +165,7 @@ TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
 TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
   VCXLayeredImage header = LayeredRequest(VCX_FORMAT_8, 2, 1, 1);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
-  VCXImage layer = LayerRequest(VCX_KIND_COLOR, VCX_FORMAT_8, 2, 1);
+  VCXImage layer = ImageRequest(VCX_FORMAT_8, 2, 1);
   VCXImage* colors = VcsCreateImage(&layer);
   vcxSetLayerSlot(record, 0, colors);
   VCXPalette p{};
@@ -224,7 +202,7 @@ TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   const uint32_t opacities[3] = {kFloatDenormal, kFloatInfinity, kFloatNaN};
   for (int32_t i = 0; i < 3; ++i) {
-    VCXImage layer = LayerRequest(VCX_KIND_COLOR, VCX_FORMAT_32, 1, 1);
+    VCXImage layer = ImageRequest(VCX_FORMAT_32, 1, 1);
     StoreFloatBits(&layer.opacity, opacities[i]);
     vcxSetLayerSlot(record, i, VcsCreateImage(&layer));
   }
@@ -246,7 +224,7 @@ TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
   header.xResolution = 2000.0f;
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
-    VCXImage layer = LayerRequest(kind, format, width, 1);
+    VCXImage layer = ImageRequest(format, width, 1, kind);
     VCXImage* r = VcsCreateImage(&layer);
     std::memset(vcxGetPixelSlot(r), fill, size_t(GetRecordRowBytes(format, width)));
     return r;

@@ -18,6 +18,7 @@
 #include "shell/FileDialogs.h"
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
+#include "shell/RecordRequests.h"
 #include "shell/Settings.h"
 #include "sys/ZR.h"
 #include "wul/WULButton.h"
@@ -35,22 +36,10 @@ std::string BinFolder() {
 }
 
 VCXLayeredImage* MakeRecord(int w, int h, uint32_t format, int layers, uint32_t value) {
-  VCXLayeredImage request = {};
-  request.headerSize = sizeof request;
-  request.version = 1;
-  request.format = format;
-  request.width = w;
-  request.height = h;
-  request.layerCount = layers;
+  VCXLayeredImage request = LayeredRequest(format, w, h, layers);
   VCXLayeredImage* record = VcsCreateLayeredImage(&request);
   for (int i = 0; i < layers; ++i) {
-    VCXImage layer = {};
-    layer.headerSize = sizeof layer;
-    layer.kind = VCX_KIND_COLOR;
-    layer.format = format;
-    layer.width = w;
-    layer.height = h;
-    layer.opacity = 1.0f;
+    VCXImage layer = ImageRequest(format, w, h);
     VCXImage* image = VcsCreateImage(&layer);
     const size_t bytes = static_cast<size_t>(GetRecordRowBytes(format, w)) * h;
     uint8_t* pixels = vcxGetPixelSlot(image);

@@ -5,20 +5,10 @@
 #include "common/BoxWatcher.h"
 #include "common/FloatBits.h"
 #include "shell/HostServices.h"
+#include "shell/RecordRequests.h"
 #include "shell/Settings.h"
 
 namespace {
-
-VCXImage ImageRequest(uint32_t format, int32_t width, int32_t height, int32_t kind = VCX_KIND_COLOR) {
-  VCXImage request = {};
-  request.headerSize = sizeof request;
-  request.kind = kind;
-  request.format = format;
-  request.width = width;
-  request.height = height;
-  request.opacity = 1.0f;
-  return request;
-}
 
 VCXImage* NewImage(uint32_t format, int32_t width, int32_t height, std::vector<uint8_t> pixels = {}) {
   VCXImage request = ImageRequest(format, width, height);
