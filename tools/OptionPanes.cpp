@@ -73,12 +73,10 @@ CWULLabel* AddOptionLabel(const char* text, int x, int y, int width) {
   return label;
 }
 
-COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth, CUIntSetting* setting,
-                               int minimum, int maximum, OptionChangedHandler changed) {
-  CWULLabel* label = AddOptionLabel(caption, x, y + (OPTION_SPIN_HEIGHT - 14) / 2, labelWidth);
+COptionSpinEdit* AddOptionSpinEdit(int x, int y, CUIntSetting* setting, int minimum, int maximum,
+                                   OptionChangedHandler changed) {
   auto* spin = new COptionSpinEdit;
-  spin->label = label;
-  spin->SetBounds(x + labelWidth, y, OPTION_SPIN_WIDTH, OPTION_SPIN_HEIGHT);
+  spin->SetBounds(x, y, OPTION_SPIN_WIDTH, OPTION_SPIN_HEIGHT);
   spin->SetMaxDecimals(0);
   spin->SetMinimum(minimum);
   spin->SetMaximum(maximum);
@@ -88,6 +86,14 @@ COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth
   spin->changedHandler = changed;
   spin->valueChangedHandler = OnSpinValueChanged;
   spin->changeCallback = OnSpinTextChanged;
+  return spin;
+}
+
+COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth, CUIntSetting* setting,
+                               int minimum, int maximum, OptionChangedHandler changed) {
+  CWULLabel* label = AddOptionLabel(caption, x, y + (OPTION_SPIN_HEIGHT - 14) / 2, labelWidth);
+  COptionSpinEdit* spin = AddOptionSpinEdit(x + labelWidth, y, setting, minimum, maximum, changed);
+  spin->label = label;
   return spin;
 }
 

@@ -92,6 +92,10 @@ void BuildOptionPane(Build&& build) {
 // A caption label (14 high) at x, y in the default parent.
 CWULLabel* AddOptionLabel(const char* text, int x, int y, int width);
 
+// A 36 x 16 spin edit at x, y limited to minimum..maximum, showing the setting's value.
+COptionSpinEdit* AddOptionSpinEdit(int x, int y, CUIntSetting* setting, int minimum, int maximum,
+                                   OptionChangedHandler changed = nullptr);
+
 // A row at x, y: the caption (labelWidth wide, centred on the spin edit) and to its right a
 // 36 x 16 spin edit limited to minimum..maximum, showing the setting's value.
 COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth, CUIntSetting* setting,

@@ -18,8 +18,12 @@
 #include "tools/WorkingCopies.h"
 #include "ui/AppCursors.h"
 #include "ui/AppResourceIds.h"
+#include "ui/ColorPanel.h"
+#include "ui/ImagePanel.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "ui/PreviewPanel.h"
+#include "ui/ProjectPanel.h"
 #include "MainWindowHarness.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULCanvas.h"
@@ -173,6 +177,24 @@ TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
   CWULAppWindow* window = g_MainWindow;
   CreateMainWindow();
   EXPECT_EQ(window, g_MainWindow);
+}
+
+TEST_F(MainWindowTest, ThePanelButtonBarsHaveAOnePixelBorder) {
+  Open();
+  CWULStandardBarItem* firstButtons[] = {
+      ProjectPanel::GetButton(ProjectPanel::BUTTON_NEW), ImagePanel::GetButton(ImagePanel::BUTTON_NEW),
+      ColorPanel::GetButton(ColorPanel::BUTTON_NEW_SET), ColorPanel::GetButton(ColorPanel::BUTTON_LOCK_PALETTE),
+      PreviewPanel::GetButton(PreviewPanel::BUTTON_ZOOM_IN)};
+  for (CWULStandardBarItem* button : firstButtons) {
+    ASSERT_NE(nullptr, button);
+    CWULItemBar* bar = button->GetBar();
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(WUL_BAR_FRAME_RAISED, bar->GetFrameStyle()) << button->GetText();
+    // The client area of 20 holds the 18-pixel buttons at (1, 1) inside the border.
+    EXPECT_EQ(20, bar->GetClientHeight()) << button->GetText();
+    EXPECT_EQ(22, bar->GetHeight()) << button->GetText();
+    EXPECT_EQ(1, button->GetY());
+  }
 }
 
 TEST_F(MainWindowTest, EverySharedPictureIsLoaded) {
