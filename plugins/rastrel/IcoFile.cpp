@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/PngEntry.h"
 #include "plugins/rastrel/RastrelDialogs.h"
 #include "plugins/sdk/VCXPlugin.h"
@@ -286,8 +287,9 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   stream.ReadExact(header, 4);
   stream.Seek(start);
   if (Get32(header) != 40) {
-    // A PNG entry carries no hotspot; anything else is left out.
-    if (!PngCanImport(stream, nullptr, nullptr, 0))
+    // A PNG entry carries no hotspot, and one whose header libpng rejects fails the read;
+    // anything else is left out.
+    if (!PngHasSignature(stream))
       return nullptr;
     return PngReadImage(stream);
   }
@@ -339,12 +341,15 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   }
   ReadRows(stream, vcxGetPixels(color), bpp, width, height, bottomUp, false);
   ReadRows(stream, vcxGetPixels(mask), 1, width, height, bottomUp, true);
+  // Without alpha the AND mask alone makes the entry's transparency, as Windows draws it.
+  if (bpp == 32)
+    vcxOpaqueIfAlphaEmpty(vcxGetPixels(color), static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
   return result.release();
 }
 
-VCXMultiImage* IcoReadFile(CVCXStream& stream, HMODULE module, int* outType) {
+VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType) {
   IconDirectory directory;
-  IcoReadDirectory(stream, module != nullptr, directory);
+  IcoReadDirectory(stream, false, directory);
   if (outType)
     *outType = directory.type == ICON_TYPE_CURSOR ? 3 : 2;
   VCXMultiImage* multi = vcxCreateMultiImage(directory.entries.count);
@@ -352,33 +357,11 @@ VCXMultiImage* IcoReadFile(CVCXStream& stream, HMODULE module, int* outType) {
   int32_t slot = 0;
   for (CVCXListNode* node = directory.entries.first; node; node = node->next, ++slot) {
     const IconDirEntry* entry = static_cast<const IconDirEntry*>(node);
-    VCXLayeredImage* image = nullptr;
-    if (!module) {
-      if (entry->offset > stream.GetSize())
-        vcxThrow(VCX_ERROR_EOF);
-      stream.Seek(entry->offset);
-      POINT hotspot = {entry->hotspotX, entry->hotspotY};
-      image = IcoReadEntry(stream, directory.type == ICON_TYPE_CURSOR ? &hotspot : nullptr);
-    } else {
-      const bool cursor = directory.type == ICON_TYPE_CURSOR;
-      HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(entry->resourceId),
-                                  cursor ? MAKEINTRESOURCEA(1) : MAKEINTRESOURCEA(3));
-      HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-      const uint8_t* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-      if (!data)
-        vcxThrow(VCX_ERROR_INTERNAL);
-      const uint32_t size = SizeofResource(module, found);
-      if (cursor) {
-        if (size < 4)
-          vcxThrow(VCX_ERROR_DATA);
-        POINT hotspot = {Get16(data), Get16(data + 2)};
-        CVCXMemoryStream resource(data + 4, size - 4);
-        image = IcoReadEntry(resource, &hotspot);
-      } else {
-        CVCXMemoryStream resource(data, size);
-        image = IcoReadEntry(resource, nullptr);
-      }
-    }
+    if (entry->offset > stream.GetSize())
+      vcxThrow(VCX_ERROR_EOF);
+    stream.Seek(entry->offset);
+    POINT hotspot = {entry->hotspotX, entry->hotspotY};
+    VCXLayeredImage* image = IcoReadEntry(stream, directory.type == ICON_TYPE_CURSOR ? &hotspot : nullptr);
     vcxSetImageSlot(multi, slot, image);
   }
   if (vcxCountImages(multi) == 0)
