@@ -43,17 +43,6 @@ uint32_t Fixed4(int32_t x, int32_t y) {
 
 VCXImage* Layer(VCXLayeredImage* record, int32_t i) { return vcxGetLayerSlot(record, i); }
 
-VCXLayeredImage LayeredRequest(uint32_t format, int32_t width, int32_t height, int32_t layerCount) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = format;
-  header.width = width;
-  header.height = height;
-  header.layerCount = layerCount;
-  return header;
-}
-
 // Offsets of the 32-bit plug-in interface and of its x86-64 widening, for records built and
 // read as plain bytes.
 struct RecordLayout {
