@@ -135,6 +135,31 @@ TEST(SharedHelpers, BufferedReaderCrossesBlocksAndStopsAtTheEnd) {
   }
 }
 
+TEST(SharedHelpers, BufferedReaderSeeksBackAfterALargeRead) {
+  std::vector<uint8_t> bytes(300000);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(i * 13 + (i >> 9));
+  const std::string path = TempPath("shared-seek.bin");
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  CVcxFile file(vcxOpenForRead(path.c_str()));
+  CVcxReader reader(file.handle);
+  // The first block is used up exactly; the next read of more than a block bypasses it.
+  std::vector<uint8_t> got(100000);
+  reader.Read(got.data(), 10);
+  reader.Read(got.data(), 65526);
+  reader.Read(got.data(), 100000);
+  EXPECT_EQ(0, std::memcmp(got.data(), bytes.data() + 65536, 100000));
+  // Positions the old block's window would cover, before and after the large read.
+  for (uint64_t at : {100000u, 130000u, 165536u, 40000u, 165535u}) {
+    reader.Seek(at);
+    EXPECT_EQ(reader.ReadByte(), bytes[at]) << at;
+    reader.Read(got.data(), 3);
+    EXPECT_EQ(0, std::memcmp(got.data(), bytes.data() + at + 1, 3)) << at;
+  }
+  file.Close();
+  DeleteFileA(path.c_str());
+}
+
 TEST(SharedHelpers, AboutTextVersions) {
   EXPECT_EQ(AboutText(0x01020000), "Reads things\nVersion 1.2\nNotice");
   EXPECT_EQ(AboutText(0x01020005), "Reads things\nVersion 1.2.0.5\nNotice");
