@@ -419,6 +419,40 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
   EXPECT_EQ(2, request.selectedTypeId);
 }
 
+TEST_F(FileDialogsTest, TypesWithoutExtensionsAreLeftOutOfTheSaveTypes) {
+  CFileDialogRequest request;
+  request.title.Assign("Listed test");
+  request.folder.Assign(folder.c_str());
+  request.fileName.Assign("logo");
+  request.filters.Append(CreateFileFilter("Nothing to name", "", 5));
+  request.filters.Append(CreateFileFilter("Windows bitmap", "bmp", 1));
+  request.filters.Append(CreateFileFilter("Windows icon", "ico", 2));
+  request.selectedTypeId = 1;
+  std::string offered;
+  int listed = 0, preselected = -1;
+  {
+    DialogPoker poker("Listed test", [&](HWND dialog) {
+      char spec[MAX_PATH] = {};
+      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
+      offered = spec;
+      HWND types = GetDlgItem(dialog, 1136);  // cmb1
+      listed = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
+      preselected = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
+      // The second listed entry.
+      SendMessageA(types, CB_SETCURSEL, 1, 0);
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+      Sleep(100);
+      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ASSERT_TRUE(CSaveFileDialog::RunSave(nullptr, request));
+  }
+  EXPECT_EQ(2, listed);
+  EXPECT_EQ(0, preselected);
+  EXPECT_EQ("logo.bmp", offered);
+  EXPECT_EQ(2, request.selectedTypeId);
+  EXPECT_STREQ("logo.ico", request.fileName.text);
+}
+
 TEST_F(FileDialogsTest, SimpleOpenDialogReturnsFolderAndName) {
   FILE* f = std::fopen(File("COLORS.vccolors").c_str(), "wb");
   std::fputs("swatches", f);
@@ -445,6 +479,9 @@ TEST_F(FileDialogsTest, SimpleOpenDialogReturnsFolderAndName) {
 TEST_F(FileDialogsTest, SaveDialogWithoutTypesDoesNotOpen) {
   CFileDialogRequest request;
   request.title.Assign("Never shown");
+  EXPECT_FALSE(CSaveFileDialog::RunSave(nullptr, request));
+  // Only types without extensions: nothing to offer either.
+  request.filters.Append(CreateFileFilter("Nothing to name", "", 5));
   EXPECT_FALSE(CSaveFileDialog::RunSave(nullptr, request));
 }
 
