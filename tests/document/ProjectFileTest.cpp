@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,6 +26,23 @@
 #include "shell/Settings.h"
 #include "sys/ZR.h"
 #include "document/ScratchFiles.h"
+
+// While g_failLargeAllocations is set, operator new refuses blocks of 256 KiB and more (the
+// program's own pixel memory comes from AllocMemory and is not affected).
+std::atomic<bool> g_failLargeAllocations{false};
+std::atomic<int> g_failedAllocations{0};
+
+void* operator new(std::size_t size) {
+  if (g_failLargeAllocations && size >= (std::size_t(256) << 10)) {
+    ++g_failedAllocations;
+    throw std::bad_alloc();
+  }
+  if (void* block = std::malloc(size ? size : 1))
+    return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -742,6 +762,18 @@ TEST_F(ProjectFileTest, ThumbnailChoice) {
     busy->SetForExport(false);
     plain->SetForExport(false);
     EXPECT_EQ(writer.ChooseThumbnail(&project), busier);  // none for export: all count
+    // Scoring that cannot get its memory: saved without a thumbnail.
+    const std::string scored = folder.File("noscore.vcj");
+    g_failedAllocations = 0;
+    g_failLargeAllocations = true;
+    const bool saved = SaveProject(project, scored);
+    g_failLargeAllocations = false;
+    ASSERT_TRUE(saved);
+    EXPECT_GT(g_failedAllocations, 0);
+    EXPECT_EQ(ParseFile(scored).Child("THMB"), nullptr);
+    std::unique_ptr<CProject> loaded;
+    ASSERT_EQ(LoadError(scored, false, &loaded), "");
+    ExpectSameProject(project, *loaded);
     // Only uniform images: no thumbnail.
     CProject flat;
     AddLayer(*AddImage(flat, 8, 8, CImage::FORMAT_32BIT_ARGB), [](int, int) { return 0u; });
