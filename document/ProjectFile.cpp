@@ -548,51 +548,15 @@ bool CProjectWriter::Write(const char* path, CProject* project) {
 }
 
 void CProjectWriter::Save(const char* path, CProject* project) {
-  if (!path || !path[0])
-    Fail("Cannot create the file");
   if (!project)
     Fail("Error while writing the project file");
-  const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    Fail("The file is write-protected");
-
-  // The new file is written beside the old one and replaces it only when complete.
-  char folder[MAX_PATH];
-  const char* slash = nullptr;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      slash = p;
-  size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-  if (folderLength >= sizeof folder)
-    Fail("Cannot create the file");
-  if (folderLength == 0) {
-    std::strcpy(folder, ".");
-  } else {
-    std::memcpy(folder, path, folderLength);
-    folder[folderLength] = '\0';
-  }
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(folder, "vcj", 0, temporary))
-    Fail("Cannot create the file");
-
   CChunkWriter file;
-  file.error.SetMode(CStreamError::MODE_THROW);
   try {
-    file.Create(temporary);
-    WriteProject(file, *project);
-    file.Close();
+    WriteFileReplacing(file, path, [&] { WriteProject(file, *project); });
   } catch (const CVCException&) {
-    file.CloseAll();
-    DeleteFileA(temporary);
     throw;
   } catch (...) {
-    file.CloseAll();
-    DeleteFileA(temporary);
     Fail("Error while writing the project file");
-  }
-  if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary);
-    Fail("Cannot create the file");
   }
 }
 
