@@ -30,11 +30,19 @@ const int32_t kMaxPaletteEntries = 256;
 const uint64_t kWorkPerPixel = 8;
 const uint64_t kWorkFloor = uint64_t(1) << 26;
 
-// Bytes per pixel an image needs besides its layers: composite, preview, two caches, and
-// the selection mask.
-const uint64_t kImageBytesPerPixel = 4 * 4 + 1;
-// A supersampled layer's 2x, 4x and 8x levels, and the selection's.
-const uint64_t kSupersampleBytesPerPixel = (4 + 16 + 64) * (4 + 1);
+// What a read claims is what the project it builds holds, so that every project the
+// program could hold and save loads back within the budget. Per pixel of an image: the
+// composite and the selection mask; the preview of every target format but 32-bit; a layer;
+// a layer cache for the second and for the third layer.
+const uint64_t kImageBytesPerPixel = 4 + 1;
+const uint64_t kPreviewBytesPerPixel = 4;
+const uint64_t kLayerBytesPerPixel = 4;
+const uint64_t kCacheBytesPerPixel = 4;
+// The 2x, 4x and 8x levels of a supersampled layer, and those of the selection, which an
+// image has once whatever the number of its supersampled layers.
+const uint64_t kSupersampleLevelPixels = 4 + 16 + 64;
+const uint64_t kLayerSupersampleBytesPerPixel = kSupersampleLevelPixels * 4;
+const uint64_t kSelectionSupersampleBytesPerPixel = kSupersampleLevelPixels * 1;
 
 [[noreturn]] void Fail(const char* text) {
   throw CVCException(text);
@@ -237,7 +245,8 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
     return;
   }
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  ClaimMemory(pixels * kImageBytesPerPixel);
+  ClaimMemory(pixels * (kImageBytesPerPixel +
+                        (format == CImage::FORMAT_32BIT_ARGB ? 0 : kPreviewBytesPerPixel)));
 
   std::unique_ptr<CImage> image(new (std::nothrow) CImage());
   if (!image)
@@ -303,7 +312,9 @@ void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
       Fail("Unknown layer type");
     return;
   }
-  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) * 4);
+  const bool addsCache = image.GetLayerCount() == 1 || image.GetLayerCount() == 2;
+  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) *
+              (kLayerBytesPerPixel + (addsCache ? kCacheBytesPerPixel : 0)));
   CRasterLayer* layer = new (std::nothrow) CRasterLayer();
   if (!layer)
     Fail("Insufficient memory");
@@ -342,8 +353,10 @@ void CProjectReader::ReadLayerData(CChunkReader& file, CLayer& layer) {
     Fail("Invalid data");
   CRasterLayer& raster = static_cast<CRasterLayer&>(layer);
   if (level == 3 && !raster.IsSupersampled()) {
+    const bool firstOfImage = !layer.GetOwner() || !layer.GetOwner()->HasSupersampledLayer();
     ClaimMemory(static_cast<uint64_t>(layer.GetWidth()) * static_cast<uint64_t>(layer.GetHeight()) *
-                kSupersampleBytesPerPixel);
+                (kLayerSupersampleBytesPerPixel +
+                 (firstOfImage ? kSelectionSupersampleBytesPerPixel : 0)));
     raster.SetSupersampling(true);
     if (!raster.IsSupersampled())
       Fail("Insufficient memory");

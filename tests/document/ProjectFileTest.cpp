@@ -435,6 +435,14 @@ protected:
     }
   }
 
+  // Saves, lets the project go and loads the file back into it; false when that fails.
+  static bool SaveAndReload(std::unique_ptr<CProject>& project, const std::string& path) {
+    EXPECT_TRUE(SaveProject(*project, path));
+    project.reset();
+    EXPECT_EQ(LoadError(path, false, &project), "");
+    return project != nullptr;
+  }
+
   ScratchFolder folder;
   int32_t saved[5];
   uint32_t savedVersion;
@@ -953,6 +961,50 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   std::copy(header.begin(), header.begin() + 10, huge.begin());
   StoreBytes(path, huge);
   EXPECT_EQ(LoadError(path), "Read failed");
+}
+
+// Every project the editor can make loads back: the largest image a new image can be, and
+// the largest the options let be supersampled, with three supersampled layers and so a
+// supersampled selection.
+TEST_F(ProjectFileTest, LargestImageLoadsBack) {
+  std::unique_ptr<CProject> project(new CProject());
+  CImage* image = AddImage(*project, 10000, 10000, CImage::FORMAT_32BIT_ARGB);
+  CRasterLayer* layer = new CRasterLayer();
+  image->AddLayer(layer);
+  layer->GetPixels()->Fill(0xFF336699u);
+  image->UpdateAll();
+  ASSERT_TRUE(SaveAndReload(project, folder.File("largest.vcj")));
+  image = project->GetFirstImage();
+  ASSERT_EQ(image->GetLayerCount(), 1);
+  EXPECT_EQ(image->GetFirstLayer()->GetPixels()->GetPixel(9999, 9999), 0xFF336699u);
+  EXPECT_EQ(image->GetComposite()->GetPixel(0, 0), 0xFF336699u);
+}
+
+TEST_F(ProjectFileTest, LargestSupersampledImageLoadsBack) {
+  std::unique_ptr<CProject> project(new CProject());
+  CImage* image = AddImage(*project, 1000, 1000, CImage::FORMAT_32BIT_ARGB);
+  for (uint32_t i = 0; i < 3; ++i) {
+    CRasterLayer* layer = new CRasterLayer();
+    image->AddLayer(layer);
+    layer->SetSupersampling(true);
+    ASSERT_TRUE(layer->IsSupersampled());
+    // Uniform, so that the file stays small and quick to write.
+    layer->GetSupersampleTop()->Fill(0xFF000000u | (i + 1));
+    layer->Update(nullptr);
+  }
+  image->UpdateAll();
+  ASSERT_TRUE(image->GetSelection()->IsSupersampled());
+  ASSERT_TRUE(SaveAndReload(project, folder.File("supersampled.vcj")));
+  image = project->GetFirstImage();
+  ASSERT_EQ(image->GetLayerCount(), 3);
+  EXPECT_TRUE(image->GetSelection()->IsSupersampled());
+  uint32_t i = 0;
+  for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext(), ++i) {
+    CRasterLayer* raster = static_cast<CRasterLayer*>(layer);
+    ASSERT_TRUE(raster->IsSupersampled());
+    EXPECT_EQ(raster->GetSupersampleTop()->GetPixel(7999, 7999), 0xFF000000u | (i + 1));
+    EXPECT_EQ(raster->GetPixels()->GetPixel(999, 0), 0xFF000000u | (i + 1));
+  }
 }
 
 TEST_F(ProjectFileTest, PaletteChecks) {
