@@ -1,9 +1,18 @@
-// Quantiser time and the mean colour error of the mapped result, for a 256 x 256 32-bit
-// image of photo-like content reduced to 256 and to 16 colours.
+// Quantiser time and the mean colour error of the mapped result at 256 and at 16 colours:
+// on a 256 x 256 image of photo-like content, then on the colours of the benchmark pictures
+// (made opaque, as scripts/bench-peers.sh gives them to pngquant) against pngquant --nofs
+// (libimagequant) on the same pixels.
+//
+// The error is the mean CIE76 difference (L*a*b* of sRGB, white of the sRGB matrix, D65)
+// between each pixel's colour and its mapped colour, over the pixels whose alpha is at
+// least 128: those the quantiser gives opaque entries. Alpha itself is not compared.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 #include "bench/Bench.h"
+#include "bench/PeerPictures.h"
 #include "document/ColorSpace.h"
 #include "document/Palette.h"
 #include "document/PixelArray.h"
@@ -42,58 +51,101 @@ void FillPhotoLike(CPixelArray& a) {
   }
 }
 
-void Run(const CPixelArray& image, int32_t colors) {
+// Mean CIE76 difference of the colours of the pixels (0xAARRGGBB each) whose original alpha
+// is at least 128.
+double MeanDeltaE(const std::vector<uint32_t>& original, const std::vector<uint32_t>& mapped) {
+  double sum = 0;
+  int64_t counted = 0;
+  for (size_t i = 0; i < original.size(); ++i) {
+    const uint32_t c = original[i], m = mapped[i];
+    if ((c >> 24) < 128)
+      continue;
+    float l1, a1, b1, l2, a2, b2;
+    RgbToLab((c >> 16 & 255) / 255.0f, (c >> 8 & 255) / 255.0f, (c & 255) / 255.0f, l1, a1, b1);
+    RgbToLab((m >> 16 & 255) / 255.0f, (m >> 8 & 255) / 255.0f, (m & 255) / 255.0f, l2, a2, b2);
+    sum += std::sqrt(double(l1 - l2) * (l1 - l2) + double(a1 - a2) * (a1 - a2) + double(b1 - b2) * (b1 - b2));
+    ++counted;
+  }
+  return counted ? sum / double(counted) : 0.0;
+}
+
+struct Quantized {
+  double quantizeMs;
+  double mapMs;
+  int32_t entries;
+  std::vector<uint32_t> mapped;  // the colour of each pixel's entry (black without one)
+};
+
+// Quantises the image to at most colors entries and maps every pixel to its entry.
+Quantized QuantizeAndMap(const CPixelArray& image, int32_t colors) {
   CPalette palette;
   CColorQuantizer quantizer;
   quantizer.SetPalette(&palette);
   quantizer.SetMaximum(colors);
-  const double quantize = bench::TimePerRun(0.5, [&] { quantizer.Quantize(&image); });
+  Quantized result;
+  result.quantizeMs = bench::TimePerRun(0.3, [&] { quantizer.Quantize(&image); }) * 1e3;
+  const size_t count = size_t(image.width) * size_t(image.height);
+  result.mapped.assign(count, 0);
+  result.mapMs = bench::TimePerRun(0.2, [&] {
+                   palette.ClearLookup();
+                   for (size_t i = 0; i < count; ++i) {
+                     const int32_t index = palette.FindNearestArgb(image.data[i]);
+                     result.mapped[i] = index < 0 ? 0 : palette.GetEntry(index)->GetColor();
+                   }
+                 }) *
+                 1e3;
+  result.entries = palette.GetCount();
+  return result;
+}
 
-  // Mapping: index of every pixel, then the error of the mapped colour.
-  const int64_t count = int64_t(image.width) * image.height;
-  double mapTime = bench::TimePerRun(0.3, [&] {
-    palette.ClearLookup();
-    uint32_t sum = 0;
-    for (int64_t i = 0; i < count; ++i)
-      sum += static_cast<uint32_t>(palette.FindNearestArgb(image.data[i]));
-    bench::g_sink += sum;
-  });
-
-  double error[3] = {0, 0, 0};
-  double deltaE = 0;
-  int64_t opaque = 0;
-  for (int64_t i = 0; i < count; ++i) {
-    uint32_t c = image.data[i];
-    if ((c >> 24) < 128)
-      continue;
-    int32_t index = palette.FindNearestArgb(c);
-    if (index < 0)
-      continue;
-    uint32_t m = palette.GetEntry(index)->GetColor();
-    int32_t src[3] = {int32_t(c >> 16 & 255), int32_t(c >> 8 & 255), int32_t(c & 255)};
-    int32_t dst[3] = {int32_t(m >> 16 & 255), int32_t(m >> 8 & 255), int32_t(m & 255)};
-    for (int k = 0; k < 3; ++k)
-      error[k] += std::abs(src[k] - dst[k]);
-    float l1, a1, b1, l2, a2, b2;
-    RgbToLab(src[0] / 255.0f, src[1] / 255.0f, src[2] / 255.0f, l1, a1, b1);
-    RgbToLab(dst[0] / 255.0f, dst[1] / 255.0f, dst[2] / 255.0f, l2, a2, b2);
-    deltaE += std::sqrt(double(l1 - l2) * (l1 - l2) + double(a1 - a2) * (a1 - a2) + double(b1 - b2) * (b1 - b2));
-    ++opaque;
-  }
-  if (opaque == 0)
-    opaque = 1;
-  std::printf("256x256 to %3d colours: quantise %7.2f ms, map %6.2f ms, %3d entries; mean error R %.2f G %.2f B %.2f, Lab dE %.2f\n",
-              colors, quantize * 1e3, mapTime * 1e3, palette.GetCount(), error[0] / opaque, error[1] / opaque,
-              error[2] / opaque, deltaE / opaque);
+// R, G, B, A bytes as opaque 0xAARRGGBB pixels.
+std::vector<uint32_t> OpaqueArgb(const std::vector<uint8_t>& rgba) {
+  std::vector<uint32_t> pixels(rgba.size() / 4);
+  for (size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = 0xFF000000u | uint32_t(rgba[4 * i]) << 16 | uint32_t(rgba[4 * i + 1]) << 8 | rgba[4 * i + 2];
+  return pixels;
 }
 
 }  // namespace
 
 VC_BENCH("Colour quantiser") {
-  CPixelArray image(256, 256);
-  if (!image.data)
+  CPixelArray synthetic(256, 256);
+  if (!synthetic.data)
     return;
-  FillPhotoLike(image);
-  Run(image, 256);
-  Run(image, 16);
+  FillPhotoLike(synthetic);
+  const std::vector<uint32_t> original(synthetic.data, synthetic.data + 256 * 256);
+  for (int32_t colors : {256, 16}) {
+    const Quantized q = QuantizeAndMap(synthetic, colors);
+    std::printf("photo-like 256x256 to %3d colours: quantise %6.2f ms, map %6.2f ms, %3d entries, mean dE %.3f\n",
+                colors, q.quantizeMs, q.mapMs, q.entries, MeanDeltaE(original, q.mapped));
+  }
+
+  const std::vector<bench::PeerPicture> pictures = bench::LoadPeerPictures();
+  if (pictures.empty())
+    return;
+  std::printf("\nthe pictures' colours, opaque: mean CIE76 dE; quantiser: quantise + map ms;\n"
+              "pngquant --nofs: ms of the fastest of 3 runs outside Wine, one thread, PNG in and out\n");
+  std::printf("%-20s %7s %11s %8s %12s %8s %9s\n", "picture", "colours", "quantiser", "ms", "pngquant", "ms",
+              "dE ratio");
+  double ours[2] = {0, 0}, theirs[2] = {0, 0};
+  for (const bench::PeerPicture& picture : pictures) {
+    const std::vector<uint32_t> pixels = OpaqueArgb(picture.rgba);
+    CPixelArray image(picture.width, picture.height);
+    if (!image.data)
+      return;
+    std::copy(pixels.begin(), pixels.end(), image.data);
+    for (int k = 0; k < 2; ++k) {
+      const int32_t colors = k == 0 ? 256 : 16;
+      const Quantized q = QuantizeAndMap(image, colors);
+      const double mine = MeanDeltaE(pixels, q.mapped);
+      const double peer = MeanDeltaE(pixels, OpaqueArgb(picture.quantized[k]));
+      ours[k] += mine;
+      theirs[k] += peer;
+      std::printf("%-20s %7d %11.3f %8.2f %12.3f %8.0f %9.4f\n", picture.name.c_str(), colors, mine,
+                  q.quantizeMs + q.mapMs, peer, picture.pngquantMs[k], peer > 0 ? mine / peer : 0.0);
+    }
+  }
+  for (int k = 0; k < 2; ++k)
+    std::printf("%-20s %7d %11.3f %8s %12.3f %8s %9.4f\n", "mean", k == 0 ? 256 : 16, ours[k] / pictures.size(), "",
+                theirs[k] / pictures.size(), "", theirs[k] > 0 ? ours[k] / theirs[k] : 0.0);
 }

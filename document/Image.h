@@ -107,6 +107,12 @@ public:
   void SaveViewState(const CViewState& state) { viewState = state; }
   const CViewState& GetViewState() const { return viewState; }
 
+  // Image commands, defined with them (tools/ImageCommands.cpp). MakeCurrent selects the
+  // image in the project panel, which makes it current; MoveCurrentImageBefore moves the
+  // current image of the current project before anchor (null: to the end).
+  bool MakeCurrent();
+  static bool MoveCurrentImageBefore(CImage* anchor);
+
   uint32_t GetMemorySize() const;
   bool IsModified() const { return modified != 0; }
   void SetModified() { modified = 1; }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 #include "document/Image.h"
+#include "document/Selection.h"
 
 namespace {
 
@@ -188,4 +189,16 @@ CPixelArray* CRasterLayer::GetSupersampleTop() {
   if (supersampled && stack)
     return stack->GetLevel(CPixelSupersampleStack::TOP);
   return nullptr;
+}
+
+CMaskArray* CRasterLayer::GetSelectionMask() {
+  CImage* image = GetOwner();
+  CSelection* selection = image ? image->GetSelection() : nullptr;
+  if (!selection || !selection->IsActive())
+    return nullptr;
+  if (supersampled)
+    return selection->GetSupersampleTop();
+  if (selection->IsSupersampled() && selection->GetSupersampleStack())
+    return selection->GetSupersampleStack()->GetLevel(0);
+  return selection->GetMask();
 }

@@ -61,6 +61,10 @@ public:
 
   void SetListNumber(int32_t n) { number = n; }
 
+  // Layer command, defined with the image commands (tools/ImageCommands.cpp): selects the
+  // layer of the current image in the layers panel and makes it the current layer.
+  bool MakeCurrent();
+
 protected:
   // Takes the layer out of its image (without deleting it).
   void Detach();
@@ -111,6 +115,9 @@ public:
   int32_t GetSupersampleLevel() const { return supersampled ? 3 : 0; }
   CPixelArray* GetSupersampleTop();
   CPixelSupersampleStack* GetSupersampleStack() const { return stack; }
+  // The owner image's selection mask that limits edits of the edit array (the 8x mask while
+  // supersampled); null when the selection is not active.
+  CMaskArray* GetSelectionMask();
 
 private:
   uint8_t supersampled;

@@ -11,6 +11,8 @@ CProject::~CProject() {
   DeleteAllImages();
 }
 
+void CProject::Destroy(CProject* project) { delete project; }
+
 void CProject::SetName(const char* text) {
   name.Assign(text);
 }

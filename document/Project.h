@@ -10,6 +10,8 @@ public:
   CProject();
   // Deletes every image.
   ~CProject();
+  // Deletes the project with its images; null does nothing.
+  static void Destroy(CProject* project);
   CProject(const CProject&) = delete;
   CProject& operator=(const CProject&) = delete;
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. Safe to run again.
+# Installs the Debian packages the build and the tests need; with "bench", also the tools the
+# benchmarks measure against. Safe to run again.
 set -euo pipefail
 
 PKGS=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
       mingw-w64-tools wine wine64 xvfb xauth x11-apps imagemagick libz-mingw-w64-dev cmake make
       googletest dpkg-dev devscripts autoconf automake libtool nasm ca-certificates)
+if [ "${1:-}" = bench ]; then
+  PKGS+=(optipng zopfli pngquant)
+fi
 
 SRC_LIST=/etc/apt/sources.list.d/vellumcraft-src.sources
 

@@ -99,6 +99,18 @@ bool DecodePrivate(const uint8_t* block, SIZE_T size, Image& image) {
   return true;
 }
 
+// Whether any fourth byte of 32-bit rows is non-zero: many programs leave it 0 in a
+// picture that has no alpha at all.
+bool HasAlpha(const uint8_t* bits, int32_t width, int32_t rows, int64_t stride) {
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t* line = bits + size_t(y) * size_t(stride);
+    for (int32_t x = 0; x < width; ++x)
+      if (line[4 * size_t(x) + 3])
+        return true;
+  }
+  return false;
+}
+
 bool DecodeBitmap(const uint8_t* block, SIZE_T size, Image& image) {
   if (size < sizeof(BITMAPINFOHEADER))
     return false;
@@ -140,7 +152,8 @@ bool DecodeBitmap(const uint8_t* block, SIZE_T size, Image& image) {
   image.bitmapStride = stride;
   image.bottomUp = h.bV5Height > 0;
   image.colorCount = colorCount;
-  image.useAlpha = bits == 32 && headerSize >= sizeof(BITMAPV5HEADER) && h.bV5AlphaMask != 0;
+  image.useAlpha = bits == 32 && headerSize >= sizeof(BITMAPV5HEADER) && h.bV5AlphaMask != 0 &&
+                   HasAlpha(image.bitmapBits, h.bV5Width, rows, stride);
   image.bitsPerPixel = image.useAlpha ? 32 : 24;
   image.xResolution = float(h.bV5XPelsPerMeter);
   image.yResolution = float(h.bV5YPelsPerMeter);

@@ -11,7 +11,9 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
+#include "ui/AppCursors.h"
 #include "ui/MessageBox.h"
+#include "ui/PanelResourceIds.h"
 #include "wul/WULButton.h"
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
@@ -130,7 +132,8 @@ LRESULT CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 // ---------------------------------------------------------------------------------------------
 // Preview pane
 
-// The pane's controls from the top: the box, the importer's text, the two check boxes.
+// The pane's controls from the top: the box, the importer's text, the two check boxes with
+// their pictures.
 const int kPaneTop = 8;
 const int kLabelHeight = 36;
 const int kCheckHeight = 22;
@@ -256,12 +259,14 @@ void CreatePreviewPane(HWND hook) {
       y += kLabelHeight + 4;
       g_preview.enableBox = new CWULCheckBox;
       g_preview.enableBox->SetText("Enable preview");
+      g_preview.enableBox->SetPicture(GetAppPicture(IDB_FILE_PREVIEW));
       g_preview.enableBox->SetBounds(left, y, side, kCheckHeight);
       y += kCheckHeight;
       g_preview.enableBox->SetChecked(PreviewEnabled());
       g_preview.enableBox->checkedChangedCallback = OnEnableClicked;
       g_preview.chequerBox = new CWULCheckBox;
       g_preview.chequerBox->SetText("Chequered background");
+      g_preview.chequerBox->SetPicture(GetAppPicture(IDB_FILE_PREVIEW_CHEQUERED));
       g_preview.chequerBox->SetBounds(left, y, side, kCheckHeight);
       g_preview.chequerBox->SetChecked(g_Settings.imageFilePreviewChequeredBackground &&
                                        g_Settings.imageFilePreviewChequeredBackground->GetValue());

@@ -108,7 +108,7 @@ VCXImage* NewImage(const VCXImage& header) {
   if (header.width < 0 || header.height < 0)
     Fail(VCX_ERROR_PARAMETER);
   const uint64_t size = BlockSize(header.format, header.width, header.height);
-  auto* image = static_cast<VCXImage*>(Allocate(sizeof(VCXImage) + 8));
+  auto* image = static_cast<VCXImage*>(Allocate(sizeof(VCXImage) + VCX_SLOT_SIZE));
   std::memcpy(image, &header, sizeof(VCXImage));
   image->headerSize = sizeof(VCXImage);
   image->name[sizeof image->name - 1] = 0;
@@ -124,7 +124,7 @@ VCXImage* NewImage(const VCXImage& header) {
 VCXLayeredImage* NewLayered(const VCXLayeredImage& header) {
   if (header.layerCount < 0)
     Fail(VCX_ERROR_PARAMETER);
-  const uint64_t slots = 8 * static_cast<uint64_t>(header.layerCount);
+  const uint64_t slots = VCX_SLOT_SIZE * static_cast<uint64_t>(header.layerCount);
   auto* image = static_cast<VCXLayeredImage*>(Allocate(sizeof(VCXLayeredImage) + slots));
   *image = header;
   image->headerSize = sizeof(VCXLayeredImage);
@@ -135,7 +135,7 @@ VCXLayeredImage* NewLayered(const VCXLayeredImage& header) {
 VCXMultiImage* NewMulti(const VCXMultiImage& header) {
   if (header.count < 0)
     Fail(VCX_ERROR_PARAMETER);
-  const uint64_t slots = 8 * static_cast<uint64_t>(header.count);
+  const uint64_t slots = VCX_SLOT_SIZE * static_cast<uint64_t>(header.count);
   auto* image = static_cast<VCXMultiImage*>(Allocate(sizeof(VCXMultiImage) + slots));
   *image = header;
   image->headerSize = sizeof(VCXMultiImage);
@@ -307,21 +307,23 @@ float SaneOpacity(float opacity) {
   return opacity > 1.0f ? 1.0f : opacity;
 }
 
+// Reads the whole fields that lie within the record's own size.
 CResampleOptions ReadResampleOptions(const void* options) {
   CResampleOptions result;
   if (!options)
     return result;
-  int32_t fields[4] = {};
-  std::memcpy(fields, options, 4);
-  const int32_t size = fields[0] < 16 ? fields[0] : 16;
-  if (size > 4)
-    std::memcpy(fields + 1, static_cast<const uint8_t*>(options) + 4, static_cast<size_t>(size - 4) & ~3u);
-  if (size >= 8)
-    result.smooth = fields[1] != 0;
-  if (size >= 12)
-    result.totalSamples = fields[2];
-  if (size >= 16)
-    result.pixelSamples = fields[3];
+  VCXResampleOptions fields = {};
+  std::memcpy(&fields.size, options, sizeof fields.size);
+  const size_t size = fields.size < 0 ? 0 : std::min<size_t>(fields.size, sizeof fields) / 4 * 4;
+  if (size > sizeof fields.size)
+    std::memcpy(reinterpret_cast<uint8_t*>(&fields) + sizeof fields.size,
+                static_cast<const uint8_t*>(options) + sizeof fields.size, size - sizeof fields.size);
+  if (size > offsetof(VCXResampleOptions, smooth))
+    result.smooth = fields.smooth != 0;
+  if (size > offsetof(VCXResampleOptions, totalSamples))
+    result.totalSamples = fields.totalSamples;
+  if (size > offsetof(VCXResampleOptions, pixelSamples))
+    result.pixelSamples = fields.pixelSamples;
   return result;
 }
 

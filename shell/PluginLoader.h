@@ -51,9 +51,16 @@ public:
   CPlugin();
   ~CPlugin() noexcept(false) override;
 
+  // The module's import and export entries; null when it has none.
+  VCXImportProc GetImportFunction() const { return import; }
+  VCXExportProc GetExportFunction() const { return exportFile; }
+
   HMODULE module;
   CWULString path;
 };
+
+// The plug-in module behind a file format; null for the built-in format.
+inline CPlugin* AsPlugin(CFileFormat* format) { return dynamic_cast<CPlugin*>(format); }
 
 class CFileFormatList : public CObjectList {
 public:

@@ -100,7 +100,7 @@ bool RunExportDialog(CFileDialogRequest& request) {
 // project that was open. False, with the new project deleted, when the old one stays.
 bool InstallProject(CProject* project, const char* path, bool keepPath) {
   if (GetCurrentProject() && !CloseProject(SAVE_MODIFIED_DISCARD)) {
-    delete project;
+    CProject::Destroy(project);
     return false;
   }
   SetCurrentProject(project);
@@ -118,13 +118,15 @@ bool InstallProject(CProject* project, const char* path, bool keepPath) {
 
 // A new project from a plug-in's file, or null after the plug-in's message.
 CProject* ImportThroughPlugin(CFileFormat* plugin, const char* path) {
-  if (!plugin->import) {
+  CPlugin* module = AsPlugin(plugin);
+  const VCXImportProc importFile = module ? module->GetImportFunction() : nullptr;
+  if (!importFile) {
     ErrorBox("Unknown file type");
     return nullptr;
   }
   VCXMultiImage* record = nullptr;
   try {
-    record = plugin->import(MainWindow(), path, nullptr);
+    record = importFile(MainWindow(), path, nullptr);
   } catch (...) {
     ErrorBox("Plugin malfunction");
     return nullptr;
@@ -143,10 +145,12 @@ bool ExportTo(CProject* project, VCXMultiImage* record, const char* path, int32_
     return false;
   if (IsBuiltin(plugin))
     return WriteProject(path, project);
-  if (!plugin->exportFile || !record)
+  CPlugin* module = AsPlugin(plugin);
+  const VCXExportProc exportFile = module ? module->GetExportFunction() : nullptr;
+  if (!exportFile || !record)
     return false;
   try {
-    if (plugin->exportFile(MainWindow(), path, typeId, record) != 0)
+    if (exportFile(MainWindow(), path, typeId, record) != 0)
       return true;
     ShowPluginError(plugin);
   } catch (...) {
@@ -241,7 +245,7 @@ bool CloseProject(int mode) {
   CProject* project = GetCurrentProject();
   SetCurrentProject(nullptr);
   try {
-    delete project;
+    CProject::Destroy(project);
   } catch (...) {
   }
   ResyncWorkingCopiesQuietly();

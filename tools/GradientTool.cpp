@@ -12,6 +12,7 @@
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
+#include "ui/PanelResourceIds.h"
 #include "wul/WULMath.h"
 
 namespace {
@@ -143,7 +144,8 @@ CGradientTool::CGradientTool() {
 }
 
 void CGradientTool::CreateOptionsPane() {
-  static const COptionChoice kTypes[2] = {{"Linear", GRADIENT_LINEAR}, {"Radial", GRADIENT_RADIAL}};
+  static const COptionChoice kTypes[2] = {{"Linear", GRADIENT_LINEAR, IDB_GRADIENT_LINEAR, 0},
+                                          {"Radial", GRADIENT_RADIAL, IDB_GRADIENT_RADIAL, 0}};
   BuildOptionPane([] {
     AddOptionRadios("Type:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH, 60, OPTION_ROW_HEIGHT, kTypes, 2,
                     g_Settings.drawingToolsGradientType);

@@ -190,10 +190,8 @@ bool RotateImageCcwCommand() {
   return ReorientImageCommand("Rotate Image", CReorientImageAction::ROTATE_CCW);
 }
 
-bool MakeImageCurrent(CImage* image) {
-  if (!image)
-    return false;
-  GetCommandHost()->SelectImageItem(image);
+bool CImage::MakeCurrent() {
+  GetCommandHost()->SelectImageItem(this);
   return true;
 }
 
@@ -202,7 +200,7 @@ bool NextImageCommand() {
   if (!image)
     return false;
   if (image->GetNext())
-    MakeImageCurrent(image->GetNext());
+    image->GetNext()->MakeCurrent();
   return true;
 }
 
@@ -211,11 +209,11 @@ bool PreviousImageCommand() {
   if (!image)
     return false;
   if (image->GetPrevious())
-    MakeImageCurrent(image->GetPrevious());
+    image->GetPrevious()->MakeCurrent();
   return true;
 }
 
-bool MoveCurrentImageBefore(CImage* anchor) {
+bool CImage::MoveCurrentImageBefore(CImage* anchor) {
   CImage* image = GetCurrentImage();
   if (!image || anchor == image)
     return false;
@@ -226,14 +224,14 @@ bool MoveImageUpCommand() {
   CImage* image = GetCurrentImage();
   if (!image || !image->GetPrevious())
     return false;
-  return MoveCurrentImageBefore(image->GetPrevious());
+  return CImage::MoveCurrentImageBefore(image->GetPrevious());
 }
 
 bool MoveImageDownCommand() {
   CImage* image = GetCurrentImage();
   if (!image || !image->GetNext())
     return false;
-  return MoveCurrentImageBefore(image->GetNext()->GetNext());
+  return CImage::MoveCurrentImageBefore(image->GetNext()->GetNext());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -292,14 +290,14 @@ bool MergeAllLayersCommand() {
   });
 }
 
-bool MakeLayerCurrent(CLayer* layer) {
+bool CLayer::MakeCurrent() {
   CImage* image = GetCurrentImage();
-  if (!layer || !image || layer->GetOwner() != image)
+  if (!image || owner != image)
     return false;
-  if (image->GetActiveLayer() != layer) {
-    image->SetActiveLayer(layer);
+  if (image->GetActiveLayer() != this) {
+    image->SetActiveLayer(this);
     NotifyBeginLayerItems();
-    NotifyLayerItem(LAYER_ITEM_SELECTED, layer);
+    NotifyLayerItem(LAYER_ITEM_SELECTED, this);
     NotifyEndLayerItems();
     ResyncWorkingCopiesQuietly();
     GetToolHost()->UpdateCommandStates();
@@ -312,7 +310,7 @@ bool SelectLayerAboveCommand() {
   if (!layer)
     return false;
   if (layer->GetNext())
-    MakeLayerCurrent(layer->GetNext());
+    layer->GetNext()->MakeCurrent();
   return true;
 }
 
@@ -321,7 +319,7 @@ bool SelectLayerBelowCommand() {
   if (!layer)
     return false;
   if (layer->GetPrevious())
-    MakeLayerCurrent(layer->GetPrevious());
+    layer->GetPrevious()->MakeCurrent();
   return true;
 }
 
@@ -390,14 +388,16 @@ CProject* ReadImportFile(const char* path) {
     CProjectReader reader;
     return reader.Read(path);
   }
-  if (!format->import) {
+  CPlugin* module = AsPlugin(format);
+  const VCXImportProc importFile = module ? module->GetImportFunction() : nullptr;
+  if (!importFile) {
     ErrorBox("Unknown file type");
     return nullptr;
   }
   VCXMultiImage* record = nullptr;
   try {
     int outType = type->typeId;
-    record = format->import(GetCommandHost()->GetMainWindow(), path, &outType);
+    record = importFile(GetCommandHost()->GetMainWindow(), path, &outType);
   } catch (...) {
     ErrorBox("Plugin malfunction");
     return nullptr;
@@ -440,7 +440,7 @@ bool ImportImageFile(const char* path) {
   } catch (...) {
     ResyncWorkingCopiesQuietly();
   }
-  delete imported;
+  CProject::Destroy(imported);
   return added;
 }
 
@@ -467,10 +467,12 @@ namespace {
 
 // Hands the record to the plug-in's export; the plug-in's error on failure.
 bool ExportRecord(VCXMultiImage* record, const char* path, int32_t typeId, CFileFormat* plugin) {
-  if (!plugin || !plugin->exportFile)
+  CPlugin* module = AsPlugin(plugin);
+  const VCXExportProc exportFile = module ? module->GetExportFunction() : nullptr;
+  if (!exportFile)
     return false;
   try {
-    if (plugin->exportFile(GetCommandHost()->GetMainWindow(), path, typeId, record) != 0)
+    if (exportFile(GetCommandHost()->GetMainWindow(), path, typeId, record) != 0)
       return true;
     ShowPluginError(plugin);
   } catch (...) {
@@ -482,7 +484,8 @@ bool ExportRecord(VCXMultiImage* record, const char* path, int32_t typeId, CFile
 }  // namespace
 
 bool ExportImageFile(CImage* image, const char* path, int32_t typeId, CFileFormat* plugin) {
-  if (!image || !path || !plugin || !plugin->exportFile)
+  CPlugin* module = AsPlugin(plugin);
+  if (!image || !path || !module || !module->GetExportFunction())
     return false;
   VCXMultiImage* record = CreatePortableMultiImageOfImage(image);
   if (!record)

@@ -32,12 +32,8 @@ bool FlipImageVerticalCommand();
 bool RotateImageCwCommand();
 bool RotateImage180Command();
 bool RotateImageCcwCommand();
-// Selects the image in the project panel, which makes it current.
-bool MakeImageCurrent(CImage* image);
 bool NextImageCommand();
 bool PreviousImageCommand();
-// Moves the current image before anchor (null: to the end).
-bool MoveCurrentImageBefore(CImage* anchor);
 bool MoveImageUpCommand();
 bool MoveImageDownCommand();
 
@@ -49,8 +45,6 @@ bool DeleteLayerCommand();
 bool LayerPropertiesCommand();
 bool MergeDownCommand();
 bool MergeAllLayersCommand();
-// Selects the layer in the layers panel and makes it the current one.
-bool MakeLayerCurrent(CLayer* layer);
 bool SelectLayerAboveCommand();
 bool SelectLayerBelowCommand();
 // Places the current layer just above anchor (null: at the bottom).

@@ -37,7 +37,7 @@ bool GetEditMask(CRasterLayer* layer, const CMaskArray*& mask) {
   if (!selection || !selection->IsActive())
     return true;
   const CPixelArray* edit = layer->GetPixelArray();
-  const CMaskArray* found = GetLayerSelectionMask(layer);
+  const CMaskArray* found = layer->GetSelectionMask();
   if (!edit || !found || !found->data || found->width != edit->width ||
       found->height != edit->height)
     return false;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include "shell/Settings.h"
 #include "wul/WULPanel.h"
+#include "wul/WULShared.h"
 
 namespace {
 
@@ -48,7 +49,22 @@ bool IsFocusWithin(CWULInteractor* control) {
 
 COptionSpinEdit::COptionSpinEdit() : setting(nullptr), changedHandler(nullptr), label(nullptr) {}
 
-COptionRadioButton::COptionRadioButton() : setting(nullptr), value(0), changedHandler(nullptr) {}
+COptionRadioButton::COptionRadioButton()
+    : setting(nullptr), value(0), changedHandler(nullptr), checkedPicture(nullptr) {}
+
+COptionRadioButton::~COptionRadioButton() {
+  CWULImage::Release(checkedPicture);
+  checkedPicture = nullptr;
+}
+
+CWULImage* COptionRadioButton::GetPicture() {
+  return IsChecked() && checkedPicture ? checkedPicture : CWULRadioButton::GetPicture();
+}
+
+void COptionRadioButton::SetCheckedPicture(CWULImage* image) {
+  if (wulReplaceImage(checkedPicture, image))
+    Redraw();
+}
 
 CWULLabel* AddOptionLabel(const char* text, int x, int y, int width) {
   auto* label = new CWULLabel;
@@ -57,12 +73,10 @@ CWULLabel* AddOptionLabel(const char* text, int x, int y, int width) {
   return label;
 }
 
-COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth, CUIntSetting* setting,
-                               int minimum, int maximum, OptionChangedHandler changed) {
-  CWULLabel* label = AddOptionLabel(caption, x, y + (OPTION_SPIN_HEIGHT - 14) / 2, labelWidth);
+COptionSpinEdit* AddOptionSpinEdit(int x, int y, CUIntSetting* setting, int minimum, int maximum,
+                                   OptionChangedHandler changed) {
   auto* spin = new COptionSpinEdit;
-  spin->label = label;
-  spin->SetBounds(x + labelWidth, y, OPTION_SPIN_WIDTH, OPTION_SPIN_HEIGHT);
+  spin->SetBounds(x, y, OPTION_SPIN_WIDTH, OPTION_SPIN_HEIGHT);
   spin->SetMaxDecimals(0);
   spin->SetMinimum(minimum);
   spin->SetMaximum(maximum);
@@ -75,13 +89,27 @@ COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth
   return spin;
 }
 
+COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth, CUIntSetting* setting,
+                               int minimum, int maximum, OptionChangedHandler changed) {
+  CWULLabel* label = AddOptionLabel(caption, x, y + (OPTION_SPIN_HEIGHT - 14) / 2, labelWidth);
+  COptionSpinEdit* spin = AddOptionSpinEdit(x + labelWidth, y, setting, minimum, maximum, changed);
+  spin->label = label;
+  return spin;
+}
+
 namespace {
 
-// The width that shows the button's whole caption beside its indicator.
-int FittingWidth(CWULIndicatorButton* button, int height) {
+int PictureWidth(const CWULImage* image) { return image ? image->width : 0; }
+
+// The width that shows the button's picture and whole caption beside its indicator.
+int FittingWidth(COptionRadioButton* button, int height) {
   RECT text = {0, 0, 10000, height};
   button->MeasureText(nullptr, &text);
-  return (text.right - text.left) + button->GetIndicatorSize() + button->GetSpacing() + 4;
+  int width = (text.right - text.left) + button->GetIndicatorSize() + button->GetSpacing() + 4;
+  const int picture = std::max(PictureWidth(button->picture), PictureWidth(button->checkedPicture));
+  if (picture > 0)
+    width += picture + button->GetSpacing();
+  return width;
 }
 
 }  // namespace
@@ -101,6 +129,8 @@ COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int label
   for (int i = 0; i < count; ++i) {
     auto* radio = new COptionRadioButton;
     radio->SetText(choices[i].text);
+    radio->SetPicture(GetToolHost()->GetAppPicture(choices[i].picture));
+    radio->SetCheckedPicture(GetToolHost()->GetAppPicture(choices[i].checkedPicture));
     radio->SetBounds(x + labelWidth, y + i * height, std::max(width, FittingWidth(radio, height)), height);
     if (first)
       radio->JoinGroup(first);

@@ -44,19 +44,29 @@ public:
   CWULLabel* label;
 };
 
-// A radio button that stores its value into the setting when it becomes checked.
+// A radio button that stores its value into the setting when it becomes checked. It shows
+// its picture beside the indicator, and its checked picture instead while it is checked.
 class COptionRadioButton : public CWULRadioButton {
 public:
   COptionRadioButton();
+  ~COptionRadioButton() override;
+
+  CWULImage* GetPicture() override;
+  void SetCheckedPicture(CWULImage* image);
 
   CUIntSetting* setting;
   uint32_t value;
   OptionChangedHandler changedHandler;
+  CWULImage* checkedPicture;
 };
 
+// One radio button of a group: its caption, its value and the program's pictures (bitmap
+// resource numbers, 0 for none) of its plain and checked look.
 struct COptionChoice {
   const char* text;
   uint32_t value;
+  int32_t picture;
+  int32_t checkedPicture;
 };
 
 // Makes an interactor the default parent for one scope.
@@ -82,13 +92,18 @@ void BuildOptionPane(Build&& build) {
 // A caption label (14 high) at x, y in the default parent.
 CWULLabel* AddOptionLabel(const char* text, int x, int y, int width);
 
+// A 36 x 16 spin edit at x, y limited to minimum..maximum, showing the setting's value.
+COptionSpinEdit* AddOptionSpinEdit(int x, int y, CUIntSetting* setting, int minimum, int maximum,
+                                   OptionChangedHandler changed = nullptr);
+
 // A row at x, y: the caption (labelWidth wide, centred on the spin edit) and to its right a
 // 36 x 16 spin edit limited to minimum..maximum, showing the setting's value.
 COptionSpinEdit* AddOptionSpin(const char* caption, int x, int y, int labelWidth, CUIntSetting* setting,
                                int minimum, int maximum, OptionChangedHandler changed = nullptr);
 
 // The caption at x, y (centred on the first button) and, from x + labelWidth down, a column of
-// count radio buttons of one group, each width x height, or wider when its caption needs it.
+// count radio buttons of one group, each width x height, or wider when its picture and caption
+// need it.
 // The choice whose value equals the setting is checked (the first when none does). Returns
 // the first button; the others follow through groupNext.
 COptionRadioButton* AddOptionRadios(const char* caption, int x, int y, int labelWidth, int width, int height,

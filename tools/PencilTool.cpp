@@ -171,18 +171,6 @@ int32_t GetScreenBrushDiameter(int32_t size, int32_t step) {
   return static_cast<int32_t>((units + 255) / 256);
 }
 
-CMaskArray* GetLayerSelectionMask(CRasterLayer* layer) {
-  CImage* image = layer->GetOwner();
-  CSelection* selection = image ? image->GetSelection() : nullptr;
-  if (!selection || !selection->IsActive())
-    return nullptr;
-  if (layer->IsSupersampled())
-    return selection->GetSupersampleTop();
-  if (selection->IsSupersampled() && selection->GetSupersampleStack())
-    return selection->GetSupersampleStack()->GetLevel(0);
-  return selection->GetMask();
-}
-
 Rect PaintBrushSegment(const Point& s, const Point& e, int32_t size, CColor color) {
   Rect none;
   CLayer* layer = GetCurrentLayer();
@@ -209,7 +197,7 @@ Rect PaintBrushSegment(const Point& s, const Point& e, int32_t size, CColor colo
   if (!target || !target->data || source.width != target->width ||
       source.height != target->height)
     return painted;
-  const CMaskArray* mask = GetLayerSelectionMask(rasterLayer);
+  const CMaskArray* mask = rasterLayer->GetSelectionMask();
   if (rasterLayer->GetOwner() && rasterLayer->GetOwner()->GetSelection() &&
       rasterLayer->GetOwner()->GetSelection()->IsActive() &&
       (!mask || mask->width != target->width || mask->height != target->height))

@@ -24,9 +24,6 @@ Rect GetBrushSquare(const Point& p, int32_t size, int32_t step);
 Rect GetOutlineSquare(const Point& p, int32_t size, int32_t step);
 // The brush diameter in screen pixels at the view's zoom.
 int32_t GetScreenBrushDiameter(int32_t size, int32_t step);
-// The selection mask that limits edits of the layer (at its edit resolution), or null when
-// the selection is not active.
-CMaskArray* GetLayerSelectionMask(CRasterLayer* layer);
 // Paints the round-brush segment from s to e into the current layer, blending the colour
 // over the layer working copy in the view's channel mode. Returns the working-pixel
 // rectangle touched, in 24.8 units (empty when nothing lies on the layer).

@@ -14,6 +14,7 @@
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
+#include "ui/PanelResourceIds.h"
 
 namespace {
 
@@ -244,8 +245,9 @@ CSelectionTool::CSelectionTool() : state(STATE_READY), mode(MODE_NONE), flags(0)
 }
 
 void CSelectionTool::CreateOptionsPane() {
-  static const COptionChoice kShapes[2] = {{"Rectangular", SELECTION_RECTANGULAR},
-                                           {"Elliptical", SELECTION_ELLIPTICAL}};
+  static const COptionChoice kShapes[2] = {
+      {"Rectangular", SELECTION_RECTANGULAR, IDB_SELECTION_RECTANGULAR, IDB_SELECTION_RECTANGULAR_CHECKED},
+      {"Elliptical", SELECTION_ELLIPTICAL, IDB_SELECTION_ELLIPTICAL, IDB_SELECTION_ELLIPTICAL_CHECKED}};
   BuildOptionPane([] {
     AddOptionRadios("Shape:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH, 40, OPTION_ROW_HEIGHT, kShapes, 2,
                     g_Settings.drawingToolsSelectorShape);

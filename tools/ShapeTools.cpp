@@ -11,6 +11,7 @@
 #include "tools/ToolHost.h"
 #include "tools/ToolHostExtras.h"
 #include "tools/WorkingCopies.h"
+#include "ui/PanelResourceIds.h"
 
 namespace {
 
@@ -343,13 +344,20 @@ void OnShapeTypeChanged(CWULInteractor*, uint32_t type) {
 }  // namespace
 
 void CShapeTool::CreateOptionsPane() {
-  static const COptionChoice kTypes[3] = {
-      {"Solid", SHAPE_SOLID}, {"Outline", SHAPE_OUTLINE}, {"Filled Outline", SHAPE_FILLED_OUTLINE}};
+  static const COptionChoice kRectangleTypes[3] = {
+      {"Solid", SHAPE_SOLID, IDB_RECTANGLE_SOLID, IDB_RECTANGLE_SOLID_CHECKED},
+      {"Outline", SHAPE_OUTLINE, IDB_RECTANGLE_OUTLINE, IDB_RECTANGLE_OUTLINE_CHECKED},
+      {"Filled Outline", SHAPE_FILLED_OUTLINE, IDB_RECTANGLE_FILLED, IDB_RECTANGLE_FILLED_CHECKED}};
+  static const COptionChoice kEllipseTypes[3] = {
+      {"Solid", SHAPE_SOLID, IDB_ELLIPSE_SOLID, IDB_ELLIPSE_SOLID_CHECKED},
+      {"Outline", SHAPE_OUTLINE, IDB_ELLIPSE_OUTLINE, IDB_ELLIPSE_OUTLINE_CHECKED},
+      {"Filled Outline", SHAPE_FILLED_OUTLINE, IDB_ELLIPSE_FILLED, IDB_ELLIPSE_FILLED_CHECKED}};
+  const COptionChoice* types = IsEllipse() ? kEllipseTypes : kRectangleTypes;
   CUIntSetting* typeSetting = GetTypeSetting();
   CUIntSetting* widthSetting = GetWidthSetting();
   BuildOptionPane([&] {
     COptionRadioButton* first = AddOptionRadios("Type:", OPTION_MARGIN, OPTION_MARGIN, OPTION_LABEL_WIDTH, 60,
-                                                OPTION_ROW_HEIGHT, kTypes, 3, typeSetting, OnShapeTypeChanged);
+                                                OPTION_ROW_HEIGHT, types, 3, typeSetting, OnShapeTypeChanged);
     COptionSpinEdit* spin = AddOptionSpin("Outline:", OPTION_MARGIN, OPTION_MARGIN + 3 * OPTION_ROW_HEIGHT + 4,
                                           OPTION_LABEL_WIDTH, widthSetting, 1, 100);
     g_OutlineSpin = spin;

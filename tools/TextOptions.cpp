@@ -4,6 +4,7 @@
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
 #include "tools/FontList.h"
+#include "tools/OptionPanes.h"
 #include "tools/TextTool.h"
 #include "ui/FontDialog.h"
 #include "wul/WULDropDown.h"
@@ -53,16 +54,9 @@ void StyleChanged(CWULDropDown*, CWULDropDownItem* item, CWULDropDownItem*) {
   Rerender();
 }
 
-void SizeChanged(CWULSpinEdit* control) {
-  if (g_filling || !g_Settings.drawingToolsTextFontSize)
-    return;
-  int size = control->GetValueRounded();
-  if (size < 1)
-    size = 1;
-  if (size > 999)
-    size = 999;
-  g_Settings.drawingToolsTextFontSize->SetValue(static_cast<uint32_t>(size));
-  Rerender();
+void SizeChanged(CWULInteractor*, uint32_t) {
+  if (!g_filling)
+    Rerender();
 }
 
 void BrowseFonts(CWULButtonEdit* control, const RECT* screenRect) {
@@ -185,15 +179,10 @@ void CreateTextToolOptions(CWULInteractor* parent) {
     style->SetSelection(style->FindByValue(current <= 3 ? static_cast<int>(current) : 0));
     style->selectionChangedHandler = StyleChanged;
 
-    CWULSpinEdit* size = new CWULSpinEdit;
+    // Every typed or stepped size is stored and rendered at once.
+    COptionSpinEdit* size = AddOptionSpinEdit(128, 58, g_Settings.drawingToolsTextFontSize, 1, 999, SizeChanged);
     g_options.size = size;
     size->deletedHandler = Forget;
-    size->SetBounds(128, 58, 36, 16);
-    size->SetMinimum(1);
-    size->SetMaximum(999);
-    size->SetValue(static_cast<double>(
-        g_Settings.drawingToolsTextFontSize ? g_Settings.drawingToolsTextFontSize->GetValue() : 11));
-    size->valueChangedHandler = SizeChanged;
   } catch (...) {
     g_filling = false;
     wulPopDefaultParent();

@@ -76,6 +76,10 @@ HCURSOR CToolHost::GetAppCursor(int32_t) {
   return LoadCursor(nullptr, IDC_ARROW);
 }
 
+CWULImage* CToolHost::GetAppPicture(int32_t) {
+  return nullptr;
+}
+
 void CToolHost::RestoreCursor() {}
 
 bool CToolHost::IsKeyDown(int32_t virtualKey) {

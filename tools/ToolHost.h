@@ -10,6 +10,7 @@
 
 class CImage;
 class CLayer;
+class CWULImage;
 class CWULInteractor;
 
 class CToolHost {
@@ -57,8 +58,10 @@ public:
   // The window the active tool builds its option controls in; null while there is none.
   virtual CWULInteractor* GetOptionHostWindow();
 
-  // Cursors and keys.
+  // Cursors, pictures and keys.
   virtual HCURSOR GetAppCursor(int32_t resourceId);
+  // A shared picture of the program by its bitmap resource number; null when there is none.
+  virtual CWULImage* GetAppPicture(int32_t resourceId);
   // Lets the window under the pointer ask for its cursor again.
   virtual void RestoreCursor();
   virtual bool IsKeyDown(int32_t virtualKey);

@@ -1,6 +1,8 @@
 #include "ui/AppCursors.h"
 #include <cstring>
 #include "ui/AppResourceIds.h"
+#include "ui/MessageBoxIds.h"
+#include "ui/PanelResourceIds.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 
@@ -20,6 +22,7 @@ struct CAppResources {
   HCURSOR wait;
   HCURSOR cursors[kCursorCount];
   CWULImage* images[APP_IMAGE_COUNT];
+  int32_t imageIds[APP_IMAGE_COUNT];  // the resource of each picture; 0 for a derived one
 };
 
 CAppResources g_Resources;
@@ -36,8 +39,10 @@ CWULImage* LoadPicture(int id) {
 }
 
 void LoadPictures(int first, int firstId, int count) {
-  for (int i = 0; i < count; ++i)
+  for (int i = 0; i < count; ++i) {
     g_Resources.images[first + i] = LoadPicture(firstId + i);
+    g_Resources.imageIds[first + i] = firstId + i;
+  }
 }
 
 }  // namespace
@@ -54,19 +59,19 @@ void LoadAppCursors() {
   for (int i = 0; i < kCursorCount; ++i)
     g_Resources.cursors[i] = LoadCursorA(instance, MAKEINTRESOURCEA(kCursorIds[i]));
 
-  LoadPictures(APP_IMAGE_MESSAGE_ERROR, 400, 4);
-  g_Resources.images[APP_IMAGE_VISIBLE] = LoadPicture(313);
+  LoadPictures(APP_IMAGE_MESSAGE_ERROR, IDB_MESSAGE_ERROR, 4);
+  LoadPictures(APP_IMAGE_VISIBLE, IDB_LAYER_VISIBLE, 1);
   if (CWULImage* visible = g_Resources.images[APP_IMAGE_VISIBLE]) {
     CWULImage* grey = CWULImage::Clone(visible);
     grey->ToGrayscale();
     grey->SetAutoDelete(false);
     g_Resources.images[APP_IMAGE_VISIBLE_GREY] = grey;
   }
-  LoadPictures(APP_IMAGE_SELECTOR_FIRST, 410, 4);
-  LoadPictures(APP_IMAGE_GRADIENT_FIRST, 420, 2);
-  LoadPictures(APP_IMAGE_RECTANGLE_FIRST, 440, 6);
-  LoadPictures(APP_IMAGE_ELLIPSE_FIRST, 450, 6);
-  LoadPictures(APP_IMAGE_PREVIEW_FIRST, 314, 2);
+  LoadPictures(APP_IMAGE_SELECTOR_FIRST, IDB_SELECTION_RECTANGULAR, 4);
+  LoadPictures(APP_IMAGE_GRADIENT_FIRST, IDB_GRADIENT_LINEAR, 2);
+  LoadPictures(APP_IMAGE_RECTANGLE_FIRST, IDB_RECTANGLE_SOLID, 6);
+  LoadPictures(APP_IMAGE_ELLIPSE_FIRST, IDB_ELLIPSE_SOLID, 6);
+  LoadPictures(APP_IMAGE_PREVIEW_FIRST, IDB_FILE_PREVIEW, 2);
 }
 
 void FreeAppCursors() {
@@ -99,6 +104,14 @@ HCURSOR GetAppCursor(int32_t resourceId) {
 
 CWULImage* GetAppImage(int index) {
   return index >= 0 && index < APP_IMAGE_COUNT ? g_Resources.images[index] : nullptr;
+}
+
+CWULImage* GetAppPicture(int32_t resourceId) {
+  for (int i = 0; i < APP_IMAGE_COUNT; ++i) {
+    if (resourceId != 0 && g_Resources.imageIds[i] == resourceId)
+      return g_Resources.images[i];
+  }
+  return nullptr;
 }
 
 CWULImage* LoadProgramPicture(int32_t resourceId) {

@@ -36,5 +36,7 @@ HCURSOR GetArrowCursor();
 HCURSOR GetWaitCursor();
 // Null when not loaded.
 CWULImage* GetAppImage(int index);
+// One of the pictures above by its bitmap resource number; null when not loaded.
+CWULImage* GetAppPicture(int32_t resourceId);
 // A new picture of one of the program's bitmap resources, or null when it lacks it.
 CWULImage* LoadProgramPicture(int32_t resourceId);

@@ -54,32 +54,6 @@ int32_t ClientHeight() { return ZoomedView::ClientHeight(g_View); }
 
 HWND ViewWindow() { return g_View ? g_View->window : nullptr; }
 
-// The capture window with the cursor in its client coordinates; else the window under the
-// cursor when the cursor lies in its client area; else null.
-HWND WindowUnderCursor(POINT* client) {
-  POINT cursor = {0, 0};
-  if (!GetCursorPos(&cursor))
-    return nullptr;
-  if (HWND capture = GetCapture()) {
-    POINT p = cursor;
-    ScreenToClient(capture, &p);
-    if (client)
-      *client = p;
-    return capture;
-  }
-  HWND under = WindowFromPoint(cursor);
-  if (!under)
-    return nullptr;
-  POINT p = cursor;
-  ScreenToClient(under, &p);
-  RECT rect;
-  GetClientRect(under, &rect);
-  if (!PtInRect(&rect, p))
-    return nullptr;
-  if (client)
-    *client = p;
-  return under;
-}
 
 // The setting's colour, or the fallback while the settings are not made.
 CColor SettingColor(CColorSetting* setting, uint32_t fallback) {
@@ -116,7 +90,12 @@ bool IsVisibleSupersampledLayer(CLayer* layer) {
 
 RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-// --- event handlers of the view ---
+}  // namespace
+
+// The view's event handlers, private to the main view.
+namespace MainView {
+namespace {
+
 
 void OnDeleted(CWULInteractor*) {
   g_View = nullptr;
@@ -276,6 +255,11 @@ int OnMouseWheel(CWULInteractor*, float* notches, int, int, int) {
 
 void OnSizeChanged(CWULInteractor*) {}
 
+}  // namespace
+}  // namespace MainView
+
+namespace {
+
 int OnOutlineTimerCallback(CWULTimer*, CWULTimer*) {
   MainView::OnOutlineTimer();
   return 0;
@@ -316,6 +300,31 @@ bool RenderLayers(CImage* image, CPixelArray& target, const Rect& rect, const Po
 }  // namespace
 
 namespace MainView {
+
+HWND GetWindowUnderCursor(POINT* client) {
+  POINT cursor = {0, 0};
+  if (!GetCursorPos(&cursor))
+    return nullptr;
+  if (HWND capture = GetCapture()) {
+    POINT p = cursor;
+    ScreenToClient(capture, &p);
+    if (client)
+      *client = p;
+    return capture;
+  }
+  HWND under = WindowFromPoint(cursor);
+  if (!under)
+    return nullptr;
+  POINT p = cursor;
+  ScreenToClient(under, &p);
+  RECT rect;
+  GetClientRect(under, &rect);
+  if (!PtInRect(&rect, p))
+    return nullptr;
+  if (client)
+    *client = p;
+  return under;
+}
 
 void SetHooks(const CHooks* hooks) { g_Hooks = hooks ? *hooks : CHooks{nullptr, nullptr, nullptr}; }
 
@@ -581,7 +590,7 @@ void ResendPointer() {
   if (!tool || !Image())
     return;
   POINT client;
-  if (WindowUnderCursor(&client) != window)
+  if (GetWindowUnderCursor(&client) != window)
     return;
   const Point pos = ClientToImage(client.x, client.y);
   ::SetCursor(tool->GetCursor(pos));
@@ -829,7 +838,7 @@ void OnTick() {
   HWND window = ViewWindow();
   if (!window)
     return;
-  if (WindowUnderCursor(nullptr) == window)
+  if (GetWindowUnderCursor(nullptr) == window)
     return;
   if (CTool* tool = UsableTool())
     tool->PointerLeft();
@@ -870,24 +879,24 @@ CWULTiledCanvas* CreateMainView(CWULInteractor* parent) {
     view->SetPaintMode(WUL_PAINT_TILES);
     view->SetTileSize(64);
     view->alignment = WUL_ALIGN_FILL;
-    view->deletedHandler = &OnDeleted;
-    view->createdHandler = &OnCreated;
-    view->destroyedHandler = &OnDestroying;
-    view->setCursorHandler = &OnSetCursor;
-    view->mouseMoveHandler = &OnMouseMove;
-    view->leftDownHandler = &OnLeftDown;
-    view->leftDoubleClickHandler = &OnLeftDown;
-    view->leftUpHandler = &OnLeftUp;
-    view->rightDownHandler = &OnRightDown;
-    view->rightDoubleClickHandler = &OnRightDown;
-    view->rightUpHandler = &OnRightUp;
-    view->middleDownHandler = &OnMiddleDown;
-    view->middleDoubleClickHandler = &OnMiddleDown;
-    view->middleUpHandler = &OnMiddleUp;
-    view->captureLostHandler = &OnCaptureChanged;
-    view->wheelAcceptHandler = &AcceptsWheel;
-    view->wheelHandler = &OnMouseWheel;
-    view->sizeChangedHandler = &OnSizeChanged;
+    view->deletedHandler = &MainView::OnDeleted;
+    view->createdHandler = &MainView::OnCreated;
+    view->destroyedHandler = &MainView::OnDestroying;
+    view->setCursorHandler = &MainView::OnSetCursor;
+    view->mouseMoveHandler = &MainView::OnMouseMove;
+    view->leftDownHandler = &MainView::OnLeftDown;
+    view->leftDoubleClickHandler = &MainView::OnLeftDown;
+    view->leftUpHandler = &MainView::OnLeftUp;
+    view->rightDownHandler = &MainView::OnRightDown;
+    view->rightDoubleClickHandler = &MainView::OnRightDown;
+    view->rightUpHandler = &MainView::OnRightUp;
+    view->middleDownHandler = &MainView::OnMiddleDown;
+    view->middleDoubleClickHandler = &MainView::OnMiddleDown;
+    view->middleUpHandler = &MainView::OnMiddleUp;
+    view->captureLostHandler = &MainView::OnCaptureChanged;
+    view->wheelAcceptHandler = &MainView::AcceptsWheel;
+    view->wheelHandler = &MainView::OnMouseWheel;
+    view->sizeChangedHandler = &MainView::OnSizeChanged;
 
     g_ImageOverlay = new CWULCanvasOverlay();
     g_ImageOverlay->drawCallback = &MainView::PaintImage;

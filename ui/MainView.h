@@ -87,6 +87,10 @@ void InvalidateToolOverlay();
 // Null: the whole tool overlay.
 void InvalidateToolOverlayRect(const Rect* rect);
 
+// The capture window with the cursor in its client coordinates; else the window under the
+// cursor when the cursor lies in its client area (not on its frame or scroll bars), with
+// the client coordinates; else null.
+HWND GetWindowUnderCursor(POINT* client);
 // Describes the pointer at a client point in the status bar.
 void UpdateStatus(int32_t x, int32_t y);
 

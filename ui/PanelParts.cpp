@@ -28,7 +28,7 @@ CWULPageControlItem* AddPanelPage(CWULPageControl* pages, const char* caption, i
 CWULItemBar* MakePanelButtonBar(CWULInteractor::Handler deleted) {
   auto* bar = new CWULItemBar;
   bar->deletedHandler = deleted;
-  bar->SetFrameStyle(WUL_BAR_FRAME_NONE);
+  bar->SetFrameStyle(WUL_BAR_FRAME_RAISED);
   bar->SetAlignment(WUL_ALIGN_TOP);
   bar->SetClientHeight(kPanelBarHeight);
   return bar;

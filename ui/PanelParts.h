@@ -16,7 +16,8 @@ const int kPanelBarHeight = kPanelButtonSize + 2;
 CWULPageControl* MakePanelPages(CWULInteractor::Handler deleted);
 // A page of pages with its interactor made.
 CWULPageControlItem* AddPanelPage(CWULPageControl* pages, const char* caption, int id);
-// The frameless button bar along the top of a page.
+// The button bar along the top of a page: a raised 1-pixel border around a client area of
+// kPanelBarHeight.
 CWULItemBar* MakePanelButtonBar(CWULInteractor::Handler deleted);
 // A small square button at x on bar, with its tooltip, command value and pictures; a
 // disabled picture of 0 is a grey-scale copy of the normal one.

@@ -1,5 +1,6 @@
 #pragma once
-// Bitmap resources of the dock's panels (usable from .rc files).
+// Bitmap resources of the dock's panels, the tool panes' option buttons and the file dialogs'
+// preview pane (usable from .rc files).
 
 // Preview panel buttons.
 #define IDB_PREVIEW_CHEQUERED_DOWN 317
@@ -35,3 +36,28 @@
 #define IDB_SWATCHES_ADD_PRIMARY_DISABLED 358
 #define IDB_SWATCHES_ADD_PRIMARY 367
 #define IDB_SWATCHES_ADD_SECONDARY 368
+
+// Option buttons of the tool panes: each choice's picture, then its picture while it is the
+// chosen one. The Gradient's choices have one picture each.
+#define IDB_SELECTION_RECTANGULAR 410
+#define IDB_SELECTION_RECTANGULAR_CHECKED 411
+#define IDB_SELECTION_ELLIPTICAL 412
+#define IDB_SELECTION_ELLIPTICAL_CHECKED 413
+#define IDB_GRADIENT_LINEAR 420
+#define IDB_GRADIENT_RADIAL 421
+#define IDB_RECTANGLE_SOLID 440
+#define IDB_RECTANGLE_SOLID_CHECKED 441
+#define IDB_RECTANGLE_OUTLINE 442
+#define IDB_RECTANGLE_OUTLINE_CHECKED 443
+#define IDB_RECTANGLE_FILLED 444
+#define IDB_RECTANGLE_FILLED_CHECKED 445
+#define IDB_ELLIPSE_SOLID 450
+#define IDB_ELLIPSE_SOLID_CHECKED 451
+#define IDB_ELLIPSE_OUTLINE 452
+#define IDB_ELLIPSE_OUTLINE_CHECKED 453
+#define IDB_ELLIPSE_FILLED 454
+#define IDB_ELLIPSE_FILLED_CHECKED 455
+
+// The check boxes "Enable preview" and "Chequered background" of the file dialogs' preview pane.
+#define IDB_FILE_PREVIEW 314
+#define IDB_FILE_PREVIEW_CHEQUERED 315

@@ -344,6 +344,7 @@ void CreatePreviewPanel() {
         g_ZoomList = list;
         list->deletedHandler = &OnZoomListDeleted;
         list->SetFrameKind(WUL_FRAME_BEVEL);
+        list->SetMaxVisibleItems(11);
         list->SetTabStop(false);
         list->SetBounds(x, 1, 52, kPanelBarHeight - 2);
         list->wheelAcceptHandler = &RefuseWheel;

@@ -6,6 +6,7 @@
 #include "shell/Errors.h"
 #include "tools/Ticker.h"
 #include "ui/BarResourceIds.h"
+#include "ui/MainView.h"
 #include "wul/WULError.h"
 #include "wul/WULFont.h"
 #include "wul/WULImage.h"
@@ -330,22 +331,6 @@ void ClearGeometry() { ClearPane(PANE_GEOMETRY); }
 
 void ClearColor() { ClearPane(PANE_COLOR); }
 
-HWND GetWindowUnderCursor(POINT* client) {
-  POINT cursor = {0, 0};
-  if (!GetCursorPos(&cursor))
-    return nullptr;
-  HWND window = GetCapture();
-  if (!window)
-    window = WindowFromPoint(cursor);
-  if (!window)
-    return nullptr;
-  if (client) {
-    *client = cursor;
-    ScreenToClient(window, client);
-  }
-  return window;
-}
-
 void OnTick() {
   if (!g_Bar)
     return;
@@ -354,7 +339,7 @@ void OnTick() {
       g_Panes[which]->SetStale();
   }
   POINT client = {0, 0};
-  if (HWND window = GetWindowUnderCursor(&client)) {
+  if (HWND window = MainView::GetWindowUnderCursor(&client)) {
     if (CStatusRegistry::Entry* entry = CStatusRegistry::Find(window)) {
       try {
         if (entry->callback)

@@ -128,9 +128,6 @@ void ClearColor();
 
 // The ticker's client, public for the tests.
 void OnTick();
-// The window under the pointer (the capture window while there is one) and the pointer's
-// client coordinates in it.
-HWND GetWindowUnderCursor(POINT* client);
 
 // The main view's hooks into the registry.
 void RegisterWindow(CWULInteractor* window, void (*updater)(int32_t x, int32_t y));

@@ -76,6 +76,7 @@ public:
       g_MainWindow->SetFocus();
   }
   HCURSOR GetAppCursor(int32_t resourceId) override { return ::GetAppCursor(resourceId); }
+  CWULImage* GetAppPicture(int32_t resourceId) override { return ::GetAppPicture(resourceId); }
   void RestoreCursor() override { ::RestoreCursor(); }
 };
 

@@ -63,6 +63,7 @@ CWULAppWindow::CWULAppWindow()
       windowKind(WUL_WINDOW_ORDINARY),
       closeAction(WUL_CLOSE_DESTROY),
       forwardWheel(1),
+      forwardingWheel(0),
       quitOnDestroy(0),
       topmost(0),
       minimized(0),
@@ -90,7 +91,6 @@ CWULAppWindow::CWULAppWindow()
       submenuToOpen(nullptr),
       submenuShell(nullptr),
       lastShellItem(nullptr),
-      hintWindow(nullptr),
       hotTime(0),
       suppressKeyMenu(0),
       rememberedFocus(nullptr),
@@ -102,7 +102,8 @@ CWULAppWindow::CWULAppWindow()
       sysMaximize(nullptr),
       sysClose(nullptr),
       modalResult(0),
-      disabledWindows(nullptr) {
+      disabledWindows(nullptr),
+      modalRun(nullptr) {
   style |= WS_POPUP;
   flagsA |= WUL_IF_TAB_GROUP;
   flagsA &= ~(WUL_IF_PARENT_COLOR | WUL_IF_PARENT_FONT | WUL_IF_VISIBLE);
@@ -115,6 +116,11 @@ CWULAppWindow::CWULAppWindow()
 
 CWULAppWindow::~CWULAppWindow() {
   flagsC |= WUL_IF_IN_DESTRUCTOR;
+  for (WULModalRun* run = modalRun; run; run = run->outer) {
+    run->destroyed = true;
+    run->result = modalResult;
+  }
+  modalRun = nullptr;
   wulEnableThreadWindows(&disabledWindows);
   HideItemHint();
   if (CWULMenu* bar = menu) {
@@ -670,23 +676,48 @@ LRESULT CWULAppWindow::OnCloseRequest() {
   return 0;
 }
 
+namespace {
+
+// Ends a modal loop's hold on its window, unless the window was deleted meanwhile (its
+// destructor then re-enabled the windows).
+class CModalScope {
+public:
+  explicit CModalScope(CWULAppWindow* window) : self(window) {
+    run.outer = window->modalRun;
+    run.result = 0;
+    run.destroyed = false;
+    window->modalRun = &run;
+  }
+  ~CModalScope() {
+    if (run.destroyed)
+      return;
+    self->modalRun = run.outer;
+    wulEnableThreadWindows(&self->disabledWindows);
+  }
+  CModalScope(const CModalScope&) = delete;
+  CModalScope& operator=(const CModalScope&) = delete;
+
+  CWULAppWindow* self;
+  WULModalRun run;
+};
+
+}  // namespace
+
 int CWULAppWindow::ShowModal(int initial) {
   modalResult = initial;
   if (!window)
     return modalResult;
   wulDisableThreadWindows(&disabledWindows, window);
-  try {
-    Show();
-    RefreshPosition();
-    BringToForeground();
-  } catch (...) {
-    wulEnableThreadWindows(&disabledWindows);
-    throw;
-  }
+  CModalScope scope(this);
+  const WULModalRun& run = scope.run;
+  Show();
+  RefreshPosition();
+  BringToForeground();
   HWND handle = window;
   MSG message;
-  for (;;) {
-    BOOL got = GetMessageA(&message, nullptr, 0, 0);
+  // Nothing of the window is touched once it may have been deleted.
+  while (!run.destroyed) {
+    BOOL got = wulGetMessage(&message);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));
       break;
@@ -698,15 +729,13 @@ int CWULAppWindow::ShowModal(int initial) {
       break;
     }
     try {
-      wulRaisePendingException();
       wulDispatchMessage(&message);
       TranslateMessage(&message);
     } catch (const CWULError& error) {
       wulShowError(error);
     }
   }
-  wulEnableThreadWindows(&disabledWindows);
-  return modalResult;
+  return run.destroyed ? run.result : modalResult;
 }
 
 void CWULAppWindow::EndModal(int value) {
@@ -920,7 +949,7 @@ void CWULAppWindow::HoverMenuBar(int hx, int hy) {
   const DWORD elapsed = GetTickCount() - hotTime;
   const DWORD hintStart = static_cast<DWORD>(wulHintDelay);
   const DWORD hintEnd = hintStart + static_cast<DWORD>(wulHintDuration);
-  if (hintWindow) {
+  if (hintSlot.Get()) {
     if (elapsed >= hintEnd)
       HideItemHint();
   } else if (elapsed >= hintStart && elapsed < hintEnd && !submenuShell) {
@@ -1131,14 +1160,13 @@ void CWULAppWindow::MenuLoop() {
       wulPumpMessage(window);
       continue;
     }
-    BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    BOOL got = wulGetMessage(&message);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));
       ExitMenuLoop();
       break;
     }
     try {
-      wulRaisePendingException();
       if (got > 0) {
         wulDispatchMessage(&message);
         TranslateMessage(&message);
@@ -1150,18 +1178,12 @@ void CWULAppWindow::MenuLoop() {
 }
 
 void CWULAppWindow::ShowItemHint(CWULMenuItem* item) {
-  if (!item || item->hint.GetLength() == 0 || hintWindow)
+  if (!item || item->hint.GetLength() == 0 || hintSlot.Get())
     return;
-  hintWindow = CWULTooltip::OpenAtCursor(item->hint.text);
+  hintSlot.Show(item->hint.text);
 }
 
-void CWULAppWindow::HideItemHint() {
-  if (!hintWindow)
-    return;
-  CWULTooltip* tip = hintWindow;
-  hintWindow = nullptr;
-  tip->Close();
-}
+void CWULAppWindow::HideItemHint() { hintSlot.Hide(); }
 
 int32_t CWULAppWindow::HandleNotify(CWULObject* sender, int32_t code, intptr_t param) {
   if (flagsC & WUL_IF_IN_DESTRUCTOR)
@@ -1508,7 +1530,9 @@ LRESULT CWULAppWindow::OnCaptureChanged(HWND newCapture) {
 }
 
 LRESULT CWULAppWindow::OnMouseWheel(float notches, int keys, int wx, int wy) {
-  if (!forwardWheel || !window)
+  // What the window under the pointer declines comes back up its chain to this window;
+  // it is not sent round again.
+  if (!forwardWheel || !window || forwardingWheel)
     return -1;
   POINT point = {wx + GetScreenLeft(), wy + GetScreenTop()};
   HWND target = GetCapture();
@@ -1517,8 +1541,17 @@ LRESULT CWULAppWindow::OnMouseWheel(float notches, int keys, int wx, int wy) {
   if (!target || target == window || GetWindowThreadProcessId(target, nullptr) != GetCurrentThreadId())
     return -1;
   const int delta = static_cast<int>(std::lround(notches * 120.0f));
-  return wulSendMessage(target, WUL_MSG_FORWARDED_WHEEL, MAKEWPARAM(keys, static_cast<WORD>(delta)),
-                        MAKELPARAM(point.x, point.y));
+  forwardingWheel = 1;
+  LRESULT answer;
+  try {
+    answer = wulSendMessage(target, WUL_MSG_FORWARDED_WHEEL, MAKEWPARAM(keys, static_cast<WORD>(delta)),
+                            MAKELPARAM(point.x, point.y));
+  } catch (...) {
+    forwardingWheel = 0;
+    throw;
+  }
+  forwardingWheel = 0;
+  return answer;
 }
 
 // --- activation and messages ---

@@ -10,9 +10,9 @@
 #include "wul/WULMenu.h"
 #include "wul/WULOffscreen.h"
 #include "wul/WULPaintKit.h"
+#include "wul/WULTooltip.h"
 
 class CWULPopupMenuShell;
-class CWULTooltip;
 
 // Frame kinds; WUL_FRAME_NONE (0) is the paint kit's.
 enum {
@@ -63,6 +63,14 @@ enum {
 enum {
   WUL_MSG_SYSTEM_MENU_REQUEST = WM_USER + 1,  // lParam: the screen point
   WUL_MSG_POPUP_SYSTEM_MENU = 0x313           // sent by the system for a right click on the taskbar button
+};
+
+// One running modal loop of a window, kept on the loop's stack: the window's destructor
+// marks it, so that the loop ends without touching the deleted window.
+struct WULModalRun {
+  WULModalRun* outer;  // the loop this one runs inside, for the same window
+  int32_t result;      // the modal result when the window was deleted
+  bool destroyed;
 };
 
 class CWULAppWindow : public CWULFramedWindow {
@@ -245,6 +253,7 @@ public:
   int32_t windowKind;
   int32_t closeAction;
   uint8_t forwardWheel;
+  uint8_t forwardingWheel;  // set while a wheel message is passed to the window under the pointer
   uint8_t quitOnDestroy;
   uint8_t topmost;
   uint8_t minimized;
@@ -274,7 +283,7 @@ public:
   CWULMenuItem* submenuToOpen;
   CWULPopupMenuShell* submenuShell;
   CWULMenuItem* lastShellItem;  // the item whose submenu shell closed last, for a second click
-  CWULTooltip* hintWindow;
+  CWULHintSlot hintSlot;  // the hot item's hint
   DWORD hotTime;
   uint8_t suppressKeyMenu;
   HWND rememberedFocus;
@@ -287,6 +296,7 @@ public:
   CWULMenuItem* sysClose;
   int32_t modalResult;
   WULDisabledWindow* disabledWindows;
+  WULModalRun* modalRun;  // the innermost ShowModal running, null when none
 
 private:
   void LayoutCaption(int top);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include "wul/WULImage.h"
 #include "wul/WULPaintKit.h"
+#include "wul/WULShared.h"
 #include "wul/WULSystem.h"
 
 namespace {
@@ -106,11 +107,17 @@ CWULIndicatorButton::CWULIndicatorButton()
     : indicatorColor(wulColors[16]),
       indicatorSide(WUL_INDICATOR_LEFT),
       indicatorSize(12),
-      spacing(4) {
+      spacing(4),
+      picture(nullptr) {
   indicatorColor.listener = this;
   checkColor.listener = this;
   width = 80;
   height = std::max(static_cast<int>(wulControlTextHeight), static_cast<int>(indicatorSize));
+}
+
+CWULIndicatorButton::~CWULIndicatorButton() {
+  CWULImage::Release(picture);
+  picture = nullptr;
 }
 
 int CWULIndicatorButton::GetIndicatorSide() { return indicatorSide; }
@@ -157,6 +164,13 @@ CWULColor CWULIndicatorButton::GetFillColor() {
   return fill;
 }
 
+CWULImage* CWULIndicatorButton::GetPicture() { return picture; }
+
+void CWULIndicatorButton::SetPicture(CWULImage* image) {
+  if (wulReplaceImage(picture, image))
+    OnFontChanged();
+}
+
 LRESULT CWULIndicatorButton::OnEraseBackground(HDC) { return 1; }
 
 LRESULT CWULIndicatorButton::OnPaint(PAINTSTRUCT* paint) {
@@ -176,6 +190,19 @@ void CWULIndicatorButton::PaintControl(HDC dc) {
     textRect.right = indicator.left - spacing;
   else
     textRect.left = indicator.right + spacing;
+  CWULImage* shown = GetPicture();
+  if (shown && shown->pixels && textRect.right > textRect.left) {
+    const int x = indicatorSide == WUL_INDICATOR_RIGHT ? textRect.right - shown->width : textRect.left;
+    CWULImage* target = dc == buffer.GetDC() ? buffer.GetImage() : nullptr;
+    if (target) {
+      GdiFlush();
+      target->Draw(x, (height - shown->height) / 2, shown, IsEnabled() ? 1.0f : 0.5f);
+    }
+    if (indicatorSide == WUL_INDICATOR_RIGHT)
+      textRect.right = x - spacing;
+    else
+      textRect.left = x + shown->width + spacing;
+  }
   if (textRect.right <= textRect.left)
     return;
   if (HasFocus() && text.GetLength() > 0) {

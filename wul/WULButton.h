@@ -34,10 +34,12 @@ enum {
   WUL_INDICATOR_RIGHT = 1
 };
 
-// The common part of the check box and the radio button: an indicator beside the text.
+// The common part of the check box and the radio button: an indicator beside the text,
+// optionally with a picture between the two.
 class CWULIndicatorButton : public CWULPushButton {
 public:
   CWULIndicatorButton();
+  ~CWULIndicatorButton() override;
 
   virtual int GetIndicatorSide();
   virtual void SetIndicatorSide(int side);
@@ -49,6 +51,10 @@ public:
   virtual void GetIndicatorRect(RECT* rect);
   // The colour inside the indicator for the current state.
   virtual CWULColor GetFillColor();
+  // The picture drawn beside the indicator (faded when disabled), spacing away from it and
+  // from the text; null for none. The button holds a reference.
+  virtual CWULImage* GetPicture();
+  virtual void SetPicture(CWULImage* image);
 
   LRESULT OnEraseBackground(HDC dc) override;
   LRESULT OnPaint(PAINTSTRUCT* paint) override;
@@ -61,6 +67,7 @@ public:
   int32_t indicatorSize;
   int32_t spacing;
   CWULOffscreenBuffer buffer;  // the control as last painted
+  CWULImage* picture;
 
 protected:
   // The indicator colour, faded when the control is disabled.

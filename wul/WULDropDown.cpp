@@ -58,11 +58,12 @@ CWULDropDown::CWULDropDown()
       buttonWidth(-1),
       imageSpacing(2),
       itemHeight(wulControlTextHeight),
-      maxPopupWidth(-1),
+      maxVisibleItems(-1),
       leftMargin(2),
       topMargin(1),
       rightMargin(2),
       bottomMargin(1),
+      maxPopupWidth(-1),
       selection(nullptr),
       textRect{0, 0, 0, 0},
       buttonRect{0, 0, 0, 0},
@@ -337,6 +338,13 @@ void CWULDropDown::SetItemHeight(int value) {
   OnColorChanged();
 }
 
+int CWULDropDown::GetMaxVisibleItems() { return maxVisibleItems; }
+
+void CWULDropDown::SetMaxVisibleItems(int value) {
+  maxVisibleItems = value;
+  TellList();
+}
+
 int CWULDropDown::GetMaxPopupWidth() { return maxPopupWidth; }
 
 void CWULDropDown::SetMaxPopupWidth(int value) {
@@ -523,9 +531,15 @@ LRESULT CWULDropDown::OnSysKeyDown(int key, LPARAM lParam) {
   return CWULControl::OnSysKeyDown(key, lParam);
 }
 
-LRESULT CWULDropDown::OnMouseWheel(float notches, int, int, int) {
-  if (open || !(notches == notches))
+LRESULT CWULDropDown::OnMouseWheel(float notches, int keys, int wx, int wy) {
+  if (!(notches == notches))
     return 0;
+  if (open) {
+    // The open list scrolls; the selection stays.
+    if (popupList)
+      popupList->OnMouseWheel(notches, keys, wx, wy);
+    return 0;
+  }
   if ((notches > 0.0f && lastWheelStep < 0.0f) || (notches < 0.0f && lastWheelStep > 0.0f))
     wheelRemainder = 0.0f;
   lastWheelStep = notches;

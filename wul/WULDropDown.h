@@ -78,6 +78,8 @@ public:
   virtual void SetImageSpacing(int value);
   virtual int GetItemHeight();
   virtual void SetItemHeight(int value);
+  virtual int GetMaxVisibleItems();
+  virtual void SetMaxVisibleItems(int value);  // -1 (or any value below 1): all
   virtual int GetMaxPopupWidth();
   virtual void SetMaxPopupWidth(int value);  // 0 or negative: no limit
   // Space left of, above, right of and below an item's text.
@@ -111,11 +113,12 @@ public:
   int32_t buttonWidth;    // negative: automatic
   int32_t imageSpacing;
   int32_t itemHeight;
-  int32_t maxPopupWidth;
+  int32_t maxVisibleItems;  // rows of the open list; the rest scrolls
   int32_t leftMargin;
   int32_t topMargin;
   int32_t rightMargin;
   int32_t bottomMargin;
+  int32_t maxPopupWidth;
   CWULList items;
   CWULDropDownItem* selection;
   RECT textRect;

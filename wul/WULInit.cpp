@@ -170,10 +170,8 @@ void wulForgetDefaultParent(CWULInteractor* interactor) {
 int wulRunMessageLoop() {
   MSG message;
   for (;;) {
-    BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    BOOL got = wulGetMessage(&message);
     try {
-      // Sent messages handled inside GetMessageA may have left an exception.
-      wulRaisePendingException();
       if (got > 0) {
         LRESULT result = DispatchAndTranslate(message);
         // A nonzero result means that no window consumed the key.
@@ -195,9 +193,8 @@ int wulRunMessageLoop() {
   } catch (const CWULError& error) {
     wulShowError(error);
   }
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (wulPeekMessage(&message)) {
     try {
-      wulRaisePendingException();
       DispatchAndTranslate(message);
     } catch (const CWULError& error) {
       wulShowError(error);
@@ -208,16 +205,12 @@ int wulRunMessageLoop() {
 
 void wulPumpMessages() {
   MSG message;
-  for (;;) {
-    BOOL got = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+  while (wulPeekMessage(&message)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
     try {
-      wulRaisePendingException();
-      if (!got)
-        break;
-      if (message.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(message.wParam));
-        break;
-      }
       DispatchAndTranslate(message);
     } catch (const CWULError& error) {
       wulShowError(error);

@@ -1,5 +1,6 @@
 #include "wul/WULItemBar.h"
 #include <initializer_list>
+#include <memory>
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 #include "wul/WULPaintKit.h"
@@ -310,18 +311,17 @@ void CWULStandardBarItem::Paint(CWULOffscreenBuffer* buffer) {
   if (!IntersectRect(&shown, &placed, &rect))
     return;
   CWULImage* source = image;
-  CWULImage* part = nullptr;
+  std::unique_ptr<CWULImage> part;
   if (!EqualRect(&shown, &placed)) {
-    part = new CWULImage(shown.right - shown.left, shown.bottom - shown.top);
+    part.reset(new CWULImage(shown.right - shown.left, shown.bottom - shown.top));
     RECT from = {shown.left - ix, shown.top - iy, shown.right - ix, shown.bottom - iy};
     part->DrawPart(0, 0, image, &from);
-    source = part;
+    source = part.get();
   }
   if (faded)
     buffer->GetImage()->Draw(shown.left, shown.top, source, 0.5f);
   else
     buffer->GetImage()->Draw(shown.left, shown.top, source);
-  delete part;
 }
 
 // --- CWULItemBar ---
@@ -333,8 +333,6 @@ CWULItemBar::CWULItemBar()
       frameStyle(WUL_BAR_FRAME_NONE),
       hotItem(nullptr),
       hintStart(GetTickCount() - static_cast<DWORD>(wulHintDuration)),
-      hintWindow(nullptr),
-      hintHandle(nullptr),
       holding(0) {
   buttonColor.listener = this;
   flagsB |= WUL_IF_HOVER_WANTED;
@@ -603,30 +601,13 @@ void CWULItemBar::ShowHint(CWULBarItem* item) {
   }
   if (hint.GetLength() == 0)
     return;
-  CloseHintWindow();
-  hintWindow = CWULTooltip::OpenAtCursor(hint.text);
-  hintHandle = hintWindow->GetHandle();
+  hintSlot.Show(hint.text);
 }
 
-CWULTooltip* CWULItemBar::GetHintWindow() {
-  // A hint whose window was destroyed from outside (closing all of the thread's windows,
-  // say) has deleted itself.
-  if (hintWindow && !IsWindow(hintHandle)) {
-    hintWindow = nullptr;
-    hintHandle = nullptr;
-  }
-  return hintWindow;
-}
-
-void CWULItemBar::CloseHintWindow() {
-  if (CWULTooltip* tip = GetHintWindow())
-    tip->Close();
-  hintWindow = nullptr;
-  hintHandle = nullptr;
-}
+CWULTooltip* CWULItemBar::GetHintWindow() { return hintSlot.Get(); }
 
 void CWULItemBar::HideHint() {
-  CloseHintWindow();
+  hintSlot.Hide();
   hintStart = GetTickCount() - static_cast<DWORD>(wulHintDuration);
 }
 

@@ -12,11 +12,11 @@
 #include "wul/WULList.h"
 #include "wul/WULOffscreen.h"
 #include "wul/WULString.h"
+#include "wul/WULTooltip.h"
 
 class CWULImage;
 class CWULItemBar;
 class CWULShortcut;
-class CWULTooltip;
 
 // What a bar item tells its bar.
 enum {
@@ -224,8 +224,7 @@ public:
   CWULList items;
   CWULBarItem* hotItem;
   DWORD hintStart;  // the tick count from which on the hint may show
-  CWULTooltip* hintWindow;
-  HWND hintHandle;  // the hint's window; gone means the hint deleted itself
+  CWULHintSlot hintSlot;
   CWULOffscreenBuffer buffer;
   uint8_t holding;  // the bar holds the mouse for the hot item's press
 
@@ -234,7 +233,6 @@ private:
   bool Owns(const CWULBarItem* item) const { return item && item->listener == this; }
   void PaintItemInto(CWULBarItem* item);
   void EraseArea(const RECT* area, CWULBarItem* except);
-  void CloseHintWindow();
 
   CWULItemBar(const CWULItemBar&) = delete;
   CWULItemBar& operator=(const CWULItemBar&) = delete;

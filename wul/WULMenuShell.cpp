@@ -1,6 +1,7 @@
 #include "wul/WULMenuShell.h"
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include "wul/WULDraw.h"
 #include "wul/WULError.h"
@@ -37,20 +38,19 @@ void DrawCentred(CWULImage* canvas, const CWULImage* image, int boxX, int boxY, 
   const int dx = boxX + (boxW - cw) / 2;
   const int dy = boxY + (boxH - ch) / 2;
   const CWULImage* source = image;
-  CWULImage* part = nullptr;
+  std::unique_ptr<CWULImage> part;
   if (cw != image->width || ch != image->height) {
-    part = new CWULImage(cw, ch);
+    part.reset(new CWULImage(cw, ch));
     const int sx = (image->width - cw) / 2;
     const int sy = (image->height - ch) / 2;
     RECT from = {sx, sy, sx + cw, sy + ch};
     part->DrawPart(0, 0, image, &from);
-    source = part;
+    source = part.get();
   }
   if (opacity >= 1.0f)
     canvas->Draw(dx, dy, source);
   else
     canvas->Draw(dx, dy, source, opacity);
-  delete part;
 }
 
 // A disc filling the square, its edge blended over about one pixel.
@@ -86,7 +86,6 @@ CWULPopupMenuShell::CWULPopupMenuShell()
       moved(0),
       placement(0),
       pendingItem(nullptr),
-      hintWindow(nullptr),
       submenuShell(nullptr),
       itemBuffer(nullptr) {
   flagsB |= WUL_IF_CONSTRUCTING | WUL_IF_HOVER_WANTED;
@@ -552,17 +551,10 @@ void CWULPopupMenuShell::ShowHint(CWULMenuItem* item) {
   hintAllowed = 0;
   if (!item || item->hint.GetLength() == 0)
     return;
-  HideHint();
-  hintWindow = CWULTooltip::OpenAtCursor(item->hint.text);
+  hintSlot.Show(item->hint.text);
 }
 
-void CWULPopupMenuShell::HideHint() {
-  if (!hintWindow)
-    return;
-  CWULTooltip* tip = hintWindow;
-  hintWindow = nullptr;
-  tip->Close();
-}
+void CWULPopupMenuShell::HideHint() { hintSlot.Hide(); }
 
 // --- notifications ---
 
@@ -636,7 +628,7 @@ void CWULPopupMenuShell::MouseHover(int hx, int hy) {
   const DWORD elapsed = GetTickCount() - highlightTime;
   const DWORD hintStart = static_cast<DWORD>(wulHintDelay);
   const DWORD hintEnd = hintStart + static_cast<DWORD>(wulHintDuration);
-  if (hintWindow) {
+  if (hintSlot.Get()) {
     if (elapsed >= hintEnd)
       HideHint();
   } else if (hintAllowed && elapsed >= hintStart && elapsed < hintEnd) {
@@ -672,7 +664,7 @@ void CWULPopupMenuShell::MouseLeave() {
 }
 
 LRESULT CWULPopupMenuShell::OnLButtonDown(int, int mx, int my) {
-  if (hintWindow)
+  if (hintSlot.Get())
     HideHint();
   else
     hintAllowed = 0;

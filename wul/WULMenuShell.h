@@ -7,8 +7,8 @@
 #include "wul/WULMenu.h"
 #include "wul/WULOffscreen.h"
 #include "wul/WULPopupWindow.h"
+#include "wul/WULTooltip.h"
 
-class CWULTooltip;
 
 // Placement flags of a shell.
 enum {
@@ -106,7 +106,7 @@ public:
   uint8_t moved;
   int32_t placement;  // WUL_PLACED_ value, plus WUL_SHELL_KEYBOARD while keys drive the menu
   CWULMenuItem* pendingItem;
-  CWULTooltip* hintWindow;
+  CWULHintSlot hintSlot;  // the highlighted item's hint
   CWULPopupMenuShell* submenuShell;
   CWULOffscreenBuffer* itemBuffer;
 

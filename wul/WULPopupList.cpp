@@ -1,9 +1,11 @@
 #include "wul/WULPopupList.h"
 #include <algorithm>
+#include <cmath>
 #include "wul/WULDraw.h"
 #include "wul/WULDropDown.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
+#include "wul/WULMath.h"
 #include "wul/WULShared.h"
 #include "wul/WULSystem.h"
 
@@ -20,7 +22,9 @@ CWULPopupList::CWULPopupList(CWULDropDown* dropDown)
       highlighted(nullptr),
       lastX(-1),
       lastY(-1),
-      itemBuffer(nullptr) {
+      itemBuffer(nullptr),
+      topRow(0),
+      wheelRemainder(0.0f) {
   flagsB |= WUL_IF_CONSTRUCTING | WUL_IF_HOVER_WANTED;
   itemBuffer = new CWULOffscreenBuffer();
   if (owner)
@@ -130,8 +134,45 @@ void CWULPopupList::Layout() {
   } catch (const CWULError&) {
     // Rows are then not painted.
   }
-  SetSize(widest + 2, owner->items.count * rowHeight + 2);
+  ClampTopRow();
+  SetSize(widest + 2, VisibleRows() * rowHeight + 2);
   Position();
+}
+
+int CWULPopupList::VisibleRows() const {
+  if (!owner)
+    return 0;
+  const int count = owner->items.count;
+  return owner->maxVisibleItems > 0 ? std::min(count, static_cast<int>(owner->maxVisibleItems)) : count;
+}
+
+bool CWULPopupList::ClampTopRow() {
+  const int count = owner ? owner->items.count : 0;
+  const int top = std::max(0, std::min(static_cast<int>(topRow), count - VisibleRows()));
+  if (top == topRow)
+    return false;
+  topRow = top;
+  return true;
+}
+
+void CWULPopupList::ScrollRows(int rows) {
+  const int32_t old = topRow;
+  topRow = static_cast<int32_t>(std::max(-0x10000, std::min(0x10000, topRow + rows)));
+  ClampTopRow();
+  if (topRow != old && window)
+    Redraw();
+}
+
+bool CWULPopupList::IsRowVisible(CWULDropDownItem* item) const {
+  const int row = item->index - 1;
+  return row >= topRow && row < topRow + VisibleRows();
+}
+
+void CWULPopupList::ScrollIntoView(CWULDropDownItem* item) {
+  if (!item || IsRowVisible(item))
+    return;
+  const int row = item->index - 1;
+  ScrollRows(row < topRow ? row - topRow : row - (topRow + VisibleRows() - 1));
 }
 
 void CWULPopupList::Position() {
@@ -159,7 +200,7 @@ void CWULPopupList::GetRowRect(CWULDropDownItem* item, RECT* rect) {
   const int h = owner ? owner->itemHeight : 0;
   const int index = item ? item->index : 0;
   rect->left = 1;
-  rect->top = 1 + (index - 1) * h;
+  rect->top = 1 + (index - 1 - topRow) * h;
   rect->right = width - 1;
   rect->bottom = rect->top + h;
 }
@@ -170,7 +211,7 @@ CWULDropDownItem* CWULPopupList::ItemAt(int hx, int hy) {
   for (CWULListNode* node = owner->items.first; node; node = node->next) {
     RECT row;
     GetRowRect(ItemOf(node), &row);
-    if (wulPtInRect(hx, hy, &row))
+    if (IsRowVisible(ItemOf(node)) && wulPtInRect(hx, hy, &row))
       return ItemOf(node);
   }
   return nullptr;
@@ -193,6 +234,7 @@ void CWULPopupList::SetHighlighted(CWULDropDownItem* item) {
   CWULDropDownItem* old = highlighted;
   highlighted = item;
   RepaintItem(old);
+  ScrollIntoView(item);
   RepaintItem(item);
 }
 
@@ -299,6 +341,23 @@ LRESULT CWULPopupList::OnKeyDown(int key, LPARAM) {
 
 LRESULT CWULPopupList::OnSysKeyDown(int key, LPARAM lParam) { return OnKeyDown(key, lParam); }
 
+// --- wheel ---
+
+bool CWULPopupList::AcceptsWheel(int wx, int wy) { return wx >= 0 && wy >= 0 && wx < width && wy < height; }
+
+LRESULT CWULPopupList::OnMouseWheel(float notches, int, int, int) {
+  if (!(std::fabs(notches) <= 1000.0f))
+    return 0;
+  if ((notches > 0.0f) != (wheelRemainder > 0.0f))
+    wheelRemainder = 0.0f;
+  wheelRemainder += notches;
+  const int rows = wulRoundFloat(wheelRemainder);
+  wheelRemainder -= static_cast<float>(rows);
+  if (rows)
+    ScrollRows(-rows);
+  return 0;
+}
+
 LRESULT CWULPopupList::OnActivateApp(bool, DWORD) {
   EndLoop();
   return 0;
@@ -315,7 +374,7 @@ LRESULT CWULPopupList::OnPaint(PAINTSTRUCT* paint) {
     for (CWULListNode* node = owner->items.first; node; node = node->next) {
       RECT row;
       GetRowRect(ItemOf(node), &row);
-      if (wulRectsOverlap(&row, &paint->rcPaint))
+      if (IsRowVisible(ItemOf(node)) && wulRectsOverlap(&row, &paint->rcPaint))
         PaintItem(paint->hdc, ItemOf(node));
     }
   } else {
@@ -325,7 +384,7 @@ LRESULT CWULPopupList::OnPaint(PAINTSTRUCT* paint) {
 }
 
 void CWULPopupList::RepaintItem(CWULDropDownItem* item) {
-  if (!window || !item || !owner || item->owner != owner)
+  if (!window || !item || !owner || item->owner != owner || !IsRowVisible(item))
     return;
   HDC dc = GetDC(window);
   if (!dc)

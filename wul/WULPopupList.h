@@ -1,6 +1,7 @@
 #pragma once
-// The list that a drop-down opens below its text area: one row per item of the drop-down,
-// the pointer and the keys move the highlight, and a modal loop of the same kind as the
+// The list that a drop-down opens below its text area: one row per item of the drop-down
+// (at most the drop-down's maximum visible items; the rest scrolls with the highlight and
+// the wheel), the pointer and the keys move the highlight, and a modal loop of the same kind as the
 // menu shell's runs until an item is chosen or the list is dismissed.
 #include <windows.h>
 #include <cstdint>
@@ -45,7 +46,15 @@ public:
   LRESULT OnPaint(PAINTSTRUCT* paint) override;
   LRESULT OnActivateApp(bool active, DWORD thread) override;
 
+  bool AcceptsWheel(int wx, int wy) override;
+  // Scrolls by whole rows per notch (positive: towards the first item).
+  LRESULT OnMouseWheel(float notches, int keys, int wx, int wy) override;
+
   bool IsRunning() const { return running != 0; }
+  // The rows shown at once: every item, or at most the owner's maximum visible items.
+  int VisibleRows() const;
+  // Scrolls by rows (positive: towards the last item), within the items.
+  void ScrollRows(int rows);
   // The item whose row holds the point (window coordinates); null when none.
   CWULDropDownItem* ItemAt(int hx, int hy);
   // The row of an item in window coordinates.
@@ -58,7 +67,14 @@ public:
   int32_t lastX;  // -1 while none
   int32_t lastY;
   CWULOffscreenBuffer* itemBuffer;  // one row
+  int32_t topRow;       // rows scrolled off above the first visible one
+  float wheelRemainder;  // the part of a notch not yet scrolled
 
 private:
   void RepaintItem(CWULDropDownItem* item);
+  // Keeps topRow within the items; true when it changed.
+  bool ClampTopRow();
+  // Scrolls the least that shows the item's row.
+  void ScrollIntoView(CWULDropDownItem* item);
+  bool IsRowVisible(CWULDropDownItem* item) const;
 };

@@ -106,13 +106,12 @@ WULPopupLoopStep wulPopupLoopStep(const HWND& window, const uint8_t& running, En
     endLoop();
     return WULPopupLoopStep::Stop;
   }
-  BOOL got = GetMessageA(&message, nullptr, 0, 0);
+  BOOL got = wulGetMessage(&message);
   if (got == 0) {
     PostQuitMessage(static_cast<int>(message.wParam));
     return WULPopupLoopStep::Stop;
   }
   try {
-    wulRaisePendingException();
     if (got > 0) {
       wulDispatchMessage(&message);
       TranslateMessage(&message);

@@ -321,11 +321,10 @@ LRESULT CALLBACK wulWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 void wulPumpMessage(HWND window) {
   MSG message;
-  BOOL got = GetMessageA(&message, nullptr, 0, 0);
+  BOOL got = wulGetMessage(&message);
   if (got < 0)
     return;
   try {
-    wulRaisePendingException();
     if (got == 0) {
       // The quit request stays for the outer loop.
       PostQuitMessage(static_cast<int>(message.wParam));
@@ -364,6 +363,34 @@ LRESULT wulSendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   LRESULT result = SendMessageA(window, message, wParam, lParam);
   wulRaisePendingException();
   return result;
+}
+
+namespace {
+
+void ShowPendingError(bool quitTaken, const MSG& message) {
+  try {
+    wulRaisePendingException();
+  } catch (const CWULError& error) {
+    wulShowError(error);
+  } catch (...) {
+    if (quitTaken)
+      PostQuitMessage(static_cast<int>(message.wParam));
+    throw;
+  }
+}
+
+}  // namespace
+
+BOOL wulGetMessage(MSG* message) {
+  BOOL got = GetMessageA(message, nullptr, 0, 0);
+  ShowPendingError(got == 0, *message);
+  return got;
+}
+
+BOOL wulPeekMessage(MSG* message) {
+  BOOL got = PeekMessageA(message, nullptr, 0, 0, PM_REMOVE);
+  ShowPendingError(got && message->message == WM_QUIT, *message);
+  return got;
 }
 
 bool wulIsButtonPress(UINT message) {

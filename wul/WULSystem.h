@@ -107,3 +107,9 @@ bool wulHasPendingException();
 // DispatchMessageA and SendMessageA followed by wulRaisePendingException.
 LRESULT wulDispatchMessage(const MSG* message);
 LRESULT wulSendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// GetMessageA and PeekMessageA (PM_REMOVE) for any window of the thread, as the loops take
+// their messages. An error left pending (by a message sent meanwhile) is shown only once the
+// message is taken, so that the message is not lost; any other exception travels on, a
+// quit request just taken being posted again first.
+BOOL wulGetMessage(MSG* message);
+BOOL wulPeekMessage(MSG* message);

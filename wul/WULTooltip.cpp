@@ -2,7 +2,8 @@
 #include "wul/WULError.h"
 #include "wul/WULSystem.h"
 
-CWULTooltip::CWULTooltip() : margin(wulTooltipMetrics[0]), maxWidth(wulTooltipMetrics[1]), buffer(nullptr) {
+CWULTooltip::CWULTooltip()
+    : margin(wulTooltipMetrics[0]), maxWidth(wulTooltipMetrics[1]), buffer(nullptr), slot(nullptr) {
   flagsB |= WUL_IF_CONSTRUCTING;
   buffer = new CWULOffscreenBuffer();
   if (wulDynamicApi.updateLayeredWindow)
@@ -16,6 +17,9 @@ CWULTooltip::CWULTooltip() : margin(wulTooltipMetrics[0]), maxWidth(wulTooltipMe
 
 CWULTooltip::~CWULTooltip() {
   flagsC |= WUL_IF_IN_DESTRUCTOR;
+  if (slot && slot->tip == this)
+    slot->tip = nullptr;
+  slot = nullptr;
   if (window) {
     // The window goes before the buffer it paints from.
     DestroyWindow(window);
@@ -161,6 +165,22 @@ CWULTooltip* CWULTooltip::OpenAtCursor(const char* text) {
     throw;
   }
   return tip;
+}
+
+void CWULHintSlot::Show(const char* text) {
+  Hide();
+  CWULTooltip* opened = CWULTooltip::OpenAtCursor(text);
+  opened->slot = this;
+  tip = opened;
+}
+
+void CWULHintSlot::Hide() {
+  CWULTooltip* shown = tip;
+  if (!shown)
+    return;
+  tip = nullptr;
+  shown->slot = nullptr;
+  shown->Close();
 }
 
 void CWULTooltip::ShowAtCursor() {

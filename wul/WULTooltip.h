@@ -4,6 +4,8 @@
 #include "wul/WULOffscreen.h"
 #include "wul/WULPopupWindow.h"
 
+class CWULHintSlot;
+
 class CWULTooltip : public CWULPopupWindow {
 public:
   CWULTooltip();
@@ -35,4 +37,27 @@ public:
   int32_t margin;
   int32_t maxWidth;
   CWULOffscreenBuffer* buffer;
+  CWULHintSlot* slot;  // the slot that holds this tooltip, cleared when it is deleted
+};
+
+// Where an owner keeps the tooltip of its hint. A tooltip whose window is destroyed from
+// outside (closing every window of the thread, say) deletes itself and empties the slot,
+// so that no pointer to it is left behind.
+class CWULHintSlot {
+public:
+  CWULHintSlot() : tip(nullptr) {}
+  ~CWULHintSlot() { Hide(); }
+  CWULHintSlot(const CWULHintSlot&) = delete;
+  CWULHintSlot& operator=(const CWULHintSlot&) = delete;
+
+  // The shown tooltip, or null.
+  CWULTooltip* Get() const { return tip; }
+  // Replaces a shown tooltip by a new one with the text, beside the pointer.
+  void Show(const char* text);
+  // Closes the shown tooltip, if any.
+  void Hide();
+
+private:
+  friend class CWULTooltip;
+  CWULTooltip* tip;
 };

@@ -393,6 +393,16 @@ void vcxPackBitFields(uint8_t* destination, const uint8_t* unpacked, uint32_t co
   }
 }
 
+void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count) {
+  if (!pixels)
+    return;
+  for (uint64_t i = 0; i < count; ++i)
+    if (pixels[4 * i + 3])
+      return;
+  for (uint64_t i = 0; i < count; ++i)
+    pixels[4 * i + 3] = 255;
+}
+
 bool DibCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
                   int descriptionLen) {
   const int64_t start = stream.GetPosition();
@@ -519,10 +529,14 @@ VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosi
   }
   if (!packed || paletteCount)
     stream.Seek(rowsStart);
-  if (rle)
+  if (rle) {
     DecodeRle(stream, h, color);
-  else
+  } else {
     ReadRows(stream, h, color, depth);
+    if (h.compression == BI_RGB_ && h.bitCount == 32)
+      vcxOpaqueIfAlphaEmpty(vcxGetPixels(color),
+                            static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
+  }
   return result.release();
 }
 

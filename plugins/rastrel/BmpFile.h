@@ -32,6 +32,10 @@ void vcxUnpackBitFields(uint8_t* destination, const uint8_t* packed, uint32_t co
 void vcxPackBitFields(uint8_t* destination, const uint8_t* unpacked, uint32_t count,
                       const VCXBitFields& fields);
 
+// Many writers leave the fourth byte of 32-bit pixels 0. When that byte is 0 in every one
+// of count B, G, R, A pixels it is no alpha: all become opaque. One other value keeps all.
+void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count);
+
 // Sniff with optional description and preview; the stream is returned to where it was.
 bool DibCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
                   int descriptionLen);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/PngEntry.h"
 #include "plugins/rastrel/RastrelDialogs.h"
 #include "plugins/sdk/VCXPlugin.h"
@@ -286,8 +287,9 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   stream.ReadExact(header, 4);
   stream.Seek(start);
   if (Get32(header) != 40) {
-    // A PNG entry carries no hotspot; anything else is left out.
-    if (!PngCanImport(stream, nullptr, nullptr, 0))
+    // A PNG entry carries no hotspot, and one whose header libpng rejects fails the read;
+    // anything else is left out.
+    if (!PngHasSignature(stream))
       return nullptr;
     return PngReadImage(stream);
   }
@@ -339,6 +341,9 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   }
   ReadRows(stream, vcxGetPixels(color), bpp, width, height, bottomUp, false);
   ReadRows(stream, vcxGetPixels(mask), 1, width, height, bottomUp, true);
+  // Without alpha the AND mask alone makes the entry's transparency, as Windows draws it.
+  if (bpp == 32)
+    vcxOpaqueIfAlphaEmpty(vcxGetPixels(color), static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
   return result.release();
 }
 

@@ -344,8 +344,14 @@ VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box) {
       height = (height < 0 ? -height : height) / 2;
       depth = Get16(image + 14);
     } else if (available >= 8 && std::memcmp(image, kPngSignature, 8) == 0) {
+      // A member whose header libpng rejects is no picture of the group.
       CVCXMemoryStream png(image, available);
-      const PngInfo info = PngReadInfo(png);
+      PngInfo info;
+      try {
+        info = PngReadInfo(png);
+      } catch (const CVCXException&) {
+        continue;
+      }
       width = info.width;
       height = info.height;
       depth = info.depth;

@@ -1,10 +1,15 @@
 #include "plugins/rastrel/PngEntry.h"
 #include <png.h>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 #include "plugins/rastrel/RecordGuard.h"
 #include "plugins/sdk/VCXPlugin.h"
@@ -203,7 +208,9 @@ uint32_t ChannelsOf(int colorType) {
   }
 }
 
-bool StartsWithSignature(CVCXStream& stream) {
+}  // namespace
+
+bool PngHasSignature(CVCXStream& stream) {
   const int64_t start = stream.GetPosition();
   uint8_t signature[8];
   bool png = false;
@@ -215,6 +222,8 @@ bool StartsWithSignature(CVCXStream& stream) {
   stream.Seek(start);
   return png;
 }
+
+namespace {
 
 struct ReadTransforms {
   int colorType;
@@ -456,6 +465,87 @@ int64_t EncodedSize(const VCXLayeredImage* image, const VCXImage* color, const u
   return counter.GetPosition();
 }
 
+// The settings of one trial encoding of the multipass search.
+struct Trial {
+  int filters;
+  int memoryLevel;
+  int strategy;
+};
+
+// Runs the trial encodings on worker threads, at most one per processor. Each trial is
+// independent of the others, so their sizes are the ones one run after the other gives.
+class CTrialRunner {
+public:
+  CTrialRunner(const VCXLayeredImage* image, const VCXImage* color, const uint8_t* key,
+               const std::vector<Trial>& trials)
+      : m_image(image), m_color(color), m_key(key), m_trials(trials), m_sizes(trials.size(), -1),
+        m_errors(trials.size()), m_done(trials.size(), false), m_next(0) {
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const size_t count = std::min<size_t>(processors, trials.size());
+    try {
+      for (size_t i = 0; i < count; ++i)
+        m_workers.emplace_back([this] { Work(); });
+    } catch (...) {
+      // Fewer threads, or none: Size runs what is left itself.
+    }
+  }
+  ~CTrialRunner() {
+    m_next = m_trials.size();
+    for (std::thread& worker : m_workers)
+      worker.join();
+  }
+  CTrialRunner(const CTrialRunner&) = delete;
+  CTrialRunner& operator=(const CTrialRunner&) = delete;
+
+  // The encoded size of trial i, once it is done; its failure is thrown here.
+  int64_t Size(size_t i) {
+    if (m_workers.empty())
+      Run(m_next++);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [&] { return bool(m_done[i]); });
+    if (m_errors[i])
+      std::rethrow_exception(m_errors[i]);
+    return m_sizes[i];
+  }
+
+private:
+  void Work() {
+    for (size_t i = m_next++; i < m_trials.size(); i = m_next++)
+      Run(i);
+  }
+  void Run(size_t i) {
+    if (i >= m_trials.size())
+      return;
+    int64_t size = -1;
+    std::exception_ptr error;
+    try {
+      const Trial& t = m_trials[i];
+      size = EncodedSize(m_image, m_color, m_key, t.filters, 9, t.memoryLevel, t.strategy);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_sizes[i] = size;
+      m_errors[i] = error;
+      m_done[i] = true;
+    }
+    m_changed.notify_all();
+  }
+
+  const VCXLayeredImage* m_image;
+  const VCXImage* m_color;
+  const uint8_t* m_key;
+  const std::vector<Trial>& m_trials;
+  std::vector<int64_t> m_sizes;
+  std::vector<std::exception_ptr> m_errors;
+  std::vector<char> m_done;
+  std::atomic<size_t> m_next;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::thread> m_workers;
+};
+
 // The busy window.
 
 class CBusyWindow;
@@ -540,7 +630,7 @@ public:
 bool PngCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
                   int descriptionLen) {
   const int64_t start = stream.GetPosition();
-  if (!StartsWithSignature(stream))
+  if (!PngHasSignature(stream))
     return false;
   PngHeader h = {};
   int paletteCount = 0;
@@ -856,22 +946,27 @@ void PngWriteIconEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, 
   } else {
     static const int kFilters[] = {PNG_FILTERS_NONE, PNG_FILTERS_SUB,     PNG_FILTERS_UP,
                                    PNG_FILTERS_AVERAGE, PNG_FILTERS_PAETH, PNG_FILTERS_ALL};
-    CBusyGuard busy(parent, 36);
+    std::vector<Trial> trials;
+    for (int f : kFilters)
+      for (int m = 8; m <= 9; ++m)
+        for (int s = 0; s <= 2; ++s)
+          trials.push_back({f, m, s});
+    CBusyGuard busy(parent, static_cast<int>(trials.size()));
+    // The trials run together; the first of the smallest wins, as in turn.
+    CTrialRunner runner(image, color, key, trials);
     int64_t best = -1;
     filters = PNG_FILTERS_NONE;
     strategy = 0;
-    for (int f : kFilters)
-      for (int m = 8; m <= 9; ++m)
-        for (int s = 0; s <= 2; ++s) {
-          const int64_t size = EncodedSize(image, color, key, f, 9, m, s);
-          if (best < 0 || size < best) {
-            best = size;
-            filters = f;
-            memoryLevel = m;
-            strategy = s;
-          }
-          AdvanceBusyWindow(1);
-        }
+    for (size_t i = 0; i < trials.size(); ++i) {
+      const int64_t size = runner.Size(i);
+      if (best < 0 || size < best) {
+        best = size;
+        filters = trials[i].filters;
+        memoryLevel = trials[i].memoryLevel;
+        strategy = trials[i].strategy;
+      }
+      AdvanceBusyWindow(1);
+    }
     WriteEncoding(stream, image, color, key, filters, 9, memoryLevel, strategy);
     return;
   }

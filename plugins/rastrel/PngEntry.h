@@ -32,6 +32,8 @@ enum {
   PNG_FILTERS_ALL = 0xF8
 };
 
+// True when the stream starts with the PNG signature; the stream is returned to where it was.
+bool PngHasSignature(CVCXStream& stream);
 // True when the stream starts with a PNG whose header libpng reads; optional description
 // and preview. The stream is returned to where it was.
 bool PngCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,

@@ -236,8 +236,8 @@ VCXLayeredImage* PresentableImage(ResourceItem* item, int boxWidth, int boxHeigh
                                      static_cast<double>(boxHeight) / height);
       const int32_t w = std::max<int32_t>(1, static_cast<int32_t>(std::lround(width * factor)));
       const int32_t h = std::max<int32_t>(1, static_cast<int32_t>(std::lround(height * factor)));
-      const int32_t options[4] = {16, 1, 1000000, 64};
-      Replace(image, vcxResampleLayeredImage(image.get(), w, h, VCX_RESAMPLE_DEFAULT, options));
+      const VCXResampleOptions options = {sizeof(VCXResampleOptions), 1, 1000000, 64};
+      Replace(image, vcxResampleLayeredImage(image.get(), w, h, VCX_RESAMPLE_DEFAULT, &options));
     }
     return image.release();
   } catch (...) {

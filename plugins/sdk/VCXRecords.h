@@ -3,8 +3,22 @@
 // ids, error codes and the function types of the services and exports.
 //
 // Every record starts with its header size, which is also the offset of its payload. Records
-// are little-endian with 32-bit fields; a pointer field is a 64-bit slot on every
-// architecture, so that 32- and 64-bit builds share one layout.
+// are little-endian with 32-bit fields and 4-byte packing; a pointer field is a native
+// pointer. The i686 build has the 32-bit interface's layout; the x86-64 build widens each
+// pointer to 8 bytes in the same place, moving what follows it:
+//
+//   record              i686                          x86-64
+//   VCXMultiImage       header 12, slots 4 x count    header 12, slots 8 x count
+//   VCXLayeredImage     header 36, slots 4 x count    header 36, slots 8 x count
+//   VCXImage            palette 32, opacity 36,       palette 32 (8 bytes), opacity 40,
+//                       name 40, header 296,          name 44, header 300,
+//                       pixel pointer at 296          pixel pointer at 300
+//   VCXPalette          header 16, entries 16         the same
+//   VCXFileType         header 272, entries 260       the same
+//   VCXResampleOptions  16 bytes, no payload          the same
+//
+// A payload slot past a header is not necessarily aligned; it is read and written with the
+// slot helpers below.
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
@@ -89,14 +103,16 @@ enum { VCX_RESAMPLE_DEFAULT = 1 };
 
 #pragma pack(push, 4)
 
-// A set of images; payload: count pointer slots to VCXLayeredImage.
+struct VCXPalette;
+
+// A set of images; payload: count pointers to VCXLayeredImage.
 struct VCXMultiImage {
   int32_t headerSize;  // 12
   int32_t reserved;
   int32_t count;
 };
 
-// One image with its layers; payload: layerCount pointer slots to VCXImage.
+// One image with its layers; payload: layerCount pointers to VCXImage.
 struct VCXLayeredImage {
   int32_t headerSize;  // 36
   int32_t version;     // 1
@@ -109,9 +125,9 @@ struct VCXLayeredImage {
   int32_t layerCount;
 };
 
-// One layer, mask or hotspot; payload: one pointer slot to the pixel block.
+// One layer, mask or hotspot; payload: one pointer to the pixel block.
 struct VCXImage {
-  int32_t headerSize;  // 300
+  int32_t headerSize;  // 296 (i686), 300 (x86-64)
   int32_t kind;
   uint32_t format;
   int32_t flags;
@@ -119,7 +135,7 @@ struct VCXImage {
   int32_t height;
   int32_t x;
   int32_t y;
-  uint64_t palette;  // VCXPalette*
+  VCXPalette* palette;
   float opacity;
   char name[256];
 };
@@ -153,18 +169,64 @@ struct VCXFileType {
   int32_t extensionCount;
 };
 
+// Options of the resampling services; a shorter record leaves the later fields at their
+// defaults (smooth on, no budgets).
+struct VCXResampleOptions {
+  int32_t size;  // 16
+  int32_t smooth;
+  int32_t totalSamples;
+  int32_t pixelSamples;
+};
+
 #pragma pack(pop)
 
-static_assert(sizeof(VCXMultiImage) == 12, "VCXMultiImage header");
-static_assert(sizeof(VCXLayeredImage) == 36, "VCXLayeredImage header");
-static_assert(sizeof(VCXImage) == 300, "VCXImage header");
-static_assert(offsetof(VCXImage, palette) == 32 && offsetof(VCXImage, opacity) == 40 &&
-                  offsetof(VCXImage, name) == 44,
-              "VCXImage fields");
-static_assert(sizeof(VCXPalette) == 16 && sizeof(VCXPaletteEntry) == 16, "VCXPalette");
-static_assert(sizeof(VCXFileType) == 272 && offsetof(VCXFileType, extensionCount) == 268,
-              "VCXFileType header");
-static_assert(sizeof(VCXFileTypeExtension) == 260, "VCXFileType entry");
+// Bytes of one pointer slot of a payload.
+enum : size_t { VCX_SLOT_SIZE = sizeof(void*) };
+
+// The layouts, field by field. Only the pointers differ between the two builds.
+static_assert(offsetof(VCXMultiImage, reserved) == 4 && offsetof(VCXMultiImage, count) == 8 &&
+                  sizeof(VCXMultiImage) == 12,
+              "VCXMultiImage layout");
+static_assert(offsetof(VCXLayeredImage, version) == 4 && offsetof(VCXLayeredImage, format) == 8 &&
+                  offsetof(VCXLayeredImage, flags) == 12 && offsetof(VCXLayeredImage, width) == 16 &&
+                  offsetof(VCXLayeredImage, height) == 20 &&
+                  offsetof(VCXLayeredImage, xResolution) == 24 &&
+                  offsetof(VCXLayeredImage, yResolution) == 28 &&
+                  offsetof(VCXLayeredImage, layerCount) == 32 && sizeof(VCXLayeredImage) == 36,
+              "VCXLayeredImage layout");
+static_assert(offsetof(VCXImage, kind) == 4 && offsetof(VCXImage, format) == 8 &&
+                  offsetof(VCXImage, flags) == 12 && offsetof(VCXImage, width) == 16 &&
+                  offsetof(VCXImage, height) == 20 && offsetof(VCXImage, x) == 24 &&
+                  offsetof(VCXImage, y) == 28 && offsetof(VCXImage, palette) == 32,
+              "VCXImage layout");
+static_assert(offsetof(VCXPaletteEntry, red) == 4 && offsetof(VCXPaletteEntry, green) == 8 &&
+                  offsetof(VCXPaletteEntry, blue) == 12 && sizeof(VCXPaletteEntry) == 16 &&
+                  offsetof(VCXPalette, version) == 4 && offsetof(VCXPalette, reserved) == 8 &&
+                  offsetof(VCXPalette, count) == 12 && sizeof(VCXPalette) == 16,
+              "VCXPalette layout");
+static_assert(offsetof(VCXFileType, id) == 4 && offsetof(VCXFileType, reserved) == 8 &&
+                  offsetof(VCXFileType, description) == 12 &&
+                  offsetof(VCXFileType, extensionCount) == 268 && sizeof(VCXFileType) == 272 &&
+                  offsetof(VCXFileTypeExtension, extension) == 4 &&
+                  sizeof(VCXFileTypeExtension) == 260,
+              "VCXFileType layout");
+static_assert(offsetof(VCXResampleOptions, smooth) == 4 &&
+                  offsetof(VCXResampleOptions, totalSamples) == 8 &&
+                  offsetof(VCXResampleOptions, pixelSamples) == 12 && sizeof(VCXResampleOptions) == 16,
+              "VCXResampleOptions layout");
+#if defined(__i386__)
+static_assert(VCX_SLOT_SIZE == 4, "i686 pointer slots");
+static_assert(offsetof(VCXImage, opacity) == 36 && offsetof(VCXImage, name) == 40 &&
+                  sizeof(VCXImage) == 296,
+              "VCXImage layout (i686)");
+#elif defined(__x86_64__)
+static_assert(VCX_SLOT_SIZE == 8, "x86-64 pointer slots");
+static_assert(offsetof(VCXImage, opacity) == 40 && offsetof(VCXImage, name) == 44 &&
+                  sizeof(VCXImage) == 300,
+              "VCXImage layout (x86-64)");
+#else
+#error "the plug-in records are laid out for i686 and x86-64 only"
+#endif
 
 // Raw payload access, unchecked. The payload is at the record's start plus its first field.
 inline uint8_t* vcxRawPayload(const void* record) {
@@ -173,28 +235,30 @@ inline uint8_t* vcxRawPayload(const void* record) {
   return static_cast<uint8_t*>(const_cast<void*>(record)) + headerSize;
 }
 
-// Pointer slots (64 bits, possibly unaligned).
+// Pointer slots (possibly unaligned).
 inline void* vcxGetSlot(const uint8_t* slot) {
-  uint64_t value;
-  std::memcpy(&value, slot, 8);
-  return reinterpret_cast<void*>(static_cast<uintptr_t>(value));
+  void* pointer;
+  std::memcpy(&pointer, slot, VCX_SLOT_SIZE);
+  return pointer;
 }
 inline void vcxSetSlot(uint8_t* slot, const void* pointer) {
-  const uint64_t value = reinterpret_cast<uintptr_t>(pointer);
-  std::memcpy(slot, &value, 8);
+  std::memcpy(slot, &pointer, VCX_SLOT_SIZE);
+}
+inline uint8_t* vcxSlotAt(const void* record, int32_t i) {
+  return vcxRawPayload(record) + VCX_SLOT_SIZE * static_cast<size_t>(i);
 }
 
 inline VCXLayeredImage* vcxGetImageSlot(const VCXMultiImage* m, int32_t i) {
-  return static_cast<VCXLayeredImage*>(vcxGetSlot(vcxRawPayload(m) + 8 * i));
+  return static_cast<VCXLayeredImage*>(vcxGetSlot(vcxSlotAt(m, i)));
 }
 inline void vcxSetImageSlot(VCXMultiImage* m, int32_t i, VCXLayeredImage* image) {
-  vcxSetSlot(vcxRawPayload(m) + 8 * i, image);
+  vcxSetSlot(vcxSlotAt(m, i), image);
 }
 inline VCXImage* vcxGetLayerSlot(const VCXLayeredImage* l, int32_t i) {
-  return static_cast<VCXImage*>(vcxGetSlot(vcxRawPayload(l) + 8 * i));
+  return static_cast<VCXImage*>(vcxGetSlot(vcxSlotAt(l, i)));
 }
 inline void vcxSetLayerSlot(VCXLayeredImage* l, int32_t i, VCXImage* layer) {
-  vcxSetSlot(vcxRawPayload(l) + 8 * i, layer);
+  vcxSetSlot(vcxSlotAt(l, i), layer);
 }
 inline uint8_t* vcxGetPixelSlot(const VCXImage* image) {
   return static_cast<uint8_t*>(vcxGetSlot(vcxRawPayload(image)));
@@ -203,10 +267,10 @@ inline void vcxSetPixelSlot(VCXImage* image, void* pixels) {
   vcxSetSlot(vcxRawPayload(image), pixels);
 }
 inline VCXPalette* vcxGetImagePalette(const VCXImage* image) {
-  return reinterpret_cast<VCXPalette*>(static_cast<uintptr_t>(image->palette));
+  return image->palette;
 }
 inline void vcxSetImagePalette(VCXImage* image, VCXPalette* palette) {
-  image->palette = reinterpret_cast<uintptr_t>(palette);
+  image->palette = palette;
 }
 inline VCXPaletteEntry* vcxGetPaletteEntries(const VCXPalette* palette) {
   return reinterpret_cast<VCXPaletteEntry*>(vcxRawPayload(palette));

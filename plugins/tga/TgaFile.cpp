@@ -214,19 +214,25 @@ VCXImage* TgaMakeImage(const TgaPicture& picture) {
   const uint32_t inBytes = h.depth / 8u;
   const size_t inRow = size_t(h.width) * inBytes;
   const size_t outRow = static_cast<size_t>(CalcRowBytes(h.width, format >> 16));
-  const bool topDown = (h.descriptor & 0x20) != 0;
+  const bool topDown = (h.descriptor & TGA_TOP_TO_BOTTOM) != 0;
+  const bool rightToLeft = (h.descriptor & TGA_RIGHT_TO_LEFT) != 0;
   for (uint32_t y = 0; y < h.height; ++y) {
-    const uint8_t* from = picture.pixels.data + inRow * (topDown ? y : h.height - 1u - y);
+    const uint8_t* row = picture.pixels.data + inRow * (topDown ? y : h.height - 1u - y);
     uint8_t* to = out + outRow * y;
-    if (h.depth != 16) {
-      std::memcpy(to, from, inRow);
+    if (h.depth != 16 && !rightToLeft) {
+      std::memcpy(to, row, inRow);
       continue;
     }
-    for (uint32_t x = 0; x < h.width; ++x, from += 2, to += 3) {
+    for (uint32_t x = 0; x < h.width; ++x) {
+      const uint8_t* from = row + size_t(rightToLeft ? h.width - 1u - x : x) * inBytes;
+      if (h.depth != 16) {
+        std::memcpy(to + size_t(x) * inBytes, from, inBytes);
+        continue;
+      }
       const uint32_t v = Le16(from);
-      to[0] = TgaExpand5(v & 0x1F);
-      to[1] = TgaExpand5((v >> 5) & 0x1F);
-      to[2] = TgaExpand5((v >> 10) & 0x1F);
+      to[3 * x] = TgaExpand5(v & 0x1F);
+      to[3 * x + 1] = TgaExpand5((v >> 5) & 0x1F);
+      to[3 * x + 2] = TgaExpand5((v >> 10) & 0x1F);
     }
   }
   return image;
@@ -299,7 +305,7 @@ void TgaWriteFile(const char* path, const VCXImage* layer, const TgaOptions& opt
   h.width = static_cast<uint16_t>(width);
   h.height = static_cast<uint16_t>(height);
   h.depth = static_cast<uint8_t>(outDepth);
-  h.descriptor = options.topDown ? 0x20 : 0;
+  h.descriptor = options.topDown ? TGA_TOP_TO_BOTTOM : 0;
 
   const size_t inRow = static_cast<size_t>(CalcRowBytes(width, depth));
   CVcxBlock row(uint64_t(width) * outBytes);

@@ -10,6 +10,9 @@ enum { TGA_HEADER_SIZE = 18, TGA_FOOTER_SIZE = 26 };
 // Image types, without and with the run-length bit.
 enum { TGA_MAPPED = 1, TGA_TRUECOLOR = 2, TGA_GREY = 3, TGA_RLE = 8 };
 
+// Descriptor bits of the pixel order; the writer stores rows left to right.
+enum { TGA_RIGHT_TO_LEFT = 0x10, TGA_TOP_TO_BOTTOM = 0x20 };
+
 struct TgaHeader {
   uint8_t idLength;
   uint8_t colorMapType;
@@ -22,7 +25,7 @@ struct TgaHeader {
   uint16_t width;
   uint16_t height;
   uint8_t depth;
-  uint8_t descriptor;  // 0x20: rows stored top to bottom
+  uint8_t descriptor;  // TGA_TOP_TO_BOTTOM, TGA_RIGHT_TO_LEFT
 };
 
 void TgaParseHeader(const uint8_t* bytes, TgaHeader& header);
@@ -45,8 +48,9 @@ void TgaReadPicture(CVcxReader& reader, TgaPicture& picture);
 // Unpacks run-length packets until count pixels of bytesPerPixel bytes are filled; a
 // packet that runs past the end throws 4.
 void TgaUnpackRle(CVcxReader& reader, uint8_t* pixels, uint64_t count, uint32_t bytesPerPixel);
-// A new colour layer of the picture (rows top-down; 16-bit pixels become 24-bit) with its
-// palette. Throws 6 when the host cannot make it, 4 for a colour map it cannot read.
+// A new colour layer of the picture (rows top-down, pixels left to right; 16-bit pixels
+// become 24-bit) with its palette. Throws 6 when the host cannot make it, 4 for a colour map
+// it cannot read.
 VCXImage* TgaMakeImage(const TgaPicture& picture);
 
 // Export options; each depth's dialog keeps its own set.

@@ -6,6 +6,7 @@
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
+#include "document/Selection.h"
 
 namespace {
 
@@ -332,4 +333,21 @@ TEST(ImageLayersTest, LayersOfAnotherImage) {
   EXPECT_EQ(a->GetPrevious(), nullptr);
   first.SetActiveLayer(a);  // refused
   EXPECT_EQ(first.GetActiveLayer(), nullptr);
+}
+
+TEST(LayerTest, SelectionMaskIsTheOneAtTheEditResolution) {
+  CImage image;
+  image.SetSize(2, 2);
+  auto* layer = new CRasterLayer();
+  image.AddLayer(layer);
+  CSelection* selection = image.GetSelection();
+  ASSERT_NE(selection, nullptr);
+  EXPECT_EQ(layer->GetSelectionMask(), nullptr);
+  selection->SetActive(true);
+  EXPECT_EQ(layer->GetSelectionMask(), selection->GetMask());
+  layer->SetSupersampling(true);
+  image.UpdateAll();
+  ASSERT_NE(layer->GetSelectionMask(), nullptr);
+  EXPECT_EQ(layer->GetSelectionMask(), selection->GetSupersampleTop());
+  EXPECT_EQ(layer->GetSelectionMask()->width, layer->GetPixelArray()->width);
 }

@@ -168,6 +168,17 @@ TEST_F(ClipboardTest, ForeignBitmaps) {
   target.Fill(0);
   ASSERT_TRUE(g_Clipboard.Paste(target, 0, 1));
   EXPECT_EQ(0x04030201u, target.GetPixel(0, 1));
+  // One alpha byte that is not 0 keeps every alpha byte; when all are 0 there is no alpha.
+  PutBitmap(CF_DIBV5, Bitmap(sizeof(BITMAPV5HEADER), 2, 1, 32, BI_RGB, {1, 2, 3, 0, 5, 6, 7, 9}, 0xFF000000u));
+  ASSERT_TRUE(g_Clipboard.Paste(target, 0, 0));
+  EXPECT_EQ(0x00030201u, target.GetPixel(0, 0));
+  EXPECT_EQ(0x09070605u, target.GetPixel(1, 0));
+  PutBitmap(CF_DIBV5, Bitmap(sizeof(BITMAPV5HEADER), 2, 1, 32, BI_RGB, {1, 2, 3, 0, 5, 6, 7, 0}, 0xFF000000u));
+  ASSERT_TRUE(g_Clipboard.GetImageInfo(info));
+  EXPECT_EQ(24, info.bitsPerPixel);
+  ASSERT_TRUE(g_Clipboard.Paste(target, 0, 0));
+  EXPECT_EQ(0xFF030201u, target.GetPixel(0, 0));
+  EXPECT_EQ(0xFF070605u, target.GetPixel(1, 0));
 
   // Top-down 24-bit bitmap (negative height), rows padded to 4 bytes.
   std::vector<uint8_t> rows24 = {10, 20, 30, 0, 40, 50, 60, 0};

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 #include "common/BoxWatcher.h"
@@ -39,6 +40,61 @@ uint32_t Fixed4(int32_t x, int32_t y) {
 }
 
 VCXImage* Layer(VCXLayeredImage* record, int32_t i) { return vcxGetLayerSlot(record, i); }
+
+VCXLayeredImage LayeredRequest(uint32_t format, int32_t width, int32_t height, int32_t layerCount) {
+  VCXLayeredImage header{};
+  header.headerSize = sizeof header;
+  header.version = 1;
+  header.format = format;
+  header.width = width;
+  header.height = height;
+  header.layerCount = layerCount;
+  return header;
+}
+
+// Offsets of the 32-bit plug-in interface and of its x86-64 widening, for records built and
+// read as plain bytes.
+struct RecordLayout {
+  size_t slot;  // bytes of a pointer
+  size_t imageOpacity, imageName, imageHeader;
+};
+constexpr RecordLayout kI686Layout = {4, 36, 40, 296};
+constexpr RecordLayout kX64Layout = {8, 40, 44, 300};
+constexpr RecordLayout kLayout = sizeof(void*) == 4 ? kI686Layout : kX64Layout;
+static_assert(sizeof(VCXImage) == kLayout.imageHeader && offsetof(VCXImage, opacity) == kLayout.imageOpacity &&
+                  offsetof(VCXImage, name) == kLayout.imageName,
+              "VCXImage as the interface lays it out");
+
+void Put32(std::vector<uint8_t>& record, size_t at, uint32_t value) { std::memcpy(&record[at], &value, 4); }
+void PutFloat(std::vector<uint8_t>& record, size_t at, float value) { std::memcpy(&record[at], &value, 4); }
+void PutPointer(std::vector<uint8_t>& record, size_t at, const void* pointer) {
+  std::memcpy(&record[at], &pointer, kLayout.slot);
+}
+uint32_t Get32(const void* record, size_t at) {
+  uint32_t value;
+  std::memcpy(&value, static_cast<const uint8_t*>(record) + at, 4);
+  return value;
+}
+const void* GetPointer(const void* record, size_t at) {
+  const void* pointer = nullptr;
+  std::memcpy(&pointer, static_cast<const uint8_t*>(record) + at, kLayout.slot);
+  return pointer;
+}
+
+// A colour or mask layer laid out byte by byte, its payload pointing at pixels.
+std::vector<uint8_t> RawImage(uint32_t format, int32_t width, int32_t height, const void* palette,
+                              float opacity, const char* name, const void* pixels) {
+  std::vector<uint8_t> record(kLayout.imageHeader + kLayout.slot, 0);
+  const uint32_t fields[] = {uint32_t(kLayout.imageHeader), VCX_KIND_COLOR, format, VCX_FLAG_CURRENT,
+                             uint32_t(width), uint32_t(height)};
+  for (size_t i = 0; i < 6; ++i)
+    Put32(record, 4 * i, fields[i]);
+  PutPointer(record, 32, palette);
+  PutFloat(record, kLayout.imageOpacity, opacity);
+  std::strcpy(reinterpret_cast<char*>(&record[kLayout.imageName]), name);
+  PutPointer(record, kLayout.imageHeader, pixels);
+  return record;
+}
 
 }  // namespace
 
@@ -175,13 +231,7 @@ TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
 }
 
 TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_8;
-  header.width = 2;
-  header.height = 1;
-  header.layerCount = 1;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_8, 2, 1, 1);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   VCXImage layer{};
   layer.headerSize = sizeof layer;
@@ -221,13 +271,7 @@ TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
 
 TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
   BoxWatcher watcher("Vellumcraft :: Error");
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = VCX_FORMAT_32;
-  header.width = 8;
-  header.height = 1;
-  header.layerCount = 6;
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 8, 1, 6);
   header.xResolution = 2000.0f;
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
@@ -300,4 +344,72 @@ TEST(PortableRecords, ProjectsTravelAsMultiImages) {
   ASSERT_NE(nullptr, record);
   EXPECT_EQ(1, record->count);
   VcsFreeMultiImage(record);
+}
+
+TEST(PortableRecords, RecordsHaveTheInterfaceLayoutByteForByte) {
+  // Import: a multi-image {gap, image {gap, 8-bit layer with a palette}} made of plain bytes.
+  std::vector<uint8_t> palette(16 + 2 * 16, 0);
+  const uint32_t paletteFields[] = {16, 1, 0, 2, 255, 10, 20, 30, 255, 200, 100, 50};
+  for (size_t i = 0; i < 12; ++i)
+    Put32(palette, 4 * i, paletteFields[i]);
+  const uint8_t indices[2] = {1, 0};
+  std::vector<uint8_t> layer = RawImage(VCX_FORMAT_8, 2, 1, palette.data(), 0.5f, "Raw", indices);
+  std::vector<uint8_t> layered(36 + 2 * kLayout.slot, 0);
+  const uint32_t layeredFields[] = {36, 1, VCX_FORMAT_8, VCX_FLAG_CURRENT, 2, 1, 0, 0, 2};
+  for (size_t i = 0; i < 9; ++i)
+    Put32(layered, 4 * i, layeredFields[i]);
+  PutPointer(layered, 36 + kLayout.slot, layer.data());
+  std::vector<uint8_t> multi(12 + 2 * kLayout.slot, 0);
+  Put32(multi, 0, 12);
+  Put32(multi, 8, 2);
+  PutPointer(multi, 12 + kLayout.slot, layered.data());
+
+  CProject* project = ConvertPortableMultiImage(reinterpret_cast<VCXMultiImage*>(multi.data()));
+  ASSERT_NE(nullptr, project);
+  ASSERT_EQ(1, project->GetImageCount());
+  CImage* image = project->GetFirstImage();
+  EXPECT_EQ(CImage::FORMAT_8BIT_PALETTE, image->GetTargetFormat());
+  ASSERT_EQ(2, image->GetPalette()->GetCount());
+  EXPECT_EQ(0xFFC86432u, image->GetPalette()->GetEntry(1)->GetColor());
+  ASSERT_EQ(1, image->GetLayerCount());
+  EXPECT_STREQ("Raw", image->GetFirstLayer()->GetName());
+  EXPECT_FLOAT_EQ(0.5f, image->GetFirstLayer()->GetOpacity());
+  EXPECT_EQ(0xFFC86432u, image->GetFirstLayer()->GetPixels()->GetPixel(0, 0));
+  EXPECT_EQ(0xFF0A141Eu, image->GetFirstLayer()->GetPixels()->GetPixel(1, 0));
+  delete project;
+
+  // A create request of the interface's header size is taken field by field.
+  const uint32_t pixel = 0xFF336699u;
+  std::vector<uint8_t> request = RawImage(VCX_FORMAT_32, 1, 1, nullptr, 0.75f, "Request", nullptr);
+  request.resize(kLayout.imageHeader);
+  VCXImage* created = VcsCreateImage(reinterpret_cast<const VCXImage*>(request.data()));
+  ASSERT_NE(nullptr, created);
+  EXPECT_EQ(kLayout.imageHeader, Get32(created, 0));
+  EXPECT_EQ(0, std::memcmp(created, request.data(), kLayout.imageHeader));
+  ASSERT_NE(nullptr, GetPointer(created, kLayout.imageHeader));
+  std::memcpy(const_cast<void*>(GetPointer(created, kLayout.imageHeader)), &pixel, 4);
+
+  // Export: the host's records read back at the same offsets.
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 1, 1, 2);
+  VCXLayeredImage* record = VcsCreateLayeredImage(&header);
+  ASSERT_NE(nullptr, record);
+  vcxSetLayerSlot(record, 1, created);
+  EXPECT_EQ(created, GetPointer(record, 36 + kLayout.slot));
+  EXPECT_EQ(nullptr, GetPointer(record, 36));
+  image = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, image);
+  VCXLayeredImage* exported = CreatePortableImage(image);
+  delete image;
+  ASSERT_NE(nullptr, exported);
+  const void* out = GetPointer(exported, 36);
+  ASSERT_NE(nullptr, out);
+  EXPECT_EQ(kLayout.imageHeader, Get32(out, 0));
+  EXPECT_EQ(nullptr, GetPointer(out, 32));
+  float opacity;
+  std::memcpy(&opacity, static_cast<const uint8_t*>(out) + kLayout.imageOpacity, 4);
+  EXPECT_FLOAT_EQ(0.75f, opacity);
+  EXPECT_STREQ("Request", static_cast<const char*>(out) + kLayout.imageName);
+  EXPECT_EQ(pixel, Get32(GetPointer(out, kLayout.imageHeader), 0));
+  VcsFreeLayeredImage(exported);
 }

@@ -20,6 +20,7 @@
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
 #include "sys/ZR.h"
+#include "ui/AppCursors.h"
 #include "wul/WULButton.h"
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
@@ -67,6 +68,8 @@ protected:
   void SetUp() override {
     zrInit();
     WULInit(GetModuleHandleA(nullptr));
+    if (!GetAppIcon(32))
+      LoadAppCursors();
     g_Plugins.Add(CreateBuiltinFormat());
     ScanPluginFolder((BinFolder() + "Plugins").c_str());
     g_Plugins.SortByName();
@@ -242,6 +245,8 @@ TEST_F(FileDialogsTest, OpenDialogPreviewsTheSelectedProjectFile) {
   std::string label;
   uint32_t centre = 0, corner = 0, left = 0, outsideLeft = 0, top = 0, outsideTop = 0;
   int imageWidth = 0, imageHeight = 0;
+  CWULImage* boxPictures[2] = {};
+  uint32_t boxPixels[2] = {};
   {
     DialogPoker poker("Preview test", [&](HWND dialog) {
       PickFile(dialog, "shot.vcj");
@@ -264,6 +269,12 @@ TEST_F(FileDialogsTest, OpenDialogPreviewsTheSelectedProjectFile) {
         outsideLeft = preview.box->buffer.GetImage()->GetPixel((side - 40) / 2 - 1, side / 2);
         top = preview.box->buffer.GetImage()->GetPixel(side / 2, (side - 20) / 2);
         outsideTop = preview.box->buffer.GetImage()->GetPixel(side / 2, (side - 20) / 2 - 1);
+        // The middle of each check box's picture, which sits after the indicator.
+        CWULCheckBox* boxes[2] = {preview.enableBox, preview.chequerBox};
+        for (int i = 0; i < 2; ++i) {
+          boxPictures[i] = boxes[i]->GetPicture();
+          boxPixels[i] = boxes[i]->buffer.GetImage()->GetPixel(16 + 8, (boxes[i]->GetHeight() - 16) / 2 + 8);
+        }
       }
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
@@ -281,6 +292,12 @@ TEST_F(FileDialogsTest, OpenDialogPreviewsTheSelectedProjectFile) {
   EXPECT_NE(0xFF0000u, outsideLeft & 0xFFFFFFu);
   EXPECT_EQ(0xFF0000u, top & 0xFFFFFFu);
   EXPECT_NE(0xFF0000u, outsideTop & 0xFFFFFFu);
+  const int32_t pictureIds[2] = {314, 315};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_NE(nullptr, GetAppPicture(pictureIds[i]));
+    EXPECT_EQ(GetAppPicture(pictureIds[i]), boxPictures[i]);
+    EXPECT_EQ(GetAppPicture(pictureIds[i])->GetPixel(8, 8) & 0xFFFFFFu, boxPixels[i] & 0xFFFFFFu);
+  }
   // Cancelled: the request is as it was.
   EXPECT_STREQ(folder.c_str(), request.folder.text);
   EXPECT_STREQ("", request.fileName.text);

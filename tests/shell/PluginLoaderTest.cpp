@@ -89,9 +89,10 @@ TEST_F(PluginFolder, OnlyModulesThatPassEveryStepAreListed) {
   EXPECT_EQ(12u, good->features);
   EXPECT_EQ(0x01020300u, good->version);
   EXPECT_NE(nullptr, good->getNextImportableFileType);
-  EXPECT_EQ(nullptr, good->import);
   EXPECT_EQ(nullptr, good->about);
-  CPlugin* module = static_cast<CPlugin*>(good);
+  CPlugin* module = AsPlugin(good);
+  ASSERT_NE(nullptr, module);
+  EXPECT_EQ(nullptr, module->GetImportFunction());
   EXPECT_EQ(folder + "\\Good.vcplugin", module->path.text);
 
   CFileFormat* builtin = g_Plugins.FindByName("INTERNAL FORMATS");
@@ -100,6 +101,7 @@ TEST_F(PluginFolder, OnlyModulesThatPassEveryStepAreListed) {
   EXPECT_EQ(0xFFFFFFFFu, builtin->version);
   EXPECT_EQ(nullptr, builtin->import);
   EXPECT_EQ(nullptr, builtin->exportFile);
+  EXPECT_EQ(nullptr, AsPlugin(builtin));
   int flags = 5;
   EXPECT_EQ(1, builtin->canExport(1, nullptr, &flags));
   EXPECT_EQ(0, flags);

@@ -184,7 +184,7 @@ TEST_F(ImageCommandsTest, ImageOrderAndNavigation) {
   EXPECT_FALSE(MoveImageDownCommand());  // at the end
   EXPECT_EQ(GetCurrentImage(), b);
   EXPECT_EQ(panel.moved.size(), 3u);
-  ASSERT_TRUE(MoveCurrentImageBefore(a));
+  ASSERT_TRUE(CImage::MoveCurrentImageBefore(a));
   EXPECT_EQ(ImagesOf(doc.project), (std::vector<CImage*>{b, a, c}));
   EXPECT_EQ(a->GetListNumber(), 2);
 }
@@ -287,7 +287,7 @@ TEST_F(ImageCommandsTest, LayerSelectionAndOrder) {
   EXPECT_EQ(LayersOf(doc.image), (std::vector<CLayer*>{b, a, c}));
   ASSERT_TRUE(MoveLayerDownCommand());  // one below: to the bottom
   EXPECT_EQ(LayersOf(doc.image), (std::vector<CLayer*>{a, b, c}));
-  EXPECT_TRUE(MakeLayerCurrent(c));
+  EXPECT_TRUE(c->MakeCurrent());
   ASSERT_TRUE(MoveLayerToBottomCommand());
   EXPECT_EQ(LayersOf(doc.image), (std::vector<CLayer*>{c, a, b}));
   ASSERT_TRUE(doc.image->GetHistory()->Undo());

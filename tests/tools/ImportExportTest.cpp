@@ -84,8 +84,7 @@ class ImportExportTest : public DrawingToolTest {
 protected:
   void SetUp() override {
     DrawingToolTest::SetUp();
-    CFileFormat* format = new CFileFormat();
-    format->kind = FORMAT_KIND_PLUGIN;
+    CPlugin* format = new CPlugin();
     format->name.Assign("Fake");
     format->canImport = FakeCanImport;
     format->import = FakeImport;

@@ -107,6 +107,23 @@ TEST_F(TextOptionsTest, TheControlsShowTheSettingsAndChangesReachTheTool) {
   g_ToolManager.text.SetText("TEXT");
 }
 
+TEST_F(TextOptionsTest, EachTypedSizeIsStoredAndRendered) {
+  Build();
+  CWULSpinEdit* size = GetTextToolOptions().size;
+  ASSERT_NE(size, nullptr);
+  SendMessageA(size->GetEditWindow(), EM_SETSEL, 0, -1);
+  // Neither Enter nor leaving the field: every character stores the setting and re-renders.
+  Char(size, '9');
+  EXPECT_EQ(g_Settings.drawingToolsTextFontSize->GetValue(), 9u);
+  EXPECT_EQ(g_ToolManager.text.GetRenderer().GetHeight(), -9);
+  const int restores = host.cursorRestores;
+  EXPECT_GT(restores, 0);
+  Char(size, '5');
+  EXPECT_EQ(g_Settings.drawingToolsTextFontSize->GetValue(), 95u);
+  EXPECT_EQ(g_ToolManager.text.GetRenderer().GetHeight(), -95);
+  EXPECT_GT(host.cursorRestores, restores);
+}
+
 TEST_F(TextOptionsTest, TypingInTheFontBoxProposesTheFirstMatchingFamily) {
   Build();
   CFontNameEdit* font = GetTextToolOptions().font;

@@ -218,7 +218,6 @@ TEST_F(ColorPanelTest, PanelHasTwoPagesButtonBarsAndGrids) {
   EXPECT_EQ(19, ColorPanel::GetButton(ColorPanel::BUTTON_LOAD)->GetX());
   EXPECT_EQ(73, ColorPanel::GetButton(ColorPanel::BUTTON_ADD_SECONDARY)->GetX());
   EXPECT_EQ(WUL_BEHAVIOUR_TOGGLE, ColorPanel::GetButton(ColorPanel::BUTTON_LOCK_PALETTE)->GetBehaviour());
-  EXPECT_EQ(20, ColorPanel::GetButton(ColorPanel::BUTTON_LOAD)->GetBar()->GetHeight());
 
   EXPECT_EQ(2, grid->GetBorderStyle());
   EXPECT_EQ(15, grid->GetLineStepX());

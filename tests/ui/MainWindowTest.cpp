@@ -17,8 +17,12 @@
 #include "tools/WorkingCopies.h"
 #include "ui/AppCursors.h"
 #include "ui/AppResourceIds.h"
+#include "ui/ColorPanel.h"
+#include "ui/ImagePanel.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "ui/PreviewPanel.h"
+#include "ui/ProjectPanel.h"
 #include "MainWindowHarness.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULCanvas.h"
@@ -164,6 +168,44 @@ TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
   CWULAppWindow* window = g_MainWindow;
   CreateMainWindow();
   EXPECT_EQ(window, g_MainWindow);
+}
+
+TEST_F(MainWindowTest, ThePanelButtonBarsHaveAOnePixelBorder) {
+  Open();
+  CWULStandardBarItem* firstButtons[] = {
+      ProjectPanel::GetButton(ProjectPanel::BUTTON_NEW), ImagePanel::GetButton(ImagePanel::BUTTON_NEW),
+      ColorPanel::GetButton(ColorPanel::BUTTON_NEW_SET), ColorPanel::GetButton(ColorPanel::BUTTON_LOCK_PALETTE),
+      PreviewPanel::GetButton(PreviewPanel::BUTTON_ZOOM_IN)};
+  for (CWULStandardBarItem* button : firstButtons) {
+    ASSERT_NE(nullptr, button);
+    CWULItemBar* bar = button->GetBar();
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(WUL_BAR_FRAME_RAISED, bar->GetFrameStyle()) << button->GetText();
+    // The client area of 20 holds the 18-pixel buttons at (1, 1) inside the border.
+    EXPECT_EQ(20, bar->GetClientHeight()) << button->GetText();
+    EXPECT_EQ(22, bar->GetHeight()) << button->GetText();
+    EXPECT_EQ(1, button->GetY());
+  }
+}
+
+TEST_F(MainWindowTest, EverySharedPictureIsLoaded) {
+  for (int i = 0; i < APP_IMAGE_COUNT; ++i) {
+    ASSERT_NE(nullptr, GetAppImage(i)) << "slot " << i;
+    EXPECT_NE(nullptr, GetAppImage(i)->pixels) << "slot " << i;
+  }
+  // The option buttons and the preview pane's check boxes by resource number, 16 x 16 each.
+  const int32_t ids[] = {314, 315, 410, 411, 412, 413, 420, 421, 440, 441, 442, 443,
+                         444, 445, 450, 451, 452, 453, 454, 455};
+  for (int32_t id : ids) {
+    CWULImage* picture = GetAppPicture(id);
+    ASSERT_NE(nullptr, picture) << id;
+    EXPECT_EQ(16, picture->width) << id;
+    EXPECT_EQ(16, picture->height) << id;
+  }
+  EXPECT_EQ(GetAppImage(APP_IMAGE_SELECTOR_FIRST + 3), GetAppPicture(413));
+  EXPECT_EQ(GetAppImage(APP_IMAGE_VISIBLE), GetAppPicture(313));
+  EXPECT_EQ(nullptr, GetAppPicture(0));
+  EXPECT_EQ(nullptr, GetAppPicture(416));
 }
 
 TEST_F(MainWindowTest, WithoutProjectOnlyTheFileToolsAndHelpItemsWork) {

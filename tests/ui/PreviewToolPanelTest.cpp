@@ -130,6 +130,7 @@ TEST_F(PreviewToolPanelTest, ZoomListOffersElevenFactorsAndTheButtonsStopAtTheEn
     EXPECT_EQ(i, item->value);
   }
   EXPECT_FALSE(list->IsTabStop());
+  EXPECT_EQ(11, list->GetMaxVisibleItems());
   EXPECT_FALSE(list->wheelAcceptHandler(list, 5, 5));
 
   CWULStandardBarItem* in = PreviewPanel::GetButton(PreviewPanel::BUTTON_ZOOM_IN);

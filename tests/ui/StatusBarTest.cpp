@@ -245,6 +245,26 @@ TEST_F(StatusBarTest, TheTickDescribesTheViewAndClearsWhatNobodyRefreshed) {
   EXPECT_EQ("1.000 : 1.000", PaneText(StatusBar::PANE_GEOMETRY));
 }
 
+TEST_F(StatusBarTest, OverTheViewsScrollBarThePixelPaneClears) {
+  MakeFilledProject(0xFF102030u);
+  Open();
+  CWULTiledCanvas* view = MainView::GetView();
+  MainView::SetZoomIndex(MainView::ZOOM_STEPS - 1, nullptr);
+  RECT window, client;
+  GetWindowRect(view->GetHandle(), &window);
+  GetClientRect(view->GetHandle(), &client);
+  // The image at 64x overflows the view, which shows its scroll bars beside the client area.
+  ASSERT_LT(client.right, window.right - window.left);
+  PointAt(view, client.right / 2, client.bottom / 2);
+  StatusBar::OnTick();
+  ASSERT_EQ("16,16", PaneText(StatusBar::PANE_PIXEL));
+  SetCursorPos(window.right - 2, (window.top + window.bottom) / 2);
+  ASSERT_EQ(view->GetHandle(), WindowFromPoint(POINT{window.right - 2, (window.top + window.bottom) / 2}));
+  StatusBar::OnTick();
+  EXPECT_EQ("", PaneText(StatusBar::PANE_PIXEL));
+  EXPECT_EQ("", PaneText(StatusBar::PANE_COLOR));
+}
+
 TEST_F(StatusBarTest, TheRunningTickerClearsThePanesAfterThePointerLeaves) {
   MakeFilledProject(0xFF102030u);
   Open();

@@ -7,6 +7,7 @@
 #include "tools/OptionPanes.h"
 #include "tools/TextOptions.h"
 #include "tools/ToolManager.h"
+#include "ui/AppCursors.h"
 #include "ui/MainWindow.h"
 #include "ui/ToolPanel.h"
 #include "ui/Toolbox.h"
@@ -100,6 +101,30 @@ protected:
     PumpPending();
   }
 
+  // Whether the button draws the shared picture beside its indicator: every opaque pixel of
+  // the picture shows in the button's buffer.
+  static bool ShowsPicture(COptionRadioButton* radio, int32_t resourceId) {
+    CWULImage* picture = GetAppPicture(resourceId);
+    radio->Redraw();
+    CWULImage* drawn = radio->buffer.GetImage();
+    if (!picture || !drawn)
+      return false;
+    const int left = radio->GetIndicatorSize() + radio->GetSpacing();
+    const int top = (radio->GetHeight() - picture->height) / 2;
+    int opaque = 0;
+    for (int y = 0; y < picture->height; ++y) {
+      for (int x = 0; x < picture->width; ++x) {
+        const uint32_t pixel = picture->GetPixel(x, y);
+        if (pixel >> 24 != 0xFF)
+          continue;
+        ++opaque;
+        if ((drawn->GetPixel(left + x, top + y) & 0xFFFFFFu) != (pixel & 0xFFFFFFu))
+          return false;
+      }
+    }
+    return opaque > 0;
+  }
+
   static int ContentHeight() { return ToolPanel::GetView()->GetContentHeight(); }
 
   static int LowestBottom() {
@@ -139,6 +164,43 @@ TEST_F(ToolOptionPanesTest, SelectionPaneOffersTheTwoShapesFromTheSetting) {
   Click(elliptical);
   EXPECT_FALSE(rectangular->IsChecked());
   EXPECT_EQ(2u, g_Settings.drawingToolsSelectorShape->GetValue());
+}
+
+TEST_F(ToolOptionPanesTest, OptionButtonsShowTheirPictureAndTheChosenOneItsCheckedPicture) {
+  struct Pane {
+    int32_t tool;
+    const char* captions[3];
+    int count;
+    int32_t firstPicture;
+    bool checkedPictures;  // each choice has a plain and a checked picture
+  };
+  const Pane panes[] = {{10, {"Rectangular", "Elliptical"}, 2, 410, true},
+                        {60, {"Linear", "Radial"}, 2, 420, false},
+                        {100, {"Solid", "Outline", "Filled Outline"}, 3, 440, true},
+                        {101, {"Solid", "Outline", "Filled Outline"}, 3, 450, true}};
+  Open();
+  for (const Pane& pane : panes) {
+    if (g_ToolManager.GetActiveTool()->GetId() != pane.tool)
+      Choose(pane.tool);
+    for (int chosen = 0; chosen < pane.count; ++chosen) {
+      ASSERT_NE(nullptr, Radio(pane.captions[chosen]));
+      Click(Radio(pane.captions[chosen]));
+      for (int i = 0; i < pane.count; ++i) {
+        COptionRadioButton* radio = Radio(pane.captions[i]);
+        ASSERT_NE(nullptr, radio) << pane.captions[i];
+        const int32_t plain = pane.firstPicture + (pane.checkedPictures ? 2 * i : i);
+        const int32_t checked = pane.checkedPictures ? plain + 1 : plain;
+        EXPECT_EQ(i == chosen, radio->IsChecked());
+        EXPECT_TRUE(ShowsPicture(radio, i == chosen ? checked : plain)) << pane.tool << " " << i;
+        if (pane.checkedPictures)
+          EXPECT_FALSE(ShowsPicture(radio, i == chosen ? plain : checked)) << pane.tool << " " << i;
+        // The picture and the whole caption fit beside the indicator.
+        RECT text = {0, 0, 10000, radio->GetHeight()};
+        radio->MeasureText(nullptr, &text);
+        EXPECT_GE(radio->GetWidth(), radio->GetIndicatorSize() + 2 * radio->GetSpacing() + 16 + text.right - text.left);
+      }
+    }
+  }
 }
 
 TEST_F(ToolOptionPanesTest, RectangleOutlineRowIsEnabledForTheOutlineTypesOnly) {

@@ -4,12 +4,14 @@
 #include <vector>
 #include "FrameworkProbe.h"
 #include "MenuDriver.h"
+#include "WindowTestKit.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULInit.h"
 #include "wul/WULMenu.h"
 #include "wul/WULMenuShell.h"
 #include "wul/WULOffscreen.h"
+#include "wul/WULPanel.h"
 #include "wul/WULShortcut.h"
 #include "wul/WULSystem.h"
 
@@ -38,6 +40,16 @@ void CALLBACK EndDialogLater(HWND, UINT, UINT_PTR, DWORD) {
 
 void CALLBACK QuitLater(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(5); }
 
+// Destroys the dialog's window outright, as its owner's teardown would.
+void CALLBACK DestroyDialogLater(HWND, UINT, UINT_PTR, DWORD) {
+  if (!g_dialog)
+    return;
+  CWULAppWindow* dialog = g_dialog;
+  g_dialog = nullptr;
+  dialog->modalResult = 6;
+  DestroyWindow(dialog->window);
+}
+
 void ChosenInBar(CWULMenu*, CWULMenu*, CWULMenuItem* item) { g_log.push_back(std::string("chosen ") + item->GetText()); }
 
 class AppWindow : public testing::Test {
@@ -61,6 +73,14 @@ protected:
     app->SetBounds(100, 80, 320, 240);
     app->Incarnate(nullptr);
     return app;
+  }
+
+  // Another shown window of the thread, which a modal loop disables.
+  static ProbeInteractor* ShownWindow() {
+    auto* other = new ProbeInteractor();
+    other->Incarnate(nullptr);
+    other->Show();
+    return other;
   }
 
   // A menu bar "&File" (Open, Exit) and "&Edit" (Undo), plus "&Help" without a submenu.
@@ -427,9 +447,7 @@ TEST_F(AppWindow, CloseRequestAnswers) {
 
 TEST_F(AppWindow, EndModalInAHandlerReturnsItsValue) {
   CWULAppWindow* app = MakeWindow();
-  auto* other = new ProbeInteractor();
-  other->Incarnate(nullptr);
-  other->Show();
+  ProbeInteractor* other = ShownWindow();
   g_dialog = app;
   g_otherDisabled = false;
   g_otherWindow = other->window;
@@ -455,6 +473,23 @@ TEST_F(AppWindow, QuitDuringShowModalReachesTheOuterLoop) {
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 5u);
   delete app;
+}
+
+TEST_F(AppWindow, DialogDestroyedDuringShowModalEndsItsLoop) {
+  CWULAppWindow* app = MakeWindow();
+  ProbeInteractor* other = ShownWindow();
+  g_dialog = app;
+  UINT_PTR destroy = SetTimer(nullptr, 0, 20, DestroyDialogLater);
+  // Only a loop that missed the destruction would wait for this.
+  UINT_PTR quit = SetTimer(nullptr, 0, 3000, QuitLater);
+  EXPECT_EQ(app->ShowModal(2), 6);
+  KillTimer(nullptr, destroy);
+  KillTimer(nullptr, quit);
+  EXPECT_EQ(g_dialog, nullptr);
+  EXPECT_TRUE(IsWindowEnabled(other->window));
+  MSG message;
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  delete other;
 }
 
 TEST_F(AppWindow, ShowModalWithoutAWindowReturnsAtOnce) {
@@ -688,6 +723,36 @@ TEST_F(AppWindow, DestroyedMenuLeavesTheBar) {
   delete bar;
   EXPECT_EQ(app->GetMenu(), nullptr);
   EXPECT_LT(app->topInset, withBar);
+  delete app;
+}
+
+// --- wheel ---
+
+TEST_F(AppWindow, WheelDeclinedUnderThePointerIsNotForwardedAgain) {
+  auto* app = new CWULAppWindow();
+  app->SetBounds(100, 80, 320, 240);
+  wulPushDefaultParent(app);
+  auto* label = new CWULLabel();
+  wulPopDefaultParent();
+  label->SetBounds(10, 10, 80, 16);
+  app->IncarnateTree(nullptr);
+  app->Show();
+  static int asked;
+  asked = 0;
+  // A label takes no wheel and passes it up to the window; the window takes it as it would
+  // with the focus.
+  label->wheelAcceptHandler = [](CWULInteractor*, int, int) {
+    ++asked;
+    return false;
+  };
+  app->wheelAcceptHandler = [](CWULInteractor*, int, int) { return true; };
+  // The capture aims the forwarded wheel at the label wherever the pointer is.
+  SetCapture(label->window);
+  ASSERT_EQ(GetCapture(), label->window);
+  LRESULT answer = wulSendMessage(app->window, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), ScreenPoint(label, 2, 2));
+  ReleaseCapture();
+  EXPECT_EQ(asked, 1);
+  EXPECT_NE(answer, 0);
   delete app;
 }
 

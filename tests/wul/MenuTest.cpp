@@ -5,6 +5,7 @@
 #include "common/BoxWatcher.h"
 #include "FrameworkProbe.h"
 #include "MenuDriver.h"
+#include "wul/WULAppWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
@@ -847,21 +848,55 @@ TEST_F(MenuShell, HintAppearsAfterTheDelayAndGoesWithTheHighlight) {
         })
       .Then([&] {
         CWULPopupMenuShell* shell = MenuScript::ShellOf(&menu);
-        if (!shell->hintWindow)
+        if (!shell->hintSlot.Get())
           return false;
-        shownText = shell->hintWindow->GetText();
+        shownText = shell->hintSlot.Get()->GetText();
         return true;
       })
       .Then([&] {
         CWULPopupMenuShell* shell = MenuScript::ShellOf(&menu);
         shell->SetHighlighted(second);
-        EXPECT_EQ(shell->hintWindow, nullptr);
+        EXPECT_EQ(shell->hintSlot.Get(), nullptr);
         return true;
       })
       .Key(&menu, VK_ESCAPE);
   WULPopupMenu(&menu, 150, 150);
   wulHintDelay = savedDelay;
   EXPECT_EQ(shownText, "Helpful text");
+}
+
+TEST_F(MenuShell, HintsDestroyedFromOutsideAreForgotten) {
+  // As when all of the thread's windows are closed: the tooltip deletes itself.
+  auto destroyShown = [](CWULHintSlot& slot) {
+    ASSERT_NE(slot.Get(), nullptr);
+    DestroyWindow(slot.Get()->GetHandle());
+    EXPECT_EQ(slot.Get(), nullptr);
+  };
+  CWULMenu menu;
+  CWULMenuItem* item = AddItem(&menu, "First", 1);
+  item->hint.Assign("Helpful text");
+  auto* shell = new CWULPopupMenuShell();
+  shell->SetMenu(&menu);
+  shell->Incarnate(nullptr);
+  shell->ShowHint(item);
+  destroyShown(shell->hintSlot);
+  shell->HideHint();
+  shell->ShowHint(item);
+  EXPECT_NE(shell->hintSlot.Get(), nullptr);
+  delete shell;
+
+  // The menu bar's hint alike.
+  auto* app = new CWULAppWindow();
+  auto* bar = new CWULMenu();
+  CWULMenuItem* title = AddItem(bar, "&File", 1);
+  title->hint.Assign("Files");
+  app->SetMenu(bar);
+  app->Incarnate(nullptr);
+  app->ShowItemHint(title);
+  destroyShown(app->hintSlot);
+  app->HideItemHint();
+  delete app;
+  SettleWindows();
 }
 
 TEST_F(MenuShell, ErrorInAClickCallbackIsShownAndTheChoiceStands) {

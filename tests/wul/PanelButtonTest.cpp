@@ -303,6 +303,39 @@ TEST_F(RadioButtons, PaintARoundIndicatorWithBlendedEdges) {
   EXPECT_EQ(RGBAt(radio->buffer, 4, 5), Grey(64));
 }
 
+TEST_F(RadioButtons, PictureSitsBetweenTheIndicatorAndTheText) {
+  auto* radio = new CWULRadioButton;
+  radio->SetBounds(10, 10, 100, 20);
+  radio->SetText("Wide");
+  auto* red = new CWULImage(8, 8);
+  red->Fill(CWULColor(0xFFFF0000u));
+  radio->SetPicture(red);
+  EXPECT_EQ(red, radio->GetPicture());
+  Show();
+  radio->Redraw();
+  const uint32_t background = RGBOf(radio->GetColor());
+  // Indicator 0..11, the spacing, the picture at 16..23 centred vertically, the spacing, the text.
+  EXPECT_EQ(background, RGBAt(radio->buffer, 14, 10));
+  EXPECT_EQ(0xFF0000u, RGBAt(radio->buffer, 16, 6));
+  EXPECT_EQ(0xFF0000u, RGBAt(radio->buffer, 23, 13));
+  EXPECT_EQ(background, RGBAt(radio->buffer, 20, 5));
+  int firstInk = -1;
+  for (int x = 24; x < 100 && firstInk < 0; ++x)
+    for (int y = 0; y < 20; ++y)
+      if (RGBAt(radio->buffer, x, y) != background) {
+        firstInk = x;
+        break;
+      }
+  EXPECT_GE(firstInk, 28);
+
+  // Disabled: the picture is drawn at half opacity.
+  radio->Disable();
+  radio->Redraw();
+  const uint32_t faded = RGBAt(radio->buffer, 16, 6);
+  EXPECT_NEAR(static_cast<int>((0xFF + (background >> 16)) / 2), static_cast<int>(faded >> 16), 2);
+  EXPECT_NEAR(static_cast<int>((background & 0xFF) / 2), static_cast<int>(faded & 0xFF), 2);
+}
+
 TEST_F(RadioButtons, ArrowKeysMoveTheFocusWithinTheColumn) {
   ResetCounts();
   KeyStateScope keys;

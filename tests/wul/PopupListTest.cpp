@@ -317,6 +317,48 @@ TEST_F(PopupList, WidthIsCappedByTheMaximumAndEmptyListsGetOneRow) {
   EXPECT_EQ(drop->GetSelection(), nullptr);
 }
 
+TEST_F(PopupList, AtMostTheVisibleItemsShowAndTheListScrolls) {
+  EXPECT_EQ(drop->GetMaxVisibleItems(), -1);
+  std::vector<CWULDropDownItem*> items = {a, b, c};
+  for (int i = 4; i <= 15; i++)
+    items.push_back(Add(i, "more"));
+  drop->SetMaxVisibleItems(11);
+  drop->SetSelection(a);
+  const int rowHeight = drop->GetItemHeight();
+  Show();
+  ListScript script(drop);
+  script.Check([&](CWULPopupList* list) {
+    EXPECT_EQ(list->GetHeight(), 11 * rowHeight + 2);
+    EXPECT_EQ(list->ItemAt(5, 1 + 10 * rowHeight), items[10]);
+    EXPECT_EQ(list->ItemAt(5, 1 + 11 * rowHeight), nullptr);
+  });
+  // Down to the twelfth item scrolls it into the last row.
+  for (int i = 0; i < 11; i++)
+    script.Key(VK_DOWN);
+  script.Check([&](CWULPopupList* list) {
+    EXPECT_EQ(list->highlighted, items[11]);
+    RECT row;
+    list->GetRowRect(items[11], &row);
+    EXPECT_EQ(row.bottom, list->GetHeight() - 1);
+    EXPECT_EQ(list->ItemAt(5, 1), items[1]);
+  });
+  // The wheel over the list scrolls it back up; the highlight stays.
+  script.Check([&](CWULPopupList* list) {
+    wulSendMessage(list->GetHandle(), WUL_MSG_FORWARDED_WHEEL, MAKEWPARAM(0, 120), ScreenPoint(list, 5, 5));
+    EXPECT_EQ(list->ItemAt(5, 1), items[0]);
+  });
+  script.Key(VK_RETURN);
+  ClickButtonWith(script);
+  EXPECT_EQ(drop->GetSelection(), items[11]);
+  PumpPending();
+
+  // -1 shows every item.
+  drop->SetMaxVisibleItems(-1);
+  ListScript all(drop);
+  all.Check([&](CWULPopupList* list) { EXPECT_EQ(list->GetHeight(), 15 * rowHeight + 2); }).Key(VK_ESCAPE);
+  ClickButtonWith(all);
+}
+
 TEST_F(PopupList, ItemImagesWidenTheListAndAreDrawnInTheRow) {
   Show();
   CWULDropDownItem* wide = Add(4, "a rather long item text for the list");

@@ -742,6 +742,41 @@ TEST_F(MessageLoop, PumpShowsErrorsAndGoesOn) {
   delete probe;
 }
 
+TEST_F(MessageLoop, AnErrorLeftPendingIsShownWithoutLosingTheMessageTaken) {
+  BoxWatcher watcher("WUL Error");
+  auto log = std::make_shared<ProbeLog>();
+  ProbeInteractor* probe = MakeWindow(log);
+  probe->handler = [](UINT message, WPARAM, LPARAM, LRESULT* result) -> bool {
+    if (message == WM_APP)
+      wulThrowError(5, "Probe::Sent", "sent failure");
+    if (message == WM_APP + 1)
+      PostQuitMessage(4);
+    // Only a loop that lost the message needs this way out.
+    if (message == WM_TIMER)
+      PostQuitMessage(99);
+    *result = 0;
+    return message == WM_TIMER || message == WM_APP + 1;
+  };
+  // Sent as the system sends inside its own calls: nothing raises the error on the way back.
+  SendMessageA(probe->GetHandle(), WM_APP, 0, 0);
+  ASSERT_TRUE(wulHasPendingException());
+  PostQuitMessage(6);
+  wulPumpMessages();
+  ASSERT_TRUE(watcher.WaitFor(1));
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_EQ(message.wParam, 6u);
+
+  SendMessageA(probe->GetHandle(), WM_APP, 0, 0);
+  PostMessageA(probe->GetHandle(), WM_APP + 1, 0, 0);
+  SetTimer(probe->GetHandle(), 1, 5000, nullptr);
+  EXPECT_EQ(wulRunMessageLoop(), 4);
+  EXPECT_EQ(log->Count(WM_APP + 1), 1);
+  EXPECT_EQ(watcher.Count(), 2u);
+  EXPECT_TRUE(log->deleted);
+}
+
 TEST_F(MessageLoop, OtherExceptionsLeaveThePump) {
   ProbeInteractor* probe = MakeWindow();
   probe->handler = [](UINT message, WPARAM, LPARAM, LRESULT*) -> bool {

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Draws the pictures of the dock's panels as 32-bit BMP files with alpha (ImageMagick).
+# Draws the pictures of the dock's panels, of the tool panes' option buttons and of the file
+# dialogs' preview pane as 32-bit BMP files with alpha (ImageMagick).
 # Run from the repository root: sh ui/res/make-panel-pictures.sh
 set -e
 out=ui/res/panels
@@ -83,3 +84,42 @@ arrow image-move-down '8,14 14,7 2,7' '6,1 10,7'
 # The visibility mark of the layer list, 12 x 12: an eye.
 pic layer-visible 12 -fill '#FFFFFF' -stroke '#202020' -draw 'ellipse 6,6 5.5,3.5 0,360' -fill '#305080' \
   -stroke none -draw 'circle 6,6 6,8.2' -fill '#000000' -draw 'circle 6,6 6,7'
+
+# Option buttons of the tool panes, 16 x 16: each choice plain, then as chosen, where the
+# chosen picture takes the accent colours of the hot toolbox pictures.
+plain='#404040'
+accent='#2050A0'
+# Selection shapes: marching ants around a region.
+ants() { # NAME SHAPE INK FILL
+  pic "$1" 16 -fill "$4" -stroke white -draw "$2" -fill none -stroke "$3" -draw "stroke-dasharray 2 2 $2"
+}
+ants selection-rectangular 'rectangle 1,3 14,12' "$plain" none
+ants selection-rectangular-checked 'rectangle 1,3 14,12' "$accent" '#C8D8F0'
+ants selection-elliptical 'ellipse 7.5,7.5 6.5,5 0,360' "$plain" none
+ants selection-elliptical-checked 'ellipse 7.5,7.5 6.5,5 0,360' "$accent" '#C8D8F0'
+# Rectangle and Ellipse types: solid in the main colour, an outline, an outline around the
+# other colour.
+shapes() { # PREFIX SHAPE
+  pic "$1-solid" 16 -fill "$plain" -stroke "$plain" -draw "$2"
+  pic "$1-solid-checked" 16 -fill "$accent" -stroke "$accent" -draw "$2"
+  pic "$1-outline" 16 -fill none -stroke "$plain" -strokewidth 2 -draw "$2"
+  pic "$1-outline-checked" 16 -fill none -stroke "$accent" -strokewidth 2 -draw "$2"
+  pic "$1-filled" 16 -fill '#F0F0F0' -stroke "$plain" -strokewidth 2 -draw "$2"
+  pic "$1-filled-checked" 16 -fill '#F0D060' -stroke "$accent" -strokewidth 2 -draw "$2"
+}
+shapes rectangle 'rectangle 2,4 13,11'
+shapes ellipse 'ellipse 7.5,7.5 6,4.5 0,360'
+# Gradient types: a bar shading from left to right, a disc shading from its centre.
+pic gradient-linear 16 \( -size 12x8 -define gradient:direction=East gradient:"$accent"-white \) \
+  -geometry +2+4 -composite -fill none -stroke "$plain" -draw 'rectangle 1,3 14,12'
+pic gradient-radial 16 \( -size 13x13 radial-gradient:white-"$accent" -alpha set \
+  \( -size 13x13 xc:none -fill white -draw 'circle 6,6 6,0' \) -compose DstIn -composite \) \
+  -compose Over -geometry +1+1 -composite -fill none -stroke "$plain" -draw 'circle 7,7 7,0.5'
+
+# Check boxes of the file dialogs' preview pane, 16 x 16: a small landscape for the preview
+# and the chequered square of the Preview panel's button.
+pic file-preview 16 -fill '#A8C8F0' -stroke '#303030' -draw 'rectangle 1,2 14,13' -stroke none \
+  -fill '#F0C020' -draw 'circle 10,5 10,3.5' -fill '#409040' -draw 'polygon 2,12 6,7 9,10 11,8 13,12'
+pic file-preview-chequered 16 -stroke '#404040' -fill '#F0F0F0' -draw 'rectangle 1,1 14,14' -stroke none \
+  -fill '#A0A0A0' -draw 'rectangle 2,2 5,5' -draw 'rectangle 10,2 13,5' -draw 'rectangle 6,6 9,9' \
+  -draw 'rectangle 2,10 5,13' -draw 'rectangle 10,10 13,13'

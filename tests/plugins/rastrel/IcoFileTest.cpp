@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 #include "RastrelHarness.h"
+#include "RastrelPixels.h"
 
 namespace {
 
@@ -160,6 +162,32 @@ TEST(IcoImport, EveryFixtureDecodesLikeImageMagick) {
       EXPECT_TRUE(decoded == reference);
     }
     VcsFreeMultiImage(multi);
+  }
+}
+
+TEST(IcoImport, ThirtyTwoBitEntriesWithoutAlphaAreDrawnThroughTheirMask) {
+  // Every alpha byte 0: the colours become opaque and the AND mask alone gives the
+  // transparency. One other alpha byte anywhere: every byte as stored.
+  for (uint16_t kind : {1, 2}) {
+    for (int lit : {-1, 0, 23}) {
+      SCOPED_TRACE(testing::Message() << "type " << kind << " lit " << lit);
+      Pixels32 picture(8, 3);
+      if (lit >= 0)
+        picture.bgra[4 * lit + 3] = 1;
+      std::vector<uint8_t> bytes = SmallIcon(8, 6, 32);
+      SetLe16(bytes, 2, kind);
+      std::vector<uint8_t> rows = picture.ColorRows();
+      const std::vector<uint8_t> mask = picture.MaskRows();
+      rows.insert(rows.end(), mask.begin(), mask.end());
+      ASSERT_EQ(bytes.size(), 62 + rows.size());
+      std::copy(rows.begin(), rows.end(), bytes.begin() + 62);
+      ImportResult r = ImportFileBytes(bytes, "alpha.ico");
+      ASSERT_NE(r.multi, nullptr) << r.code;
+      const VCXLayeredImage* image = vcxGetImageSlot(r.multi, 0);
+      EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_COLOR)) == picture.ColorLayer(lit < 0));
+      EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer());
+      VcsFreeMultiImage(r.multi);
+    }
   }
 }
 

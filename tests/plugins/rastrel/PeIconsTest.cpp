@@ -1,6 +1,7 @@
 // Icons, cursors and bitmaps read from executables: the fixtures are small DLLs linked by
 // fixtures/make-pe-fixtures.sh; broken files are made here from them.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -50,12 +51,13 @@ struct PeView {
   }
   // Section offset of the subdirectory an entry points at.
   uint32_t Below(uint32_t entry) const { return Le32(b, entry + 4) & 0x7FFFFFFF; }
-  // The type's first name entry, its first language entry and that one's data entry.
-  uint32_t NameEntry(uint32_t type) const { return rsrc + Below(Entry(0, type)) + 16; }
-  uint32_t LanguageEntry(uint32_t type) const { return rsrc + Below(NameEntry(type)) + 16; }
-  uint32_t DataEntry(uint32_t type) const { return rsrc + Le32(b, LanguageEntry(type) + 4); }
-  // File offset of the data of the type's first resource.
-  uint32_t Data(uint32_t type) const { return FileOf(Le32(b, DataEntry(type))); }
+  // The type's name entry (the first by default), its first language entry and that one's
+  // data entry.
+  uint32_t NameEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Below(Entry(0, type)) + 16 + 8 * i; }
+  uint32_t LanguageEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Below(NameEntry(type, i)) + 16; }
+  uint32_t DataEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Le32(b, LanguageEntry(type, i) + 4); }
+  // File offset of the data of the type's resource.
+  uint32_t Data(uint32_t type, uint32_t i = 0) const { return FileOf(Le32(b, DataEntry(type, i))); }
 };
 
 std::vector<uint8_t> Fixture(const char* name) {
@@ -234,6 +236,33 @@ TEST(PeIcons, OneIconGroupImportsAllItsImages) {
   VcsFreeMultiImage(file);
 }
 
+TEST(PeIcons, ThirtyTwoBitImagesWithoutAlphaAreDrawnThroughTheirMask) {
+  // The group's 24 x 24 image of 32 bits gets new rows whose alpha bytes are all 0.
+  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
+  const PeView view(bytes);
+  const Pixels32 picture(24, 24);
+  uint32_t dib = 0;
+  for (uint32_t i = 0; i < 3 && !dib; ++i)
+    if (Le16(bytes, view.Data(3, i) + 14) == 32)
+      dib = view.Data(3, i);
+  ASSERT_NE(dib, 0u);
+  ASSERT_EQ(Le32(bytes, dib + 4), 24u);
+  std::vector<uint8_t> rows = picture.ColorRows();
+  const std::vector<uint8_t> mask = picture.MaskRows();
+  rows.insert(rows.end(), mask.begin(), mask.end());
+  std::copy(rows.begin(), rows.end(), bytes.begin() + dib + 40);
+  Imported r = ImportBytes(bytes);
+  ASSERT_NE(r.multi, nullptr) << r.code;
+  const VCXLayeredImage* image = nullptr;
+  for (int32_t i = 0; i < r.multi->count; ++i)
+    if (vcxGetImageSlot(r.multi, i)->format == VCX_FORMAT_32)
+      image = vcxGetImageSlot(r.multi, i);
+  ASSERT_NE(image, nullptr);
+  EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_COLOR)) == picture.ColorLayer(true));
+  EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer());
+  VcsFreeMultiImage(r.multi);
+}
+
 TEST(PeIcons, OneCursorGroupKeepsTheHotspots) {
   int fileType = 0;
   VCXMultiImage* file =
@@ -297,23 +326,33 @@ TEST(PeIcons, PreviewScoresAgainstTheBox) {
   }
 }
 
-TEST(PeIcons, MissingGroupMembersAreSkippedByThePreviewAndFailTheImport) {
-  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
-  PeView view(bytes);
+TEST(PeIcons, BrokenGroupMembersAreSkippedByThePreviewAndFailTheImport) {
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
   // The group's second entry names an icon id that does not exist.
+  std::vector<uint8_t> missing = good;
   const uint32_t group = view.Data(14);
-  ASSERT_EQ(Le16(bytes, group + 4), 3u);
-  SetLe16(bytes, group + 6 + 14 + 12, 999);
-  const std::string path = TempPath("missing.dll");
-  ASSERT_TRUE(WriteFileBytes(path, bytes));
-  Sniff s = SniffPath(path);
-  EXPECT_TRUE(s.accepted);
-  EXPECT_NE(s.preview, nullptr);
-  VcsFreeLayeredImage(s.preview);
-  Imported r = ImportPath(path);
-  EXPECT_EQ(r.multi, nullptr);
-  EXPECT_EQ(r.code, 1);
-  DeleteFileA(path.c_str());
+  ASSERT_EQ(Le16(missing, group + 4), 3u);
+  SetLe16(missing, group + 6 + 14 + 12, 999);
+  // The first icon resource becomes the PNG signature and an IHDR that libpng rejects.
+  std::vector<uint8_t> brokenPng = good;
+  const uint8_t broken[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  std::memcpy(&brokenPng[view.Data(3)], broken, sizeof broken);
+  std::memset(&brokenPng[view.Data(3) + sizeof broken], 0, 17);
+  for (const std::vector<uint8_t>* bytes : {&missing, &brokenPng}) {
+    SCOPED_TRACE(bytes == &missing ? "missing member" : "broken PNG member");
+    const std::string path = TempPath("broken-member.dll");
+    ASSERT_TRUE(WriteFileBytes(path, *bytes));
+    // The chooser's thumbnail and preview come from the group's other members.
+    Sniff s = SniffPath(path);
+    EXPECT_TRUE(s.accepted);
+    EXPECT_NE(s.preview, nullptr);
+    VcsFreeLayeredImage(s.preview);
+    Imported r = ImportPath(path);
+    EXPECT_EQ(r.multi, nullptr);
+    EXPECT_EQ(r.code, 1);
+    DeleteFileA(path.c_str());
+  }
 }
 
 TEST(PeIcons, SixteenBitExecutablesAreNotRecognised) {

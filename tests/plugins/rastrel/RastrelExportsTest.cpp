@@ -28,26 +28,6 @@ ImportResult ImportBytes(const std::vector<uint8_t>& bytes, const char* name = "
   return result;
 }
 
-// A one-entry icon: directory, 40-byte header, palette, rows of the given sizes.
-std::vector<uint8_t> SmallIcon(int32_t width, int32_t storedHeight, uint16_t bpp) {
-  std::vector<uint8_t> b(6 + 16 + 40, 0);
-  SetLe16(b, 2, 1);
-  SetLe16(b, 4, 1);
-  SetLe32(b, 18, 22);
-  SetLe32(b, 22, 40);
-  SetLe32(b, 26, static_cast<uint32_t>(width));
-  SetLe32(b, 30, static_cast<uint32_t>(storedHeight));
-  SetLe16(b, 34, 1);
-  SetLe16(b, 36, bpp);
-  const int64_t h = (storedHeight < 0 ? -int64_t(storedHeight) : storedHeight) / 2;
-  const int64_t rows = ((int64_t(bpp) * width + 31) / 32 * 4 + (int64_t(width) + 31) / 32 * 4) * h;
-  const size_t palette = bpp <= 8 ? 4u << bpp : 0;
-  if (rows >= 0 && rows < (1 << 20))
-    b.resize(b.size() + palette + static_cast<size_t>(rows), 0);
-  SetLe32(b, 14, static_cast<uint32_t>(b.size() - 22));
-  return b;
-}
-
 }  // namespace
 
 TEST(RastrelExports, IdentityAndVersion) {
@@ -237,6 +217,21 @@ TEST(IcoBadInput, TopDownAndEmptyEntriesRead) {
   EXPECT_EQ(vcxGetPixelSlot(vcxGetLayerSlot(vcxGetImageSlot(multi, 0), 0)), nullptr);
   VcsFreeMultiImage(multi);
   DeleteFileA(path.c_str());
+}
+
+TEST(IcoBadInput, PngSignatureWithABadHeaderFailsWithCode1) {
+  // The PNG signature followed by an IHDR chunk that libpng rejects (zero width, bad CRC).
+  std::vector<uint8_t> b(6 + 16, 0);
+  SetLe16(b, 2, 1);
+  SetLe16(b, 4, 1);
+  SetLe32(b, 18, 22);
+  b.insert(b.end(), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+  b.resize(b.size() + 13 + 4, 0);
+  SetLe32(b, 14, static_cast<uint32_t>(b.size() - 22));
+  ImportResult r = ImportBytes(b);
+  EXPECT_FALSE(r.imported);
+  EXPECT_EQ(r.code, VCX_ERROR_INTERNAL);
+  EXPECT_FALSE(r.message.empty());
 }
 
 TEST(IcoBadInput, UnknownEntryKindIsLeftOut) {

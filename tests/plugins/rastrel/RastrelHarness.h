@@ -208,3 +208,85 @@ inline VCXMultiImage* Wrap(std::vector<VCXLayeredImage*> images) {
     vcxSetImageSlot(multi, static_cast<int32_t>(i), images[i]);
   return multi;
 }
+
+// A one-entry icon: directory, 40-byte header, palette, rows of the given sizes (zeros).
+inline std::vector<uint8_t> SmallIcon(int32_t width, int32_t storedHeight, uint16_t bpp) {
+  std::vector<uint8_t> b(6 + 16 + 40, 0);
+  SetLe16(b, 2, 1);
+  SetLe16(b, 4, 1);
+  SetLe32(b, 18, 22);
+  SetLe32(b, 22, 40);
+  SetLe32(b, 26, static_cast<uint32_t>(width));
+  SetLe32(b, 30, static_cast<uint32_t>(storedHeight));
+  SetLe16(b, 34, 1);
+  SetLe16(b, 36, bpp);
+  const int64_t h = (storedHeight < 0 ? -int64_t(storedHeight) : storedHeight) / 2;
+  const int64_t rows = ((int64_t(bpp) * width + 31) / 32 * 4 + (int64_t(width) + 31) / 32 * 4) * h;
+  const size_t palette = bpp <= 8 ? 4u << bpp : 0;
+  if (rows >= 0 && rows < (1 << 20))
+    b.resize(b.size() + palette + static_cast<size_t>(rows), 0);
+  SetLe32(b, 14, static_cast<uint32_t>(b.size() - 22));
+  return b;
+}
+
+// A 32-bit picture with an icon's AND mask, rows top-down: B, G, R, A bytes per pixel and
+// the pixels the mask makes transparent; its stored rows and the record layers it must give.
+struct Pixels32 {
+  int32_t width, height;
+  std::vector<uint8_t> bgra;
+  std::vector<bool> transparent;
+
+  // Distinct colours, every fourth byte 0, every fifth pixel transparent.
+  Pixels32(int32_t w, int32_t h) : width(w), height(h), bgra(4 * size_t(w) * h), transparent(size_t(w) * h) {
+    for (size_t i = 0; i < transparent.size(); ++i) {
+      bgra[4 * i] = static_cast<uint8_t>(7 * i + 1);
+      bgra[4 * i + 1] = static_cast<uint8_t>(255 - 3 * i);
+      bgra[4 * i + 2] = static_cast<uint8_t>(i * i);
+      transparent[i] = i % 5 == 0;
+    }
+  }
+  // The colour rows as a DIB stores them, bottom-up.
+  std::vector<uint8_t> ColorRows() const {
+    std::vector<uint8_t> rows;
+    for (int32_t y = height - 1; y >= 0; --y)
+      rows.insert(rows.end(), bgra.begin() + 4 * size_t(width) * y, bgra.begin() + 4 * size_t(width) * (y + 1));
+    return rows;
+  }
+  // The AND rows (bit set = transparent), bottom-up and padded.
+  std::vector<uint8_t> MaskRows() const {
+    const size_t padded = (static_cast<size_t>(width) + 31) / 32 * 4;
+    std::vector<uint8_t> rows;
+    for (int32_t y = height - 1; y >= 0; --y) {
+      std::vector<uint8_t> row(padded, 0);
+      for (int32_t x = 0; x < width; ++x)
+        if (transparent[size_t(width) * y + x])
+          row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+      rows.insert(rows.end(), row.begin(), row.end());
+    }
+    return rows;
+  }
+  // The colour layer: the pixels, every alpha 255 when opaque is set.
+  std::vector<uint8_t> ColorLayer(bool opaque) const {
+    std::vector<uint8_t> pixels = bgra;
+    for (size_t i = 3; opaque && i < pixels.size(); i += 4)
+      pixels[i] = 255;
+    return pixels;
+  }
+  // The mask layer: unpadded rows, bit set = opaque (for a width of whole bytes: the bits
+  // after the last pixel of a row are not the picture's).
+  std::vector<uint8_t> MaskLayer() const {
+    const size_t row = (static_cast<size_t>(width) + 7) / 8;
+    std::vector<uint8_t> bits(row * height, 0);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x)
+        if (!transparent[size_t(width) * y + x])
+          bits[row * y + (x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    return bits;
+  }
+};
+
+// The pixel bytes of a layer.
+inline std::vector<uint8_t> LayerBytes(const VCXImage* layer) {
+  const uint8_t* p = vcxGetPixelSlot(layer);
+  return std::vector<uint8_t>(p, p + GetRecordRowBytes(layer->format, layer->width) * layer->height);
+}

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <windows.h>
 #include <cstring>
 #include <string>
@@ -33,6 +34,14 @@ void ImportPath(const std::string& path, Imported& out) {
   if (out.multi) {
     EXPECT_EQ(type, 1);
   }
+}
+
+// Imports bytes written to a temporary file, which is deleted again.
+void ImportBytes(const std::vector<uint8_t>& bytes, const char* name, Imported& out) {
+  const std::string path = TempPath(name);
+  WriteFileBytes(path, bytes);
+  ImportPath(path, out);
+  DeleteFileA(path.c_str());
 }
 
 // A host-made document of one layered image with one colour layer.
@@ -164,18 +173,62 @@ TEST(TgaImport, DescriptionsAndPreview) {
   EXPECT_EQ(Tga().LastError(), VCX_ERROR_ACCESS);
 }
 
-TEST(TgaImport, BottomUp32BitRowsAreFlippedWithTheFourthByteAsAlpha) {
-  std::vector<uint8_t> b = Header(0, 2, 0, 0, 2, 2, 32, 0);
-  const uint8_t rows[] = {1, 2, 3, 4, 5, 6, 7, 8, /* top */ 9, 10, 11, 12, 13, 14, 15, 16};
-  b.insert(b.end(), rows, rows + 16);
-  Imported got;
-  const std::string path = TempPath("flip32.tga");
-  WriteFileBytes(path, b);
-  ImportPath(path, got);
-  DeleteFileA(path.c_str());
-  ASSERT_NE(got.layer, nullptr);
-  const uint8_t expected[] = {9, 10, 11, 12, 13, 14, 15, 16, 1, 2, 3, 4, 5, 6, 7, 8};
-  EXPECT_EQ(0, std::memcmp(vcxGetPixelSlot(got.layer), expected, 16));
+TEST(TgaImport, EveryPixelOrderOfEveryDepthRawAndRunLengthEncoded) {
+  // A 5 x 3 picture as seen (rows top-down, pixels left to right), its first two pixels of
+  // each row alike so that the encoded files hold runs as well as raw packets.
+  const uint16_t w = 5, h = 3;
+  for (uint8_t depth : {8, 16, 24, 32}) {
+    const size_t n = depth / 8;
+    std::vector<uint8_t> seen(size_t(w) * h * n);
+    for (size_t y = 0; y < h; ++y)
+      for (size_t x = 0; x < w; ++x)
+        for (size_t k = 0; k < n; ++k)
+          seen[(y * w + x) * n + k] = static_cast<uint8_t>(40 * (x ? x : 1) + 13 * y + 71 * k);
+    // What the layer must hold: the picture, 16-bit pixels widened to 8 bits a channel.
+    std::vector<uint8_t> expected = seen;
+    if (depth == 16) {
+      expected.clear();
+      for (size_t i = 0; i < seen.size(); i += 2) {
+        const uint32_t v = seen[i] | seen[i + 1] << 8;
+        for (uint32_t shift : {0, 5, 10})
+          expected.push_back(static_cast<uint8_t>((((v >> shift) & 31) * 510 + 31) / 62));
+      }
+    }
+    for (uint8_t descriptor : {0x00, 0x10, 0x20, 0x30}) {
+      std::vector<uint8_t> stored;
+      for (size_t i = 0; i < h; ++i) {
+        const size_t y = (descriptor & 0x20) ? i : h - 1 - i;
+        for (size_t j = 0; j < w; ++j) {
+          const size_t x = (descriptor & 0x10) ? w - 1 - j : j;
+          stored.insert(stored.end(), seen.begin() + (y * w + x) * n, seen.begin() + (y * w + x + 1) * n);
+        }
+      }
+      // Run-length packets: a run of each pixel equal to its successor, else a raw pixel.
+      std::vector<uint8_t> packed;
+      for (size_t at = 0; at < stored.size();) {
+        size_t run = 1;
+        while (at + (run + 1) * n <= stored.size() &&
+               std::equal(stored.begin() + at, stored.begin() + at + n, stored.begin() + at + run * n))
+          ++run;
+        packed.push_back(static_cast<uint8_t>(run > 1 ? 0x80 | (run - 1) : 0));
+        packed.insert(packed.end(), stored.begin() + at, stored.begin() + at + n);
+        at += run * n;
+      }
+      for (bool rle : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "depth " << int(depth) << " descriptor " << int(descriptor)
+                                        << " rle " << rle);
+        std::vector<uint8_t> b = Header(0, static_cast<uint8_t>((depth == 8 ? 3 : 2) | (rle ? 8 : 0)), 0, 0, w,
+                                        h, depth, descriptor);
+        const std::vector<uint8_t>& pixels = rle ? packed : stored;
+        b.insert(b.end(), pixels.begin(), pixels.end());
+        Imported got;
+        ImportBytes(b, "order.tga", got);
+        ASSERT_NE(got.layer, nullptr) << got.code;
+        const uint8_t* p = vcxGetPixelSlot(got.layer);
+        EXPECT_TRUE(std::vector<uint8_t>(p, p + expected.size()) == expected);
+      }
+    }
+  }
 }
 
 TEST(TgaImport, ColourMapEntriesOf16And32Bits) {
@@ -229,11 +282,8 @@ TEST(TgaImport, SmallFileWithoutFooterAndSkippedMapOfATrueColourFile) {
   // A true-colour file that carries a colour map: the map is passed over.
   b = Header(1, 2, 2, 24, 1, 1, 24, 0);
   b.insert(b.end(), {9, 9, 9, 8, 8, 8, 1, 2, 3});
-  const std::string path = TempPath("map-skip.tga");
-  WriteFileBytes(path, b);
   Imported got;
-  ImportPath(path, got);
-  DeleteFileA(path.c_str());
+  ImportBytes(b, "map-skip.tga", got);
   ASSERT_NE(got.layer, nullptr);
   EXPECT_EQ(vcxGetImagePalette(got.layer), nullptr);
   const uint8_t* p = vcxGetPixelSlot(got.layer);
