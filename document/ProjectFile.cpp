@@ -31,11 +31,19 @@ const int32_t kMaxPaletteEntries = 256;
 const uint64_t kWorkPerPixel = 8;
 const uint64_t kWorkFloor = uint64_t(1) << 26;
 
-// Bytes per pixel an image needs besides its layers: composite, preview, two caches, and
-// the selection mask.
-const uint64_t kImageBytesPerPixel = 4 * 4 + 1;
-// A supersampled layer's 2x, 4x and 8x levels, and the selection's.
-const uint64_t kSupersampleBytesPerPixel = (4 + 16 + 64) * (4 + 1);
+// What a read claims is what the project it builds holds, so that every project the
+// program could hold and save loads back within the budget. Per pixel of an image: the
+// composite and the selection mask; the preview of every target format but 32-bit; a layer;
+// a layer cache for the second and for the third layer.
+const uint64_t kImageBytesPerPixel = 4 + 1;
+const uint64_t kPreviewBytesPerPixel = 4;
+const uint64_t kLayerBytesPerPixel = 4;
+const uint64_t kCacheBytesPerPixel = 4;
+// The 2x, 4x and 8x levels of a supersampled layer, and those of the selection, which an
+// image has once whatever the number of its supersampled layers.
+const uint64_t kSupersampleLevelPixels = 4 + 16 + 64;
+const uint64_t kLayerSupersampleBytesPerPixel = kSupersampleLevelPixels * 4;
+const uint64_t kSelectionSupersampleBytesPerPixel = kSupersampleLevelPixels * 1;
 
 [[noreturn]] void Fail(const char* text) {
   throw CVCException(text);
@@ -228,7 +236,8 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
     return;
   }
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  ClaimMemory(pixels * kImageBytesPerPixel);
+  ClaimMemory(pixels * (kImageBytesPerPixel +
+                        (format == CImage::FORMAT_32BIT_ARGB ? 0 : kPreviewBytesPerPixel)));
 
   std::unique_ptr<CImage> image(new (std::nothrow) CImage());
   if (!image)
@@ -292,7 +301,9 @@ void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
       Fail("Unknown layer type");
     return;
   }
-  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) * 4);
+  const bool addsCache = image.GetLayerCount() == 1 || image.GetLayerCount() == 2;
+  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) *
+              (kLayerBytesPerPixel + (addsCache ? kCacheBytesPerPixel : 0)));
   CRasterLayer* layer = new (std::nothrow) CRasterLayer();
   if (!layer)
     Fail("Insufficient memory");
@@ -331,8 +342,10 @@ void CProjectReader::ReadLayerData(CChunkReader& file, CLayer& layer) {
     Fail("Invalid data");
   CRasterLayer& raster = static_cast<CRasterLayer&>(layer);
   if (level == 3 && !raster.IsSupersampled()) {
+    const bool firstOfImage = !layer.GetOwner() || !layer.GetOwner()->HasSupersampledLayer();
     ClaimMemory(static_cast<uint64_t>(layer.GetWidth()) * static_cast<uint64_t>(layer.GetHeight()) *
-                kSupersampleBytesPerPixel);
+                (kLayerSupersampleBytesPerPixel +
+                 (firstOfImage ? kSelectionSupersampleBytesPerPixel : 0)));
     raster.SetSupersampling(true);
     if (!raster.IsSupersampled())
       Fail("Insufficient memory");
@@ -537,51 +550,15 @@ bool CProjectWriter::Write(const char* path, CProject* project) {
 }
 
 void CProjectWriter::Save(const char* path, CProject* project) {
-  if (!path || !path[0])
-    Fail("Cannot create the file");
   if (!project)
     Fail("Error while writing the project file");
-  const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    Fail("The file is write-protected");
-
-  // The new file is written beside the old one and replaces it only when complete.
-  char folder[MAX_PATH];
-  const char* slash = nullptr;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      slash = p;
-  size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-  if (folderLength >= sizeof folder)
-    Fail("Cannot create the file");
-  if (folderLength == 0) {
-    std::strcpy(folder, ".");
-  } else {
-    std::memcpy(folder, path, folderLength);
-    folder[folderLength] = '\0';
-  }
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(folder, "vcj", 0, temporary))
-    Fail("Cannot create the file");
-
   CChunkWriter file;
-  file.error.SetMode(CStreamError::MODE_THROW);
   try {
-    file.Create(temporary);
-    WriteProject(file, *project);
-    file.Close();
+    WriteFileReplacing(file, path, [&] { WriteProject(file, *project); });
   } catch (const CVCException&) {
-    file.CloseAll();
-    DeleteFileA(temporary);
     throw;
   } catch (...) {
-    file.CloseAll();
-    DeleteFileA(temporary);
     Fail("Error while writing the project file");
-  }
-  if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary);
-    Fail("Cannot create the file");
   }
 }
 

@@ -88,6 +88,9 @@ VCXLayeredImage* CreateLayeredImageReduced(CImage* image, uint32_t format) {
   const int32_t width = image->GetWidth(), height = image->GetHeight();
   CPixelArray* source = image->GetPreview() ? image->GetPreview() : image->GetComposite();
   const bool valid = source && source->data && source->width == width && source->height == height;
+  // Without its pixels the "IMAGE" block would go out unfilled.
+  if (!valid && int64_t(width) * height > 0)
+    throw ConversionFailure();
   bool needsMask = false;
   if (valid) {
     const int64_t count = int64_t(width) * height;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,6 +27,23 @@
 #include "shell/Settings.h"
 #include "sys/ZR.h"
 #include "document/ScratchFiles.h"
+
+// While g_failLargeAllocations is set, operator new refuses blocks of 256 KiB and more (the
+// program's own pixel memory comes from AllocMemory and is not affected).
+std::atomic<bool> g_failLargeAllocations{false};
+std::atomic<int> g_failedAllocations{0};
+
+void* operator new(std::size_t size) {
+  if (g_failLargeAllocations && size >= (std::size_t(256) << 10)) {
+    ++g_failedAllocations;
+    throw std::bad_alloc();
+  }
+  if (void* block = std::malloc(size ? size : 1))
+    return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -411,6 +431,14 @@ protected:
     }
   }
 
+  // Saves, lets the project go and loads the file back into it; false when that fails.
+  static bool SaveAndReload(std::unique_ptr<CProject>& project, const std::string& path) {
+    EXPECT_TRUE(SaveProject(*project, path));
+    project.reset();
+    EXPECT_EQ(LoadError(path, false, &project), "");
+    return project != nullptr;
+  }
+
   ScratchFolder folder;
   int32_t saved[5];
   uint32_t savedVersion;
@@ -738,6 +766,18 @@ TEST_F(ProjectFileTest, ThumbnailChoice) {
     busy->SetForExport(false);
     plain->SetForExport(false);
     EXPECT_EQ(writer.ChooseThumbnail(&project), busier);  // none for export: all count
+    // Scoring that cannot get its memory: saved without a thumbnail.
+    const std::string scored = folder.File("noscore.vcj");
+    g_failedAllocations = 0;
+    g_failLargeAllocations = true;
+    const bool saved = SaveProject(project, scored);
+    g_failLargeAllocations = false;
+    ASSERT_TRUE(saved);
+    EXPECT_GT(g_failedAllocations, 0);
+    EXPECT_EQ(ParseFile(scored).Child("THMB"), nullptr);
+    std::unique_ptr<CProject> loaded;
+    ASSERT_EQ(LoadError(scored, false, &loaded), "");
+    ExpectSameProject(project, *loaded);
     // Only uniform images: no thumbnail.
     CProject flat;
     AddLayer(*AddImage(flat, 8, 8, CImage::FORMAT_32BIT_ARGB), [](int, int) { return 0u; });
@@ -901,15 +941,14 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   StoreBytes(path, p.Build());
   EXPECT_EQ(LoadError(path), "Insufficient memory");
 
-  // Many images that each fit but together do not.
+  // Two images that each fit but together do not.
   HandProject many;
-  many.width = many.height = 4096;
+  many.width = many.height = 11000;
   many.bitmapChildren.clear();
   Bytes image = many.Build();
   image.erase(image.begin(), image.begin() + 10 + 17);
-  many.imageCount = 40;
-  for (int i = 0; i < 39; ++i)
-    Append(many.extraImages, image);
+  many.imageCount = 2;
+  Append(many.extraImages, image);
   StoreBytes(path, many.Build());
   EXPECT_EQ(LoadError(path), "Insufficient memory");
 
@@ -929,6 +968,50 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   std::copy(header.begin(), header.begin() + 10, huge.begin());
   StoreBytes(path, huge);
   EXPECT_EQ(LoadError(path), "Read failed");
+}
+
+// Every project the editor can make loads back: the largest image a new image can be, and
+// the largest the options let be supersampled, with three supersampled layers and so a
+// supersampled selection.
+TEST_F(ProjectFileTest, LargestImageLoadsBack) {
+  std::unique_ptr<CProject> project(new CProject());
+  CImage* image = AddImage(*project, 10000, 10000, CImage::FORMAT_32BIT_ARGB);
+  CRasterLayer* layer = new CRasterLayer();
+  image->AddLayer(layer);
+  layer->GetPixels()->Fill(0xFF336699u);
+  image->UpdateAll();
+  ASSERT_TRUE(SaveAndReload(project, folder.File("largest.vcj")));
+  image = project->GetFirstImage();
+  ASSERT_EQ(image->GetLayerCount(), 1);
+  EXPECT_EQ(image->GetFirstLayer()->GetPixels()->GetPixel(9999, 9999), 0xFF336699u);
+  EXPECT_EQ(image->GetComposite()->GetPixel(0, 0), 0xFF336699u);
+}
+
+TEST_F(ProjectFileTest, LargestSupersampledImageLoadsBack) {
+  std::unique_ptr<CProject> project(new CProject());
+  CImage* image = AddImage(*project, 1000, 1000, CImage::FORMAT_32BIT_ARGB);
+  for (uint32_t i = 0; i < 3; ++i) {
+    CRasterLayer* layer = new CRasterLayer();
+    image->AddLayer(layer);
+    layer->SetSupersampling(true);
+    ASSERT_TRUE(layer->IsSupersampled());
+    // Uniform, so that the file stays small and quick to write.
+    layer->GetSupersampleTop()->Fill(0xFF000000u | (i + 1));
+    layer->Update(nullptr);
+  }
+  image->UpdateAll();
+  ASSERT_TRUE(image->GetSelection()->IsSupersampled());
+  ASSERT_TRUE(SaveAndReload(project, folder.File("supersampled.vcj")));
+  image = project->GetFirstImage();
+  ASSERT_EQ(image->GetLayerCount(), 3);
+  EXPECT_TRUE(image->GetSelection()->IsSupersampled());
+  uint32_t i = 0;
+  for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext(), ++i) {
+    CRasterLayer* raster = static_cast<CRasterLayer*>(layer);
+    ASSERT_TRUE(raster->IsSupersampled());
+    EXPECT_EQ(raster->GetSupersampleTop()->GetPixel(7999, 7999), 0xFF000000u | (i + 1));
+    EXPECT_EQ(raster->GetPixels()->GetPixel(999, 0), 0xFF000000u | (i + 1));
+  }
 }
 
 TEST_F(ProjectFileTest, PaletteChecks) {

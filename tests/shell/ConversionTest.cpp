@@ -155,6 +155,20 @@ TEST(PortableRecords, OpaqueTwentyFourBitHasNoMask) {
   delete image;
 }
 
+TEST(PortableRecords, ReducedImageWithoutPixelsIsRefused) {
+  // Neither the preview nor the composite holds pixels (their allocations failed).
+  for (int32_t format : {CImage::FORMAT_24BIT_RGB, CImage::FORMAT_8BIT_PALETTE}) {
+    CImage* image = MakeImage(3, 2, format, {Gradient});
+    image->GetPreview()->SetSize(0, 0);
+    image->GetComposite()->SetSize(0, 0);
+    BoxWatcher boxes("Vellumcraft :: Error");
+    EXPECT_EQ(nullptr, CreatePortableImage(image)) << format;
+    ASSERT_TRUE(boxes.WaitFor(1));
+    EXPECT_EQ("Portable image creation failed", boxes.Texts()[0]);
+    delete image;
+  }
+}
+
 TEST(PortableRecords, TransparentPixelsAddAOneBitMask) {
   CImage* image = MakeImage(9, 2, CImage::FORMAT_24BIT_RGB, {RedOrClear});
   VCXLayeredImage* record = CreatePortableImage(image);
