@@ -3,6 +3,7 @@
 #include <cstring>
 #include "bench/Bench.h"
 #include "document/PixelArray.h"
+#include "shell/Application.h"
 
 namespace bench {
 
@@ -34,6 +35,8 @@ double Seconds() {
 
 int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  // The program's floating-point masks: the benchmarks run the real code.
+  SetupFloatingPoint(HasSse());
   InitReciprocalTable();
   std::printf("Vellumcraft benchmarks\n");
   for (bench::Section* s = bench::g_first; s; s = s->next) {

@@ -589,3 +589,47 @@ bool CChunkWriter::WriteString(const char* text) {
   Utf8Encode(static_cast<char*>(bytes.p), wide);
   return WriteRecord(bytes.p, static_cast<uint32_t>(size - 1));
 }
+
+void WriteFileReplacing(CFileWriter& file, const char* path, const std::function<void()>& write) {
+  if (!path || !path[0])
+    throw CVCException("Cannot create the file");
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    throw CVCException("The file is write-protected");
+
+  // The folder of path ("." for a bare name) holds the temporary, so that replacing is a
+  // rename on one volume.
+  char folder[MAX_PATH];
+  const char* slash = nullptr;
+  for (const char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':')
+      slash = p;
+  const size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+  if (folderLength >= sizeof folder)
+    throw CVCException("Cannot create the file");
+  if (folderLength == 0) {
+    std::strcpy(folder, ".");
+  } else {
+    std::memcpy(folder, path, folderLength);
+    folder[folderLength] = '\0';
+  }
+  // Creates the temporary, empty, under a name no other file has.
+  char temporary[MAX_PATH];
+  if (!GetTempFileNameA(folder, "vc", 0, temporary))
+    throw CVCException("Cannot create the file");
+
+  file.error.SetMode(CStreamError::MODE_THROW);
+  try {
+    file.Create(temporary);
+    write();
+    file.Close();
+  } catch (...) {
+    file.CloseAll();
+    DeleteFileA(temporary);
+    throw;
+  }
+  if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(temporary);
+    throw CVCException("Cannot create the file");
+  }
+}

@@ -7,6 +7,7 @@
 // Chunk header, 10 bytes: id (four letters, first letter first), payload length (32-bit
 // little-endian, header not counted), CRC-16/ARC of the first 8 bytes (little-endian).
 #include <cstdint>
+#include <functional>
 #include "sys/ZR.h"
 #include "wul/WULString.h"
 
@@ -201,3 +202,10 @@ private:
 
 // Writes the 10-byte header of a chunk into out.
 void BuildChunkHeader(uint32_t id, uint32_t length, uint8_t out[10]);
+
+// Saves to path without risking what is there: file (switched to throwing mode) is created
+// under a unique temporary name beside path, write fills it, and only the complete file
+// replaces path. On any failure the temporary is closed and deleted, path is left as it
+// was and the failure passes on. A read-only path is refused before anything is written
+// ("The file is write-protected").
+void WriteFileReplacing(CFileWriter& file, const char* path, const std::function<void()>& write);

@@ -1,10 +1,18 @@
 #include "document/ColorSpace.h"
 #include <cmath>
+#include "wul/WULFloatBits.h"
 #include "wul/WULMath.h"
 
 namespace {
 
 const float kOneSixth = 0.16666667f;
+
+// A channel, hue or saturation too small to matter (below 2^-40, denormals and their negatives
+// included, judged by the bits) counts as 0: products of such values would fall below the
+// normal floats, and the program traps on denormal operands.
+float Significant(float x) {
+  return (wulFloatBits(&x) & 0x7FFFFFFFu) < 0x2B800000u ? 0.0f : x;
+}
 
 // Hexcone hue in 0..1 of a colour whose largest channel is maxc and whose spread is delta > 0.
 float HexconeHue(float r, float g, float b, float maxc, float delta) {
@@ -57,6 +65,9 @@ CColorModel::CColorModel()
     : red(0.0f), green(0.0f), blue(0.0f), hue(0.0f), saturation(0.0f), value(0.0f) {}
 
 void CColorModel::RgbToHsv(float r, float g, float b) {
+  r = Significant(r);
+  g = Significant(g);
+  b = Significant(b);
   red = r;
   green = g;
   blue = b;
@@ -74,6 +85,9 @@ void CColorModel::RgbToHsv(float r, float g, float b) {
 }
 
 void CColorModel::HsvToRgb(float h, float s, float v) {
+  h = Significant(h);
+  s = Significant(s);
+  v = Significant(v);
   hue = h;
   saturation = s;
   value = v;
@@ -98,6 +112,9 @@ void CColorModel::HsvToRgb(float h, float s, float v) {
 }
 
 void CColorModel::RgbToHsl(float r, float g, float b) {
+  r = Significant(r);
+  g = Significant(g);
+  b = Significant(b);
   red = r;
   green = g;
   blue = b;
@@ -118,6 +135,9 @@ void CColorModel::RgbToHsl(float r, float g, float b) {
 }
 
 void CColorModel::HslToRgb(float h, float s, float l) {
+  h = Significant(h);
+  s = Significant(s);
+  l = Significant(l);
   hue = h;
   saturation = s;
   value = l;
@@ -142,6 +162,9 @@ void CColorModel::HslToRgb(float h, float s, float l) {
 }
 
 void CColorModel::RgbToXyz(float r, float g, float b) {
+  r = Significant(r);
+  g = Significant(g);
+  b = Significant(b);
   red = r;
   green = g;
   blue = b;

@@ -4,6 +4,7 @@
 #include <new>
 #include "document/Image.h"
 #include "document/Selection.h"
+#include "wul/WULFloatBits.h"
 
 namespace {
 
@@ -75,11 +76,8 @@ void CLayer::SetName(const char* text) {
 }
 
 void CLayer::SetOpacity(float value) {
-  if (!(value >= 0.0f))  // also NaN
-    value = 0.0f;
-  else if (value > 1.0f)
-    value = 1.0f;
-  opacity = value;
+  // Limited to 0..1 by its bits: NaN and denormals become 0 without trapping.
+  opacity = wulUnitFloat(&value, 0.0f);
 }
 
 void CLayer::GetDisplayName(char* buffer, int32_t length) const {

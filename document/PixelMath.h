@@ -4,6 +4,7 @@
 #include <type_traits>
 #include "document/PixelArray.h"
 #include "shell/Errors.h"
+#include "wul/WULFloatBits.h"
 #include "wul/WULMath.h"
 
 namespace pixelarray_detail {
@@ -64,23 +65,22 @@ inline uint32_t Div255(uint32_t x) {
   return (x * 0x10101u + 0x800000u) >> 24;
 }
 
-// An opacity as a factor of 2^24: 0 for none (or NaN), 2^24 from 1 on.
+// An opacity as a factor of 2^24: 0 for none (or NaN, or a denormal), 2^24 from 1 on. The
+// value is judged by its bits first, so that none of these traps.
 inline uint32_t OpacityFactor(float opacity) {
-  if (!(opacity > 0.0f))
-    return 0;
-  if (opacity >= 1.0f)
+  const float p = wulUnitFloat(&opacity, 0.0f);
+  if (p >= 1.0f)
     return 0x1000000u;
-  const int32_t k = wulRoundDouble(static_cast<double>(opacity) * 16777216.0);
+  const int32_t k = wulRoundDouble(static_cast<double>(p) * 16777216.0);
   return k > 0 ? static_cast<uint32_t>(k) : 0;
 }
 
 // round(alpha * opacity) limited to 0..255.
 inline uint32_t ScaledAlpha(uint32_t alpha, float opacity) {
-  if (!(opacity > 0.0f))
-    return 0;
-  if (opacity >= 1.0f)
+  const float p = wulUnitFloat(&opacity, 0.0f);
+  if (p >= 1.0f)
     return alpha;
-  const int32_t a = wulRoundFloat(static_cast<float>(alpha) * opacity);
+  const int32_t a = wulRoundFloat(static_cast<float>(alpha) * p);
   return a <= 0 ? 0 : (a >= 255 ? 255 : static_cast<uint32_t>(a));
 }
 

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include "document/Image.h"
 #include "shell/Errors.h"
@@ -314,7 +315,7 @@ uint32_t CLzEstimator::GetDistanceHistogram(int32_t distance) const {
 // ---------------------------------------------------------------------------------------------
 // COrder1Entropy
 
-COrder1Entropy::COrder1Entropy() : counts(new uint32_t[256][256]) {
+COrder1Entropy::COrder1Entropy() : counts(new (std::nothrow) uint32_t[256][256]) {
   Reset();
 }
 
@@ -323,7 +324,8 @@ COrder1Entropy::~COrder1Entropy() {
 }
 
 void COrder1Entropy::Reset() {
-  std::memset(counts, 0, sizeof(uint32_t) * 256 * 256);
+  if (counts)
+    std::memset(counts, 0, sizeof(uint32_t) * 256 * 256);
   std::memset(contextTotals, 0, sizeof contextTotals);
   total = 0;
   previous = -1;
@@ -331,6 +333,8 @@ void COrder1Entropy::Reset() {
 }
 
 void COrder1Entropy::Update(const uint8_t* bytes, uint32_t count) {
+  if (!counts)
+    return;
   uint32_t i = 0;
   if (previous < 0 && count > 0)
     previous = bytes[i++];
@@ -372,8 +376,9 @@ float GetThumbnailScore(CImage* image) {
   const int64_t pixels = static_cast<int64_t>(composite->width) * composite->height;
   if (pixels <= 0 || !composite->data)
     return 0.0f;
-  COrder1Entropy* entropy = new (std::nothrow) COrder1Entropy();
-  if (!entropy)
+  // Without the memory to count in, the image scores nothing (and is no thumbnail).
+  std::unique_ptr<COrder1Entropy> entropy(new (std::nothrow) COrder1Entropy());
+  if (!entropy || !entropy->IsReady())
     return 0.0f;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(composite->data);
   uint64_t left = static_cast<uint64_t>(pixels) * 4;
@@ -384,9 +389,7 @@ float GetThumbnailScore(CImage* image) {
     left -= n;
   }
   entropy->Compute();
-  const float score = entropy->GetEntropy() * std::sqrt(static_cast<float>(pixels));
-  delete entropy;
-  return score;
+  return entropy->GetEntropy() * std::sqrt(static_cast<float>(pixels));
 }
 
 int32_t ChoosePredictor(CPixelArray* pixels, int32_t stripWidth, CLzEstimator& estimator) {

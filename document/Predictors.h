@@ -161,6 +161,9 @@ public:
   COrder1Entropy(const COrder1Entropy&) = delete;
   COrder1Entropy& operator=(const COrder1Entropy&) = delete;
 
+  // False when the counters could not be allocated; then nothing is counted and the
+  // entropy stays 0.
+  bool IsReady() const { return counts != nullptr; }
   void Reset();
   void Update(const uint8_t* bytes, uint32_t count);
   void Compute();

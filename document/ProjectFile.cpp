@@ -16,6 +16,7 @@
 #include "shell/Errors.h"
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
+#include "wul/WULFloatBits.h"
 
 using namespace projectfile;
 
@@ -30,11 +31,19 @@ const int32_t kMaxPaletteEntries = 256;
 const uint64_t kWorkPerPixel = 8;
 const uint64_t kWorkFloor = uint64_t(1) << 26;
 
-// Bytes per pixel an image needs besides its layers: composite, preview, two caches, and
-// the selection mask.
-const uint64_t kImageBytesPerPixel = 4 * 4 + 1;
-// A supersampled layer's 2x, 4x and 8x levels, and the selection's.
-const uint64_t kSupersampleBytesPerPixel = (4 + 16 + 64) * (4 + 1);
+// What a read claims is what the project it builds holds, so that every project the
+// program could hold and save loads back within the budget. Per pixel of an image: the
+// composite and the selection mask; the preview of every target format but 32-bit; a layer;
+// a layer cache for the second and for the third layer.
+const uint64_t kImageBytesPerPixel = 4 + 1;
+const uint64_t kPreviewBytesPerPixel = 4;
+const uint64_t kLayerBytesPerPixel = 4;
+const uint64_t kCacheBytesPerPixel = 4;
+// The 2x, 4x and 8x levels of a supersampled layer, and those of the selection, which an
+// image has once whatever the number of its supersampled layers.
+const uint64_t kSupersampleLevelPixels = 4 + 16 + 64;
+const uint64_t kLayerSupersampleBytesPerPixel = kSupersampleLevelPixels * 4;
+const uint64_t kSelectionSupersampleBytesPerPixel = kSupersampleLevelPixels * 1;
 
 [[noreturn]] void Fail(const char* text) {
   throw CVCException(text);
@@ -44,12 +53,6 @@ uint32_t FloatBits(float f) {
   uint32_t bits;
   std::memcpy(&bits, &f, sizeof bits);
   return bits;
-}
-
-float BitsFloat(int32_t v) {
-  float f;
-  std::memcpy(&f, &v, sizeof f);
-  return f;
 }
 
 void PutField(uint8_t* p, uint32_t v) {
@@ -213,22 +216,18 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
   const int32_t imageId = f[2];
   const int32_t width = f[3];
   const int32_t height = f[4];
-  float xResolution = BitsFloat(f[5]);
-  float yResolution = BitsFloat(f[6]);
+  // Judged by their bits: a denormal traps as soon as it is compared, and counts as damage
+  // like infinity and NaN.
+  const bool xUsable = wulIsUsableFloat(&f[5]);
+  const bool yUsable = wulIsUsableFloat(&f[6]);
+  float xResolution = wulUsableFloat(&f[5], kDefaultResolution);
+  float yResolution = wulUsableFloat(&f[6], kDefaultResolution);
   const int32_t format = f[7];
   const int32_t layerCount = f[8];
   if (width <= 0 || height <= 0)
     Fail("Invalid data");
-  if (!std::isfinite(xResolution)) {
-    if (!relaxedChecks)
-      Fail("Invalid data");
-    xResolution = kDefaultResolution;
-  }
-  if (!std::isfinite(yResolution)) {
-    if (!relaxedChecks)
-      Fail("Invalid data");
-    yResolution = kDefaultResolution;
-  }
+  if ((!xUsable || !yUsable) && !relaxedChecks)
+    Fail("Invalid data");
   if (!IsTargetFormat(format))
     Fail("Unknown target format");
   if (type != CImage::KIND_IMAGE) {
@@ -237,7 +236,8 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
     return;
   }
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  ClaimMemory(pixels * kImageBytesPerPixel);
+  ClaimMemory(pixels * (kImageBytesPerPixel +
+                        (format == CImage::FORMAT_32BIT_ARGB ? 0 : kPreviewBytesPerPixel)));
 
   std::unique_ptr<CImage> image(new (std::nothrow) CImage());
   if (!image)
@@ -287,23 +287,23 @@ void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
   const int32_t type = f[1];
   const int32_t layerId = f[2];
   const int32_t number = f[3];
-  float opacity = BitsFloat(f[9]);
+  const bool opacityUsable = wulIsUsableFloat(&f[9]);
+  const float opacity = wulUsableFloat(&f[9], 0.0f);
   if (f[4] != image.GetWidth() || f[5] != image.GetHeight() || f[6] != 0 || f[7] != 0)
     Fail("Invalid data");
   const int32_t blendMode = f[8];
   if (blendMode != CLayer::BLEND_NORMAL && blendMode != CLayer::BLEND_REPLACE)
     Fail("Unknown blend mode");
-  if (!std::isfinite(opacity)) {
-    if (!relaxedChecks)
-      Fail("Invalid data");
-    opacity = 0.0f;
-  }
+  if (!opacityUsable && !relaxedChecks)
+    Fail("Invalid data");
   if (type != CLayer::KIND_RASTER) {
     if (!relaxedChecks)
       Fail("Unknown layer type");
     return;
   }
-  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) * 4);
+  const bool addsCache = image.GetLayerCount() == 1 || image.GetLayerCount() == 2;
+  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) *
+              (kLayerBytesPerPixel + (addsCache ? kCacheBytesPerPixel : 0)));
   CRasterLayer* layer = new (std::nothrow) CRasterLayer();
   if (!layer)
     Fail("Insufficient memory");
@@ -342,8 +342,10 @@ void CProjectReader::ReadLayerData(CChunkReader& file, CLayer& layer) {
     Fail("Invalid data");
   CRasterLayer& raster = static_cast<CRasterLayer&>(layer);
   if (level == 3 && !raster.IsSupersampled()) {
+    const bool firstOfImage = !layer.GetOwner() || !layer.GetOwner()->HasSupersampledLayer();
     ClaimMemory(static_cast<uint64_t>(layer.GetWidth()) * static_cast<uint64_t>(layer.GetHeight()) *
-                kSupersampleBytesPerPixel);
+                (kLayerSupersampleBytesPerPixel +
+                 (firstOfImage ? kSelectionSupersampleBytesPerPixel : 0)));
     raster.SetSupersampling(true);
     if (!raster.IsSupersampled())
       Fail("Insufficient memory");
@@ -548,51 +550,15 @@ bool CProjectWriter::Write(const char* path, CProject* project) {
 }
 
 void CProjectWriter::Save(const char* path, CProject* project) {
-  if (!path || !path[0])
-    Fail("Cannot create the file");
   if (!project)
     Fail("Error while writing the project file");
-  const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    Fail("The file is write-protected");
-
-  // The new file is written beside the old one and replaces it only when complete.
-  char folder[MAX_PATH];
-  const char* slash = nullptr;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      slash = p;
-  size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-  if (folderLength >= sizeof folder)
-    Fail("Cannot create the file");
-  if (folderLength == 0) {
-    std::strcpy(folder, ".");
-  } else {
-    std::memcpy(folder, path, folderLength);
-    folder[folderLength] = '\0';
-  }
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(folder, "vcj", 0, temporary))
-    Fail("Cannot create the file");
-
   CChunkWriter file;
-  file.error.SetMode(CStreamError::MODE_THROW);
   try {
-    file.Create(temporary);
-    WriteProject(file, *project);
-    file.Close();
+    WriteFileReplacing(file, path, [&] { WriteProject(file, *project); });
   } catch (const CVCException&) {
-    file.CloseAll();
-    DeleteFileA(temporary);
     throw;
   } catch (...) {
-    file.CloseAll();
-    DeleteFileA(temporary);
     Fail("Error while writing the project file");
-  }
-  if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary);
-    Fail("Cannot create the file");
   }
 }
 

@@ -48,8 +48,9 @@ enum { FILL_ALPHA = 1, FILL_RGB = 2, FILL_ARGB = 3 };
 enum { PALETTE_RGB = 2, PALETTE_ARGB = 3 };
 enum { BITMAP_ARGB = 3 };
 
-// Most memory a read may claim for pixels; a file needing more is refused.
-const uint64_t READ_MEMORY_BUDGET = uint64_t(1) << 30;
+// Most memory a read may claim for pixels; a file needing more is refused. No project the
+// 32-bit program holds can be larger: that is all of its address space.
+const uint64_t READ_MEMORY_BUDGET = uint64_t(1) << 31;
 
 }  // namespace projectfile
 

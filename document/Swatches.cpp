@@ -204,10 +204,7 @@ void ReadSwatchFile(const char* path, CSwatchSet& into) {
   }
 }
 
-void WriteSwatchFile(const char* path, const CSwatchSet& set) {
-  CTextWriter writer;
-  writer.error.SetMode(CStreamError::MODE_THROW);
-  writer.Create(path);
+void WriteSwatches(CTextWriter& writer, const CSwatchSet& set) {
   writer.BeginBlock(kRoot);
   writer.WriteValue("VERSION", "1.0");
   for (CSwatch* s = set.GetFirst(); s; s = CSwatchSet::Next(s)) {
@@ -223,7 +220,6 @@ void WriteSwatchFile(const char* path, const CSwatchSet& set) {
     writer.EndBlock();
   }
   writer.EndBlock();
-  writer.Close();
 }
 
 }  // namespace
@@ -255,19 +251,13 @@ bool LoadSwatchSet(const char* path) {
 }
 
 bool SaveSwatchSet(const char* path) {
-  // A failed write must not destroy an existing set: write beside it, then replace it.
-  char temporary[MAX_PATH + 16];
-  std::snprintf(temporary, sizeof temporary, "%s.tmp", path ? path : "");
   try {
-    WriteSwatchFile(temporary, g_Swatches);
-    if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      throw CVCException("Cannot create the file");
+    CTextWriter writer;
+    WriteFileReplacing(writer, path, [&] { WriteSwatches(writer, g_Swatches); });
     return true;
   } catch (const CVCException& e) {
-    DeleteFileA(temporary);
     ErrorBox(e.message.text);
   } catch (...) {
-    DeleteFileA(temporary);
     ErrorBox("Error while writing the swatch set");
   }
   return false;

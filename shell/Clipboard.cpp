@@ -7,6 +7,7 @@
 #include "document/PixelArray.h"
 #include "shell/Application.h"
 #include "shell/Errors.h"
+#include "wul/WULFloatBits.h"
 #include "wul/WULSRGB.h"
 
 CClipboard g_Clipboard;
@@ -93,8 +94,10 @@ bool DecodePrivate(const uint8_t* block, SIZE_T size, Image& image) {
   image.width = header[2];
   image.height = header[3];
   image.bitsPerPixel = bits;
-  std::memcpy(&image.xResolution, block + 16, 4);
-  std::memcpy(&image.yResolution, block + 20, 4);
+  // Another program's floats, judged by their bits: NaN, infinities and denormals count as
+  // an unknown resolution (0).
+  image.xResolution = wulUsableFloat(block + 16, 0.0f);
+  image.yResolution = wulUsableFloat(block + 20, 0.0f);
   image.pixels = block + header[0];
   return true;
 }
@@ -371,8 +374,8 @@ HGLOBAL CClipboard::RenderBitmap(bool version5) {
   header.bV5BitCount = WORD(outBits);
   header.bV5Compression = BI_RGB;
   header.bV5SizeImage = DWORD(stride * height);
-  header.bV5XPelsPerMeter = LONG(std::lround(xResolution));
-  header.bV5YPelsPerMeter = LONG(std::lround(yResolution));
+  header.bV5XPelsPerMeter = wulRoundFloatSaturated(&xResolution);
+  header.bV5YPelsPerMeter = wulRoundFloatSaturated(&yResolution);
   header.bV5ClrUsed = outBits == 8 ? 256 : 0;
   if (version5) {
     header.bV5CSType = 0x73524742;  // LCS_sRGB, "sRGB"

@@ -10,6 +10,7 @@
 #include "shell/HostServices.h"
 #include "shell/ProjectCommands.h"
 #include "tools/ImageCommands.h"
+#include "wul/WULFloatBits.h"
 
 namespace {
 
@@ -87,6 +88,9 @@ VCXLayeredImage* CreateLayeredImageReduced(CImage* image, uint32_t format) {
   const int32_t width = image->GetWidth(), height = image->GetHeight();
   CPixelArray* source = image->GetPreview() ? image->GetPreview() : image->GetComposite();
   const bool valid = source && source->data && source->width == width && source->height == height;
+  // Without its pixels the "IMAGE" block would go out unfilled.
+  if (!valid && int64_t(width) * height > 0)
+    throw ConversionFailure();
   bool needsMask = false;
   if (valid) {
     const int64_t count = int64_t(width) * height;
@@ -285,8 +289,12 @@ CImage* ConvertPortableLayeredImage(const VCXLayeredImage* record) {
       throw ConversionFailure();
     image->BeginUpdate();
     image->SetSize(record->width, record->height);
-    image->SetXResolution(record->xResolution != 0.0f ? record->xResolution : 3779.5276f);
-    image->SetYResolution(record->yResolution != 0.0f ? record->yResolution : 3779.5276f);
+    // The plug-in's floats are judged by their bits: NaN, infinities and denormals count as
+    // an unknown resolution, and as no opacity.
+    const float xResolution = wulUsableFloat(&record->xResolution, 0.0f);
+    const float yResolution = wulUsableFloat(&record->yResolution, 0.0f);
+    image->SetXResolution(xResolution != 0.0f ? xResolution : 3779.5276f);
+    image->SetYResolution(yResolution != 0.0f ? yResolution : 3779.5276f);
     uint32_t target = 0;
     const VCXPalette* lastPalette = nullptr;
     for (int32_t i = 0; i < record->layerCount; ++i) {
@@ -302,7 +310,7 @@ CImage* ConvertPortableLayeredImage(const VCXLayeredImage* record) {
         name[sizeof layerRecord->name] = 0;
         layer->SetName(name);
         layer->SetVisible((layerRecord->flags & VCX_FLAG_HIDDEN) == 0);
-        layer->SetOpacity(layerRecord->opacity);
+        layer->SetOpacity(wulUnitFloat(&layerRecord->opacity, 0.0f));
         layer->SetSupersampling(false);
         image->AddLayer(layer);
         if ((layerRecord->flags & VCX_FLAG_CURRENT) && !image->GetActiveLayer())

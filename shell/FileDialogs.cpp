@@ -481,6 +481,11 @@ int32_t BuildSaveFilter(std::vector<CFileTypeEntry*>& types, int32_t selectedId,
 }
 
 bool RunSaveOver(HWND owner, CFileDialogRequest& request, std::vector<CFileTypeEntry*>& types) {
+  // A type without extensions gets no filter entry, so it leaves the list too: the chosen
+  // filter index is then a position in types.
+  types.erase(std::remove_if(types.begin(), types.end(),
+                             [](const CFileTypeEntry* type) { return !type->extensions.first; }),
+              types.end());
   if (types.empty())
     return false;
   CWULString filter;
@@ -655,8 +660,7 @@ bool CPluginFileDialog::RunOpen(HWND owner, CFileDialogRequest& request) {
 bool CPluginSaveDialog::RunSave(HWND owner, CFileDialogRequest& request) {
   std::vector<CFileTypeEntry*> types;
   for (CListItem* item = g_ExportTypes.first; item; item = item->next)
-    if (static_cast<CFileTypeEntry*>(item)->extensions.first)
-      types.push_back(static_cast<CFileTypeEntry*>(item));
+    types.push_back(static_cast<CFileTypeEntry*>(item));
   return RunSaveOver(owner, request, types);
 }
 

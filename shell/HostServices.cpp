@@ -7,6 +7,7 @@
 #include "shell/Errors.h"
 #include "shell/Settings.h"
 #include "wul/WULColor.h"
+#include "wul/WULFloatBits.h"
 
 namespace {
 
@@ -296,15 +297,13 @@ VCXLayeredImage* ConvertLayered(const VCXLayeredImage* image, uint32_t format) {
   return copy.release();
 }
 
-// A non-finite opacity counts as opaque; others are limited to 0..1.
-float SaneOpacity(float opacity) {
-  uint32_t bits;
-  std::memcpy(&bits, &opacity, 4);
-  if ((bits & 0x7F800000u) == 0x7F800000u)
+// A non-finite opacity counts as opaque; others are limited to 0..1 (a denormal is 0). Read
+// by its bits, so that none of them traps.
+float SaneOpacity(const float* opacity) {
+  const WULFloatClass c = wulClassifyFloat(opacity);
+  if (c == WUL_FLOAT_INFINITE || c == WUL_FLOAT_NAN)
     return 1.0f;
-  if (bits & 0x80000000u)
-    return 0.0f;
-  return opacity > 1.0f ? 1.0f : opacity;
+  return wulUnitFloat(opacity, 1.0f);
 }
 
 // Reads the whole fields that lie within the record's own size.
@@ -458,7 +457,7 @@ VCXLayeredImage* Flatten(const VCXLayeredImage* image) {
     if (source->kind != VCX_KIND_COLOR)
       continue;
     Validate(source);
-    const float opacity = SaneOpacity(source->opacity);
+    const float opacity = SaneOpacity(&source->opacity);
     if (first && source->format == VCX_FORMAT_32) {
       CPixelArray pixels(reinterpret_cast<uint32_t*>(vcxGetPixelSlot(source)), source->width,
                          source->height);

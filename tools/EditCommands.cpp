@@ -1,4 +1,5 @@
 #include "tools/EditCommands.h"
+#include <cfloat>
 #include "document/Actions.h"
 #include "document/EditorUI.h"
 #include "document/History.h"
@@ -80,6 +81,13 @@ void RestoreFromCopy(CImage* image, CRasterLayer* layer, const Rect& rect) {
 // ---------------------------------------------------------------------------------------------
 // Copy
 
+// A resolution of the 8x level: eight times finer, at most the largest float (a product
+// beyond it would overflow, which traps).
+float EightTimesFiner(float resolution) {
+  const float limit = FLT_MAX / 8;
+  return resolution > limit ? FLT_MAX : resolution < -limit ? -FLT_MAX : resolution * 8;
+}
+
 bool CopyLayer(CImage* image, CLayer* layer) {
   CSelection* selection = image->GetSelection();
   CClipboardCopyRequest request;
@@ -92,8 +100,8 @@ bool CopyLayer(CImage* image, CLayer* layer) {
     request.source = raster->GetPixelArray();
     request.mask = selection->GetSupersampleTop();
     selection->GetBounds(request.rect);
-    request.xResolution *= 8;
-    request.yResolution *= 8;
+    request.xResolution = EightTimesFiner(request.xResolution);
+    request.yResolution = EightTimesFiner(request.yResolution);
   } else {
     request.source = layer->GetPixels();
     request.mask = GetPlainMask(selection);

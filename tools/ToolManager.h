@@ -1,7 +1,6 @@
 #pragma once
 // The tool set: the twelve tools, held by value, and the active one.
 #include <cstdint>
-#include "tools/BasicTools.h"
 #include "tools/BrushTool.h"
 #include "tools/ColorPicker.h"
 #include "tools/FillTools.h"

@@ -6,6 +6,7 @@
 #include <new>
 #include "document/ColorSpace.h"
 #include "shell/Settings.h"
+#include "ui/DialogParts.h"
 #include "wul/WULEdit.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
@@ -619,13 +620,6 @@ bool ColorPickerDialog(CColor* color, CWULInteractor* parent) {
   g_state.color = nullptr;
   if (g_dialog == dialog)
     g_dialog = nullptr;
-  if (handle && IsWindow(handle)) {
-    dialog->Close();
-    MSG message;
-    for (int round = 0; round < 100 && IsWindow(handle) &&
-                        PeekMessageA(&message, handle, WUL_MSG_DEFERRED_CLOSE, WUL_MSG_DEFERRED_CLOSE, PM_REMOVE);
-         ++round)
-      DispatchMessageA(&message);
-  }
+  CloseEndedDialog(dialog, handle);
   return result == RESULT_OK;
 }

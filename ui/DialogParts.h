@@ -154,3 +154,17 @@ Window* MakeSingleDialog(Window*& slot, const char* title, CWULInteractor::KeyHa
   }
   return dialog;
 }
+
+// Lets a dialog whose modal loop has returned end now: asks its window to close and
+// dispatches the deferred close that this posts, so that the window is gone on return.
+// Nothing when the window was never made or is gone already.
+inline void CloseEndedDialog(CWULInteractor* dialog, HWND handle) {
+  if (!handle || !IsWindow(handle))
+    return;
+  dialog->Close();
+  MSG message;
+  for (int round = 0; round < 100 && IsWindow(handle) &&
+                      PeekMessageA(&message, handle, WUL_MSG_DEFERRED_CLOSE, WUL_MSG_DEFERRED_CLOSE, PM_REMOVE);
+       ++round)
+    DispatchMessageA(&message);
+}

@@ -360,13 +360,6 @@ bool SelectFontDialog(CWULString* name, const char* sample, const RECT* anchor) 
   if (g_dialog == dialog)
     ForgetDialog();
   // The dialog ends through its deferred close; let it end now.
-  if (handle && IsWindow(handle)) {
-    dialog->Close();
-    MSG message;
-    for (int round = 0; round < 100 && IsWindow(handle) &&
-                        PeekMessageA(&message, handle, WUL_MSG_DEFERRED_CLOSE, WUL_MSG_DEFERRED_CLOSE, PM_REMOVE);
-         ++round)
-      DispatchMessageA(&message);
-  }
+  CloseEndedDialog(dialog, handle);
   return result == 1;
 }

@@ -1,10 +1,8 @@
 #include "ui/MainToolbar.h"
 #include "ui/FoldingPanel.h"
 #include <cstdio>
-#include "document/Project.h"
 #include "shell/Errors.h"
 #include "tools/CurrentImage.h"
-#include "tools/EditCommands.h"
 #include "ui/BarResourceIds.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
@@ -22,25 +20,24 @@ struct ButtonEntry {
   const char* tooltip;
   int bitmap;
   int disabledBitmap;  // 0: the faded normal picture
-  int32_t key;
-  int32_t modifiers;
+  int32_t command;     // the menu command whose shortcut the button fires and whose states it shows
   int gapAfter;
 };
 
 const ButtonEntry kButtons[MainToolbar::BUTTON_COUNT] = {
-    {"New file", IDB_TOOLBAR_NEW, IDB_TOOLBAR_NEW_DISABLED, 'N', WUL_MOD_CTRL, 0},
-    {"Open file", IDB_TOOLBAR_OPEN, 0, 'O', WUL_MOD_CTRL, 0},
-    {"Save file", IDB_TOOLBAR_SAVE, 0, 'S', WUL_MOD_CTRL, 4},
-    {"Cut", IDB_TOOLBAR_CUT, 0, 'X', WUL_MOD_CTRL, 0},
-    {"Copy", IDB_TOOLBAR_COPY, 0, 'C', WUL_MOD_CTRL, 0},
-    {"Paste", IDB_TOOLBAR_PASTE, 0, 'V', WUL_MOD_CTRL, 4},
-    {"Undo", IDB_TOOLBAR_UNDO, 0, 'Z', WUL_MOD_CTRL, 0},
-    {"Redo", IDB_TOOLBAR_REDO, 0, 'Y', WUL_MOD_CTRL, 4},
-    {"Zoom In", IDB_TOOLBAR_ZOOM_IN, 0, 187, WUL_MOD_CTRL, 0},
-    {"Zoom Out", IDB_TOOLBAR_ZOOM_OUT, 0, 189, WUL_MOD_CTRL, 0},
-    {"Normal View", IDB_TOOLBAR_VIEW_NORMAL, 0, VK_F5, 0, 0},
-    {"Color Only", IDB_TOOLBAR_VIEW_COLOR, 0, VK_F6, 0, 0},
-    {"Alpha Only", IDB_TOOLBAR_VIEW_ALPHA, 0, VK_F7, 0, 0},
+    {"New file", IDB_TOOLBAR_NEW, IDB_TOOLBAR_NEW_DISABLED, CMD_FILE_NEW, 0},
+    {"Open file", IDB_TOOLBAR_OPEN, 0, CMD_FILE_OPEN, 0},
+    {"Save file", IDB_TOOLBAR_SAVE, 0, CMD_FILE_SAVE, 4},
+    {"Cut", IDB_TOOLBAR_CUT, 0, CMD_EDIT_CUT, 0},
+    {"Copy", IDB_TOOLBAR_COPY, 0, CMD_EDIT_COPY, 0},
+    {"Paste", IDB_TOOLBAR_PASTE, 0, CMD_EDIT_PASTE, 4},
+    {"Undo", IDB_TOOLBAR_UNDO, 0, CMD_EDIT_UNDO, 0},
+    {"Redo", IDB_TOOLBAR_REDO, 0, CMD_EDIT_REDO, 4},
+    {"Zoom In", IDB_TOOLBAR_ZOOM_IN, 0, CMD_VIEW_ZOOM_IN, 0},
+    {"Zoom Out", IDB_TOOLBAR_ZOOM_OUT, 0, CMD_VIEW_ZOOM_OUT, 0},
+    {"Normal View", IDB_TOOLBAR_VIEW_NORMAL, 0, CMD_VIEW_NORMAL, 0},
+    {"Color Only", IDB_TOOLBAR_VIEW_COLOR, 0, CMD_VIEW_COLOR_ONLY, 0},
+    {"Alpha Only", IDB_TOOLBAR_VIEW_ALPHA, 0, CMD_VIEW_ALPHA_ONLY, 0},
 };
 
 const int kButtonSize = 24;
@@ -64,17 +61,6 @@ void OnZoomChosen(CWULDropDown*, CWULDropDownItem* item, CWULDropDownItem*) {
     return;
   SetZoomCommand(item->value);
 }
-
-// The shortcut of the table with that key, or null.
-CWULShortcut* FindShortcut(int32_t key, int32_t modifiers) {
-  for (CWULShortcut* shortcut : g_Shortcuts) {
-    if (shortcut && shortcut->keyKind == WUL_KEY_VIRTUAL && shortcut->keyValue == key &&
-        shortcut->modifiers == modifiers)
-      return shortcut;
-  }
-  return nullptr;
-}
-
 
 void SetButtonState(int which, bool enabled, bool down = false) {
   CWULStandardBarItem* button = g_Buttons[which];
@@ -110,7 +96,7 @@ void CreateMainToolbar() {
       SetPanelButtonPicture(button, WUL_BAR_IMAGE_NORMAL, entry.bitmap);
       if (entry.disabledBitmap)
         SetPanelButtonPicture(button, WUL_BAR_IMAGE_DISABLED, entry.disabledBitmap);
-      button->SetShortcut(FindShortcut(entry.key, entry.modifiers));
+      button->SetShortcut(GetCommandShortcut(entry.command));
       button->clickCallback = &MainToolbar::OnButtonClick;
       x += kButtonSize + entry.gapAfter;
 
@@ -152,24 +138,13 @@ void CreateMainToolbar() {
 void UpdateToolbarStates() {
   if (!g_Bar)
     return;
-  using namespace MainToolbar;
-  const bool hasProject = GetCurrentProject() != nullptr;
+  // The buttons follow the rules of their menu commands.
+  const uint32_t conditions = ReadCommandConditions();
+  for (int i = 0; i < MainToolbar::BUTTON_COUNT; ++i)
+    SetButtonState(i, IsCommandEnabled(kButtons[i].command, conditions),
+                   IsCommandChecked(kButtons[i].command, conditions));
   const bool hasImage = GetCurrentImage() != nullptr;
   const int32_t zoom = MainView::GetZoomIndex();
-  const int32_t mode = MainView::GetChannelMode();
-  SetButtonState(BUTTON_NEW, true);
-  SetButtonState(BUTTON_OPEN, true);
-  SetButtonState(BUTTON_SAVE, hasProject);
-  SetButtonState(BUTTON_CUT, CanCut());
-  SetButtonState(BUTTON_COPY, CanCopy());
-  SetButtonState(BUTTON_PASTE, CanPaste());
-  SetButtonState(BUTTON_UNDO, GetUndoAction() != nullptr);
-  SetButtonState(BUTTON_REDO, GetRedoAction() != nullptr);
-  SetButtonState(BUTTON_ZOOM_IN, hasImage && zoom < MainView::ZOOM_STEPS - 1);
-  SetButtonState(BUTTON_ZOOM_OUT, hasImage && zoom > 0);
-  SetButtonState(BUTTON_VIEW_NORMAL, hasImage, mode == MainView::CHANNELS_NORMAL);
-  SetButtonState(BUTTON_VIEW_COLOR, hasImage, mode == MainView::CHANNELS_COLOR);
-  SetButtonState(BUTTON_VIEW_ALPHA, hasImage, mode == MainView::CHANNELS_ALPHA);
   if (CWULDropDown* list = g_ZoomList) {
     g_Updating = true;
     try {

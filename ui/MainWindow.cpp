@@ -2,7 +2,7 @@
 #include <shellapi.h>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
+#include <utility>
 #include "document/History.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -44,7 +44,6 @@
 CWULAppWindow* g_MainWindow = nullptr;
 CWULPanel* g_ClientContainer = nullptr;
 CWULMenu* g_MainMenu = nullptr;
-CMainMenuItems g_MenuItems = {};
 CWULShortcut* g_Shortcuts[SHORTCUT_COUNT] = {};
 
 namespace {
@@ -53,60 +52,223 @@ const char kMakerHomePage[] = "https://www.tolvenark.net/";
 const char kProductHomePage[] = "https://www.tolvenark.net/vellumcraft/";
 const char kSupportPage[] = "https://www.tolvenark.net/support/";
 
-typedef CWULMenuItem* CMainMenuItems::*ItemSlot;
+// Opens a web page in the shell's browser.
+void OpenWebPage(const char* address) {
+  ShellExecuteA(nullptr, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
+}
 
-// The shortcut table: key, modifiers, the item it clicks and whether the item shows it.
+// What the enable and check rules read (ReadCommandConditions), one bit each.
+enum : uint32_t {
+  IF_PROJECT = 1u << 0,
+  IF_IMAGE = 1u << 1,
+  IF_LAYER = 1u << 2,
+  IF_SELECTION = 1u << 3,           // the current selection is active
+  IF_SELECTION_NOT_EMPTY = 1u << 4,
+  IF_IMAGE_BEFORE = 1u << 5,        // the current image has a neighbour before it
+  IF_IMAGE_AFTER = 1u << 6,
+  IF_LAYER_BELOW = 1u << 7,         // the current layer has a neighbour below it
+  IF_LAYER_ABOVE = 1u << 8,
+  IF_LAYERS = 1u << 9,              // the current image has more than one layer
+  IF_CUT = 1u << 10,
+  IF_COPY = 1u << 11,
+  IF_PASTE = 1u << 12,
+  IF_SUPERSAMPLE = 1u << 13,
+  IF_ZOOM_IN = 1u << 14,            // the next zoom index is within range
+  IF_ZOOM_OUT = 1u << 15,
+  IF_UNDO = 1u << 16,               // there is an action to undo
+  IF_REDO = 1u << 17,
+  IF_MODE_NORMAL = 1u << 18,        // the main view's channel mode
+  IF_MODE_COLOR = 1u << 19,
+  IF_MODE_ALPHA = 1u << 20,
+  // Not a condition: the item's enabled state is set when its menu opens, not by
+  // UpdateMenuStates.
+  WHEN_OPENED = 1u << 31
+};
+
+// One row per entry of the main menu, in menu order. Level 0 is a title of the menu bar,
+// 1 an item of a title's menu, 2 an item of a submenu; a row followed by a deeper one holds
+// that submenu. An item needs every condition of enabledWhen (0: it is never disabled by
+// UpdateMenuStates); a row with checkedWhen is a radio item, checked while its condition
+// holds, and consecutive radio rows form one group.
+struct CommandRow {
+  int level;
+  const char* text;  // null: a separator
+  int32_t value;
+  void (*run)();     // null: nothing to run
+  uint32_t enabledWhen;
+  uint32_t checkedWhen;
+};
+
+constexpr CommandRow Separator(int level) { return {level, nullptr, 0, nullptr, 0, 0}; }
+
+// The degree sign of the rotate items is the Windows ANSI byte 0xB0.
+const CommandRow kCommands[] = {
+    {0, "&File", CMD_MENU_FILE, nullptr, 0, 0},
+    {1, "&New...", CMD_FILE_NEW, [] { NewProjectDialog(); }, 0, 0},
+    {1, "&Open...", CMD_FILE_OPEN, [] { OpenProjectCommand(); }, 0, 0},
+    {1, "&Save", CMD_FILE_SAVE, [] { SaveProjectCommand(); }, IF_PROJECT, 0},
+    {1, "Save &As...", CMD_FILE_SAVE_AS, [] { SaveProjectAsCommand(); }, IF_PROJECT, 0},
+    {1, "&Close", CMD_FILE_CLOSE, [] { CloseProject(3); }, IF_PROJECT, 0},
+    Separator(1),
+    {1, "&Import...", CMD_FILE_IMPORT, [] { ImportProjectCommand(); }, 0, 0},
+    {1, "&Export...", CMD_FILE_EXPORT, [] { ExportProjectCommand(); }, IF_PROJECT, 0},
+    Separator(1),
+    {1, "E&xit", CMD_FILE_EXIT, &RequestMainWindowClose, 0, 0},
+
+    {0, "&Edit", CMD_MENU_EDIT, nullptr, IF_IMAGE, 0},
+    {1, "&Undo", CMD_EDIT_UNDO, [] { UndoCommand(); }, IF_UNDO | WHEN_OPENED, 0},
+    {1, "&Redo", CMD_EDIT_REDO, [] { RedoCommand(); }, IF_REDO | WHEN_OPENED, 0},
+    Separator(1),
+    {1, "Cu&t", CMD_EDIT_CUT, [] { CutCommand(); }, IF_CUT, 0},
+    {1, "&Copy", CMD_EDIT_COPY, [] { CopyCommand(); }, IF_COPY, 0},
+    {1, "C&opy Merged", CMD_EDIT_COPY_MERGED, [] { CopyMergedCommand(); }, IF_SELECTION, 0},
+    {1, "&Paste", CMD_EDIT_PASTE, [] { PasteCommand(); }, IF_PASTE, 0},
+    {1, "&Erase", CMD_EDIT_ERASE, [] { EraseCommand(nullptr); }, IF_CUT, 0},
+    Separator(1),
+    {1, "Select &All", CMD_EDIT_SELECT_ALL, [] { SelectAllCommand(); }, 0, 0},
+    {1, "&Selection", CMD_EDIT_SELECTION, nullptr, IF_SELECTION, 0},
+    {2, "&Deselect", CMD_EDIT_DESELECT, [] { DeselectCommand(); }, 0, 0},
+    {2, "&Invert", CMD_EDIT_INVERT, [] { InvertSelectionCommand(); }, 0, 0},
+
+    {0, "&View", CMD_MENU_VIEW, nullptr, IF_IMAGE, 0},
+    {1, "Zoom &In", CMD_VIEW_ZOOM_IN, &ZoomInCommand, IF_IMAGE | IF_ZOOM_IN, 0},
+    {1, "Zoom &Out", CMD_VIEW_ZOOM_OUT, &ZoomOutCommand, IF_IMAGE | IF_ZOOM_OUT, 0},
+    {1, "Zoom to &Fit", CMD_VIEW_ZOOM_TO_FIT, &ZoomToFitCommand, 0, 0},
+    Separator(1),
+    {1, "&Normal", CMD_VIEW_NORMAL, [] { SetChannelModeCommand(MainView::CHANNELS_NORMAL); }, 0, IF_MODE_NORMAL},
+    {1, "&Color only", CMD_VIEW_COLOR_ONLY, [] { SetChannelModeCommand(MainView::CHANNELS_COLOR); }, 0,
+     IF_MODE_COLOR},
+    {1, "&Alpha only", CMD_VIEW_ALPHA_ONLY, [] { SetChannelModeCommand(MainView::CHANNELS_ALPHA); }, 0,
+     IF_MODE_ALPHA},
+
+    {0, "&Image", CMD_MENU_IMAGE, nullptr, IF_PROJECT, 0},
+    {1, "&New...", CMD_IMAGE_NEW, [] { NewImageDialog(); }, 0, 0},
+    {1, "Dele&te", CMD_IMAGE_DELETE, [] { DeleteImageCommand(); }, IF_IMAGE, 0},
+    {1, "&Properties...", CMD_IMAGE_PROPERTIES, [] { ImagePropertiesCommand(); }, IF_IMAGE, 0},
+    Separator(1),
+    {1, "&Crop to Selection", CMD_IMAGE_CROP, [] { CropCommand(); }, IF_IMAGE | IF_SELECTION_NOT_EMPTY, 0},
+    Separator(1),
+    {1, "P&revious", CMD_IMAGE_PREVIOUS, [] { PreviousImageCommand(); }, IF_IMAGE_BEFORE, 0},
+    {1, "&Next", CMD_IMAGE_NEXT, [] { NextImageCommand(); }, IF_IMAGE_AFTER, 0},
+    Separator(1),
+    {1, "Move &Up", CMD_IMAGE_MOVE_UP, [] { MoveImageUpCommand(); }, IF_IMAGE_BEFORE, 0},
+    {1, "Move &Down", CMD_IMAGE_MOVE_DOWN, [] { MoveImageDownCommand(); }, IF_IMAGE_AFTER, 0},
+    Separator(1),
+    {1, "Flip &Horizontal", CMD_IMAGE_FLIP_HORIZONTAL, [] { FlipImageHorizontalCommand(); }, 0, 0},
+    {1, "Flip &Vertical", CMD_IMAGE_FLIP_VERTICAL, [] { FlipImageVerticalCommand(); }, 0, 0},
+    Separator(1),
+    {1, "Rotate &90\xB0 CW", CMD_IMAGE_ROTATE_CW, [] { RotateImageCwCommand(); }, 0, 0},
+    {1, "Rotate 9&0\xB0 CCW", CMD_IMAGE_ROTATE_CCW, [] { RotateImageCcwCommand(); }, 0, 0},
+    {1, "Rotate &180\xB0", CMD_IMAGE_ROTATE_180, [] { RotateImage180Command(); }, 0, 0},
+    Separator(1),
+    {1, "&Import...", CMD_IMAGE_IMPORT, [] { ImportImageCommand(); }, 0, 0},
+    {1, "&Export...", CMD_IMAGE_EXPORT, [] { ExportImageCommand(); }, IF_IMAGE, 0},
+
+    {0, "&Layer", CMD_MENU_LAYER, nullptr, IF_IMAGE, 0},
+    {1, "&New", CMD_LAYER_NEW_MENU, nullptr, 0, 0},
+    {2, "&Layer", CMD_LAYER_NEW, [] { NewLayerCommand(false); }, 0, 0},
+    {2, "&Supersampled layer", CMD_LAYER_NEW_SUPERSAMPLED, [] { NewLayerCommand(true); }, IF_SUPERSAMPLE, 0},
+    {1, "Dele&te", CMD_LAYER_DELETE, [] { DeleteLayerCommand(); }, IF_LAYER, 0},
+    {1, "&Properties...", CMD_LAYER_PROPERTIES, [] { LayerPropertiesCommand(); }, IF_LAYER, 0},
+    Separator(1),
+    {1, "&Duplicate", CMD_LAYER_DUPLICATE, [] { DuplicateLayerCommand(); }, IF_LAYER, 0},
+    {1, "&Merge Down", CMD_LAYER_MERGE_DOWN, [] { MergeDownCommand(); }, IF_LAYER_BELOW, 0},
+    {1, "Merge &All", CMD_LAYER_MERGE_ALL, [] { MergeAllLayersCommand(); }, IF_IMAGE | IF_LAYERS, 0},
+    Separator(1),
+    {1, "Next &Up", CMD_LAYER_NEXT_UP, [] { SelectLayerAboveCommand(); }, IF_LAYER_ABOVE, 0},
+    {1, "Next Do&wn", CMD_LAYER_NEXT_DOWN, [] { SelectLayerBelowCommand(); }, IF_LAYER_BELOW, 0},
+    Separator(1),
+    {1, "Bring to F&ront", CMD_LAYER_BRING_TO_FRONT, [] { MoveLayerToTopCommand(); }, IF_LAYER_ABOVE, 0},
+    {1, "Move &Forward", CMD_LAYER_MOVE_FORWARD, [] { MoveLayerUpCommand(); }, IF_LAYER_ABOVE, 0},
+    {1, "Move &Backward", CMD_LAYER_MOVE_BACKWARD, [] { MoveLayerDownCommand(); }, IF_LAYER_BELOW, 0},
+    {1, "Send to Bac&k", CMD_LAYER_SEND_TO_BACK, [] { MoveLayerToBottomCommand(); }, IF_LAYER_BELOW, 0},
+
+    {0, "&Tools", CMD_MENU_TOOLS, nullptr, 0, 0},
+    {1, "&Plugins...", CMD_TOOLS_PLUGINS, [] { PluginsDialog(); }, 0, 0},
+    {1, "&Options...", CMD_TOOLS_OPTIONS, [] { OptionsDialog(); }, 0, 0},
+
+    {0, "&Help", CMD_MENU_HELP, nullptr, 0, 0},
+    {1, "&Contents", CMD_HELP_CONTENTS, [] { ShowHelpContents(); }, 0, 0},
+    {1, "&Keyboard Shortcuts", CMD_HELP_KEYBOARD, [] { ShowHelpTopic("keyboard.html"); }, 0, 0},
+    Separator(1),
+    {1, "&Home Page", CMD_HELP_HOME_PAGE, nullptr, 0, 0},
+    {2, "&Primary", CMD_HELP_PRIMARY, [] { OpenWebPage(kMakerHomePage); }, 0, 0},
+    {2, "&Alternate", CMD_HELP_ALTERNATE, [] { OpenWebPage(kProductHomePage); }, 0, 0},
+    {1, "&Feedback", CMD_HELP_FEEDBACK, [] { OpenWebPage(kSupportPage); }, 0, 0},
+    {1, "&Support", CMD_HELP_SUPPORT, [] { OpenWebPage(kSupportPage); }, 0, 0},
+    Separator(1),
+    {1, "&About...", CMD_HELP_ABOUT, [] { AboutDialog(); }, 0, 0},
+};
+
+const int kCommandCount = static_cast<int>(sizeof kCommands / sizeof kCommands[0]);
+
+// The items of the main menu by row; all null while the menu does not exist.
+CWULMenuItem* g_Items[kCommandCount] = {};
+
+// The row with that command value, or -1.
+int FindRow(int32_t value) {
+  if (value == 0)
+    return -1;
+  for (int i = 0; i < kCommandCount; ++i) {
+    if (kCommands[i].value == value)
+      return i;
+  }
+  return -1;
+}
+
+// The shortcut table: key, modifiers, the command of the item it clicks and whether the
+// item shows it.
 struct ShortcutEntry {
   int32_t key;
   int32_t modifiers;
-  ItemSlot item;  // null: the focus entry
+  int32_t command;  // 0: the focus entry
   bool attached;
 };
 
 const int kShift = WUL_MOD_SHIFT, kCtrl = WUL_MOD_CTRL, kAlt = WUL_MOD_ALT;
 
 const ShortcutEntry kShortcutTable[SHORTCUT_COUNT] = {
-    {VK_ESCAPE, 0, nullptr, false},
-    {'N', kCtrl, &CMainMenuItems::fileNew, true},
-    {'O', kCtrl, &CMainMenuItems::fileOpen, true},
-    {'S', kCtrl, &CMainMenuItems::fileSave, true},
-    {'S', kCtrl | kShift, &CMainMenuItems::fileSaveAs, true},
-    {VK_F4, kCtrl, &CMainMenuItems::fileClose, true},
-    {'O', kCtrl | kAlt, &CMainMenuItems::fileImport, true},
-    {'S', kCtrl | kAlt, &CMainMenuItems::fileExport, true},
-    {'Z', kCtrl, &CMainMenuItems::editUndo, true},
-    {'Y', kCtrl, &CMainMenuItems::editRedo, true},
-    {'Z', kCtrl | kShift, &CMainMenuItems::editRedo, false},
-    {'X', kCtrl, &CMainMenuItems::editCut, true},
-    {'C', kCtrl, &CMainMenuItems::editCopy, true},
-    {'C', kCtrl | kShift, &CMainMenuItems::editCopyMerged, true},
-    {'V', kCtrl, &CMainMenuItems::editPaste, true},
-    {VK_DELETE, 0, &CMainMenuItems::editErase, true},
-    {'A', kCtrl, &CMainMenuItems::editSelectAll, true},
-    {'D', kCtrl, &CMainMenuItems::editDeselect, true},
-    {'I', kCtrl, &CMainMenuItems::editInvert, true},
-    {187, kCtrl, &CMainMenuItems::viewZoomIn, true},
-    {VK_ADD, kCtrl, &CMainMenuItems::viewZoomIn, false},
-    {189, kCtrl, &CMainMenuItems::viewZoomOut, true},
-    {VK_SUBTRACT, kCtrl, &CMainMenuItems::viewZoomOut, false},
-    {VK_BACK, kCtrl, &CMainMenuItems::viewZoomToFit, true},
-    {VK_F5, 0, &CMainMenuItems::viewNormal, true},
-    {VK_F6, 0, &CMainMenuItems::viewColorOnly, true},
-    {VK_F7, 0, &CMainMenuItems::viewAlphaOnly, true},
-    {'N', kCtrl | kShift, &CMainMenuItems::imageNew, true},
-    {VK_PRIOR, kAlt, &CMainMenuItems::imagePrevious, true},
-    {VK_NEXT, kAlt, &CMainMenuItems::imageNext, true},
-    {'L', kCtrl, &CMainMenuItems::layerNewLayer, true},
-    {'L', kCtrl | kAlt, &CMainMenuItems::layerNewSupersampled, true},
-    {'D', kCtrl | kShift, &CMainMenuItems::layerDuplicate, true},
-    {'E', kCtrl, &CMainMenuItems::layerMergeDown, true},
-    {VK_PRIOR, 0, &CMainMenuItems::layerNextUp, true},
-    {VK_NEXT, 0, &CMainMenuItems::layerNextDown, true},
-    {VK_PRIOR, kCtrl | kShift, &CMainMenuItems::layerBringToFront, true},
-    {VK_PRIOR, kCtrl, &CMainMenuItems::layerMoveForward, true},
-    {VK_NEXT, kCtrl, &CMainMenuItems::layerMoveBackward, true},
-    {VK_NEXT, kCtrl | kShift, &CMainMenuItems::layerSendToBack, true},
-    {VK_F1, 0, &CMainMenuItems::helpContents, true},
+    {VK_ESCAPE, 0, 0, false},
+    {'N', kCtrl, CMD_FILE_NEW, true},
+    {'O', kCtrl, CMD_FILE_OPEN, true},
+    {'S', kCtrl, CMD_FILE_SAVE, true},
+    {'S', kCtrl | kShift, CMD_FILE_SAVE_AS, true},
+    {VK_F4, kCtrl, CMD_FILE_CLOSE, true},
+    {'O', kCtrl | kAlt, CMD_FILE_IMPORT, true},
+    {'S', kCtrl | kAlt, CMD_FILE_EXPORT, true},
+    {'Z', kCtrl, CMD_EDIT_UNDO, true},
+    {'Y', kCtrl, CMD_EDIT_REDO, true},
+    {'Z', kCtrl | kShift, CMD_EDIT_REDO, false},
+    {'X', kCtrl, CMD_EDIT_CUT, true},
+    {'C', kCtrl, CMD_EDIT_COPY, true},
+    {'C', kCtrl | kShift, CMD_EDIT_COPY_MERGED, true},
+    {'V', kCtrl, CMD_EDIT_PASTE, true},
+    {VK_DELETE, 0, CMD_EDIT_ERASE, true},
+    {'A', kCtrl, CMD_EDIT_SELECT_ALL, true},
+    {'D', kCtrl, CMD_EDIT_DESELECT, true},
+    {'I', kCtrl, CMD_EDIT_INVERT, true},
+    {187, kCtrl, CMD_VIEW_ZOOM_IN, true},
+    {VK_ADD, kCtrl, CMD_VIEW_ZOOM_IN, false},
+    {189, kCtrl, CMD_VIEW_ZOOM_OUT, true},
+    {VK_SUBTRACT, kCtrl, CMD_VIEW_ZOOM_OUT, false},
+    {VK_BACK, kCtrl, CMD_VIEW_ZOOM_TO_FIT, true},
+    {VK_F5, 0, CMD_VIEW_NORMAL, true},
+    {VK_F6, 0, CMD_VIEW_COLOR_ONLY, true},
+    {VK_F7, 0, CMD_VIEW_ALPHA_ONLY, true},
+    {'N', kCtrl | kShift, CMD_IMAGE_NEW, true},
+    {VK_PRIOR, kAlt, CMD_IMAGE_PREVIOUS, true},
+    {VK_NEXT, kAlt, CMD_IMAGE_NEXT, true},
+    {'L', kCtrl, CMD_LAYER_NEW, true},
+    {'L', kCtrl | kAlt, CMD_LAYER_NEW_SUPERSAMPLED, true},
+    {'D', kCtrl | kShift, CMD_LAYER_DUPLICATE, true},
+    {'E', kCtrl, CMD_LAYER_MERGE_DOWN, true},
+    {VK_PRIOR, 0, CMD_LAYER_NEXT_UP, true},
+    {VK_NEXT, 0, CMD_LAYER_NEXT_DOWN, true},
+    {VK_PRIOR, kCtrl | kShift, CMD_LAYER_BRING_TO_FRONT, true},
+    {VK_PRIOR, kCtrl, CMD_LAYER_MOVE_FORWARD, true},
+    {VK_NEXT, kCtrl, CMD_LAYER_MOVE_BACKWARD, true},
+    {VK_NEXT, kCtrl | kShift, CMD_LAYER_SEND_TO_BACK, true},
+    {VK_F1, 0, CMD_HELP_CONTENTS, true},
 };
 
 void OnMainWindowDeleted(CWULInteractor*) {
@@ -123,7 +285,8 @@ void OnClientContainerDeleted(CWULInteractor*) {
 
 void OnMainMenuDeleted(CWULMenu*, CWULMenu*) {
   g_MainMenu = nullptr;
-  g_MenuItems = CMainMenuItems{};
+  for (CWULMenuItem*& item : g_Items)
+    item = nullptr;
 }
 
 void OnMainMenuChosen(CWULMenu* menu, CWULMenu*, CWULMenuItem* item) { OnMenuCommand(menu, item); }
@@ -177,11 +340,6 @@ int OnMainWindowKeyUp(CWULInteractor*, int* key, LPARAM) {
   return 0;
 }
 
-// Opens a web page in the shell's browser.
-void OpenWebPage(const char* address) {
-  ShellExecuteA(nullptr, nullptr, address, nullptr, nullptr, SW_SHOWNORMAL);
-}
-
 // Appends a new item with a command value to menu and returns it.
 CWULMenuItem* AddItem(CWULMenu* menu, const char* text, int32_t value) {
   CWULMenuItem* item = NewMenuItem(text);
@@ -192,44 +350,27 @@ CWULMenuItem* AddItem(CWULMenu* menu, const char* text, int32_t value) {
 
 void AddSeparator(CWULMenu* menu) { menu->Append(NewMenuSeparator()); }
 
-// A title or submenu item holding a new submenu, which it returns.
-CWULMenu* AddSubmenu(CWULMenu* menu, const char* text, CWULMenuItem** item) {
-  *item = AddItem(menu, text, 0);
-  CWULMenu* submenu = NewMenu();
-  (*item)->SetSubmenu(submenu);
-  return submenu;
-}
-
-void SetEnabled(CWULMenuItem* item, bool on) {
-  if (item)
-    item->SetEnabled(on);
-}
-
-// The item's text: base, then " " and the action's caption when it has one.
-void SetActionText(CWULMenuItem* item, const char* base, CAction* action) {
+// The text of the command's item: its caption, then " " and the action's caption when it
+// has one; enabled exactly when there is an action.
+void SetActionText(int32_t value, CAction* action) {
+  const int row = FindRow(value);
+  CWULMenuItem* item = row >= 0 ? g_Items[row] : nullptr;
   if (!item)
     return;
   char text[1024];
   if (action && action->GetName()[0])
-    std::snprintf(text, sizeof text, "%s %s", base, action->GetName());
+    std::snprintf(text, sizeof text, "%s %s", kCommands[row].text, action->GetName());
   else
-    std::snprintf(text, sizeof text, "%s", base);
+    std::snprintf(text, sizeof text, "%s", kCommands[row].text);
   if (std::strcmp(item->GetText(), text) != 0)
     item->SetText(text);
   item->SetEnabled(action != nullptr);
 }
 
-CWULMenuItem* SearchMenu(CWULMenu* menu, int32_t value) {
-  if (!menu)
-    return nullptr;
-  for (CWULListNode* node = menu->items.first; node; node = node->next) {
-    CWULMenuItem* item = static_cast<CWULMenuItem*>(node);
-    if (item->value == value && item->type != WUL_MENU_SEPARATOR && !item->submenu)
-      return item;
-    if (CWULMenuItem* found = SearchMenu(item->submenu, value))
-      return found;
-  }
-  return nullptr;
+// Whether every condition of rule holds.
+bool Holds(uint32_t rule, uint32_t conditions) {
+  rule &= ~static_cast<uint32_t>(WHEN_OPENED);
+  return (conditions & rule) == rule;
 }
 
 void UpdateZoomStates() {
@@ -256,120 +397,50 @@ CWULShortcut* CreateShortcut(int32_t value, int32_t key, int32_t modifiers) {
 void CreateMainMenu() {
   if (g_MainMenu)
     return;
-  CMainMenuItems& m = g_MenuItems;
   try {
     CWULMenu* bar = NewMenu();
     g_MainMenu = bar;
     bar->destroyCallback = &OnMainMenuDeleted;
     bar->itemChosenCallback = &OnMainMenuChosen;
 
-    CWULMenu* file = AddSubmenu(bar, "&File", &m.file);
-    m.fileNew = AddItem(file, "&New...", CMD_FILE_NEW);
-    m.fileOpen = AddItem(file, "&Open...", CMD_FILE_OPEN);
-    m.fileSave = AddItem(file, "&Save", CMD_FILE_SAVE);
-    m.fileSaveAs = AddItem(file, "Save &As...", CMD_FILE_SAVE_AS);
-    m.fileClose = AddItem(file, "&Close", CMD_FILE_CLOSE);
-    AddSeparator(file);
-    m.fileImport = AddItem(file, "&Import...", CMD_FILE_IMPORT);
-    m.fileExport = AddItem(file, "&Export...", CMD_FILE_EXPORT);
-    AddSeparator(file);
-    m.fileExit = AddItem(file, "E&xit", CMD_FILE_EXIT);
-
-    CWULMenu* edit = AddSubmenu(bar, "&Edit", &m.edit);
-    edit->openCallback = &OnEditMenuOpen;
-    m.editUndo = AddItem(edit, "&Undo", CMD_EDIT_UNDO);
-    m.editRedo = AddItem(edit, "&Redo", CMD_EDIT_REDO);
-    AddSeparator(edit);
-    m.editCut = AddItem(edit, "Cu&t", CMD_EDIT_CUT);
-    m.editCopy = AddItem(edit, "&Copy", CMD_EDIT_COPY);
-    m.editCopyMerged = AddItem(edit, "C&opy Merged", CMD_EDIT_COPY_MERGED);
-    m.editPaste = AddItem(edit, "&Paste", CMD_EDIT_PASTE);
-    m.editErase = AddItem(edit, "&Erase", CMD_EDIT_ERASE);
-    AddSeparator(edit);
-    m.editSelectAll = AddItem(edit, "Select &All", CMD_EDIT_SELECT_ALL);
-    CWULMenu* selection = AddSubmenu(edit, "&Selection", &m.editSelection);
-    m.editDeselect = AddItem(selection, "&Deselect", CMD_EDIT_DESELECT);
-    m.editInvert = AddItem(selection, "&Invert", CMD_EDIT_INVERT);
-
-    CWULMenu* view = AddSubmenu(bar, "&View", &m.view);
-    m.viewZoomIn = AddItem(view, "Zoom &In", CMD_VIEW_ZOOM_IN);
-    m.viewZoomOut = AddItem(view, "Zoom &Out", CMD_VIEW_ZOOM_OUT);
-    m.viewZoomToFit = AddItem(view, "Zoom to &Fit", CMD_VIEW_ZOOM_TO_FIT);
-    AddSeparator(view);
-    m.viewNormal = AddItem(view, "&Normal", CMD_VIEW_NORMAL);
-    m.viewColorOnly = AddItem(view, "&Color only", CMD_VIEW_COLOR_ONLY);
-    m.viewAlphaOnly = AddItem(view, "&Alpha only", CMD_VIEW_ALPHA_ONLY);
-    m.viewNormal->SetType(WUL_MENU_RADIO);
-    m.viewColorOnly->SetType(WUL_MENU_RADIO);
-    m.viewAlphaOnly->SetType(WUL_MENU_RADIO);
-    m.viewColorOnly->JoinGroup(m.viewNormal);
-    m.viewAlphaOnly->JoinGroup(m.viewColorOnly);
-    m.viewNormal->SetChecked(true);
-
-    CWULMenu* image = AddSubmenu(bar, "&Image", &m.image);
-    m.imageNew = AddItem(image, "&New...", CMD_IMAGE_NEW);
-    m.imageDelete = AddItem(image, "Dele&te", CMD_IMAGE_DELETE);
-    m.imageProperties = AddItem(image, "&Properties...", CMD_IMAGE_PROPERTIES);
-    AddSeparator(image);
-    m.imageCrop = AddItem(image, "&Crop to Selection", CMD_IMAGE_CROP);
-    AddSeparator(image);
-    m.imagePrevious = AddItem(image, "P&revious", CMD_IMAGE_PREVIOUS);
-    m.imageNext = AddItem(image, "&Next", CMD_IMAGE_NEXT);
-    AddSeparator(image);
-    m.imageMoveUp = AddItem(image, "Move &Up", CMD_IMAGE_MOVE_UP);
-    m.imageMoveDown = AddItem(image, "Move &Down", CMD_IMAGE_MOVE_DOWN);
-    AddSeparator(image);
-    m.imageFlipHorizontal = AddItem(image, "Flip &Horizontal", CMD_IMAGE_FLIP_HORIZONTAL);
-    m.imageFlipVertical = AddItem(image, "Flip &Vertical", CMD_IMAGE_FLIP_VERTICAL);
-    AddSeparator(image);
-    // The degree sign is the Windows ANSI byte 0xB0.
-    m.imageRotateCw = AddItem(image, "Rotate &90\xB0 CW", CMD_IMAGE_ROTATE_CW);
-    m.imageRotateCcw = AddItem(image, "Rotate 9&0\xB0 CCW", CMD_IMAGE_ROTATE_CCW);
-    m.imageRotate180 = AddItem(image, "Rotate &180\xB0", CMD_IMAGE_ROTATE_180);
-    AddSeparator(image);
-    m.imageImport = AddItem(image, "&Import...", CMD_IMAGE_IMPORT);
-    m.imageExport = AddItem(image, "&Export...", CMD_IMAGE_EXPORT);
-
-    CWULMenu* layer = AddSubmenu(bar, "&Layer", &m.layer);
-    CWULMenu* layerNew = AddSubmenu(layer, "&New", &m.layerNew);
-    m.layerNewLayer = AddItem(layerNew, "&Layer", CMD_LAYER_NEW);
-    m.layerNewSupersampled = AddItem(layerNew, "&Supersampled layer", CMD_LAYER_NEW_SUPERSAMPLED);
-    m.layerDelete = AddItem(layer, "Dele&te", CMD_LAYER_DELETE);
-    m.layerProperties = AddItem(layer, "&Properties...", CMD_LAYER_PROPERTIES);
-    AddSeparator(layer);
-    m.layerDuplicate = AddItem(layer, "&Duplicate", CMD_LAYER_DUPLICATE);
-    m.layerMergeDown = AddItem(layer, "&Merge Down", CMD_LAYER_MERGE_DOWN);
-    m.layerMergeAll = AddItem(layer, "Merge &All", CMD_LAYER_MERGE_ALL);
-    AddSeparator(layer);
-    m.layerNextUp = AddItem(layer, "Next &Up", CMD_LAYER_NEXT_UP);
-    m.layerNextDown = AddItem(layer, "Next Do&wn", CMD_LAYER_NEXT_DOWN);
-    AddSeparator(layer);
-    m.layerBringToFront = AddItem(layer, "Bring to F&ront", CMD_LAYER_BRING_TO_FRONT);
-    m.layerMoveForward = AddItem(layer, "Move &Forward", CMD_LAYER_MOVE_FORWARD);
-    m.layerMoveBackward = AddItem(layer, "Move &Backward", CMD_LAYER_MOVE_BACKWARD);
-    m.layerSendToBack = AddItem(layer, "Send to Bac&k", CMD_LAYER_SEND_TO_BACK);
-
-    CWULMenu* tools = AddSubmenu(bar, "&Tools", &m.tools);
-    m.toolsPlugins = AddItem(tools, "&Plugins...", CMD_TOOLS_PLUGINS);
-    m.toolsOptions = AddItem(tools, "&Options...", CMD_TOOLS_OPTIONS);
-
-    CWULMenu* help = AddSubmenu(bar, "&Help", &m.help);
-    m.helpContents = AddItem(help, "&Contents", CMD_HELP_CONTENTS);
-    m.helpKeyboard = AddItem(help, "&Keyboard Shortcuts", CMD_HELP_KEYBOARD);
-    AddSeparator(help);
-    CWULMenu* homePage = AddSubmenu(help, "&Home Page", &m.helpHomePage);
-    m.helpPrimary = AddItem(homePage, "&Primary", CMD_HELP_PRIMARY);
-    m.helpAlternate = AddItem(homePage, "&Alternate", CMD_HELP_ALTERNATE);
-    m.helpFeedback = AddItem(help, "&Feedback", CMD_HELP_FEEDBACK);
-    m.helpSupport = AddItem(help, "&Support", CMD_HELP_SUPPORT);
-    AddSeparator(help);
-    m.helpAbout = AddItem(help, "&About...", CMD_HELP_ABOUT);
+    CWULMenu* menus[3] = {bar, nullptr, nullptr};
+    CWULMenuItem* radioGroup = nullptr;
+    for (int i = 0; i < kCommandCount; ++i) {
+      const CommandRow& row = kCommands[i];
+      CWULMenu* menu = menus[row.level];
+      if (!row.text) {
+        AddSeparator(menu);
+        radioGroup = nullptr;
+        continue;
+      }
+      CWULMenuItem* item = AddItem(menu, row.text, row.value);
+      g_Items[i] = item;
+      if (i + 1 < kCommandCount && kCommands[i + 1].level > row.level) {
+        CWULMenu* submenu = NewMenu();
+        item->SetSubmenu(submenu);
+        menus[row.level + 1] = submenu;
+        if (row.value == CMD_MENU_EDIT)
+          submenu->openCallback = &OnEditMenuOpen;
+      }
+      // The first radio item of a group starts checked.
+      if (row.checkedWhen) {
+        item->SetType(WUL_MENU_RADIO);
+        if (radioGroup)
+          item->JoinGroup(radioGroup);
+        else
+          item->SetChecked(true);
+        radioGroup = item;
+      } else {
+        radioGroup = nullptr;
+      }
+    }
 
     // The items show the shortcuts that click them.
     for (int i = 0; i < SHORTCUT_COUNT; ++i) {
       const ShortcutEntry& entry = kShortcutTable[i];
-      if (entry.attached && g_Shortcuts[i] && m.*entry.item)
-        (m.*entry.item)->SetShortcut(g_Shortcuts[i]);
+      CWULMenuItem* item = entry.attached ? FindMenuItem(entry.command) : nullptr;
+      if (item && g_Shortcuts[i])
+        item->SetShortcut(g_Shortcuts[i]);
     }
   } catch (...) {
     ErrorBox("Main menu creation failed");
@@ -377,10 +448,14 @@ void CreateMainMenu() {
   }
 }
 
+CWULMenuItem* FindMenuItem(int32_t value) {
+  const int row = FindRow(value);
+  return row >= 0 ? g_Items[row] : nullptr;
+}
+
 CWULMenuItem* FindMenuCommand(int32_t value) {
-  if (value == 0)
-    return nullptr;
-  return SearchMenu(g_MainMenu, value);
+  CWULMenuItem* item = FindMenuItem(value);
+  return item && !item->submenu ? item : nullptr;
 }
 
 bool RunMenuCommand(int32_t value) {
@@ -392,202 +467,88 @@ bool RunMenuCommand(int32_t value) {
 }
 
 void OnMenuCommand(CWULMenu*, CWULMenuItem* item) {
-  const CMainMenuItems& m = g_MenuItems;
-  if (!item)
-    return;
-  // File.
-  if (item == m.fileNew) {
-    NewProjectDialog();
-  } else if (item == m.fileOpen) {
-    OpenProjectCommand();
-  } else if (item == m.fileSave) {
-    SaveProjectCommand();
-  } else if (item == m.fileSaveAs) {
-    SaveProjectAsCommand();
-  } else if (item == m.fileClose) {
-    CloseProject(3);
-  } else if (item == m.fileImport) {
-    ImportProjectCommand();
-  } else if (item == m.fileExport) {
-    ExportProjectCommand();
-  } else if (item == m.fileExit) {
-    RequestMainWindowClose();
-  }
-  // Edit.
-  else if (item == m.editUndo) {
-    UndoCommand();
-  } else if (item == m.editRedo) {
-    RedoCommand();
-  } else if (item == m.editCut) {
-    CutCommand();
-  } else if (item == m.editCopy) {
-    CopyCommand();
-  } else if (item == m.editCopyMerged) {
-    CopyMergedCommand();
-  } else if (item == m.editPaste) {
-    PasteCommand();
-  } else if (item == m.editErase) {
-    EraseCommand(nullptr);
-  } else if (item == m.editSelectAll) {
-    SelectAllCommand();
-  } else if (item == m.editDeselect) {
-    DeselectCommand();
-  } else if (item == m.editInvert) {
-    InvertSelectionCommand();
-  }
-  // View.
-  else if (item == m.viewZoomIn) {
-    ZoomInCommand();
-  } else if (item == m.viewZoomOut) {
-    ZoomOutCommand();
-  } else if (item == m.viewZoomToFit) {
-    ZoomToFitCommand();
-  } else if (item == m.viewNormal) {
-    SetChannelModeCommand(MainView::CHANNELS_NORMAL);
-  } else if (item == m.viewColorOnly) {
-    SetChannelModeCommand(MainView::CHANNELS_COLOR);
-  } else if (item == m.viewAlphaOnly) {
-    SetChannelModeCommand(MainView::CHANNELS_ALPHA);
-  }
-  // Image.
-  else if (item == m.imageNew) {
-    NewImageDialog();
-  } else if (item == m.imageDelete) {
-    DeleteImageCommand();
-  } else if (item == m.imageProperties) {
-    ImagePropertiesCommand();
-  } else if (item == m.imageCrop) {
-    CropCommand();
-  } else if (item == m.imagePrevious) {
-    PreviousImageCommand();
-  } else if (item == m.imageNext) {
-    NextImageCommand();
-  } else if (item == m.imageMoveUp) {
-    MoveImageUpCommand();
-  } else if (item == m.imageMoveDown) {
-    MoveImageDownCommand();
-  } else if (item == m.imageFlipHorizontal) {
-    FlipImageHorizontalCommand();
-  } else if (item == m.imageFlipVertical) {
-    FlipImageVerticalCommand();
-  } else if (item == m.imageRotateCw) {
-    RotateImageCwCommand();
-  } else if (item == m.imageRotateCcw) {
-    RotateImageCcwCommand();
-  } else if (item == m.imageRotate180) {
-    RotateImage180Command();
-  } else if (item == m.imageImport) {
-    ImportImageCommand();
-  } else if (item == m.imageExport) {
-    ExportImageCommand();
-  }
-  // Layer.
-  else if (item == m.layerNewLayer) {
-    NewLayerCommand(false);
-  } else if (item == m.layerNewSupersampled) {
-    NewLayerCommand(true);
-  } else if (item == m.layerDelete) {
-    DeleteLayerCommand();
-  } else if (item == m.layerProperties) {
-    LayerPropertiesCommand();
-  } else if (item == m.layerDuplicate) {
-    DuplicateLayerCommand();
-  } else if (item == m.layerMergeDown) {
-    MergeDownCommand();
-  } else if (item == m.layerMergeAll) {
-    MergeAllLayersCommand();
-  } else if (item == m.layerNextUp) {
-    SelectLayerAboveCommand();
-  } else if (item == m.layerNextDown) {
-    SelectLayerBelowCommand();
-  } else if (item == m.layerBringToFront) {
-    MoveLayerToTopCommand();
-  } else if (item == m.layerMoveForward) {
-    MoveLayerUpCommand();
-  } else if (item == m.layerMoveBackward) {
-    MoveLayerDownCommand();
-  } else if (item == m.layerSendToBack) {
-    MoveLayerToBottomCommand();
-  }
-  // Tools.
-  else if (item == m.toolsOptions) {
-    OptionsDialog();
-  } else if (item == m.toolsPlugins) {
-    PluginsDialog();
-  }
-  // Help.
-  else if (item == m.helpContents) {
-    ShowHelpContents();
-  } else if (item == m.helpKeyboard) {
-    ShowHelpTopic("keyboard.html");
-  } else if (item == m.helpPrimary) {
-    OpenWebPage(kMakerHomePage);
-  } else if (item == m.helpAlternate) {
-    OpenWebPage(kProductHomePage);
-  } else if (item == m.helpFeedback || item == m.helpSupport) {
-    OpenWebPage(kSupportPage);
-  } else if (item == m.helpAbout) {
-    AboutDialog();
-  }
+  const int row = item ? FindRow(item->value) : -1;
+  if (row >= 0 && kCommands[row].run)
+    kCommands[row].run();
 }
 
 void OnEditMenuPopup(CWULMenu*) {
-  SetActionText(g_MenuItems.editUndo, "&Undo", GetUndoAction());
-  SetActionText(g_MenuItems.editRedo, "&Redo", GetRedoAction());
+  SetActionText(CMD_EDIT_UNDO, GetUndoAction());
+  SetActionText(CMD_EDIT_REDO, GetRedoAction());
+}
+
+uint32_t ReadCommandConditions() {
+  CImage* image = GetCurrentImage();
+  CLayer* layer = GetCurrentLayer();
+  CSelection* selection = GetCurrentSelection();
+  const bool selectionActive = selection && selection->IsActive();
+  const int32_t zoom = MainView::GetZoomIndex();
+  const int32_t mode = MainView::GetChannelMode();
+  const std::pair<bool, uint32_t> facts[] = {
+      {GetCurrentProject() != nullptr, IF_PROJECT},
+      {image != nullptr, IF_IMAGE},
+      {layer != nullptr, IF_LAYER},
+      {selectionActive, IF_SELECTION},
+      {selectionActive && !selection->IsEmpty(), IF_SELECTION_NOT_EMPTY},
+      {image && image->GetPrevious(), IF_IMAGE_BEFORE},
+      {image && image->GetNext(), IF_IMAGE_AFTER},
+      {layer && layer->GetPrevious(), IF_LAYER_BELOW},
+      {layer && layer->GetNext(), IF_LAYER_ABOVE},
+      {image && image->GetLayerCount() > 1, IF_LAYERS},
+      {CanCut(), IF_CUT},
+      {CanCopy(), IF_COPY},
+      {CanPaste(), IF_PASTE},
+      {CanSupersample(), IF_SUPERSAMPLE},
+      {zoom + 1 <= MainView::ZOOM_STEPS - 1, IF_ZOOM_IN},
+      {zoom - 1 >= 0, IF_ZOOM_OUT},
+      {GetUndoAction() != nullptr, IF_UNDO},
+      {GetRedoAction() != nullptr, IF_REDO},
+      {mode == MainView::CHANNELS_NORMAL, IF_MODE_NORMAL},
+      {mode == MainView::CHANNELS_COLOR, IF_MODE_COLOR},
+      {mode == MainView::CHANNELS_ALPHA, IF_MODE_ALPHA},
+  };
+  uint32_t conditions = 0;
+  for (const auto& fact : facts) {
+    if (fact.first)
+      conditions |= fact.second;
+  }
+  return conditions;
+}
+
+bool IsCommandEnabled(int32_t value, uint32_t conditions) {
+  int row = FindRow(value);
+  if (row < 0)
+    return false;
+  // The row's own rule, then those of the rows that hold it.
+  uint32_t rule = kCommands[row].enabledWhen;
+  for (int level = kCommands[row].level; row >= 0; --row) {
+    if (kCommands[row].level < level) {
+      level = kCommands[row].level;
+      rule |= kCommands[row].enabledWhen;
+    }
+  }
+  return Holds(rule, conditions);
+}
+
+bool IsCommandChecked(int32_t value, uint32_t conditions) {
+  const int row = FindRow(value);
+  return row >= 0 && kCommands[row].checkedWhen && Holds(kCommands[row].checkedWhen, conditions);
 }
 
 void UpdateMenuStates() {
   if (!g_MainMenu)
     return;
-  const CMainMenuItems& m = g_MenuItems;
-  CProject* project = GetCurrentProject();
-  CImage* image = GetCurrentImage();
-  CLayer* layer = GetCurrentLayer();
-  CSelection* selection = GetCurrentSelection();
-  const bool hasProject = project != nullptr;
-  const bool hasImage = image != nullptr;
-  const bool hasLayer = layer != nullptr;
-  const bool selectionActive = selection && selection->IsActive();
-  const bool selectionNotEmpty = selectionActive && !selection->IsEmpty();
-  const bool imageHasPrevious = hasImage && image->GetPrevious();
-  const bool imageHasNext = hasImage && image->GetNext();
-  const bool layerHasBelow = hasLayer && layer->GetPrevious();
-  const bool layerHasAbove = hasLayer && layer->GetNext();
-  const int32_t zoom = MainView::GetZoomIndex();
-
-  for (CWULMenuItem* item : {m.fileSave, m.fileSaveAs, m.fileClose, m.fileExport, m.image})
-    SetEnabled(item, hasProject);
-  for (CWULMenuItem* item : {m.edit, m.view, m.imageDelete, m.imageProperties, m.imageExport, m.layer})
-    SetEnabled(item, hasImage);
-  SetEnabled(m.editCut, CanCut());
-  SetEnabled(m.editErase, CanCut());
-  SetEnabled(m.editCopy, CanCopy());
-  SetEnabled(m.editPaste, CanPaste());
-  SetEnabled(m.editCopyMerged, selectionActive);
-  SetEnabled(m.editSelection, selectionActive);
-  SetEnabled(m.viewZoomIn, hasImage && zoom + 1 <= MainView::ZOOM_STEPS - 1);
-  SetEnabled(m.viewZoomOut, hasImage && zoom - 1 >= 0);
-  SetEnabled(m.imageCrop, hasImage && selectionNotEmpty);
-  SetEnabled(m.imagePrevious, imageHasPrevious);
-  SetEnabled(m.imageMoveUp, imageHasPrevious);
-  SetEnabled(m.imageNext, imageHasNext);
-  SetEnabled(m.imageMoveDown, imageHasNext);
-  SetEnabled(m.layerNewSupersampled, CanSupersample());
-  for (CWULMenuItem* item : {m.layerDelete, m.layerProperties, m.layerDuplicate})
-    SetEnabled(item, hasLayer);
-  for (CWULMenuItem* item : {m.layerMergeDown, m.layerNextDown, m.layerMoveBackward, m.layerSendToBack})
-    SetEnabled(item, layerHasBelow);
-  for (CWULMenuItem* item : {m.layerNextUp, m.layerBringToFront, m.layerMoveForward})
-    SetEnabled(item, layerHasAbove);
-  SetEnabled(m.layerMergeAll, hasImage && image->GetLayerCount() > 1);
-
-  const int32_t mode = MainView::GetChannelMode();
-  if (m.viewNormal && (m.viewNormal->checked != 0) != (mode == MainView::CHANNELS_NORMAL))
-    m.viewNormal->SetChecked(mode == MainView::CHANNELS_NORMAL);
-  if (m.viewColorOnly && (m.viewColorOnly->checked != 0) != (mode == MainView::CHANNELS_COLOR))
-    m.viewColorOnly->SetChecked(mode == MainView::CHANNELS_COLOR);
-  if (m.viewAlphaOnly && (m.viewAlphaOnly->checked != 0) != (mode == MainView::CHANNELS_ALPHA))
-    m.viewAlphaOnly->SetChecked(mode == MainView::CHANNELS_ALPHA);
+  const uint32_t conditions = ReadCommandConditions();
+  for (int i = 0; i < kCommandCount; ++i) {
+    const CommandRow& row = kCommands[i];
+    CWULMenuItem* item = g_Items[i];
+    if (!item)
+      continue;
+    if (row.enabledWhen && !(row.enabledWhen & WHEN_OPENED))
+      item->SetEnabled(Holds(row.enabledWhen, conditions));
+    if (row.checkedWhen)
+      item->SetChecked(Holds(row.checkedWhen, conditions));
+  }
 }
 
 void CreateShortcutTable() {
@@ -614,15 +575,23 @@ int OnShortcut(CWULShortcut* shortcut, CWULShortcut*) {
   for (int i = 0; i < SHORTCUT_COUNT; ++i) {
     if (g_Shortcuts[i] != shortcut)
       continue;
-    if (!kShortcutTable[i].item) {
+    if (!kShortcutTable[i].command) {
       if (g_MainWindow)
         g_MainWindow->SetFocus();
-    } else if (CWULMenuItem* item = g_MenuItems.*kShortcutTable[i].item) {
+    } else if (CWULMenuItem* item = FindMenuCommand(kShortcutTable[i].command)) {
       item->Click();
     }
     return 1;
   }
   return 0;
+}
+
+CWULShortcut* GetCommandShortcut(int32_t value) {
+  for (int i = 0; i < SHORTCUT_COUNT; ++i) {
+    if (value && kShortcutTable[i].command == value)
+      return g_Shortcuts[i];
+  }
+  return nullptr;
 }
 
 void UpdateMainWindowTitle() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include "ui/MessageBoxIds.h"
+#include "ui/DialogParts.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULButton.h"
 #include "wul/WULError.h"
@@ -234,14 +235,7 @@ int MessageBoxDialog(HWND owner, int type, int kind, const char* caption, const 
   if (g_box == box)
     ForgetBox();
   // The box ends through its deferred close; let it end now.
-  if (handle && IsWindow(handle)) {
-    box->Close();
-    MSG message;
-    for (int round = 0; round < 100 && IsWindow(handle) &&
-                        PeekMessageA(&message, handle, WUL_MSG_DEFERRED_CLOSE, WUL_MSG_DEFERRED_CLOSE, PM_REMOVE);
-         ++round)
-      DispatchMessageA(&message);
-  }
+  CloseEndedDialog(box, handle);
   return result;
 }
 

@@ -151,14 +151,7 @@ int RunPluginDialog(CWULAppWindow* dialog, HWND owner, int initial, void (*shown
     return result;
   }
   // The dialog ends through its deferred close; let it end now.
-  if (IsWindow(handle)) {
-    dialog->Close();
-    MSG message;
-    for (int round = 0; round < 100 && IsWindow(handle) &&
-                        PeekMessageA(&message, handle, WUL_MSG_DEFERRED_CLOSE, WUL_MSG_DEFERRED_CLOSE, PM_REMOVE);
-         ++round)
-      DispatchMessageA(&message);
-  }
+  CloseEndedDialog(dialog, handle);
   return result;
 }
 

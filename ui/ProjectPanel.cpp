@@ -178,8 +178,8 @@ void BuildImagesPage(CWULContainer* page) {
       g_Buttons[i] = AddPanelButton(g_Bar, 1 + i * kPanelButtonSize, entry.tooltip, entry.command, entry.normal,
                                     entry.disabled, &OnButtonClick);
     }
-    if (g_MenuItems.imageNew)
-      g_Buttons[ProjectPanel::BUTTON_NEW]->SetShortcut(g_MenuItems.imageNew->shortcut);
+    if (CWULMenuItem* item = FindMenuCommand(CMD_IMAGE_NEW))
+      g_Buttons[ProjectPanel::BUTTON_NEW]->SetShortcut(item->shortcut);
     g_List = MakePanelThumbnailList(&OnListDeleted, &OnImageSelected);
   });
 }

@@ -147,15 +147,9 @@ CAction* RunDialog(CPropertiesWindow*& dialog, void* parts, size_t partsSize, Fi
   }
   // The window may be gone already; only a live one is touched.
   std::memset(parts, 0, partsSize);
-  if (handle && IsWindow(handle)) {
+  if (handle && IsWindow(handle))
     dialog->result = nullptr;
-    dialog->Close();
-    MSG message;
-    for (int round = 0; round < 100 && IsWindow(handle) &&
-                        PeekMessageA(&message, handle, WUL_MSG_DEFERRED_CLOSE, WUL_MSG_DEFERRED_CLOSE, PM_REMOVE);
-         ++round)
-      DispatchMessageA(&message);
-  }
+  CloseEndedDialog(dialog, handle);
   return result;
 }
 

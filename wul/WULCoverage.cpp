@@ -1,4 +1,5 @@
 #include "wul/WULCoverage.h"
+#include <cfloat>
 #include <cmath>
 
 namespace {
@@ -65,7 +66,8 @@ float wulCircleCoverage(int x, int y, float cx, float cy, float r) {
   const double b = x1 < radius ? x1 : radius;
   // The column of the square between y0 and y1 inside the circle, integrated over x.
   double area = ClampedIntegral(a, b, y1, radius) - ClampedIntegral(a, b, y0, radius);
-  if (area < 0.0)
+  // An area too small for a normal float (a tiny circle) would come back as a denormal.
+  if (area < FLT_MIN)
     area = 0.0;
   else if (area > 1.0)
     area = 1.0;

@@ -270,13 +270,20 @@ double CWULSpinEdit::ParseNumber(const char* source) {
   int fraction = 0;    // digits after the separator
   int dropped = 0;     // integer digits beyond what the mantissa holds
   bool separator = false;
+  // Digits that would scale the result out of range are ignored: the program runs with
+  // overflow and denormal operands trapping, and a value of hundreds of fraction digits would
+  // leave denormals in the arithmetic that follows. Fraction digits count only as far as the
+  // mantissa's 18 digits reach; the magnitude of a long integer part is kept far below the
+  // largest double.
+  const int kMostFractionDigits = 18;
+  const int kMostDroppedDigits = 280;
   for (;; p++) {
     if (*p >= '0' && *p <= '9') {
-      if (mantissa < 100000000000000000LL) {
+      if (mantissa < 100000000000000000LL && (!separator || fraction < kMostFractionDigits)) {
         mantissa = mantissa * 10 + (*p - '0');
         if (separator)
           fraction++;
-      } else if (!separator) {
+      } else if (!separator && dropped < kMostDroppedDigits) {
         dropped++;
       }
     } else if ((*p == '.' || *p == ',') && !separator) {

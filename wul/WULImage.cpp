@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 #include "wul/WULError.h"
+#include "wul/WULFloatBits.h"
 #include "wul/WULMath.h"
 #include "wul/WULSRGB.h"
 #include "wul/WULSystem.h"
@@ -15,13 +16,13 @@ const uint32_t kHalf = 1u << 23;
 // p / 255 rounded, for p up to 255 x 255.
 inline uint32_t Div255(uint32_t p) { return (p * 65793u + kHalf) >> 24; }
 
-// Opacity 0..1 as a 24-bit fixed-point factor.
+// Opacity 0..1 as a 24-bit fixed-point factor; NaN and denormals count as 0 (judged by
+// their bits, so that they do not trap).
 uint32_t OpacityFactor(float opacity) {
-  if (!(opacity > 0.0f))
-    return 0;
-  if (opacity >= 1.0f)
+  const float p = wulUnitFloat(&opacity, 0.0f);
+  if (p >= 1.0f)
     return kOne;
-  return static_cast<uint32_t>(wulRoundFloat(opacity * 16777216.0f));
+  return static_cast<uint32_t>(wulRoundFloat(p * 16777216.0f));
 }
 
 // The part of a copy that lands inside both images: the start is moved into both

@@ -244,8 +244,15 @@ VCXImage* MakeLayer(const PsdDocument& document, const LayerRecord& r, const uin
   uint32_t maskWidth = 0;
   uint32_t maskHeight = 0;
   const bool maskUsed = r.hasMask && !(r.maskFlags & 2);
+  // A channel id listed more than once: only its last channel image is used.
+  size_t lastOfId[6] = {0, 0, 0, 0, 0, 0};  // ids -2 to 3
+  for (size_t k = 0; k < r.channels.size(); ++k)
+    if (r.channels[k].id >= -2 && r.channels[k].id <= 3)
+      lastOfId[r.channels[k].id + 2] = k;
   for (size_t k = 0; k < r.channels.size(); ++k) {
     const ChannelInfo& c = r.channels[k];
+    if (c.id >= -2 && c.id <= 3 && lastOfId[c.id + 2] != k)
+      continue;
     if (c.id == -2) {
       vcxThrowIf(!r.hasMask, VCX_ERROR_DATA);
       if (!maskUsed)

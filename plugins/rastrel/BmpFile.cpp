@@ -293,14 +293,6 @@ void DecodeRle(CVCXStream& stream, const DibHeader& h, VCXImage* color) {
   }
 }
 
-int32_t RoundResolution(float value) {
-  if (!(value > 0.0f))
-    return 0;
-  if (value >= 2147483647.0f)
-    return 0x7FFFFFFF;
-  return static_cast<int32_t>(std::lround(value));
-}
-
 // A colour layer that is not exactly the image's size, place and depth cannot stand for it.
 bool NeedsBitmapFlattening(const VCXLayeredImage* image) {
   if (vcxNeedsFlattening(image))
@@ -687,8 +679,8 @@ int64_t DibWriteBitmap(CVCXStream& stream, VCXLayeredImage* image) {
   Put16(header + 12, 1);
   Put16(header + 14, bitCount);
   Put32(header + 16, compression);
-  Put32(header + 24, static_cast<uint32_t>(RoundResolution(image->xResolution)));
-  Put32(header + 28, static_cast<uint32_t>(RoundResolution(image->yResolution)));
+  Put32(header + 24, static_cast<uint32_t>(vcxGetPixelsPerMetre(&image->xResolution)));
+  Put32(header + 28, static_cast<uint32_t>(vcxGetPixelsPerMetre(&image->yResolution)));
   if (paletteEntries && vcxGetPalette(color)->count > 0)
     Put32(header + 32, paletteEntries);
   if (headerSize == 108) {

@@ -347,9 +347,9 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   return result.release();
 }
 
-VCXMultiImage* IcoReadFile(CVCXStream& stream, HMODULE module, int* outType) {
+VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType) {
   IconDirectory directory;
-  IcoReadDirectory(stream, module != nullptr, directory);
+  IcoReadDirectory(stream, false, directory);
   if (outType)
     *outType = directory.type == ICON_TYPE_CURSOR ? 3 : 2;
   VCXMultiImage* multi = vcxCreateMultiImage(directory.entries.count);
@@ -357,33 +357,11 @@ VCXMultiImage* IcoReadFile(CVCXStream& stream, HMODULE module, int* outType) {
   int32_t slot = 0;
   for (CVCXListNode* node = directory.entries.first; node; node = node->next, ++slot) {
     const IconDirEntry* entry = static_cast<const IconDirEntry*>(node);
-    VCXLayeredImage* image = nullptr;
-    if (!module) {
-      if (entry->offset > stream.GetSize())
-        vcxThrow(VCX_ERROR_EOF);
-      stream.Seek(entry->offset);
-      POINT hotspot = {entry->hotspotX, entry->hotspotY};
-      image = IcoReadEntry(stream, directory.type == ICON_TYPE_CURSOR ? &hotspot : nullptr);
-    } else {
-      const bool cursor = directory.type == ICON_TYPE_CURSOR;
-      HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(entry->resourceId),
-                                  cursor ? MAKEINTRESOURCEA(1) : MAKEINTRESOURCEA(3));
-      HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-      const uint8_t* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-      if (!data)
-        vcxThrow(VCX_ERROR_INTERNAL);
-      const uint32_t size = SizeofResource(module, found);
-      if (cursor) {
-        if (size < 4)
-          vcxThrow(VCX_ERROR_DATA);
-        POINT hotspot = {Get16(data), Get16(data + 2)};
-        CVCXMemoryStream resource(data + 4, size - 4);
-        image = IcoReadEntry(resource, &hotspot);
-      } else {
-        CVCXMemoryStream resource(data, size);
-        image = IcoReadEntry(resource, nullptr);
-      }
-    }
+    if (entry->offset > stream.GetSize())
+      vcxThrow(VCX_ERROR_EOF);
+    stream.Seek(entry->offset);
+    POINT hotspot = {entry->hotspotX, entry->hotspotY};
+    VCXLayeredImage* image = IcoReadEntry(stream, directory.type == ICON_TYPE_CURSOR ? &hotspot : nullptr);
     vcxSetImageSlot(multi, slot, image);
   }
   if (vcxCountImages(multi) == 0)

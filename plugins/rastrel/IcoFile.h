@@ -49,9 +49,8 @@ void IcoReadDirectory(CVCXStream& stream, bool resourceMode, IconDirectory& dire
 // Reads the entry whose image starts at the stream's position; null when the entry is
 // neither a DIB nor a readable PNG (it is left out).
 VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot);
-// Every entry of the directory, in directory order; with a module the images are its
-// icon or cursor resources.
-VCXMultiImage* IcoReadFile(CVCXStream& stream, HMODULE module, int* outType);
+// Every entry of the directory, in directory order.
+VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType);
 
 bool IcoCanExport(const VCXMultiImage* document, int* outFlags);
 // type 2 writes an icon file, 3 a cursor file. Deletes the file on failure.

@@ -283,14 +283,6 @@ uint64_t RowBytes(uint32_t bpp, int64_t width) {
   return (static_cast<uint64_t>(bpp) * static_cast<uint64_t>(width) + 7) / 8;
 }
 
-int32_t RoundResolution(float value) {
-  if (!(value > 0.0f))
-    return 0;
-  if (value >= 2147483647.0f)
-    return 0x7FFFFFFF;
-  return static_cast<int32_t>(std::lround(value));
-}
-
 // Everything one encoding needs, prepared before libpng runs.
 struct WriteSettings {
   png_uint_32 width;
@@ -442,8 +434,8 @@ void WriteEncoding(CVCXStream& stream, const VCXLayeredImage* image, const VCXIm
     }
     s.key = &key;
   }
-  const int32_t xResolution = RoundResolution(image->xResolution);
-  const int32_t yResolution = RoundResolution(image->yResolution);
+  const int32_t xResolution = vcxGetPixelsPerMetre(&image->xResolution);
+  const int32_t yResolution = vcxGetPixelsPerMetre(&image->yResolution);
   if (std::max(xResolution, yResolution) > 0) {
     s.physical = true;
     s.xResolution = static_cast<png_uint_32>(xResolution);
@@ -548,9 +540,33 @@ private:
 
 // The busy window.
 
+class CBusyWindow;
+
+// The busy window of the search in progress (active); the window is null once it is gone,
+// whoever destroyed it.
+struct BusyState {
+  bool active;
+  CBusyWindow* window;
+  HWND focus;
+  HCURSOR cursor;
+};
+BusyState g_busy = {false, nullptr, nullptr, nullptr};
+
 class CBusyWindow : public CWULPopupWindow {
 public:
   explicit CBusyWindow(int stepCount) : steps(stepCount), done(0) {}
+  ~CBusyWindow() override {
+    if (g_busy.window == this)
+      g_busy.window = nullptr;
+  }
+  // Alt+F4 and the end of a session do not close it: the search closes it when done.
+  bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+    if (message == WM_CLOSE) {
+      *result = 0;
+      return true;
+    }
+    return CWULPopupWindow::Dispatch(message, wParam, lParam, result);
+  }
   LRESULT OnPaint(PAINTSTRUCT* paint) override {
     HDC dc = paint->hdc;
     RECT client = {0, 0, width, height};
@@ -576,13 +592,6 @@ public:
   int steps;
   int done;
 };
-
-struct BusyState {
-  CBusyWindow* window;
-  HWND focus;
-  HCURSOR cursor;
-};
-BusyState g_busy = {nullptr, nullptr, nullptr};
 
 void PumpMessages() {
   MSG msg;
@@ -957,7 +966,7 @@ void PngWriteIconEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, 
 }
 
 void ShowBusyWindow(HWND parent, int steps) {
-  if (g_busy.window)
+  if (g_busy.active)
     vcxThrow(VCX_ERROR_INTERNAL);
   if (steps < 0)
     steps = 0;
@@ -978,6 +987,7 @@ void ShowBusyWindow(HWND parent, int steps) {
     delete window;
     throw;
   }
+  g_busy.active = true;
   g_busy.window = window;
   g_busy.cursor = cursor;
   g_busy.focus = GetFocus();
@@ -987,22 +997,24 @@ void ShowBusyWindow(HWND parent, int steps) {
 }
 
 void AdvanceBusyWindow(int n) {
-  CBusyWindow* window = g_busy.window;
-  if (!window)
+  if (!g_busy.active)
     return;
-  window->done = std::min(std::max(window->done + n, 0), window->steps);
-  if (HWND handle = window->GetHandle()) {
-    InvalidateRect(handle, nullptr, FALSE);
-    UpdateWindow(handle);
+  if (CBusyWindow* window = g_busy.window) {
+    window->done = std::min(std::max(window->done + n, 0), window->steps);
+    if (HWND handle = window->GetHandle()) {
+      InvalidateRect(handle, nullptr, FALSE);
+      UpdateWindow(handle);
+    }
   }
   PumpMessages();
   SetCursor(g_busy.cursor);
 }
 
 void CloseBusyWindow() {
-  CBusyWindow* window = g_busy.window;
-  if (!window)
+  if (!g_busy.active)
     return;
+  g_busy.active = false;
+  CBusyWindow* window = g_busy.window;
   g_busy.window = nullptr;
   delete window;
   PumpMessages();

@@ -136,7 +136,7 @@ VCX_EXPORT VCXMultiImage* __cdecl VCXImport(HWND parent, const char* path, int* 
       }
       case TYPE_ICON:
       case TYPE_CURSOR: {
-        VCXMultiImage* result = IcoReadFile(*stream, nullptr, &type);
+        VCXMultiImage* result = IcoReadFile(*stream, &type);
         if (outType)
           *outType = type;
         return result;

@@ -1,5 +1,6 @@
 #include "plugins/sdk/VCXRecordAccess.h"
 #include "plugins/sdk/VCXPlugin.h"
+#include "wul/WULFloatBits.h"
 
 namespace {
 void Need(const void* record) {
@@ -112,7 +113,13 @@ bool vcxLacksPalette(const VCXLayeredImage* image) {
 bool vcxNeedsFlattening(const VCXLayeredImage* image) {
   if (vcxCountLayers(image, VCX_KIND_COLOR) != 1)
     return true;
-  return vcxGetFirstLayer(image, VCX_KIND_COLOR)->opacity < 0.999999f;
+  // Read by its bits: a denormal or NaN from a record must not trap in the comparison.
+  return wulUnitFloat(&vcxGetFirstLayer(image, VCX_KIND_COLOR)->opacity, 1.0f) < 0.999999f;
+}
+
+int32_t vcxGetPixelsPerMetre(const float* resolution) {
+  const int32_t rounded = wulRoundFloatSaturated(resolution);
+  return rounded > 0 ? rounded : 0;
 }
 
 VCXMultiImage* vcxWrapInMultiImage(VCXLayeredImage* image) {

@@ -27,6 +27,9 @@ bool vcxHasMask(const VCXLayeredImage* image);
 bool vcxLacksPalette(const VCXLayeredImage* image);
 // Not exactly one colour layer, or the first one not opaque.
 bool vcxNeedsFlattening(const VCXLayeredImage* image);
+// A record's resolution field as whole pixels per metre for a file; 0 when it is unknown, not
+// positive or not a number.
+int32_t vcxGetPixelsPerMetre(const float* resolution);
 
 // A new multi-image holding only image; the image is freed when the host cannot make it.
 VCXMultiImage* vcxWrapInMultiImage(VCXLayeredImage* image);

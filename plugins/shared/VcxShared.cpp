@@ -267,6 +267,9 @@ void CVcxReader::Read(void* buffer, size_t n) {
   while (n > 0) {
     if (m_cursor == m_fill) {
       if (n >= BUFFER_SIZE) {
+        // Straight into the caller's buffer; the block no longer matches the position.
+        m_cursor = 0;
+        m_fill = 0;
         vcxReadFile(m_file, to, n);
         m_position += n;
         return;
@@ -322,7 +325,7 @@ void CVcxReader::Seek(uint64_t position) {
   vcxThrowIf(position > m_size, VCX_ERROR_READ);
   // Inside the buffer: move the cursor; otherwise move the file pointer.
   const uint64_t bufferStart = m_position - m_cursor;
-  if (position >= bufferStart && position <= bufferStart + m_fill) {
+  if (m_fill > 0 && position >= bufferStart && position <= bufferStart + m_fill) {
     m_cursor = static_cast<size_t>(position - bufferStart);
     m_position = position;
     return;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 #include "document/ChunkStream.h"
@@ -457,6 +458,43 @@ TEST(ChunkStreamTest, FileErrors) {
     EXPECT_EQ(Message(writer.error), "Unknown compression method");
     writer.CloseAll();
   }
+}
+
+TEST(ChunkStreamTest, ReplacingSaveTouchesTheTargetOnlyWhenComplete) {
+  ScratchFolder folder;
+  const std::string path = folder.File("target.bin");
+  StoreBytes(path, {1, 2, 3});
+  StoreBytes(path + ".tmp", {9});
+  auto saveError = [&](const std::function<void(CFileWriter&)>& write) {
+    CFileWriter file;
+    try {
+      WriteFileReplacing(file, path.c_str(), [&] { write(file); });
+    } catch (const CVCException& e) {
+      return std::string(e.message.text);
+    }
+    return std::string();
+  };
+  // A write that fails halfway: the old file stays and no temporary is left.
+  EXPECT_EQ(saveError([](CFileWriter& file) {
+              file.Write("abc", 3);
+              file.error.SetError("Write failed (the disk is full?)");
+            }),
+            "Write failed (the disk is full?)");
+  std::vector<std::string> files = folder.Files();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"target.bin", "target.bin.tmp"}));
+  EXPECT_EQ(LoadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+  // A read-only target is refused before the writer runs.
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  bool ran = false;
+  EXPECT_EQ(saveError([&](CFileWriter&) { ran = true; }), "The file is write-protected");
+  EXPECT_FALSE(ran);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  // A complete write replaces the target; the user's .tmp file is not touched.
+  EXPECT_EQ(saveError([](CFileWriter& file) { file.Write("new", 3); }), "");
+  EXPECT_EQ(LoadBytes(path), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(LoadBytes(path + ".tmp"), (std::vector<uint8_t>{9}));
+  EXPECT_EQ(folder.Files().size(), 2u);
 }
 
 TEST(ChunkStreamTest, ErrorStateKeepsTheFirstMessageAndThrowsInThrowingMode) {

@@ -1,29 +1,14 @@
-// The program runs with the invalid, divide-by-zero and overflow exceptions unmasked; the
-// raster operations must not raise them for odd but finite arguments.
+// The test programs run with the program's floating-point masks (invalid, denormal operand,
+// divide-by-zero and overflow unmasked); the raster operations and colour models must not
+// raise them for odd but finite arguments.
 #include <gtest/gtest.h>
-#include <float.h>
 #include <cstdint>
+#include "document/ColorSpace.h"
 #include "document/Painters.h"
 #include "document/PixelArray.h"
 #include "wul/WULCoverage.h"
 
 namespace {
-
-class TrapsUnmasked {
-public:
-  TrapsUnmasked() {
-    _clearfp();
-    saved = _controlfp(0, 0);
-    _controlfp(saved & ~(_EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW), _MCW_EM);
-  }
-  ~TrapsUnmasked() {
-    _clearfp();
-    _controlfp(saved, _MCW_EM);
-  }
-
-private:
-  unsigned int saved;
-};
 
 Rect All(const CPixelArray& a) {
   Rect r;
@@ -41,7 +26,6 @@ TEST(FloatTraps, ExtremeFiniteArgumentsRaiseNothing) {
   tiny.Fill(0xFFFFFFFFu);
   uint32_t sink = 0;
   {
-    TrapsUnmasked traps;
     const float opacities[] = {0.0f, -3.4e38f, 3.4e38f, 1e-45f, 0.5f, 1.0f};
     for (float p : opacities) {
       target.BlendFrom(source, p);
@@ -71,4 +55,21 @@ TEST(FloatTraps, ExtremeFiniteArgumentsRaiseNothing) {
   EXPECT_EQ(sink & 0, 0u);
   EXPECT_EQ(CColor(0x10203040u).Lerp(CColor(0xF0E0D0C0u), 3.4e38f).value, 0xFFFFFFFFu);
   EXPECT_EQ(CColor(0x10203040u).Lerp(CColor(0xF0E0D0C0u), -3.4e38f).value, 0u);
+}
+
+TEST(FloatTraps, TinyChannelsAndCirclesLeaveNoDenormals) {
+  // Products of such values would fall below the normal floats; 1e-38 is a denormal itself.
+  CColorModel m;
+  for (float tiny : {1e-20f, -1e-20f, 1e-38f}) {
+    m.HsvToRgb(tiny, tiny, 0.5f);
+    EXPECT_EQ(m.red + m.green + m.blue, 1.5f);
+    m.HslToRgb(tiny, 1.0f, tiny);
+    EXPECT_EQ(m.red + m.green + m.blue, 0.0f);
+    m.RgbToHsv(tiny, 0.5f, tiny);
+    EXPECT_EQ(m.hue * 3.0f, 1.0f);
+    float l, a, b;
+    RgbToLab(tiny, tiny, tiny, l, a, b);
+    EXPECT_EQ(l + a + b, 0.0f);
+  }
+  EXPECT_EQ(wulCircleCoverage(0, 0, 0.5f, 0.5f, 1e-20f) * 10.0f, 0.0f);
 }

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -66,6 +67,10 @@ TEST(LayerTest, OpacityIsLimitedToZeroToOne) {
   EXPECT_FLOAT_EQ(layer.GetOpacity(), 0.0f);
   layer.SetOpacity(std::nanf(""));
   EXPECT_FLOAT_EQ(layer.GetOpacity(), 0.0f);
+  layer.SetOpacity(std::numeric_limits<float>::denorm_min());
+  EXPECT_FLOAT_EQ(layer.GetOpacity(), 0.0f);
+  layer.SetOpacity(std::numeric_limits<float>::infinity());
+  EXPECT_FLOAT_EQ(layer.GetOpacity(), 1.0f);
 }
 
 TEST(LayerTest, ResizeClearsAndFitFollowsTheOwner) {

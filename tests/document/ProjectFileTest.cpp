@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 #include "common/BoxWatcher.h"
+#include "common/FloatBits.h"
 #include "document/ChunkStream.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -23,6 +27,23 @@
 #include "shell/Settings.h"
 #include "sys/ZR.h"
 #include "document/ScratchFiles.h"
+
+// While g_failLargeAllocations is set, operator new refuses blocks of 256 KiB and more (the
+// program's own pixel memory comes from AllocMemory and is not affected).
+std::atomic<bool> g_failLargeAllocations{false};
+std::atomic<int> g_failedAllocations{0};
+
+void* operator new(std::size_t size) {
+  if (g_failLargeAllocations && size >= (std::size_t(256) << 10)) {
+    ++g_failedAllocations;
+    throw std::bad_alloc();
+  }
+  if (void* block = std::malloc(size ? size : 1))
+    return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -93,12 +114,6 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-uint32_t FloatBits(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, 4);
-  return bits;
-}
-
 // A project file of one w x h image whose one layer is one FILL; extra chunks go into the
 // IMAG, LAYR and BMAP as given.
 struct HandProject {
@@ -110,16 +125,17 @@ struct HandProject {
   uint32_t format = 0x200000;
   uint32_t layerCount = 1;
   uint32_t blendMode = 1;
-  float resolution = 3779.5276f;
+  uint32_t resolution = FloatBitsOf(3779.5276f);
+  uint32_t opacity = FloatBitsOf(0.5f);
   Bytes bitmapChildren = Chunk("FILL", Cat({Rec({0, 0, 0, 4, 3, 3}), Bytes{0xFF, 1, 2, 3}}));
   Bytes extraImages;
 
   Bytes Build() const {
     Bytes bmap = Chunk("BMAP", Cat({Rec({0, width, height, 0, 0, 3}), bitmapChildren}));
-    Bytes layr = Chunk("LAYR", Cat({Rec({1, 1, 1, 1, width, height, 0, 0, blendMode, FloatBits(0.5f)}),
+    Bytes layr = Chunk("LAYR", Cat({Rec({1, 1, 1, 1, width, height, 0, 0, blendMode, opacity}),
                                     Chunk("DATA", Cat({Rec({0, 0}), bmap}))}));
-    Bytes imag = Chunk("IMAG", Cat({Rec({1, imageType, 1, width, height, FloatBits(resolution),
-                                         FloatBits(resolution), format, layerCount}),
+    Bytes imag = Chunk("IMAG", Cat({Rec({1, imageType, 1, width, height, resolution, resolution, format,
+                                         layerCount}),
                                     layr}));
     return Chunk("VCP1", Cat({Rec({0, 0x01000000, minimumVersion, imageCount}), beforeImage, imag,
                               extraImages}));
@@ -415,6 +431,14 @@ protected:
     }
   }
 
+  // Saves, lets the project go and loads the file back into it; false when that fails.
+  static bool SaveAndReload(std::unique_ptr<CProject>& project, const std::string& path) {
+    EXPECT_TRUE(SaveProject(*project, path));
+    project.reset();
+    EXPECT_EQ(LoadError(path, false, &project), "");
+    return project != nullptr;
+  }
+
   ScratchFolder folder;
   int32_t saved[5];
   uint32_t savedVersion;
@@ -624,7 +648,7 @@ TEST_F(ProjectFileTest, PalettesAreStoredOnlyWhenFixed) {
   const Node* a = root.Child("IMAG", 0);
   EXPECT_EQ(a->Child("LAYR", 1)->fields[0], 1);  // current
   EXPECT_EQ(a->Child("LAYR", 1)->fields[8], 2);
-  EXPECT_EQ(static_cast<uint32_t>(a->Child("LAYR", 1)->fields[9]), FloatBits(0.75f));
+  EXPECT_EQ(static_cast<uint32_t>(a->Child("LAYR", 1)->fields[9]), FloatBitsOf(0.75f));
   EXPECT_EQ(a->Child("LAYR", 2)->fields[0], 2);  // hidden
 }
 
@@ -742,6 +766,18 @@ TEST_F(ProjectFileTest, ThumbnailChoice) {
     busy->SetForExport(false);
     plain->SetForExport(false);
     EXPECT_EQ(writer.ChooseThumbnail(&project), busier);  // none for export: all count
+    // Scoring that cannot get its memory: saved without a thumbnail.
+    const std::string scored = folder.File("noscore.vcj");
+    g_failedAllocations = 0;
+    g_failLargeAllocations = true;
+    const bool saved = SaveProject(project, scored);
+    g_failLargeAllocations = false;
+    ASSERT_TRUE(saved);
+    EXPECT_GT(g_failedAllocations, 0);
+    EXPECT_EQ(ParseFile(scored).Child("THMB"), nullptr);
+    std::unique_ptr<CProject> loaded;
+    ASSERT_EQ(LoadError(scored, false, &loaded), "");
+    ExpectSameProject(project, *loaded);
     // Only uniform images: no thumbnail.
     CProject flat;
     AddLayer(*AddImage(flat, 8, 8, CImage::FORMAT_32BIT_ARGB), [](int, int) { return 0u; });
@@ -805,13 +841,25 @@ TEST_F(ProjectFileTest, RecordChecks) {
   p = HandProject();
   p.format = 0x80000;  // bits only, without the palette flag
   EXPECT_EQ(check(p), "Unknown target format");
-  p = HandProject();
-  p.resolution = NAN;
-  EXPECT_EQ(check(p), "Invalid data");
+  // NaN, infinity and denormals (which trap once touched) are damage; relaxed checks put in
+  // the defaults.
   std::unique_ptr<CProject> loaded;
-  StoreBytes(path, p.Build());
-  ASSERT_EQ(LoadError(path, true, &loaded), "");
-  EXPECT_FLOAT_EQ(loaded->GetFirstImage()->GetXResolution(), 3779.5276f);
+  for (uint32_t bad : {kFloatNaN, kFloatMinusInfinity, kFloatDenormal, kFloatMinusDenormal}) {
+    SCOPED_TRACE(bad);
+    p = HandProject();
+    p.resolution = bad;
+    EXPECT_EQ(check(p), "Invalid data");
+    StoreBytes(path, p.Build());
+    ASSERT_EQ(LoadError(path, true, &loaded), "");
+    EXPECT_FLOAT_EQ(loaded->GetFirstImage()->GetXResolution(), 3779.5276f);
+    EXPECT_FLOAT_EQ(loaded->GetFirstImage()->GetYResolution(), 3779.5276f);
+    p = HandProject();
+    p.opacity = bad;
+    EXPECT_EQ(check(p), "Invalid data");
+    StoreBytes(path, p.Build());
+    ASSERT_EQ(LoadError(path, true, &loaded), "");
+    EXPECT_EQ(FloatBitsOf(loaded->GetFirstImage()->GetFirstLayer()->GetOpacity()), 0u);
+  }
   p = HandProject();
   p.width = 0;
   EXPECT_EQ(check(p), "Invalid data");
@@ -893,15 +941,14 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   StoreBytes(path, p.Build());
   EXPECT_EQ(LoadError(path), "Insufficient memory");
 
-  // Many images that each fit but together do not.
+  // Two images that each fit but together do not.
   HandProject many;
-  many.width = many.height = 4096;
+  many.width = many.height = 11000;
   many.bitmapChildren.clear();
   Bytes image = many.Build();
   image.erase(image.begin(), image.begin() + 10 + 17);
-  many.imageCount = 40;
-  for (int i = 0; i < 39; ++i)
-    Append(many.extraImages, image);
+  many.imageCount = 2;
+  Append(many.extraImages, image);
   StoreBytes(path, many.Build());
   EXPECT_EQ(LoadError(path), "Insufficient memory");
 
@@ -923,15 +970,59 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   EXPECT_EQ(LoadError(path), "Read failed");
 }
 
+// Every project the editor can make loads back: the largest image a new image can be, and
+// the largest the options let be supersampled, with three supersampled layers and so a
+// supersampled selection.
+TEST_F(ProjectFileTest, LargestImageLoadsBack) {
+  std::unique_ptr<CProject> project(new CProject());
+  CImage* image = AddImage(*project, 10000, 10000, CImage::FORMAT_32BIT_ARGB);
+  CRasterLayer* layer = new CRasterLayer();
+  image->AddLayer(layer);
+  layer->GetPixels()->Fill(0xFF336699u);
+  image->UpdateAll();
+  ASSERT_TRUE(SaveAndReload(project, folder.File("largest.vcj")));
+  image = project->GetFirstImage();
+  ASSERT_EQ(image->GetLayerCount(), 1);
+  EXPECT_EQ(image->GetFirstLayer()->GetPixels()->GetPixel(9999, 9999), 0xFF336699u);
+  EXPECT_EQ(image->GetComposite()->GetPixel(0, 0), 0xFF336699u);
+}
+
+TEST_F(ProjectFileTest, LargestSupersampledImageLoadsBack) {
+  std::unique_ptr<CProject> project(new CProject());
+  CImage* image = AddImage(*project, 1000, 1000, CImage::FORMAT_32BIT_ARGB);
+  for (uint32_t i = 0; i < 3; ++i) {
+    CRasterLayer* layer = new CRasterLayer();
+    image->AddLayer(layer);
+    layer->SetSupersampling(true);
+    ASSERT_TRUE(layer->IsSupersampled());
+    // Uniform, so that the file stays small and quick to write.
+    layer->GetSupersampleTop()->Fill(0xFF000000u | (i + 1));
+    layer->Update(nullptr);
+  }
+  image->UpdateAll();
+  ASSERT_TRUE(image->GetSelection()->IsSupersampled());
+  ASSERT_TRUE(SaveAndReload(project, folder.File("supersampled.vcj")));
+  image = project->GetFirstImage();
+  ASSERT_EQ(image->GetLayerCount(), 3);
+  EXPECT_TRUE(image->GetSelection()->IsSupersampled());
+  uint32_t i = 0;
+  for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext(), ++i) {
+    CRasterLayer* raster = static_cast<CRasterLayer*>(layer);
+    ASSERT_TRUE(raster->IsSupersampled());
+    EXPECT_EQ(raster->GetSupersampleTop()->GetPixel(7999, 7999), 0xFF000000u | (i + 1));
+    EXPECT_EQ(raster->GetPixels()->GetPixel(999, 0), 0xFF000000u | (i + 1));
+  }
+}
+
 TEST_F(ProjectFileTest, PaletteChecks) {
   const std::string path = folder.File("palette.vcj");
   // An IMAG of the 4-bit format with its palette, built by hand around a PLTE.
   auto build = [](const Bytes& plte) {
     const Bytes bmap = Chunk("BMAP", Cat({Rec({0, 2, 1, 0, 0, 3}),
                                           Chunk("FILL", Cat({Rec({0, 0, 0, 2, 1, 3}), Bytes{255, 9, 9, 9}}))}));
-    const Bytes layr = Chunk("LAYR", Cat({Rec({0, 1, 1, 1, 2, 1, 0, 0, 1, FloatBits(1.0f)}),
+    const Bytes layr = Chunk("LAYR", Cat({Rec({0, 1, 1, 1, 2, 1, 0, 0, 1, FloatBitsOf(1.0f)}),
                                           Chunk("DATA", Cat({Rec({0, 0}), bmap}))}));
-    const Bytes imag = Chunk("IMAG", Cat({Rec({4, 1, 1, 2, 1, FloatBits(1.0f), FloatBits(1.0f), 0x40001, 1}),
+    const Bytes imag = Chunk("IMAG", Cat({Rec({4, 1, 1, 2, 1, FloatBitsOf(1.0f), FloatBitsOf(1.0f), 0x40001, 1}),
                                           plte, layr}));
     return Chunk("VCP1", Cat({Rec({0, 0x01000000, 0, 1}), imag}));
   };

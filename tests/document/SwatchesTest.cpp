@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -7,6 +8,7 @@
 #include "common/BoxWatcher.h"
 #include "document/Swatches.h"
 #include "document/TextFile.h"
+#include "document/ScratchFiles.h"
 
 namespace {
 
@@ -224,15 +226,30 @@ TEST(SwatchFiles, BadFilesLeaveTheSwatchesUnchanged) {
 
 TEST(SwatchFiles, FailedSaveKeepsThePreviousFile) {
   g_Swatches.SetDefaults();
-  std::string path = TempPath("keep.vccolors");
+  ScratchFolder folder;
+  const std::string path = folder.File("keep.vccolors");
   Write(path, "previous");
+  // A file of the user's that happens to have the name a temporary might take.
+  Write(path + ".tmp", "mine");
   BoxWatcher watcher("Vellumcraft :: Error");
-  EXPECT_FALSE(SaveSwatchSet("C:\\no such folder\\x.vccolors"));
+  EXPECT_FALSE(SaveSwatchSet(folder.File("no such folder\\x.vccolors").c_str()));
   ASSERT_TRUE(watcher.WaitFor(1));
   EXPECT_EQ("Cannot create the file", watcher.Texts()[0]);
   EXPECT_EQ("previous", Read(path));
+
+  // Read-only: refused before anything is written.
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(SaveSwatchSet(path.c_str()));
+  ASSERT_TRUE(watcher.WaitFor(2));
+  EXPECT_EQ("The file is write-protected", watcher.Texts()[1]);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ("previous", Read(path));
+
   ASSERT_TRUE(SaveSwatchSet(path.c_str()));
   EXPECT_NE("previous", Read(path));
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path + ".tmp").c_str()));
-  DeleteFileA(path.c_str());
+  EXPECT_EQ("mine", Read(path + ".tmp"));
+  std::vector<std::string> files = folder.Files();
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ((std::vector<std::string>{"keep.vccolors", "keep.vccolors.tmp"}), files);
+  EXPECT_EQ(2u, watcher.Count());
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <cstring>
 #include <vector>
+#include "common/FloatBits.h"
 #include "document/EditorUI.h"
 #include "document/PixelArray.h"
 #include "shell/Clipboard.h"
@@ -147,6 +148,19 @@ TEST_F(ClipboardTest, OtherProgramsReadTheDelayedFormats) {
   EXPECT_EQ(2, fields[3]);
   GlobalUnlock(own);
   CloseClipboard();
+
+  // Resolutions beyond the bitmap's 32-bit fields are limited to them.
+  CClipboardCopyRequest huge{&source, nullptr, {0, 0, 3, 2}, 32, 3e9f, -3e9f};
+  ASSERT_TRUE(g_Clipboard.Copy(huge));
+  Pump();
+  ASSERT_TRUE(OpenClipboard(other));
+  dib = GetClipboardData(CF_DIB);
+  ASSERT_NE(nullptr, dib);
+  std::memcpy(&header, GlobalLock(dib), sizeof header);
+  GlobalUnlock(dib);
+  CloseClipboard();
+  EXPECT_EQ(INT32_MAX, header.biXPelsPerMeter);
+  EXPECT_EQ(INT32_MIN, header.biYPelsPerMeter);
 }
 
 TEST_F(ClipboardTest, ForeignBitmaps) {
@@ -224,6 +238,16 @@ TEST_F(ClipboardTest, UnsupportedOrDamagedBitmapsAreRefused) {
   PutBitmap(CF_DIB, planes);
   EXPECT_FALSE(g_Clipboard.Paste(target, 0, 0));
   EXPECT_EQ(0x12345678u, target.GetPixel(0, 0));
+  // Another instance's block whose resolutions would trap once touched: they count as unknown.
+  std::vector<uint8_t> own(24 + 4, 0);
+  const int32_t fields[4] = {24, 0x200000, 1, 1};
+  std::memcpy(own.data(), fields, sizeof fields);
+  std::memcpy(own.data() + 16, &kFloatDenormal, 4);
+  std::memcpy(own.data() + 20, &kFloatNaN, 4);
+  PutBitmap(g_Clipboard.GetPrivateFormat(), own);
+  ASSERT_TRUE(g_Clipboard.GetImageInfo(info));
+  EXPECT_EQ(0u, FloatBitsOf(info.xResolution));
+  EXPECT_EQ(0u, FloatBitsOf(info.yResolution));
   // Empty clipboard.
   ASSERT_TRUE(OpenClipboard(other));
   EmptyClipboard();

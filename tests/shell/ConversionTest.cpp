@@ -3,12 +3,14 @@
 #include <cstring>
 #include <vector>
 #include "common/BoxWatcher.h"
+#include "common/FloatBits.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Palette.h"
 #include "document/Project.h"
 #include "shell/Conversion.h"
 #include "shell/HostServices.h"
+#include "shell/RecordRequests.h"
 
 namespace {
 
@@ -40,17 +42,6 @@ uint32_t Fixed4(int32_t x, int32_t y) {
 }
 
 VCXImage* Layer(VCXLayeredImage* record, int32_t i) { return vcxGetLayerSlot(record, i); }
-
-VCXLayeredImage LayeredRequest(uint32_t format, int32_t width, int32_t height, int32_t layerCount) {
-  VCXLayeredImage header{};
-  header.headerSize = sizeof header;
-  header.version = 1;
-  header.format = format;
-  header.width = width;
-  header.height = height;
-  header.layerCount = layerCount;
-  return header;
-}
 
 // Offsets of the 32-bit plug-in interface and of its x86-64 widening, for records built and
 // read as plain bytes.
@@ -164,6 +155,20 @@ TEST(PortableRecords, OpaqueTwentyFourBitHasNoMask) {
   delete image;
 }
 
+TEST(PortableRecords, ReducedImageWithoutPixelsIsRefused) {
+  // Neither the preview nor the composite holds pixels (their allocations failed).
+  for (int32_t format : {CImage::FORMAT_24BIT_RGB, CImage::FORMAT_8BIT_PALETTE}) {
+    CImage* image = MakeImage(3, 2, format, {Gradient});
+    image->GetPreview()->SetSize(0, 0);
+    image->GetComposite()->SetSize(0, 0);
+    BoxWatcher boxes("Vellumcraft :: Error");
+    EXPECT_EQ(nullptr, CreatePortableImage(image)) << format;
+    ASSERT_TRUE(boxes.WaitFor(1));
+    EXPECT_EQ("Portable image creation failed", boxes.Texts()[0]);
+    delete image;
+  }
+}
+
 TEST(PortableRecords, TransparentPixelsAddAOneBitMask) {
   CImage* image = MakeImage(9, 2, CImage::FORMAT_24BIT_RGB, {RedOrClear});
   VCXLayeredImage* record = CreatePortableImage(image);
@@ -219,13 +224,7 @@ TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
 TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
   VCXLayeredImage header = LayeredRequest(VCX_FORMAT_8, 2, 1, 1);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
-  VCXImage layer{};
-  layer.headerSize = sizeof layer;
-  layer.kind = VCX_KIND_COLOR;
-  layer.format = VCX_FORMAT_8;
-  layer.width = 2;
-  layer.height = 1;
-  layer.opacity = 1.0f;
+  VCXImage layer = ImageRequest(VCX_FORMAT_8, 2, 1);
   VCXImage* colors = VcsCreateImage(&layer);
   vcxSetLayerSlot(record, 0, colors);
   VCXPalette p{};
@@ -255,19 +254,36 @@ TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
   delete image;
 }
 
+TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
+  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 1, 1, 3);
+  StoreFloatBits(&header.xResolution, kFloatDenormal);
+  StoreFloatBits(&header.yResolution, kFloatNaN);
+  VCXLayeredImage* record = VcsCreateLayeredImage(&header);
+  const uint32_t opacities[3] = {kFloatDenormal, kFloatInfinity, kFloatNaN};
+  for (int32_t i = 0; i < 3; ++i) {
+    VCXImage layer = ImageRequest(VCX_FORMAT_32, 1, 1);
+    StoreFloatBits(&layer.opacity, opacities[i]);
+    vcxSetLayerSlot(record, i, VcsCreateImage(&layer));
+  }
+  CImage* image = ConvertPortableLayeredImage(record);
+  VcsFreeLayeredImage(record);
+  ASSERT_NE(nullptr, image);
+  EXPECT_FLOAT_EQ(3779.5276f, image->GetXResolution());
+  EXPECT_FLOAT_EQ(3779.5276f, image->GetYResolution());
+  ASSERT_EQ(3, image->GetLayerCount());
+  EXPECT_EQ(0u, FloatBitsOf(image->GetFirstLayer()->GetOpacity()));
+  EXPECT_FLOAT_EQ(1.0f, image->GetFirstLayer()->GetNext()->GetOpacity());
+  EXPECT_EQ(0u, FloatBitsOf(image->GetLastLayer()->GetOpacity()));
+  delete image;
+}
+
 TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
   BoxWatcher watcher("Vellumcraft :: Error");
   VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 8, 1, 6);
   header.xResolution = 2000.0f;
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
-    VCXImage layer{};
-    layer.headerSize = sizeof layer;
-    layer.kind = kind;
-    layer.format = format;
-    layer.width = width;
-    layer.height = 1;
-    layer.opacity = 1.0f;
+    VCXImage layer = ImageRequest(format, width, 1, kind);
     VCXImage* r = VcsCreateImage(&layer);
     std::memset(vcxGetPixelSlot(r), fill, size_t(GetRecordRowBytes(format, width)));
     return r;

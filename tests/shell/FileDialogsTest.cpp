@@ -18,6 +18,7 @@
 #include "shell/FileDialogs.h"
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
+#include "shell/RecordRequests.h"
 #include "shell/Settings.h"
 #include "sys/ZR.h"
 #include "ui/AppCursors.h"
@@ -36,22 +37,10 @@ std::string BinFolder() {
 }
 
 VCXLayeredImage* MakeRecord(int w, int h, uint32_t format, int layers, uint32_t value) {
-  VCXLayeredImage request = {};
-  request.headerSize = sizeof request;
-  request.version = 1;
-  request.format = format;
-  request.width = w;
-  request.height = h;
-  request.layerCount = layers;
+  VCXLayeredImage request = LayeredRequest(format, w, h, layers);
   VCXLayeredImage* record = VcsCreateLayeredImage(&request);
   for (int i = 0; i < layers; ++i) {
-    VCXImage layer = {};
-    layer.headerSize = sizeof layer;
-    layer.kind = VCX_KIND_COLOR;
-    layer.format = format;
-    layer.width = w;
-    layer.height = h;
-    layer.opacity = 1.0f;
+    VCXImage layer = ImageRequest(format, w, h);
     VCXImage* image = VcsCreateImage(&layer);
     const size_t bytes = static_cast<size_t>(GetRecordRowBytes(format, w)) * h;
     uint8_t* pixels = vcxGetPixelSlot(image);
@@ -410,16 +399,21 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
   request.title.Assign("Type test");
   request.folder.Assign(folder.c_str());
   request.fileName.Assign("logo");
+  // A type without extensions is not listed, so the entries below keep their positions.
+  request.filters.Append(CreateFileFilter("Nothing to name", "", 5));
   request.filters.Append(CreateFileFilter("Windows bitmap", "bmp", 1));
   request.filters.Append(CreateFileFilter("Windows icon", "ico;icon", 2));
   request.selectedTypeId = 1;
   std::string before, after;
+  int listed = 0, preselected = -1;
   {
     DialogPoker poker("Type test", [&](HWND dialog) {
       char spec[MAX_PATH] = {};
       SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
       before = spec;
       HWND types = GetDlgItem(dialog, 1136);  // cmb1
+      listed = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
+      preselected = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
       SendMessageA(types, CB_SETCURSEL, 1, 0);
       SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
       Sleep(100);
@@ -430,6 +424,8 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
     });
     ASSERT_TRUE(CSaveFileDialog::RunSave(nullptr, request));
   }
+  EXPECT_EQ(2, listed);
+  EXPECT_EQ(0, preselected);
   EXPECT_EQ("logo.bmp", before);
   EXPECT_EQ("logo.ico", after);
   EXPECT_STREQ("logo.ico", request.fileName.text);
@@ -462,6 +458,9 @@ TEST_F(FileDialogsTest, SimpleOpenDialogReturnsFolderAndName) {
 TEST_F(FileDialogsTest, SaveDialogWithoutTypesDoesNotOpen) {
   CFileDialogRequest request;
   request.title.Assign("Never shown");
+  EXPECT_FALSE(CSaveFileDialog::RunSave(nullptr, request));
+  // Only types without extensions: nothing to offer either.
+  request.filters.Append(CreateFileFilter("Nothing to name", "", 5));
   EXPECT_FALSE(CSaveFileDialog::RunSave(nullptr, request));
 }
 

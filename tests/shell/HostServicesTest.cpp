@@ -3,21 +3,12 @@
 #include <thread>
 #include <vector>
 #include "common/BoxWatcher.h"
+#include "common/FloatBits.h"
 #include "shell/HostServices.h"
+#include "shell/RecordRequests.h"
 #include "shell/Settings.h"
 
 namespace {
-
-VCXImage ImageRequest(uint32_t format, int32_t width, int32_t height, int32_t kind = VCX_KIND_COLOR) {
-  VCXImage request = {};
-  request.headerSize = sizeof request;
-  request.kind = kind;
-  request.format = format;
-  request.width = width;
-  request.height = height;
-  request.opacity = 1.0f;
-  return request;
-}
 
 VCXImage* NewImage(uint32_t format, int32_t width, int32_t height, std::vector<uint8_t> pixels = {}) {
   VCXImage request = ImageRequest(format, width, height);
@@ -305,6 +296,17 @@ TEST(FlattenService, HiddenLayersMasksAndOpacity) {
   EXPECT_EQ(Pixel(result, 1, 0) >> 24, 0u);
   EXPECT_EQ(Pixel(result, 2, 0), 0xFF00FF00u);
   VcsFreeLayeredImage(flat);
+
+  // Opacities are read by their bits: a denormal is none, NaN counts as opaque.
+  VcsFreeImage(over);
+  vcxSetLayerSlot(image, 1, nullptr);
+  for (uint32_t bits : {kFloatDenormal, kFloatNaN}) {
+    StoreFloatBits(&base->opacity, bits);
+    flat = VcsFlatten(image, 0);
+    ASSERT_NE(flat, nullptr);
+    EXPECT_EQ(Pixel(vcxGetLayerSlot(flat, 0), 0, 0), bits == kFloatNaN ? 0xFFFF0000u : 0x00FF0000u);
+    VcsFreeLayeredImage(flat);
+  }
 
   // A mask that is not 1-bit is unsupported.
   mask->format = VCX_FORMAT_8;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cfloat>
 #include <cstdint>
 #include <vector>
 #include "DrawingToolTestSupport.h"
@@ -347,12 +348,15 @@ TEST_F(EditCommandsTest, SupersampledCutErasesAtTheEditResolution) {
   const std::vector<uint32_t> before = PixelsOf(*doc.layer->GetPixelArray());
   CSelection* selection = doc.image->GetSelection();
   SetSelection(selection, [](int32_t x, int32_t y) { return x >= 3 && x < 10 && y < 5 ? 255 : 0; });
+  doc.image->SetResolution(100.0f, 3e38f);  // eight times finer would overflow the float
   ASSERT_TRUE(CutCommand());
   Pump();
   CClipboardImageInfo info;
   ASSERT_TRUE(g_Clipboard.GetImageInfo(info));
   EXPECT_EQ(info.width, 7);
   EXPECT_EQ(info.height, 5);
+  EXPECT_FLOAT_EQ(info.xResolution, 800.0f);
+  EXPECT_FLOAT_EQ(info.yResolution, FLT_MAX);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x)
       ASSERT_EQ(doc.layer->GetPixelArray()->GetPixel(x, y),

@@ -209,10 +209,10 @@ TEST_F(ImagePanelTest, PanelHoldsLayersAndInfoPagesWithSevenButtons) {
     EXPECT_NE(nullptr, button->GetImage(WUL_BAR_IMAGE_DISABLED)) << tooltips[i];
   }
   // The buttons for the commands with shortcuts show them.
-  EXPECT_EQ(g_MenuItems.layerDuplicate->shortcut, GetButton(BUTTON_DUPLICATE)->GetShortcut());
-  EXPECT_EQ(g_MenuItems.layerMergeDown->shortcut, GetButton(BUTTON_MERGE_DOWN)->GetShortcut());
-  EXPECT_EQ(g_MenuItems.layerMoveForward->shortcut, GetButton(BUTTON_MOVE_FORWARD)->GetShortcut());
-  EXPECT_EQ(g_MenuItems.layerMoveBackward->shortcut, GetButton(BUTTON_MOVE_BACKWARD)->GetShortcut());
+  EXPECT_EQ(FindMenuItem(CMD_LAYER_DUPLICATE)->shortcut, GetButton(BUTTON_DUPLICATE)->GetShortcut());
+  EXPECT_EQ(FindMenuItem(CMD_LAYER_MERGE_DOWN)->shortcut, GetButton(BUTTON_MERGE_DOWN)->GetShortcut());
+  EXPECT_EQ(FindMenuItem(CMD_LAYER_MOVE_FORWARD)->shortcut, GetButton(BUTTON_MOVE_FORWARD)->GetShortcut());
+  EXPECT_EQ(FindMenuItem(CMD_LAYER_MOVE_BACKWARD)->shortcut, GetButton(BUTTON_MOVE_BACKWARD)->GetShortcut());
   EXPECT_NE(nullptr, GetButton(BUTTON_DUPLICATE)->GetShortcut());
 
   // A grey-scale copy stands in for the missing disabled picture.
@@ -271,8 +271,8 @@ TEST_F(ImagePanelTest, ThreeLayersAreListedTopFirstAndTheButtonsFollowTheCurrent
   EXPECT_FALSE(Enabled(BUTTON_MOVE_BACKWARD));
   EXPECT_TRUE(Enabled(BUTTON_DELETE));
   // The menus follow the same selection.
-  EXPECT_FALSE(g_MenuItems.layerMergeDown->enabled);
-  EXPECT_TRUE(g_MenuItems.layerMoveForward->enabled);
+  EXPECT_FALSE(FindMenuItem(CMD_LAYER_MERGE_DOWN)->enabled);
+  EXPECT_TRUE(FindMenuItem(CMD_LAYER_MOVE_FORWARD)->enabled);
 
   SelectItem(ItemAt(1));
   EXPECT_EQ(bottom->GetNext(), image->GetActiveLayer());
@@ -318,10 +318,10 @@ TEST_F(ImagePanelTest, VisibilityButtonHidesTheLayerAsOneUndoableStep) {
   EXPECT_EQ(kLayerColors[0], image->GetComposite()->GetPixel(3, 3));
   ASSERT_NE(nullptr, GetUndoAction());
   EXPECT_STREQ("Hide Layer", GetUndoAction()->GetName());
-  CWULMenu* edit = g_MenuItems.edit->submenu;
+  CWULMenu* edit = FindMenuItem(CMD_MENU_EDIT)->submenu;
   edit->openCallback(edit);
-  EXPECT_STREQ("&Undo Hide Layer", g_MenuItems.editUndo->GetText());
-  EXPECT_TRUE(g_MenuItems.editUndo->enabled);
+  EXPECT_STREQ("&Undo Hide Layer", FindMenuItem(CMD_EDIT_UNDO)->GetText());
+  EXPECT_TRUE(FindMenuItem(CMD_EDIT_UNDO)->enabled);
 
   // Its item no longer shows the visibility mark: the eye's pupil is gone from the button.
   CThumbnailList* list = GetList();

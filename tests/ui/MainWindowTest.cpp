@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <cstring>
 #include <string>
+#include <vector>
 #include "common/BoxWatcher.h"
 #include "document/EditorUI.h"
 #include "document/History.h"
@@ -113,6 +114,14 @@ protected:
   void Command(int value) { SendMessageA(g_MainWindow->GetHandle(), WM_COMMAND, value, 0); }
 
   bool Enabled(CWULMenuItem* item) { return item && item->enabled != 0; }
+
+  // The menu items with those command values.
+  static std::vector<CWULMenuItem*> Items(std::initializer_list<int32_t> values) {
+    std::vector<CWULMenuItem*> items;
+    for (int32_t value : values)
+      items.push_back(FindMenuItem(value));
+    return items;
+  }
 };
 
 TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
@@ -146,17 +155,17 @@ TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
     EXPECT_STREQ(titles[i], static_cast<CWULMenuItem*>(node)->GetText());
   }
   EXPECT_EQ(7, i);
-  EXPECT_STREQ("Rotate &90\xB0 CW", g_MenuItems.imageRotateCw->GetText());
-  EXPECT_EQ(WUL_MENU_RADIO, g_MenuItems.viewAlphaOnly->type);
-  EXPECT_TRUE(g_MenuItems.viewNormal->checked);
+  EXPECT_STREQ("Rotate &90\xB0 CW", FindMenuItem(CMD_IMAGE_ROTATE_CW)->GetText());
+  EXPECT_EQ(WUL_MENU_RADIO, FindMenuItem(CMD_VIEW_ALPHA_ONLY)->type);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_NORMAL)->checked);
 
   // Items show their shortcuts; the second Redo, Zoom In and Zoom Out keys and Escape show nowhere.
-  ASSERT_NE(nullptr, g_MenuItems.editRedo->shortcut);
-  EXPECT_EQ('Y', g_MenuItems.editRedo->shortcut->keyValue);
-  EXPECT_EQ(187, g_MenuItems.viewZoomIn->shortcut->keyValue);
-  EXPECT_EQ(WUL_MOD_CTRL | WUL_MOD_SHIFT, g_MenuItems.layerSendToBack->shortcut->modifiers);
-  EXPECT_EQ(nullptr, g_MenuItems.fileExit->shortcut);
-  EXPECT_EQ(WUL_MOD_ALT, g_MenuItems.imagePrevious->shortcut->modifiers);
+  ASSERT_NE(nullptr, FindMenuItem(CMD_EDIT_REDO)->shortcut);
+  EXPECT_EQ('Y', FindMenuItem(CMD_EDIT_REDO)->shortcut->keyValue);
+  EXPECT_EQ(187, FindMenuItem(CMD_VIEW_ZOOM_IN)->shortcut->keyValue);
+  EXPECT_EQ(WUL_MOD_CTRL | WUL_MOD_SHIFT, FindMenuItem(CMD_LAYER_SEND_TO_BACK)->shortcut->modifiers);
+  EXPECT_EQ(nullptr, FindMenuItem(CMD_FILE_EXIT)->shortcut);
+  EXPECT_EQ(WUL_MOD_ALT, FindMenuItem(CMD_IMAGE_PREVIOUS)->shortcut->modifiers);
   for (CWULShortcut* shortcut : g_Shortcuts) {
     ASSERT_NE(nullptr, shortcut);
     EXPECT_EQ(&OnShortcut, shortcut->callback);
@@ -210,39 +219,80 @@ TEST_F(MainWindowTest, EverySharedPictureIsLoaded) {
 
 TEST_F(MainWindowTest, WithoutProjectOnlyTheFileToolsAndHelpItemsWork) {
   Open();
-  const CMainMenuItems& m = g_MenuItems;
-  for (CWULMenuItem* item : {m.fileNew, m.fileOpen, m.fileImport, m.fileExit, m.tools, m.toolsPlugins,
-                             m.toolsOptions, m.help, m.helpContents, m.helpAbout})
+  for (CWULMenuItem* item : Items({CMD_FILE_NEW, CMD_FILE_OPEN, CMD_FILE_IMPORT, CMD_FILE_EXIT,
+                                   CMD_MENU_TOOLS, CMD_TOOLS_PLUGINS, CMD_TOOLS_OPTIONS, CMD_MENU_HELP,
+                                   CMD_HELP_CONTENTS, CMD_HELP_ABOUT}))
     EXPECT_TRUE(Enabled(item)) << item->GetText();
-  for (CWULMenuItem* item : {m.fileSave, m.fileSaveAs, m.fileClose, m.fileExport, m.image, m.edit, m.view,
-                             m.layer})
+  for (CWULMenuItem* item : Items({CMD_FILE_SAVE, CMD_FILE_SAVE_AS, CMD_FILE_CLOSE, CMD_FILE_EXPORT,
+                                   CMD_MENU_IMAGE, CMD_MENU_EDIT, CMD_MENU_VIEW, CMD_MENU_LAYER}))
     EXPECT_FALSE(Enabled(item)) << item->GetText();
 }
 
 TEST_F(MainWindowTest, MenuStatesFollowTheDocument) {
   MakeProject("Icons");
   Open();
-  const CMainMenuItems& m = g_MenuItems;
-  for (CWULMenuItem* item : {m.fileSave, m.fileClose, m.image, m.edit, m.view, m.layer, m.layerDelete,
-                             m.viewZoomIn, m.editSelectAll})
+  for (CWULMenuItem* item : Items({CMD_FILE_SAVE, CMD_FILE_CLOSE, CMD_MENU_IMAGE, CMD_MENU_EDIT,
+                                   CMD_MENU_VIEW, CMD_MENU_LAYER, CMD_LAYER_DELETE, CMD_VIEW_ZOOM_IN,
+                                   CMD_EDIT_SELECT_ALL}))
     EXPECT_TRUE(Enabled(item)) << item->GetText();
   // One image, one layer, zoom index 0, no selection.
-  for (CWULMenuItem* item : {m.imagePrevious, m.imageNext, m.imageMoveUp, m.imageMoveDown, m.layerMergeAll,
-                             m.layerMergeDown, m.layerNextUp, m.layerNextDown, m.layerBringToFront,
-                             m.layerSendToBack, m.viewZoomOut, m.imageCrop, m.editCopyMerged, m.editSelection})
+  for (CWULMenuItem* item : Items({CMD_IMAGE_PREVIOUS, CMD_IMAGE_NEXT, CMD_IMAGE_MOVE_UP, CMD_IMAGE_MOVE_DOWN,
+                                   CMD_LAYER_MERGE_ALL, CMD_LAYER_MERGE_DOWN, CMD_LAYER_NEXT_UP,
+                                   CMD_LAYER_NEXT_DOWN, CMD_LAYER_BRING_TO_FRONT, CMD_LAYER_SEND_TO_BACK,
+                                   CMD_VIEW_ZOOM_OUT, CMD_IMAGE_CROP, CMD_EDIT_COPY_MERGED,
+                                   CMD_EDIT_SELECTION}))
     EXPECT_FALSE(Enabled(item)) << item->GetText();
 
   // A second layer above the first.
   ASSERT_TRUE(NewLayerCommand(false));
-  EXPECT_TRUE(Enabled(m.layerMergeAll));
-  EXPECT_TRUE(Enabled(m.layerMergeDown));
-  EXPECT_TRUE(Enabled(m.layerNextDown));
-  EXPECT_FALSE(Enabled(m.layerNextUp));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_LAYER_MERGE_ALL)));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_LAYER_MERGE_DOWN)));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_LAYER_NEXT_DOWN)));
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_LAYER_NEXT_UP)));
   // A selection enables cropping and the selection submenu.
   Command(CMD_EDIT_SELECT_ALL);
-  EXPECT_TRUE(Enabled(m.imageCrop));
-  EXPECT_TRUE(Enabled(m.editSelection));
-  EXPECT_TRUE(Enabled(m.editCopyMerged));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_IMAGE_CROP)));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_EDIT_SELECTION)));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_EDIT_COPY_MERGED)));
+}
+
+TEST_F(MainWindowTest, ItemsAreFoundByCommandValueAndFollowTheMenusHoldingThem) {
+  Open();
+  // Titles and submenu items are found but run nothing.
+  for (int32_t value : {CMD_MENU_FILE, CMD_EDIT_SELECTION, CMD_LAYER_NEW_MENU, CMD_HELP_HOME_PAGE}) {
+    ASSERT_NE(nullptr, FindMenuItem(value)) << value;
+    EXPECT_NE(nullptr, FindMenuItem(value)->submenu) << value;
+    EXPECT_EQ(nullptr, FindMenuCommand(value)) << value;
+    EXPECT_FALSE(RunMenuCommand(value)) << value;
+  }
+  EXPECT_EQ(FindMenuItem(CMD_HELP_PRIMARY), FindMenuCommand(CMD_HELP_PRIMARY));
+  EXPECT_EQ(nullptr, FindMenuItem(0));
+  // The first of the two Zoom In keys is the one the item shows.
+  EXPECT_EQ(FindMenuItem(CMD_VIEW_ZOOM_IN)->shortcut, GetCommandShortcut(CMD_VIEW_ZOOM_IN));
+  EXPECT_EQ(nullptr, GetCommandShortcut(CMD_FILE_EXIT));
+
+  // "&Normal" is never disabled itself, but its "&View" title is until an image exists.
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_VIEW_NORMAL)));
+  EXPECT_FALSE(IsCommandEnabled(CMD_VIEW_NORMAL, ReadCommandConditions()));
+  EXPECT_TRUE(IsCommandEnabled(CMD_FILE_NEW, ReadCommandConditions()));
+  EXPECT_FALSE(IsCommandEnabled(999, ReadCommandConditions()));
+  MakeProject("Found");
+  RefreshAll();
+  const uint32_t conditions = ReadCommandConditions();
+  EXPECT_TRUE(IsCommandEnabled(CMD_VIEW_NORMAL, conditions));
+  EXPECT_TRUE(IsCommandChecked(CMD_VIEW_NORMAL, conditions));
+  EXPECT_FALSE(IsCommandChecked(CMD_VIEW_ALPHA_ONLY, conditions));
+  EXPECT_FALSE(IsCommandChecked(CMD_FILE_NEW, conditions));
+
+  // Undo and Redo follow when the Edit menu opens, not on every refresh.
+  CWULMenu* edit = FindMenuItem(CMD_MENU_EDIT)->submenu;
+  edit->openCallback(edit);
+  ASSERT_FALSE(Enabled(FindMenuItem(CMD_EDIT_UNDO)));
+  ASSERT_TRUE(NewLayerCommand(false));
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_EDIT_UNDO)));
+  EXPECT_TRUE(IsCommandEnabled(CMD_EDIT_UNDO, ReadCommandConditions()));
+  edit->openCallback(edit);
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_EDIT_UNDO)));
 }
 
 TEST_F(MainWindowTest, TitleShowsTheProjectAndItsModifiedMark) {
@@ -267,7 +317,7 @@ TEST_F(MainWindowTest, CommandsRunThroughTheDispatcherAndShortcuts) {
   ASSERT_EQ(0, MainView::GetZoomIndex());
   Command(CMD_VIEW_ZOOM_IN);
   EXPECT_EQ(1, MainView::GetZoomIndex());
-  EXPECT_TRUE(Enabled(g_MenuItems.viewZoomOut));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_VIEW_ZOOM_OUT)));
   // Ctrl+= and Ctrl+numeric-pad + both zoom in, Ctrl+- and Ctrl+numeric-pad - out.
   Key(187, WUL_MOD_CTRL);
   EXPECT_EQ(2, MainView::GetZoomIndex());
@@ -285,7 +335,7 @@ TEST_F(MainWindowTest, CommandsRunThroughTheDispatcherAndShortcuts) {
   for (int i = 0; i < 12; ++i)
     Command(CMD_VIEW_ZOOM_IN);
   EXPECT_EQ(8, MainView::GetZoomIndex());
-  EXPECT_FALSE(Enabled(g_MenuItems.viewZoomIn));
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_VIEW_ZOOM_IN)));
   // A disabled item is still reached by its shortcut, and the command checks its bounds.
   Key(187, WUL_MOD_CTRL);
   EXPECT_EQ(8, MainView::GetZoomIndex());
@@ -293,15 +343,15 @@ TEST_F(MainWindowTest, CommandsRunThroughTheDispatcherAndShortcuts) {
   // Channel modes through F6, F7 and F5 check their radio items.
   Key(VK_F7);
   EXPECT_EQ(MainView::CHANNELS_ALPHA, MainView::GetChannelMode());
-  EXPECT_TRUE(g_MenuItems.viewAlphaOnly->checked);
-  EXPECT_FALSE(g_MenuItems.viewNormal->checked);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_ALPHA_ONLY)->checked);
+  EXPECT_FALSE(FindMenuItem(CMD_VIEW_NORMAL)->checked);
   Key(VK_F6);
   EXPECT_EQ(MainView::CHANNELS_COLOR, MainView::GetChannelMode());
-  EXPECT_TRUE(g_MenuItems.viewColorOnly->checked);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_COLOR_ONLY)->checked);
   Key(VK_F5);
   EXPECT_EQ(MainView::CHANNELS_NORMAL, MainView::GetChannelMode());
-  EXPECT_TRUE(g_MenuItems.viewNormal->checked);
-  EXPECT_FALSE(g_MenuItems.viewAlphaOnly->checked);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_NORMAL)->checked);
+  EXPECT_FALSE(FindMenuItem(CMD_VIEW_ALPHA_ONLY)->checked);
 
   // An unknown command value does nothing.
   Command(999);
@@ -314,12 +364,12 @@ TEST_F(MainWindowTest, AltPageKeysStepThroughTheImages) {
   CImage* first = project->GetFirstImage();
   CImage* second = first->GetNext();
   ASSERT_EQ(first, GetCurrentImage());
-  EXPECT_FALSE(Enabled(g_MenuItems.imagePrevious));
-  EXPECT_TRUE(Enabled(g_MenuItems.imageNext));
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_IMAGE_PREVIOUS)));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_IMAGE_NEXT)));
   Key(VK_NEXT, WUL_MOD_ALT);
   EXPECT_EQ(second, GetCurrentImage());
-  EXPECT_TRUE(Enabled(g_MenuItems.imagePrevious));
-  EXPECT_FALSE(Enabled(g_MenuItems.imageNext));
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_IMAGE_PREVIOUS)));
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_IMAGE_NEXT)));
   Key(VK_PRIOR, WUL_MOD_ALT);
   EXPECT_EQ(first, GetCurrentImage());
 }
@@ -328,27 +378,27 @@ TEST_F(MainWindowTest, UndoAndRedoShortcutsAndItemTexts) {
   MakeProject("Layers");
   Open();
   CImage* image = GetCurrentImage();
-  CWULMenu* edit = g_MenuItems.edit->submenu;
+  CWULMenu* edit = FindMenuItem(CMD_MENU_EDIT)->submenu;
   ASSERT_NE(nullptr, edit);
   ASSERT_NE(nullptr, edit->openCallback);
   edit->openCallback(edit);
-  EXPECT_STREQ("&Undo", g_MenuItems.editUndo->GetText());
-  EXPECT_FALSE(Enabled(g_MenuItems.editUndo));
-  EXPECT_FALSE(Enabled(g_MenuItems.editRedo));
+  EXPECT_STREQ("&Undo", FindMenuItem(CMD_EDIT_UNDO)->GetText());
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_EDIT_UNDO)));
+  EXPECT_FALSE(Enabled(FindMenuItem(CMD_EDIT_REDO)));
 
   Key('L', WUL_MOD_CTRL);
   ASSERT_EQ(2, image->GetLayerCount());
   ASSERT_NE(nullptr, GetUndoAction());
   const std::string caption = GetUndoAction()->GetName();
   edit->openCallback(edit);
-  EXPECT_EQ("&Undo " + caption, g_MenuItems.editUndo->GetText());
-  EXPECT_TRUE(Enabled(g_MenuItems.editUndo));
+  EXPECT_EQ("&Undo " + caption, FindMenuItem(CMD_EDIT_UNDO)->GetText());
+  EXPECT_TRUE(Enabled(FindMenuItem(CMD_EDIT_UNDO)));
 
   Key('Z', WUL_MOD_CTRL);
   EXPECT_EQ(1, image->GetLayerCount());
   edit->openCallback(edit);
-  EXPECT_STREQ("&Undo", g_MenuItems.editUndo->GetText());
-  EXPECT_EQ("&Redo " + caption, g_MenuItems.editRedo->GetText());
+  EXPECT_STREQ("&Undo", FindMenuItem(CMD_EDIT_UNDO)->GetText());
+  EXPECT_EQ("&Redo " + caption, FindMenuItem(CMD_EDIT_REDO)->GetText());
   // Ctrl+Y and Ctrl+Shift+Z both redo.
   Key('Y', WUL_MOD_CTRL);
   EXPECT_EQ(2, image->GetLayerCount());

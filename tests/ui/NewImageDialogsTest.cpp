@@ -723,7 +723,7 @@ TEST_F(NewImageDialogsMenuTest, FileNewAndImageNewRunTheDialogs) {
   ASSERT_EQ(1, made->GetImageCount());
   EXPECT_EQ(16, made->GetCurrentImage()->GetWidth());
   PumpLikeMainLoop();
-  EXPECT_TRUE(g_MenuItems.imageNew->enabled != 0);
+  EXPECT_TRUE(FindMenuItem(CMD_IMAGE_NEW)->enabled != 0);
 
   BoxDriver::Run(kImageCaption, [](CWULAppWindow*) {
     const CNewImageParts* p = GetNewImageParts();

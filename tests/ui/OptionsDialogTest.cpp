@@ -493,7 +493,7 @@ TEST_F(OptionsFromMainWindowTest, TheToolsMenuOpensTheDialogOverTheMainWindow) {
         BoxDriver::PostKey(dialog, VK_ESCAPE);
       },
       [] {
-        OnMenuCommand(g_MainMenu, g_MenuItems.toolsOptions);
+        OnMenuCommand(g_MainMenu, FindMenuItem(CMD_TOOLS_OPTIONS));
         return 0;
       });
   EXPECT_TRUE(BoxDriver::Ran());

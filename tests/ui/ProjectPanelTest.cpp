@@ -413,7 +413,7 @@ TEST_F(ProjectPanelTest, SwitchingImagesRestoresTheViewOfEach) {
   EXPECT_EQ(MainView::CHANNELS_ALPHA, state.channelMode);
   EXPECT_NEAR(shownA.center.x, state.center.x, 256);
   EXPECT_NEAR(shownA.center.y, state.center.y, 256);
-  EXPECT_TRUE(g_MenuItems.viewAlphaOnly->checked);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_ALPHA_ONLY)->checked);
 
   // And B again as it was left.
   ClickItem(b);
@@ -431,7 +431,7 @@ TEST_F(ProjectPanelTest, WhileUpdatingSelectionsLeaveTheMenusAndInfoAlone) {
   OpenListed();
   ASSERT_EQ(a, GetCurrentImage());
   ASSERT_FALSE(Enabled(BUTTON_MOVE_UP));
-  ASSERT_FALSE(g_MenuItems.imagePrevious->enabled);
+  ASSERT_FALSE(FindMenuItem(CMD_IMAGE_PREVIOUS)->enabled);
   const std::string before = InfoText();
 
   ASSERT_TRUE(BeginUpdate());
@@ -439,7 +439,7 @@ TEST_F(ProjectPanelTest, WhileUpdatingSelectionsLeaveTheMenusAndInfoAlone) {
   GetList()->Select(ItemOf(b));
   EXPECT_EQ(b, GetCurrentImage());
   // Neither the menus nor the buttons heard of it.
-  EXPECT_FALSE(g_MenuItems.imagePrevious->enabled);
+  EXPECT_FALSE(FindMenuItem(CMD_IMAGE_PREVIOUS)->enabled);
   EXPECT_FALSE(Enabled(BUTTON_MOVE_UP));
   EXPECT_TRUE(Enabled(BUTTON_MOVE_DOWN));
   // A third image comes in; the Info page still counts two.
@@ -462,8 +462,8 @@ TEST_F(ProjectPanelTest, WhileUpdatingSelectionsLeaveTheMenusAndInfoAlone) {
   // Outside the bracket a selection refreshes the menus at once.
   ClickItem(c);
   EXPECT_EQ(c, GetCurrentImage());
-  EXPECT_TRUE(g_MenuItems.imagePrevious->enabled);
-  EXPECT_FALSE(g_MenuItems.imageNext->enabled);
+  EXPECT_TRUE(FindMenuItem(CMD_IMAGE_PREVIOUS)->enabled);
+  EXPECT_FALSE(FindMenuItem(CMD_IMAGE_NEXT)->enabled);
   EXPECT_FALSE(Enabled(BUTTON_MOVE_DOWN));
 }
 
@@ -506,7 +506,7 @@ TEST_F(ProjectPanelTest, MoveButtonsMoveTheItemWithItsImage) {
   EXPECT_EQ((std::vector<CImage*>{b, c, a}), ProjectOrder());
   ExpectListFollowsProject();
   EXPECT_FALSE(Enabled(BUTTON_MOVE_DOWN));
-  EXPECT_FALSE(g_MenuItems.imageMoveDown->enabled);
+  EXPECT_FALSE(FindMenuItem(CMD_IMAGE_MOVE_DOWN)->enabled);
 
   ClickButton(BUTTON_MOVE_UP);
   ClickButton(BUTTON_MOVE_UP);

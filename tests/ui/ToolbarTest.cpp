@@ -231,8 +231,8 @@ TEST_F(ToolbarTest, ChoosingInTheListZoomsAndStaysInStepWithTheShortcut) {
     Key(list->GetHandle(), VK_DOWN);
   EXPECT_EQ("800%", ListText());
   EXPECT_EQ(3, MainView::GetZoomIndex());
-  EXPECT_TRUE(g_MenuItems.viewZoomIn->enabled);
-  EXPECT_TRUE(g_MenuItems.viewZoomOut->enabled);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_ZOOM_IN)->enabled);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_ZOOM_OUT)->enabled);
   EXPECT_TRUE(Enabled(BUTTON_ZOOM_OUT));
 
   // Ctrl+= zooms in; the list follows with 1600%.
@@ -242,7 +242,7 @@ TEST_F(ToolbarTest, ChoosingInTheListZoomsAndStaysInStepWithTheShortcut) {
   // End picks the last factor; the menu's Zoom In follows.
   Key(list->GetHandle(), VK_END);
   EXPECT_EQ(8, MainView::GetZoomIndex());
-  EXPECT_FALSE(g_MenuItems.viewZoomIn->enabled);
+  EXPECT_FALSE(FindMenuItem(CMD_VIEW_ZOOM_IN)->enabled);
   EXPECT_FALSE(Enabled(BUTTON_ZOOM_IN));
 }
 
@@ -253,7 +253,7 @@ TEST_F(ToolbarTest, ViewButtonsFireTheirShortcutsAndShowTheChannelMode) {
   EXPECT_EQ(MainView::CHANNELS_ALPHA, MainView::GetChannelMode());
   EXPECT_TRUE(Down(BUTTON_VIEW_ALPHA));
   EXPECT_FALSE(Down(BUTTON_VIEW_NORMAL));
-  EXPECT_TRUE(g_MenuItems.viewAlphaOnly->checked);
+  EXPECT_TRUE(FindMenuItem(CMD_VIEW_ALPHA_ONLY)->checked);
   ClickButton(BUTTON_VIEW_COLOR);
   EXPECT_EQ(MainView::CHANNELS_COLOR, MainView::GetChannelMode());
   EXPECT_TRUE(Down(BUTTON_VIEW_COLOR));

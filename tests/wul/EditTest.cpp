@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -377,6 +378,11 @@ TEST_F(SpinFormat, ParsingAcceptsCommaAndStopsAtOtherCharacters) {
   const double huge = spin->ParseNumber("123456789012345678901234567890");
   EXPECT_NEAR(huge / 1.2345678901234568e29, 1.0, 1e-9);
   EXPECT_NEAR(spin->ParseNumber("0.1234567890123456789999"), 0.123456789012345678, 1e-15);
+  // Hundreds of typed digits neither overflow nor leave a denormal.
+  EXPECT_GT(spin->ParseNumber(std::string(400, '9').c_str()), 1e290);
+  EXPECT_EQ(spin->ParseNumber(("0." + std::string(400, '0') + "1").c_str()), 0.0);
+  EXPECT_EQ(spin->ParseNumber("0.000000000000000001"), 1e-18);
+  EXPECT_EQ(spin->ParseNumber("0.0000000000000000001"), 0.0);
 }
 
 TEST_F(SpinFormat, LimitsClampAndMoveEachOther) {
@@ -399,7 +405,7 @@ TEST_F(SpinFormat, LimitsClampAndMoveEachOther) {
   EXPECT_DOUBLE_EQ(spin->GetValue(), 10.0);
   spin->SetMinimum(0.0);
   spin->SetMaximum(100.0);
-  spin->SetValue(0.0 / 0.0);
+  spin->SetValue(std::nan(""));
   EXPECT_DOUBLE_EQ(spin->GetValue(), 0.0);
   spin->SetValue(41.6);
   EXPECT_EQ(spin->GetValueRounded(), 42);

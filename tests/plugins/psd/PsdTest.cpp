@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -336,6 +337,78 @@ TEST(PsdBadInput, LyingSectionLengthsAndCounts) {
   EXPECT_EQ(ImportBytes(b, "Layers"), VCX_ERROR_DATA);
   // The composite still reads for all of these.
   EXPECT_EQ(ImportBytes(b, "Composite"), 0);
+}
+
+namespace {
+
+// One channel image of width x height samples of one value: PackBits, 128 samples a run.
+std::vector<uint8_t> PackedPlane(uint32_t width, uint32_t height, uint8_t value) {
+  const uint32_t rowBytes = (width + 127) / 128 * 2;
+  std::vector<uint8_t> b(2 + 2 * height + rowBytes * height, 0);
+  PutBe16(b, 0, 1);
+  for (uint32_t y = 0; y < height; ++y)
+    PutBe16(b, 2 + 2 * y, rowBytes);
+  uint8_t* row = b.data() + 2 + 2 * height;
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; x += 128) {
+      *row++ = static_cast<uint8_t>(257 - std::min<uint32_t>(128, width - x));
+      *row++ = value;
+    }
+  return b;
+}
+
+size_t PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PeakWorkingSetSize;
+}
+
+}  // namespace
+
+TEST(PsdBadInput, RepeatedChannelIdsAreUnpackedOnce) {
+  // A grey document whose one layer lists channel 0 a thousand times; the last one counts.
+  const uint32_t width = 8192, height = 64, repeats = 1000;
+  const std::vector<uint8_t> earlier = PackedPlane(width, height, 7);
+  const std::vector<uint8_t> last = PackedPlane(width, height, 200);
+  std::vector<uint8_t> record(34 + 6 * repeats, 0);
+  PutBe32(record, 8, height);
+  PutBe32(record, 12, width);
+  PutBe16(record, 16, repeats);
+  for (uint32_t i = 0; i < repeats; ++i)
+    PutBe32(record, 18 + 6 * i + 2, static_cast<uint32_t>(earlier.size()));
+  std::memcpy(&record[18 + 6 * repeats], "8BIMnorm", 8);
+  record[26 + 6 * repeats] = 255;
+  std::vector<uint8_t> info(6, 0);
+  PutBe16(info, 4, 1);
+  info.insert(info.end(), record.begin(), record.end());
+  for (uint32_t i = 0; i + 1 < repeats; ++i)
+    info.insert(info.end(), earlier.begin(), earlier.end());
+  info.insert(info.end(), last.begin(), last.end());
+  PutBe32(info, 0, static_cast<uint32_t>(info.size() - 4));
+
+  // The layer section, then the composite (PackBits like the last channel).
+  std::vector<uint8_t> b = FlatDocument(1, width, height, 8, 1, {});
+  b.resize(38);
+  PutBe32(b, 34, static_cast<uint32_t>(info.size()));
+  b.insert(b.end(), info.begin(), info.end());
+  b.insert(b.end(), last.begin(), last.end());
+
+  const std::string path = TempPath("repeats.psd");
+  ASSERT_TRUE(WriteFileBytes(path, b));
+  const size_t before = PeakWorkingSet();
+  Imported got;
+  ImportPath(path, got, "Layers");
+  const size_t grown = PeakWorkingSet() - before;
+  DeleteFileA(path.c_str());
+  ASSERT_EQ(got.code, 0);
+  ASSERT_EQ(got.image->layerCount, 1);
+  const uint8_t* p = vcxGetPixelSlot(got.Layer(0));
+  EXPECT_EQ(p[0], 200);
+  EXPECT_EQ(p[(size_t(width) * height - 1) * 4 + 2], 200);
+  EXPECT_EQ(p[3], 255);
+  // One plane of half a megabyte, not a thousand.
+  EXPECT_LT(grown, size_t(64) << 20);
 }
 
 TEST(PsdBadInput, EveryTruncationEndsCleanly) {

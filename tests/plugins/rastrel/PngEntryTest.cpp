@@ -383,22 +383,58 @@ TEST(PngExport, FullyTransparent24BitEntryIsBlackWithBlackKey) {
 namespace {
 HHOOK g_cbtHook = nullptr;
 int g_busyWindows = 0;
+// What happens to the busy window as soon as it pumps messages: nothing, a WM_CLOSE, or its
+// destruction; then the probe window notes whether it still exists.
+enum BusyAction { BUSY_KEPT, BUSY_CLOSED, BUSY_DESTROYED };
+BusyAction g_busyAction = BUSY_KEPT;
+HWND g_busyWindow = nullptr;
+HWND g_busyProbe = nullptr;
+bool g_busyAlive = false;
+const UINT kProbeMessage = WM_APP + 7;
+
 LRESULT CALLBACK CountBusyWindows(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND) {
     const CREATESTRUCTA* cs = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-    if (cs->cx == 36 * 11 + 11 && cs->cy == 34 && (cs->style & WS_POPUP))
+    if (cs->cx == 36 * 11 + 11 && cs->cy == 34 && (cs->style & WS_POPUP)) {
       ++g_busyWindows;
+      g_busyWindow = reinterpret_cast<HWND>(wParam);
+      if (g_busyAction == BUSY_CLOSED)
+        PostMessageA(g_busyWindow, WM_CLOSE, 0, 0);
+      if (g_busyAction != BUSY_KEPT)
+        PostMessageA(g_busyProbe, kProbeMessage, 0, 0);
+    }
   }
   return CallNextHookEx(g_cbtHook, code, wParam, lParam);
 }
-}  // namespace
 
-TEST(PngExport, BusyWindowShowsOnceAndGivesTheFocusBack) {
+LRESULT CALLBACK BusyProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kProbeMessage) {
+    if (g_busyAction == BUSY_DESTROYED)
+      DestroyWindow(g_busyWindow);
+    g_busyAlive = IsWindow(g_busyWindow) != FALSE;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Exports a 200 x 200 icon with the multipass search over an owner window that has the
+// focus; the busy window gets the action. The owner is enabled again afterwards.
+void ExportWithBusyWindow(BusyAction action) {
+  WNDCLASSA probeClass = {};
+  probeClass.lpfnWndProc = BusyProbeProc;
+  probeClass.hInstance = GetModuleHandleA(nullptr);
+  probeClass.lpszClassName = "VcBusyProbe";
+  RegisterClassA(&probeClass);
+  g_busyProbe = CreateWindowExA(0, "VcBusyProbe", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
   HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
                                nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(owner, nullptr);
   SetFocus(owner);
   g_busyWindows = 0;
+  g_busyAction = action;
+  g_busyWindow = nullptr;
+  g_busyAlive = false;
   g_cbtHook = SetWindowsHookExA(WH_CBT, CountBusyWindows, nullptr, GetCurrentThreadId());
   ASSERT_NE(g_cbtHook, nullptr);
   VCXMultiImage* doc = Wrap({MakeIcon(VCX_FORMAT_32, 200, 200, 0, false)});
@@ -410,9 +446,25 @@ TEST(PngExport, BusyWindowShowsOnceAndGivesTheFocusBack) {
   if (GetFocus()) {
     EXPECT_EQ(GetFocus(), owner);
   }
+  EXPECT_FALSE(IsWindow(g_busyWindow));
   VcsFreeMultiImage(doc);
   DeleteFileA(path.c_str());
   DestroyWindow(owner);
+  DestroyWindow(g_busyProbe);
+}
+}  // namespace
+
+TEST(PngExport, BusyWindowShowsOnceAndGivesTheFocusBack) {
+  ExportWithBusyWindow(BUSY_KEPT);
+}
+
+TEST(PngExport, BusyWindowIgnoresCloseAndOutlivesItsDestruction) {
+  // Alt+F4 or the end of the session: the window stays until the search is done.
+  ExportWithBusyWindow(BUSY_CLOSED);
+  EXPECT_TRUE(g_busyAlive);
+  // Destroyed from outside: the search goes on without it.
+  ExportWithBusyWindow(BUSY_DESTROYED);
+  EXPECT_FALSE(g_busyAlive);
 }
 
 TEST(PngBadInput, TruncatedAndCorruptEntriesGiveCodes) {

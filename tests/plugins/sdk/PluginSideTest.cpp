@@ -2,7 +2,9 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+#include "common/FloatBits.h"
 #include "plugins/sdk/VCXList.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecordAccess.h"
@@ -187,10 +189,24 @@ TEST_F(Linked, RecordAccessors) {
   EXPECT_FALSE(vcxHasMask(image));
   color->opacity = 0.5f;
   EXPECT_TRUE(vcxNeedsFlattening(image));
+  // Opacities are read by their bits: a denormal is none, NaN counts as opaque.
+  StoreFloatBits(&color->opacity, kFloatDenormal);
+  EXPECT_TRUE(vcxNeedsFlattening(image));
+  StoreFloatBits(&color->opacity, kFloatNaN);
+  EXPECT_FALSE(vcxNeedsFlattening(image));
   color->opacity = 1.0f;
   vcxSetLayerSlot(image, 2, vcxCreateImage(vcxImageRequest(VCX_KIND_COLOR, VCX_FORMAT_32, 1, 1, "")));
   EXPECT_EQ(vcxCountLayers(image, VCX_KIND_COLOR), 2);
   EXPECT_TRUE(vcxNeedsFlattening(image));
+
+  // Resolutions as whole pixels per metre: rounded, never negative, limited to 32 bits.
+  const std::pair<uint32_t, int32_t> resolutions[] = {
+      {FloatBitsOf(3779.6f), 3780}, {FloatBitsOf(-5.0f), 0},   {FloatBitsOf(3e9f), INT32_MAX},
+      {kFloatInfinity, INT32_MAX},  {kFloatNaN, 0},            {kFloatDenormal, 0}};
+  for (const auto& r : resolutions) {
+    StoreFloatBits(&image->xResolution, r.first);
+    EXPECT_EQ(vcxGetPixelsPerMetre(&image->xResolution), r.second) << r.first;
+  }
 
   VCXMultiImage* multi = vcxWrapInMultiImage(image);
   EXPECT_EQ(multi->count, 1);

@@ -125,6 +125,19 @@ TEST(SharedHelpers, BufferedReaderCrossesBlocksAndStopsAtTheEnd) {
   EXPECT_THROW(reader.Skip(11), CVcxError);
   EXPECT_THROW(reader.Read(got.data(), 11), CVcxError);
   EXPECT_EQ(reader.Position(), 199990u);
+  // A block used up exactly, then a read of more than a block, which bypasses it: seeks into
+  // the old block's window read the file.
+  reader.Seek(0);
+  reader.Read(got.data(), 10);
+  reader.Read(got.data(), 65526);
+  reader.Read(got.data(), 70000);
+  EXPECT_EQ(0, std::memcmp(got.data(), bytes.data() + 65536, 70000));
+  for (uint64_t at : {100000u, 130000u, 135536u, 40000u, 135535u}) {
+    reader.Seek(at);
+    EXPECT_EQ(reader.ReadByte(), bytes[at]) << at;
+    reader.Read(got.data(), 3);
+    EXPECT_EQ(0, std::memcmp(got.data(), bytes.data() + at + 1, 3)) << at;
+  }
   file.Close();
   DeleteFileA(path.c_str());
   try {
