@@ -82,16 +82,9 @@ private:
   Point seed;
 };
 
-class CMagicWandTool : public CTool {
+class CMagicWandTool : public CTool, public CCombineModes {
 public:
   enum { STATE_WAIT = 2 };
-  enum {
-    MODE_NONE = 0,
-    MODE_REPLACE = COMBINE_REPLACE,
-    MODE_ADD = COMBINE_ADD,
-    MODE_SUBTRACT = COMBINE_SUBTRACT,
-    MODE_INTERSECT = COMBINE_INTERSECT
-  };
 
   CMagicWandTool();
   // "Tolerance:" with a spin edit 0 to 255.

@@ -29,16 +29,9 @@ bool InvertSelectionCommand();
 // covers the pixels whose index lies inside the inscribed ellipse.
 void RasterizeSelectionShape(CMaskArray& mask, const Rect& rect, bool elliptical);
 
-class CSelectionTool : public CTool {
+class CSelectionTool : public CTool, public CCombineModes {
 public:
   enum { STATE_PRESSED = 2, STATE_DRAG = 3 };
-  enum {
-    MODE_NONE = 0,
-    MODE_REPLACE = COMBINE_REPLACE,
-    MODE_ADD = COMBINE_ADD,
-    MODE_SUBTRACT = COMBINE_SUBTRACT,
-    MODE_INTERSECT = COMBINE_INTERSECT
-  };
   enum { FLAG_SHIFT = 1, FLAG_ALT = 2 };
 
   CSelectionTool();

@@ -259,14 +259,14 @@ int32_t CTool::ReadCombineMode() {
   CEditorUI* ui = GetEditorUI();
   const bool shift = ui->IsKeyDown(KEY_SHIFT);
   if (ui->IsKeyDown(KEY_ALT))
-    return shift ? COMBINE_INTERSECT : COMBINE_SUBTRACT;
-  return shift ? COMBINE_ADD : COMBINE_REPLACE;
+    return shift ? CCombineModes::MODE_INTERSECT : CCombineModes::MODE_SUBTRACT;
+  return shift ? CCombineModes::MODE_ADD : CCombineModes::MODE_REPLACE;
 }
 
 HCURSOR CTool::GetCombineCursor(int32_t mode, int32_t replaceCursor) {
   CEditorUI* ui = GetEditorUI();
-  if (mode >= COMBINE_REPLACE && mode <= COMBINE_INTERSECT)
-    return ui->GetAppCursor(replaceCursor + mode - COMBINE_REPLACE);
+  if (mode >= CCombineModes::MODE_REPLACE && mode <= CCombineModes::MODE_INTERSECT)
+    return ui->GetAppCursor(replaceCursor + mode - CCombineModes::MODE_REPLACE);
   return ui->GetAppCursor(CURSOR_TOOL_DEFAULT);
 }
 

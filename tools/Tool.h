@@ -40,6 +40,11 @@ void DrawOverlayEllipse(CToolOverlay& overlay, const Rect& rect, int32_t cell, f
 // test that round brushes use for their working pixels.
 bool IsCellInEllipse(int32_t col, int32_t row, int32_t cols, int32_t rows);
 
+// The modes of the tools that make or change the selection: how a new region joins it.
+struct CCombineModes {
+  enum { MODE_NONE = 0, MODE_REPLACE = 1, MODE_ADD = 2, MODE_SUBTRACT = 3, MODE_INTERSECT = 4 };
+};
+
 class CTool {
 public:
   enum { BUTTON_LEFT = 1, BUTTON_RIGHT = 2 };
@@ -89,8 +94,8 @@ protected:
   void ShowDrawnOrPickedColor(const Point& pos, bool drawing, int32_t button, bool picking);
   // The colour under pos becomes the button's drawing colour (left primary, else secondary).
   void PickButtonColor(const Point& pos, int32_t button);
-  // How a new region joins the selection by the keys held now: Shift adds, Alt subtracts,
-  // both intersect, else it replaces.
+  // How a new region joins the selection (CCombineModes) by the keys held now: Shift adds,
+  // Alt subtracts, both intersect, else it replaces.
   static int32_t ReadCombineMode();
   // The cursor of a combine mode, counted from the replace cursor; else the default cursor.
   static HCURSOR GetCombineCursor(int32_t mode, int32_t replaceCursor);
@@ -100,8 +105,6 @@ protected:
   uint8_t away;
 };
 
-// Modes of the tools that make or change the selection (ReadCombineMode).
-enum { COMBINE_REPLACE = 1, COMBINE_ADD = 2, COMBINE_SUBTRACT = 3, COMBINE_INTERSECT = 4 };
 
 // A tool that paints on the current raster layer with the colour of the pressed button,
 // or with Alt picks the colour under the pointer into that button's colour while it is
