@@ -42,8 +42,13 @@ void* operator new(std::size_t size) {
     return block;
   throw std::bad_alloc();
 }
+// The pair is malloc and free underneath; GCC takes free() inlined into a delete for a
+// mismatch with the operator new it sees.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#pragma GCC diagnostic pop
 
 namespace {
 
