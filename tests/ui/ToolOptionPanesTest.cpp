@@ -192,8 +192,9 @@ TEST_F(ToolOptionPanesTest, OptionButtonsShowTheirPictureAndTheChosenOneItsCheck
         const int32_t checked = pane.checkedPictures ? plain + 1 : plain;
         EXPECT_EQ(i == chosen, radio->IsChecked());
         EXPECT_TRUE(ShowsPicture(radio, i == chosen ? checked : plain)) << pane.tool << " " << i;
-        if (pane.checkedPictures)
+        if (pane.checkedPictures) {
           EXPECT_FALSE(ShowsPicture(radio, i == chosen ? plain : checked)) << pane.tool << " " << i;
+        }
         // The picture and the whole caption fit beside the indicator.
         RECT text = {0, 0, 10000, radio->GetHeight()};
         radio->MeasureText(nullptr, &text);
