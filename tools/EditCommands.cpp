@@ -25,10 +25,6 @@ CRasterLayer* AsRaster(CLayer* layer) {
                                                           : nullptr;
 }
 
-bool IsVisibleRaster(CLayer* layer) {
-  return layer && layer->IsVisible() && AsRaster(layer);
-}
-
 bool HasActiveSelection(CImage* image) {
   return image && image->GetSelection() && image->GetSelection()->IsActive();
 }
@@ -122,7 +118,7 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
   CLayer* current = GetCurrentLayer();
   CRasterLayer* currentRaster = AsRaster(current);
   const bool supersampled =
-      IsVisibleRaster(current) && currentRaster && currentRaster->IsSupersampled();
+      IsVisibleRasterLayer(current) && currentRaster && currentRaster->IsSupersampled();
   CPasteAction* action = nullptr;
   CRasterLayer* layer = nullptr;
   const bool wasActive = selection->IsActive();
@@ -354,7 +350,7 @@ bool RedoCommand() {
 
 bool CanCut() {
   CImage* image = GetCurrentImage();
-  return HasActiveSelection(image) && IsVisibleRaster(GetCurrentLayer());
+  return HasActiveSelection(image) && IsVisibleRasterLayer(GetCurrentLayer());
 }
 
 bool CanCopy() {
@@ -415,7 +411,7 @@ bool CutCommand() {
 bool EraseCommand(const char* caption) {
   CImage* image = GetCurrentImage();
   CLayer* layer = GetCurrentLayer();
-  if (!HasActiveSelection(image) || !IsVisibleRaster(layer) || !image->GetHistory()) {
+  if (!HasActiveSelection(image) || !IsVisibleRasterLayer(layer) || !image->GetHistory()) {
     Beep();
     return false;
   }
@@ -506,7 +502,7 @@ bool PasteCommand() {
     done = PasteAsLayer(image, selection, info, view.center);
   } else if (view.channelMode == 1 || view.channelMode == 2) {
     CLayer* layer = GetCurrentLayer();
-    if (IsVisibleRaster(layer))
+    if (IsVisibleRasterLayer(layer))
       done = PasteIntoLayer(image, selection, AsRaster(layer), info);
   }
   if (!done)

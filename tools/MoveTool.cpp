@@ -12,10 +12,6 @@
 
 namespace {
 
-bool IsVisibleRaster(const CLayer* layer) {
-  return layer && layer->IsVisible() && layer->GetKind() == CLayer::KIND_RASTER;
-}
-
 // An active selection moves with the layer only when both copies start from the same
 // place; otherwise both are taken again.
 void AlignWorkingCopies(CSelection* selection) {
@@ -56,7 +52,7 @@ bool NudgeCommand(int32_t dx, int32_t dy) {
   CImage* image = GetCurrentImage();
   CSelection* selection = GetCurrentSelection();
   CLayer* layer = GetCurrentLayer();
-  if (!image || !selection || !IsVisibleRaster(layer) || !image->GetHistory())
+  if (!image || !selection || !IsVisibleRasterLayer(layer) || !image->GetHistory())
     return false;
   CShiftAction* action = nullptr;
   try {
@@ -92,7 +88,7 @@ CMoveTool::CMoveTool() : state(STATE_READY), mode(MODE_NONE), flags(0) {
 }
 
 void CMoveTool::UpdateMode() {
-  mode = GetCurrentSelection() && IsVisibleRaster(GetCurrentLayer()) ? MODE_MOVE : MODE_NONE;
+  mode = GetCurrentSelection() && IsVisibleRasterLayer(GetCurrentLayer()) ? MODE_MOVE : MODE_NONE;
 }
 
 HCURSOR CMoveTool::GetCursor(const Point&) {

@@ -46,11 +46,6 @@ uint32_t DashColor(int32_t x, int32_t y) {
   return ((x + y) & 7) < 4 ? 0xFF000000u : 0xFFFFFFFFu;
 }
 
-bool IsSupersampledVisibleRaster(const CLayer* layer) {
-  return layer && layer->IsVisible() && layer->GetKind() == CLayer::KIND_RASTER &&
-         static_cast<const CRasterLayer*>(layer)->IsSupersampled();
-}
-
 // The 1x mask of a selection, whatever its supersampling.
 CMaskArray* GetPlainMask(CSelection* selection) {
   CMaskSupersampleStack* stack = selection->GetSupersampleStack();
@@ -434,7 +429,8 @@ void CSelectionTool::ApplyShape() {
   const int32_t combine = mode;
   const bool elliptical = g_Settings.drawingToolsSelectorShape &&
                           g_Settings.drawingToolsSelectorShape->GetValue() == SELECTION_ELLIPTICAL;
-  const bool eight = IsSupersampledVisibleRaster(GetCurrentLayer());
+  const CLayer* layer = GetCurrentLayer();
+  const bool eight = IsVisibleRasterLayer(layer) && IsSupersampledRaster(layer);
   ChangeSelection("Select", true, [&](CSelection* s) {
     CMaskArray* edit = s->GetMask();
     CMaskArray* target = GetPlainMask(s);
