@@ -363,3 +363,37 @@ void ShowPluginError(CFileFormat* plugin) {
   }
   delete[] buffer;
 }
+
+VCXMultiImage* ImportThroughPlugin(CFileFormat* format, HWND owner, const char* path, int* outType) {
+  CPlugin* module = AsPlugin(format);
+  const VCXImportProc importFile = module ? module->GetImportFunction() : nullptr;
+  if (!importFile) {
+    ErrorBox("Unknown file type");
+    return nullptr;
+  }
+  VCXMultiImage* record = nullptr;
+  try {
+    record = importFile(owner, path, outType);
+  } catch (...) {
+    ErrorBox("Plugin malfunction");
+    return nullptr;
+  }
+  if (!record)
+    ShowPluginError(format);
+  return record;
+}
+
+bool ExportThroughPlugin(CFileFormat* format, HWND owner, const char* path, int32_t typeId, VCXMultiImage* record) {
+  CPlugin* module = AsPlugin(format);
+  const VCXExportProc exportFile = module ? module->GetExportFunction() : nullptr;
+  if (!exportFile)
+    return false;
+  try {
+    if (exportFile(owner, path, typeId, record) != 0)
+      return true;
+    ShowPluginError(format);
+  } catch (...) {
+    ErrorBox("Plugin malfunction");
+  }
+  return false;
+}

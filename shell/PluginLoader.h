@@ -119,3 +119,10 @@ void ClearPluginLists();
 
 CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** preview, char* text, int size);
 void ShowPluginError(CFileFormat* plugin);
+// The record the plug-in's import entry makes of the file, owned by the caller; null after
+// "Unknown file type" (no import entry), the plug-in's error (no record) or "Plugin
+// malfunction" (its code threw).
+VCXMultiImage* ImportThroughPlugin(CFileFormat* format, HWND owner, const char* path, int* outType);
+// Hands the record to the plug-in's export entry; false without one, after the plug-in's
+// error when it fails and after "Plugin malfunction" when its code throws.
+bool ExportThroughPlugin(CFileFormat* format, HWND owner, const char* path, int32_t typeId, VCXMultiImage* record);

@@ -116,24 +116,10 @@ bool InstallProject(CProject* project, const char* path, bool keepPath) {
 }
 
 // A new project from a plug-in's file, or null after the plug-in's message.
-CProject* ImportThroughPlugin(CFileFormat* plugin, const char* path) {
-  CPlugin* module = AsPlugin(plugin);
-  const VCXImportProc importFile = module ? module->GetImportFunction() : nullptr;
-  if (!importFile) {
-    ErrorBox("Unknown file type");
+CProject* ImportProjectThroughPlugin(CFileFormat* plugin, const char* path) {
+  VCXMultiImage* record = ImportThroughPlugin(plugin, MainWindow(), path, nullptr);
+  if (!record)
     return nullptr;
-  }
-  VCXMultiImage* record = nullptr;
-  try {
-    record = importFile(MainWindow(), path, nullptr);
-  } catch (...) {
-    ErrorBox("Plugin malfunction");
-    return nullptr;
-  }
-  if (!record) {
-    ShowPluginError(plugin);
-    return nullptr;
-  }
   COwnedMultiImage owned(record);
   return ConvertPortableMultiImage(record);
 }
@@ -144,18 +130,7 @@ bool ExportTo(CProject* project, VCXMultiImage* record, const char* path, int32_
     return false;
   if (IsBuiltin(plugin))
     return WriteProject(path, project);
-  CPlugin* module = AsPlugin(plugin);
-  const VCXExportProc exportFile = module ? module->GetExportFunction() : nullptr;
-  if (!exportFile || !record)
-    return false;
-  try {
-    if (exportFile(MainWindow(), path, typeId, record) != 0)
-      return true;
-    ShowPluginError(plugin);
-  } catch (...) {
-    ErrorBox("Plugin malfunction");
-  }
-  return false;
+  return record && ExportThroughPlugin(plugin, MainWindow(), path, typeId, record);
 }
 
 }  // namespace
@@ -371,7 +346,7 @@ bool ImportProjectFile(const char* path) {
     ErrorBox("Unknown file type");
     return false;
   }
-  CProject* project = IsBuiltin(type->plugin) ? ReadProject(path) : ImportThroughPlugin(type->plugin, path);
+  CProject* project = IsBuiltin(type->plugin) ? ReadProject(path) : ImportProjectThroughPlugin(type->plugin, path);
   if (!project)
     return false;
   // No path: a later Save asks for a file name.

@@ -387,24 +387,10 @@ CProject* ReadImportFile(const char* path) {
     CProjectReader reader;
     return reader.Read(path);
   }
-  CPlugin* module = AsPlugin(format);
-  const VCXImportProc importFile = module ? module->GetImportFunction() : nullptr;
-  if (!importFile) {
-    ErrorBox("Unknown file type");
+  int outType = type->typeId;
+  VCXMultiImage* record = ImportThroughPlugin(format, GetEditorUI()->GetMainWindow(), path, &outType);
+  if (!record)
     return nullptr;
-  }
-  VCXMultiImage* record = nullptr;
-  try {
-    int outType = type->typeId;
-    record = importFile(GetEditorUI()->GetMainWindow(), path, &outType);
-  } catch (...) {
-    ErrorBox("Plugin malfunction");
-    return nullptr;
-  }
-  if (!record) {
-    ShowPluginError(format);
-    return nullptr;
-  }
   CProject* project = ConvertPortableMultiImage(record);
   VcsFreeMultiImage(record);
   return project;
@@ -462,26 +448,6 @@ bool ImportImageCommand() {
   return added;
 }
 
-namespace {
-
-// Hands the record to the plug-in's export; the plug-in's error on failure.
-bool ExportRecord(VCXMultiImage* record, const char* path, int32_t typeId, CFileFormat* plugin) {
-  CPlugin* module = AsPlugin(plugin);
-  const VCXExportProc exportFile = module ? module->GetExportFunction() : nullptr;
-  if (!exportFile)
-    return false;
-  try {
-    if (exportFile(GetEditorUI()->GetMainWindow(), path, typeId, record) != 0)
-      return true;
-    ShowPluginError(plugin);
-  } catch (...) {
-    ErrorBox("Plugin malfunction");
-  }
-  return false;
-}
-
-}  // namespace
-
 bool ExportImageFile(CImage* image, const char* path, int32_t typeId, CFileFormat* plugin) {
   CPlugin* module = AsPlugin(plugin);
   if (!image || !path || !module || !module->GetExportFunction())
@@ -489,7 +455,7 @@ bool ExportImageFile(CImage* image, const char* path, int32_t typeId, CFileForma
   VCXMultiImage* record = CreatePortableMultiImageOfImage(image);
   if (!record)
     return false;
-  const bool written = ExportRecord(record, path, typeId, plugin);
+  const bool written = ExportThroughPlugin(plugin, GetEditorUI()->GetMainWindow(), path, typeId, record);
   VcsFreeMultiImage(record);
   return written;
 }
@@ -522,8 +488,8 @@ bool ExportImageCommand() {
       CWULString path;
       JoinPath(path, choice.folder, choice.fileName);
       host->BeginWaitCursor();
-      written = ExportRecord(record, path.text, choice.typeId,
-                             g_Plugins.FindByName(choice.pluginName.text));
+      written = ExportThroughPlugin(g_Plugins.FindByName(choice.pluginName.text), host->GetMainWindow(), path.text,
+                                    choice.typeId, record);
       host->RestoreCursor();
     }
   } catch (...) {
