@@ -160,14 +160,7 @@ public:
 
 CMainWindowUI g_MainWindowUI;
 
-void RefitView() { g_MainWindowUI.InvalidateImageRect(nullptr); }
-
-void UpdateStates() { UpdateCommandStates(); }
-
 void ClearLayerItems() { ImagePanel::Clear(); }
-
-void BeginWait() { BeginWaitCursor(); }
-void EndWait() { RestoreCursor(); }
 
 // Without the project panel the whole window is refreshed instead.
 void RebuildProjectItems() {
@@ -184,14 +177,11 @@ HWND ClientContainerWindow() { return g_ClientContainer ? g_ClientContainer->Get
 void InstallUIHosts() {
   SetEditorUI(&g_MainWindowUI);
 
+  // The wait cursor, the refit, the preview and the command states come from the editor UI.
   CProjectCommandHooks project = {};
-  project.beginWaitCursor = &BeginWait;
-  project.restoreCursor = &EndWait;
   project.clearImagePanel = &ClearLayerItems;
-  project.refitView = &RefitView;
   project.clearProjectPanel = &ClearProjectItems;
   project.rebuildProjectPanel = &RebuildProjectItems;
-  project.updateCommandStates = &UpdateStates;
   project.getMainWindow = &ClientContainerWindow;
   SetProjectCommandHooks(&project);
 }
