@@ -223,7 +223,6 @@ int32_t CShapeDragTool::ReadFlags() const {
   return (host->IsKeyDown(KEY_SHIFT) ? FLAG_SHIFT : 0) | (host->IsKeyDown(KEY_ALT) ? FLAG_ALT : 0);
 }
 
-
 void CShapeDragTool::MouseMove(const Point& pos) {
   current = pos;
   if (state == STATE_DRAG) {

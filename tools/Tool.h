@@ -105,7 +105,6 @@ protected:
   uint8_t away;
 };
 
-
 // A tool that paints on the current raster layer with the colour of the pressed button,
 // or with Alt picks the colour under the pointer into that button's colour while it is
 // held. A press without a visible raster layer does nothing.

@@ -54,7 +54,6 @@ int32_t ClientHeight() { return ZoomedView::ClientHeight(g_View); }
 
 HWND ViewWindow() { return g_View ? g_View->window : nullptr; }
 
-
 // The setting's colour, or the fallback while the settings are not made.
 CColor SettingColor(CColorSetting* setting, uint32_t fallback) {
   return setting ? setting->GetValue() : CColor(fallback);
@@ -95,7 +94,6 @@ RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 // The view's event handlers, private to the main view.
 namespace MainView {
 namespace {
-
 
 void OnDeleted(CWULInteractor*) {
   g_View = nullptr;

@@ -9,7 +9,6 @@
 #include "wul/WULPopupWindow.h"
 #include "wul/WULTooltip.h"
 
-
 // Placement flags of a shell.
 enum {
   WUL_SHELL_PREFER_LEFT = 1,
