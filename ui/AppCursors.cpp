@@ -22,7 +22,23 @@ struct CAppResources {
   HCURSOR wait;
   HCURSOR cursors[kCursorCount];
   CWULImage* images[APP_IMAGE_COUNT];
-  int32_t imageIds[APP_IMAGE_COUNT];  // the resource of each picture; 0 for a derived one
+};
+
+// The pictures of bitmap resources: count slots from first on, of the resources from
+// firstId on.
+struct PictureRun {
+  int first;
+  int32_t firstId;
+  int count;
+};
+const PictureRun kPictureRuns[] = {
+    {APP_IMAGE_MESSAGE_ERROR, IDB_MESSAGE_ERROR, 4},
+    {APP_IMAGE_VISIBLE, IDB_LAYER_VISIBLE, 1},
+    {APP_IMAGE_SELECTOR_FIRST, IDB_SELECTION_RECTANGULAR, 4},
+    {APP_IMAGE_GRADIENT_FIRST, IDB_GRADIENT_LINEAR, 2},
+    {APP_IMAGE_RECTANGLE_FIRST, IDB_RECTANGLE_SOLID, 6},
+    {APP_IMAGE_ELLIPSE_FIRST, IDB_ELLIPSE_SOLID, 6},
+    {APP_IMAGE_PREVIEW_FIRST, IDB_FILE_PREVIEW, 2},
 };
 
 CAppResources g_Resources;
@@ -36,13 +52,6 @@ CWULImage* LoadPicture(int id) {
   if (image)
     image->SetAutoDelete(false);
   return image;
-}
-
-void LoadPictures(int first, int firstId, int count) {
-  for (int i = 0; i < count; ++i) {
-    g_Resources.images[first + i] = LoadPicture(firstId + i);
-    g_Resources.imageIds[first + i] = firstId + i;
-  }
 }
 
 }  // namespace
@@ -59,19 +68,15 @@ void LoadAppCursors() {
   for (int i = 0; i < kCursorCount; ++i)
     g_Resources.cursors[i] = LoadCursorA(instance, MAKEINTRESOURCEA(kCursorIds[i]));
 
-  LoadPictures(APP_IMAGE_MESSAGE_ERROR, IDB_MESSAGE_ERROR, 4);
-  LoadPictures(APP_IMAGE_VISIBLE, IDB_LAYER_VISIBLE, 1);
+  for (const PictureRun& run : kPictureRuns)
+    for (int i = 0; i < run.count; ++i)
+      g_Resources.images[run.first + i] = LoadPicture(run.firstId + i);
   if (CWULImage* visible = g_Resources.images[APP_IMAGE_VISIBLE]) {
     CWULImage* grey = CWULImage::Clone(visible);
     grey->ToGrayscale();
     grey->SetAutoDelete(false);
     g_Resources.images[APP_IMAGE_VISIBLE_GREY] = grey;
   }
-  LoadPictures(APP_IMAGE_SELECTOR_FIRST, IDB_SELECTION_RECTANGULAR, 4);
-  LoadPictures(APP_IMAGE_GRADIENT_FIRST, IDB_GRADIENT_LINEAR, 2);
-  LoadPictures(APP_IMAGE_RECTANGLE_FIRST, IDB_RECTANGLE_SOLID, 6);
-  LoadPictures(APP_IMAGE_ELLIPSE_FIRST, IDB_ELLIPSE_SOLID, 6);
-  LoadPictures(APP_IMAGE_PREVIEW_FIRST, IDB_FILE_PREVIEW, 2);
 }
 
 void FreeAppCursors() {
@@ -107,9 +112,9 @@ CWULImage* GetAppImage(int index) {
 }
 
 CWULImage* GetAppPicture(int32_t resourceId) {
-  for (int i = 0; i < APP_IMAGE_COUNT; ++i) {
-    if (resourceId != 0 && g_Resources.imageIds[i] == resourceId)
-      return g_Resources.images[i];
+  for (const PictureRun& run : kPictureRuns) {
+    if (resourceId >= run.firstId && resourceId < run.firstId + run.count)
+      return g_Resources.images[run.first + resourceId - run.firstId];
   }
   return nullptr;
 }
