@@ -27,18 +27,8 @@ typedef COwnedRecord<VCXMultiImage, VcsFreeMultiImage> COwnedMultiImage;
 // The busy state of the long commands: the wait cursor until the scope ends.
 class CBusyScope {
 public:
-  CBusyScope() {
-    if (g_hooks.beginWaitCursor)
-      g_hooks.beginWaitCursor();
-    else
-      GetEditorUI()->BeginWaitCursor();
-  }
-  ~CBusyScope() {
-    if (g_hooks.restoreCursor)
-      g_hooks.restoreCursor();
-    else
-      GetEditorUI()->RestoreCursor();
-  }
+  CBusyScope() { GetEditorUI()->BeginWaitCursor(); }
+  ~CBusyScope() { GetEditorUI()->RestoreCursor(); }
   CBusyScope(const CBusyScope&) = delete;
   CBusyScope& operator=(const CBusyScope&) = delete;
 };
@@ -47,12 +37,7 @@ HWND MainWindow() {
   return g_hooks.getMainWindow ? g_hooks.getMainWindow() : GetEditorUI()->GetMainWindow();
 }
 
-void UpdateCommandStates() {
-  if (g_hooks.updateCommandStates)
-    g_hooks.updateCommandStates();
-  else
-    GetEditorUI()->UpdateCommandStates();
-}
+void UpdateCommandStates() { GetEditorUI()->UpdateCommandStates(); }
 
 void RebuildProjectPanel() {
   if (g_hooks.rebuildProjectPanel)
@@ -227,14 +212,8 @@ bool CloseProject(int mode) {
     g_hooks.clearImagePanel();
   if (g_hooks.clearProjectPanel)
     g_hooks.clearProjectPanel();
-  if (g_hooks.refitView)
-    g_hooks.refitView();
-  else
-    GetEditorUI()->RefitToImage();
-  if (g_hooks.refreshPreview)
-    g_hooks.refreshPreview();
-  else
-    GetEditorUI()->RefreshPreview();
+  GetEditorUI()->RefitToImage();
+  GetEditorUI()->RefreshPreview();
   UpdateCommandStates();
   return true;
 }

@@ -8,18 +8,14 @@
 class CProject;
 struct CFileDialogRequest;
 
-// What the commands ask of the user interface. Every member may be null; a null member
-// falls back to the editor UI (wait cursor, cursor, refit, preview, command
-// states, main window) or does nothing (panels), and a null dialog runs the real one.
+// What the commands ask of the user interface besides the editor UI (which shows the wait
+// cursor, refits the view, refreshes the preview and updates the command states). Every
+// member may be null; a null member does nothing (panels) or falls back to the editor UI's
+// main window, and a null dialog runs the real one.
 struct CProjectCommandHooks {
-  void (*beginWaitCursor)();
-  void (*restoreCursor)();
   void (*clearImagePanel)();
   void (*clearProjectPanel)();
   void (*rebuildProjectPanel)();
-  void (*refitView)();
-  void (*refreshPreview)();
-  void (*updateCommandStates)();
   // The main window's client container: owner of the questions and the plug-ins' windows.
   HWND (*getMainWindow)();
   // Stand-ins for the file dialogs (CPluginFileDialog::RunOpen, CSaveFileDialog::RunSave,

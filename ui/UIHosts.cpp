@@ -177,7 +177,6 @@ HWND ClientContainerWindow() { return g_ClientContainer ? g_ClientContainer->Get
 void InstallUIHosts() {
   SetEditorUI(&g_MainWindowUI);
 
-  // The wait cursor, the refit, the preview and the command states come from the editor UI.
   CProjectCommandHooks project = {};
   project.clearImagePanel = &ClearLayerItems;
   project.clearProjectPanel = &ClearProjectItems;

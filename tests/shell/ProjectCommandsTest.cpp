@@ -7,6 +7,7 @@
 #include <vector>
 #include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
+#include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
@@ -36,7 +37,7 @@ bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 uint32_t Pixel(int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x * 40) << 16 | static_cast<uint32_t>(y * 30) << 8 | 0x55u; }
 
-// What the hooks saw.
+// What the hooks and the editor UI saw.
 struct Seen {
   int openDialogs = 0;
   int saveDialogs = 0;
@@ -104,6 +105,16 @@ bool ExportHook(HWND, CFileDialogRequest& request) {
   return true;
 }
 
+// Counts what the commands tell the editor UI, for its lifetime.
+class CountingUI : public CEditorUI {
+public:
+  CountingUI() { SetEditorUI(this); }
+  ~CountingUI() override { SetEditorUI(nullptr); }
+  void RefitToImage() override { ++g_seen.refits; }
+  void RefreshPreview() override { ++g_seen.previews; }
+  void UpdateCommandStates() override { ++g_seen.states; }
+};
+
 class ProjectCommandsTest : public testing::Test {
 protected:
   void SetUp() override {
@@ -122,9 +133,6 @@ protected:
     CProjectCommandHooks hooks = {};
     hooks.rebuildProjectPanel = [] { ++g_seen.rebuilds; };
     hooks.clearProjectPanel = [] { ++g_seen.clears; };
-    hooks.refitView = [] { ++g_seen.refits; };
-    hooks.refreshPreview = [] { ++g_seen.previews; };
-    hooks.updateCommandStates = [] { ++g_seen.states; };
     hooks.runOpenDialog = OpenHook;
     hooks.runSaveDialog = SaveHook;
     hooks.runExportDialog = ExportHook;
@@ -225,6 +233,7 @@ protected:
     return path;
   }
 
+  CountingUI ui;
   std::string folder;
   std::string savedProjectPath, savedImportPath, savedExportPath, savedExportPlugin;
   uint32_t savedExportId = 0;
