@@ -259,8 +259,9 @@ TEST_F(PaintOptionsTest, BrushPaneHasSizeHardnessAndOpacity) {
     EXPECT_EQ(100.0, rows[r]->GetMaximum());
     EXPECT_EQ(36, rows[r]->GetWidth());
     EXPECT_EQ(16, rows[r]->GetHeight());
-    if (r > 0)
+    if (r > 0) {
       EXPECT_GE(rows[r]->GetY(), rows[r - 1]->GetBottom());
+    }
   }
 
   // The picture is one dab with the profile, without the dab's alpha.

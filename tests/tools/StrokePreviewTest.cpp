@@ -113,10 +113,11 @@ TEST(StrokePreviewTest, LargePencilSizesShowADiscOneBoxWideWithExactRimCoverage)
       total += v;
       const double dx = j + 0.5 - cx, dy = i + 0.5 - cy;
       const double d = std::sqrt(dx * dx + dy * dy);
-      if (d < r - 0.7072)
+      if (d < r - 0.7072) {
         EXPECT_EQ(1.0f, v) << j << "," << i;
-      else if (d > r + 0.7072)
+      } else if (d > r + 0.7072) {
         EXPECT_EQ(0.0f, v) << j << "," << i;
+      }
     }
   // The exact covered parts add up to the disc's area.
   EXPECT_NEAR(3.14159265358979 * r * r, total, 0.05);

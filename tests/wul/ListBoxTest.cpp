@@ -317,8 +317,9 @@ TEST_F(ListBoxInput, APressSelectsTheRowUnderThePointer) {
   ASSERT_NE(list->GetCurrentItem(), nullptr);
   EXPECT_EQ(list->GetCurrentItem()->GetIndex(), 4);
   PumpPending();
-  if (GetForegroundWindow() == host->GetHandle())
+  if (GetForegroundWindow() == host->GetHandle()) {
     EXPECT_TRUE(list->HasFocus());
+  }
 }
 
 TEST_F(ListBoxInput, APressBelowTheLastItemOnlyFocuses) {
@@ -331,8 +332,9 @@ TEST_F(ListBoxInput, APressBelowTheLastItemOnlyFocuses) {
   EXPECT_EQ(list->GetCurrentItem(), list->FindByIndex(2));
   EXPECT_TRUE(changes.empty());
   PumpPending();
-  if (GetForegroundWindow() == host->GetHandle())
+  if (GetForegroundWindow() == host->GetHandle()) {
     EXPECT_TRUE(list->HasFocus());
+  }
   // A double click on a row focuses without selecting.
   wulSendMessage(list->GetHandle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(30, 5));
   EXPECT_EQ(list->GetCurrentItem(), list->FindByIndex(2));
