@@ -188,6 +188,36 @@ uint32_t PixelOf(const Image& image, int32_t x, int32_t y) {
   return alpha << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 
+bool DecodeBlock(const uint8_t* block, size_t size, bool isPrivate, Image& image) {
+  std::memset(&image, 0, sizeof image);
+  return isPrivate ? DecodePrivate(block, size, image) : DecodeBitmap(block, size, image);
+}
+
+// Writes the image with its top-left corner at (x, y), clipped to the array, by the current
+// channel mode.
+void WriteImage(const Image& image, CPixelArray& target, int32_t x, int32_t y) {
+  const int32_t mode = GetEditorUI()->GetChannelMode();
+  const int32_t x0 = x < 0 ? -x : 0, y0 = y < 0 ? -y : 0;
+  const int64_t x1 = std::min<int64_t>(image.width, int64_t(target.width) - x);
+  const int64_t y1 = std::min<int64_t>(image.height, int64_t(target.height) - y);
+  for (int32_t sy = y0; sy < y1; ++sy) {
+    for (int32_t sx = x0; sx < x1; ++sx) {
+      const uint32_t c = PixelOf(image, sx, sy);
+      uint32_t& out = target.data[size_t(sy + y) * size_t(target.width) + size_t(sx + x)];
+      if (mode == 1) {
+        out = (out & 0xFF000000u) | (c & 0x00FFFFFFu);
+      } else if (mode == 2) {
+        const float l = wulGetLuminance(float(c >> 16 & 255) / 255.0f, float(c >> 8 & 255) / 255.0f,
+                                        float(c & 255) / 255.0f);
+        const long a = std::lround(255.0f * l);
+        out = (out & 0x00FFFFFFu) | uint32_t(a < 0 ? 0 : a > 255 ? 255 : a) << 24;
+      } else {
+        out = c;
+      }
+    }
+  }
+}
+
 // Opens the clipboard and decodes the first offered format of privateFormat and
 // bitmapFormat; the data stays locked while reading lives.
 bool ReadOffered(ClipboardReading& reading, UINT privateFormat, UINT bitmapFormat, Image& image) {
@@ -199,8 +229,7 @@ bool ReadOffered(ClipboardReading& reading, UINT privateFormat, UINT bitmapForma
   const uint8_t* block = reading.Lock(UINT(format), size);
   if (!block)
     return false;
-  std::memset(&image, 0, sizeof image);
-  return UINT(format) == privateFormat ? DecodePrivate(block, size, image) : DecodeBitmap(block, size, image);
+  return DecodeBlock(block, size, UINT(format) == privateFormat, image);
 }
 
 }  // namespace
@@ -506,25 +535,23 @@ bool CClipboard::Paste(CPixelArray& target, int32_t x, int32_t y) {
   } else if (!ReadOffered(reading, privateFormat, GetBitmapFormat(), image)) {
     return false;
   }
-  const int32_t mode = GetEditorUI()->GetChannelMode();
-  const int32_t x0 = x < 0 ? -x : 0, y0 = y < 0 ? -y : 0;
-  const int64_t x1 = std::min<int64_t>(image.width, int64_t(target.width) - x);
-  const int64_t y1 = std::min<int64_t>(image.height, int64_t(target.height) - y);
-  for (int32_t sy = y0; sy < y1; ++sy) {
-    for (int32_t sx = x0; sx < x1; ++sx) {
-      const uint32_t c = PixelOf(image, sx, sy);
-      uint32_t& out = target.data[size_t(sy + y) * size_t(target.width) + size_t(sx + x)];
-      if (mode == 1) {
-        out = (out & 0xFF000000u) | (c & 0x00FFFFFFu);
-      } else if (mode == 2) {
-        const float l = wulGetLuminance(float(c >> 16 & 255) / 255.0f, float(c >> 8 & 255) / 255.0f,
-                                        float(c & 255) / 255.0f);
-        const long a = std::lround(255.0f * l);
-        out = (out & 0x00FFFFFFu) | uint32_t(a < 0 ? 0 : a > 255 ? 255 : a) << 24;
-      } else {
-        out = c;
-      }
-    }
-  }
+  WriteImage(image, target, x, y);
+  return true;
+}
+
+bool GetClipboardBlockInfo(const uint8_t* block, size_t size, bool isPrivate, CClipboardImageInfo& info) {
+  Image image;
+  if (!block || !DecodeBlock(block, size, isPrivate, image))
+    return false;
+  info = {image.width, image.height, image.bitsPerPixel, image.xResolution, image.yResolution};
+  return true;
+}
+
+bool PasteClipboardBlock(const uint8_t* block, size_t size, bool isPrivate, CPixelArray& target, int32_t x,
+                         int32_t y) {
+  Image image;
+  if (!target.data || !block || !DecodeBlock(block, size, isPrivate, image))
+    return false;
+  WriteImage(image, target, x, y);
   return true;
 }

@@ -77,5 +77,12 @@ private:
 
 extern CClipboard g_Clipboard;
 
+// Decode a block as another program leaves it on the clipboard: the private format when
+// isPrivate, else a CF_DIB or CF_DIBV5 bitmap. False when the block holds no usable image.
+bool GetClipboardBlockInfo(const uint8_t* block, size_t size, bool isPrivate, CClipboardImageInfo& info);
+// Writes the block's image into target as Paste does.
+bool PasteClipboardBlock(const uint8_t* block, size_t size, bool isPrivate, CPixelArray& target, int32_t x,
+                         int32_t y);
+
 // Windows 2000 and later use CF_DIBV5 and a message-only viewer.
 bool IsVersion5OrLater();

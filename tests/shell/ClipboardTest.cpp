@@ -271,3 +271,37 @@ TEST_F(ClipboardTest, LeavingRendersEveryFormat) {
   EXPECT_NE(nullptr, GetClipboardData(CF_DIBV5));
   CloseClipboard();
 }
+
+// The decoders of a block in memory (what the fuzzing program feeds) read it exactly as the
+// clipboard's own road does, and refuse a block that ends early.
+TEST_F(ClipboardTest, BlocksInMemoryDecodeAsFromTheClipboard) {
+  std::vector<uint8_t> own(24 + 2, 0);
+  const int32_t fields[4] = {24, 8 << 16, 2, 1};
+  std::memcpy(own.data(), fields, sizeof fields);
+  own[24] = 0x40;
+  own[25] = 0xC0;
+  const UINT bitmap = g_Clipboard.GetBitmapFormat();
+  const std::vector<std::pair<UINT, std::vector<uint8_t>>> blocks = {
+      {bitmap, Bitmap(40, 2, 1, 24, BI_RGB, {1, 2, 3, 4, 5, 6, 0, 0})},
+      {bitmap, Bitmap(124, 1, -2, 32, BI_BITFIELDS, {9, 8, 7, 0x80, 6, 5, 4, 0}, 0xFF000000u)},
+      {g_Clipboard.GetPrivateFormat(), own}};
+  for (const auto& block : blocks) {
+    const bool isPrivate = block.first == g_Clipboard.GetPrivateFormat();
+    PutBitmap(block.first, block.second);
+    CClipboardImageInfo fromClipboard, fromMemory;
+    ASSERT_TRUE(g_Clipboard.GetImageInfo(fromClipboard));
+    ASSERT_TRUE(GetClipboardBlockInfo(block.second.data(), block.second.size(), isPrivate, fromMemory));
+    EXPECT_EQ(fromClipboard.width, fromMemory.width);
+    EXPECT_EQ(fromClipboard.height, fromMemory.height);
+    EXPECT_EQ(fromClipboard.bitsPerPixel, fromMemory.bitsPerPixel);
+    CPixelArray a(3, 3), b(3, 3);
+    a.Fill(0x11223344u);
+    b.Fill(0x11223344u);
+    ASSERT_TRUE(g_Clipboard.Paste(a, 1, 1));
+    ASSERT_TRUE(PasteClipboardBlock(block.second.data(), block.second.size(), isPrivate, b, 1, 1));
+    EXPECT_EQ(0, std::memcmp(a.data, b.data, 9 * 4));
+    CClipboardImageInfo info;
+    EXPECT_FALSE(GetClipboardBlockInfo(block.second.data(), block.second.size() - 1, isPrivate, info));
+    EXPECT_FALSE(PasteClipboardBlock(block.second.data(), block.second.size() - 1, isPrivate, b, 0, 0));
+  }
+}

@@ -1,0 +1,203 @@
+// A worker process: runs a range of one reader's mutants, answers the boxes and dialogs the
+// roads show, and reports each mutant, a crash and its memory on the standard output.
+#include <windows.h>
+#include <psapi.h>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <thread>
+#include "fuzz/Fuzz.h"
+
+namespace fuzz {
+namespace {
+
+HANDLE g_out = nullptr;
+std::atomic<long long> g_current(0);
+std::atomic<bool> g_done(false);
+
+// Unbuffered, so that a line written just before a crash is not lost.
+void Say(const char* format, ...) {
+  char line[256];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  DWORD written = 0;
+  if (n > 0)
+    WriteFile(g_out, line, DWORD(n < int(sizeof line) ? n : int(sizeof line) - 1), &written, nullptr);
+}
+
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
+  Say("C %lld %08lx\n", g_current.load(), static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void OnTerminate() {
+  Say("C %lld terminate\n", g_current.load());
+  TerminateProcess(GetCurrentProcess(), 4);
+}
+
+// Resident bytes: what the mutant really made the process touch.
+uint64_t Resident(bool peak) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+    return 0;
+  return peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize;
+}
+
+// More than the 32-bit program could ever hold: the mutant is stopped and reported.
+const uint64_t kMemoryLimit = uint64_t(3) << 30;
+
+void WatchMemory() {
+  while (!g_done) {
+    const uint64_t now = Resident(false);
+    if (now > kMemoryLimit) {
+      Say("M %lld %llu\n", g_current.load(), static_cast<unsigned long long>(now));
+      TerminateProcess(GetCurrentProcess(), 5);
+    }
+    Sleep(10);
+  }
+}
+
+BOOL CALLBACK ClickCaptioned(HWND child, LPARAM wanted) {
+  char text[64] = {};
+  GetWindowTextA(child, text, sizeof text);
+  if (std::strcmp(text, reinterpret_cast<const char*>(wanted)) != 0)
+    return TRUE;
+  SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  return FALSE;
+}
+
+// The chooser's list is the child of its size; its first row is at the top.
+BOOL CALLBACK ClickFirstRow(HWND child, LPARAM) {
+  RECT r;
+  if (!GetWindowRect(child, &r) || r.right - r.left != 128 || r.bottom - r.top != 178)
+    return TRUE;
+  SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 8));
+  SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(20, 8));
+  return FALSE;
+}
+
+void Click(HWND dialog, const char* caption) {
+  EnumChildWindows(dialog, ClickCaptioned, reinterpret_cast<LPARAM>(caption));
+}
+
+// The image chooser takes the first image of its list and the PSD import takes layers or
+// the composite by turns, with OK; every other window (the error boxes) is closed, which
+// answers its OK.
+BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
+  if (!IsWindowVisible(window) || !IsWindowEnabled(window))
+    return TRUE;
+  char caption[128] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  if (std::strcmp(caption, "The file contains more than one image") == 0) {
+    EnumChildWindows(window, ClickFirstRow, 0);
+    Click(window, "OK");
+  } else if (std::strcmp(caption, "PSD Import") == 0) {
+    Click(window, g_current.load() % 2 == 0 ? "Layers" : "Composite");
+    Click(window, "OK");
+  } else {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+  }
+  return TRUE;
+}
+
+void CALLBACK AnswerTimer(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
+}
+
+// Error boxes are closed as soon as they become active, without the timer's wait.
+LRESULT CALLBACK AnswerHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    char caption[128] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    if (std::strstr(caption, ":: Error") || std::strstr(caption, ":: Critical Error"))
+      PostMessageA(window, WM_CLOSE, 0, 0);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+CAnswerer::CAnswerer()
+    : hook(SetWindowsHookExA(WH_CBT, AnswerHook, nullptr, GetCurrentThreadId())),
+      timer(SetTimer(nullptr, 0, USER_TIMER_MINIMUM, AnswerTimer)) {}
+
+CAnswerer::~CAnswerer() {
+  KillTimer(nullptr, timer);
+  if (hook)
+    UnhookWindowsHookEx(static_cast<HHOOK>(hook));
+}
+
+int RunWorker(const Reader& reader, uint64_t first, uint64_t count) {
+  g_out = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetUnhandledExceptionFilter(OnCrash);
+  std::set_terminate(OnTerminate);
+  std::thread watcher(WatchMemory);
+  CAnswerer answerer;
+  int result = 0;
+  const std::vector<Bytes> seeds = LoadSeeds(reader);
+  if (seeds.empty()) {
+    Say("X no seeds for %s\n", reader.name);
+    result = 2;
+  } else if (!InitRoads()) {
+    Say("X the editor's start-up failed (plug-ins missing?)\n");
+    result = 2;
+  } else {
+    CreateDirectoryA((WorkFolder() + "work").c_str(), nullptr);
+    char name[96];
+    std::snprintf(name, sizeof name, "work\\%s-%llu.%s", reader.name, static_cast<unsigned long long>(first),
+                  reader.extension);
+    const std::string path = WorkFolder() + name;
+    uint64_t peak = 0;
+    for (uint64_t i = first; i < first + count; ++i) {
+      const Bytes bytes = MakeMutant(seeds, reader, i);
+      if (!WriteFileBytes(path, bytes)) {
+        Say("X cannot write %s\n", path.c_str());
+        result = 2;
+        break;
+      }
+      g_current = static_cast<long long>(i);
+      Say("S %llu\n", static_cast<unsigned long long>(i));
+      const bool accepted = RunRoad(reader, path, bytes);
+      const uint64_t now = Resident(true);
+      if (now > peak) {
+        peak = now;
+        Say("P %llu %llu\n", static_cast<unsigned long long>(i), static_cast<unsigned long long>(peak));
+      }
+      Say("%c %llu\n", accepted ? 'A' : 'R', static_cast<unsigned long long>(i));
+    }
+    DeleteFileA(path.c_str());
+    if (result == 0)
+      Say("E\n");
+  }
+  g_done = true;
+  watcher.join();
+  // Quick exit: the plug-ins and services need no orderly shut-down here.
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), UINT(result));
+  return result;
+}
+
+int Replay(const Reader& reader, const std::string& path) {
+  g_out = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetUnhandledExceptionFilter(OnCrash);
+  CAnswerer answerer;
+  Bytes bytes;
+  if (!ReadFileBytes(path, bytes) || !InitRoads()) {
+    std::printf("cannot read %s or start the editor's services\n", path.c_str());
+    return 2;
+  }
+  g_current = 0;
+  const bool accepted = RunRoad(reader, path, bytes);
+  std::printf("%s: %s\n", path.c_str(), accepted ? "accepted" : "refused");
+  return 0;
+}
+
+}  // namespace fuzz
