@@ -122,6 +122,39 @@ void MutateOnce(Random& random, Bytes& b) {
   }
 }
 
+uint32_t Crc32(const uint8_t* data, size_t size) {
+  static uint32_t table[256];
+  if (!table[1])
+    for (uint32_t n = 0; n < 256; ++n) {
+      uint32_t c = n;
+      for (int k = 0; k < 8; ++k)
+        c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      table[n] = c;
+    }
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i)
+    c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+// Mends the checksums of the PNG chunks in the file (icon entries), so that mutants reach
+// the decoding behind libpng's checks instead of stopping at the first checksum.
+void MendPngChecksums(Bytes& b) {
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  for (size_t start = 0; start + 8 <= b.size(); ++start) {
+    if (std::memcmp(&b[start], kSignature, 8) != 0)
+      continue;
+    size_t at = start + 8;
+    while (at + 12 <= b.size()) {
+      const uint32_t length = uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+      if (length > b.size() - at - 12)
+        break;
+      Put(b, at + 8 + length, Crc32(&b[at + 4], length + 4), 4, true);
+      at += 12 + length;
+    }
+  }
+}
+
 }  // namespace
 
 Bytes MakeMutant(const std::vector<Bytes>& seeds, const Reader& reader, uint64_t index) {
@@ -130,6 +163,8 @@ Bytes MakeMutant(const std::vector<Bytes>& seeds, const Reader& reader, uint64_t
   const size_t steps = 1 + random.Below(random.Chance(20) ? 12 : 3);
   for (size_t i = 0; i < steps; ++i)
     MutateOnce(random, b);
+  if (random.Chance(75))
+    MendPngChecksums(b);
   return b;
 }
 

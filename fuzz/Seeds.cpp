@@ -98,12 +98,49 @@ bool AddSeed(const Reader& reader, const Bytes& bytes) {
   return WriteFileBytes(SeedFolder(reader) + name + reader.extension, bytes);
 }
 
+uint32_t Get32(const Bytes& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+void Set32(Bytes& b, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    b[at + i] = uint8_t(value >> (8 * i));
+}
+
+// A bitmap file of a 40-byte header given a larger header: the masks that followed it move
+// inside; null when the file has another header.
+Bytes WithLargerHeader(const Bytes& file, uint32_t size) {
+  if (file.size() < 54 || Get32(file, 14) != 40)
+    return Bytes();
+  const bool masks = Get32(file, 30) == BI_BITFIELDS;
+  Bytes b(file.begin(), file.begin() + 54);
+  b.resize(14 + size, 0);
+  Set32(b, 14, size);
+  size_t rest = 54;
+  if (masks && file.size() >= 66) {
+    std::copy(file.begin() + 54, file.begin() + 66, b.begin() + 54);
+    rest = 66;
+  }
+  b.insert(b.end(), file.begin() + rest, file.end());
+  const uint32_t grown = uint32_t(b.size() - file.size());
+  Set32(b, 2, uint32_t(b.size()));
+  Set32(b, 10, Get32(file, 10) + grown);
+  return b;
+}
+
 int CopyFixtures(const Reader& reader) {
   int copied = 0;
   Bytes bytes;
-  for (const std::string& path : FilesIn(FixtureFolder(reader.fixtureFolder), reader.fixturePattern))
-    if (ReadFileBytes(path, bytes) && AddSeed(reader, bytes))
-      ++copied;
+  for (const std::string& path : FilesIn(FixtureFolder(reader.fixtureFolder), reader.fixturePattern)) {
+    if (!ReadFileBytes(path, bytes) || !AddSeed(reader, bytes))
+      continue;
+    ++copied;
+    // The fixtures' headers are 40 and 124 bytes; others write 52, 56 and 108.
+    const bool bitmap = std::strcmp(reader.name, "bmp") == 0;
+    if (bitmap && (path.find("32bit-rgbmasks") != std::string::npos || path.find("8bit.bmp") != std::string::npos))
+      for (uint32_t size : {52u, 56u, 108u})
+        copied += AddSeed(reader, WithLargerHeader(bytes, size));
+  }
   return copied;
 }
 
