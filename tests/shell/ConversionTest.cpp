@@ -10,7 +10,7 @@
 #include "document/Project.h"
 #include "shell/Conversion.h"
 #include "shell/HostServices.h"
-#include "shell/RecordRequests.h"
+#include "plugins/sdk/VCXPlugin.h"
 
 namespace {
 
@@ -222,9 +222,9 @@ TEST(PortableRecords, PaletteImagesCarryIndicesAndTheirPalette) {
 }
 
 TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
-  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_8, 2, 1, 1);
+  VCXLayeredImage header = vcxLayeredImageRequest(VCX_FORMAT_8, 2, 1, 1);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
-  VCXImage layer = ImageRequest(VCX_FORMAT_8, 2, 1);
+  VCXImage layer = vcxImageRequest(VCX_KIND_COLOR, VCX_FORMAT_8, 2, 1, "");
   VCXImage* colors = VcsCreateImage(&layer);
   vcxSetLayerSlot(record, 0, colors);
   VCXPalette p{};
@@ -255,13 +255,13 @@ TEST(PortableRecords, EightBitRecordWithPaletteGivesItsPalette) {
 }
 
 TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
-  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 1, 1, 3);
+  VCXLayeredImage header = vcxLayeredImageRequest(VCX_FORMAT_32, 1, 1, 3);
   StoreFloatBits(&header.xResolution, kFloatDenormal);
   StoreFloatBits(&header.yResolution, kFloatNaN);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   const uint32_t opacities[3] = {kFloatDenormal, kFloatInfinity, kFloatNaN};
   for (int32_t i = 0; i < 3; ++i) {
-    VCXImage layer = ImageRequest(VCX_FORMAT_32, 1, 1);
+    VCXImage layer = vcxImageRequest(VCX_KIND_COLOR, VCX_FORMAT_32, 1, 1, "");
     StoreFloatBits(&layer.opacity, opacities[i]);
     vcxSetLayerSlot(record, i, VcsCreateImage(&layer));
   }
@@ -279,11 +279,11 @@ TEST(PortableRecords, FloatsThatWouldTrapCountAsUnknownOrNone) {
 
 TEST(PortableRecords, MasksApplyToTheLayersBeforeThem) {
   BoxWatcher watcher("Vellumcraft :: Error");
-  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 8, 1, 6);
+  VCXLayeredImage header = vcxLayeredImageRequest(VCX_FORMAT_32, 8, 1, 6);
   header.xResolution = 2000.0f;
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   auto make = [](int32_t kind, uint32_t format, int32_t width, uint8_t fill) {
-    VCXImage layer = ImageRequest(format, width, 1, kind);
+    VCXImage layer = vcxImageRequest(kind, format, width, 1, "");
     VCXImage* r = VcsCreateImage(&layer);
     std::memset(vcxGetPixelSlot(r), fill, size_t(GetRecordRowBytes(format, width)));
     return r;
@@ -392,7 +392,7 @@ TEST(PortableRecords, RecordsHaveTheInterfaceLayoutByteForByte) {
   std::memcpy(const_cast<void*>(GetPointer(created, kLayout.imageHeader)), &pixel, 4);
 
   // Export: the host's records read back at the same offsets.
-  VCXLayeredImage header = LayeredRequest(VCX_FORMAT_32, 1, 1, 2);
+  VCXLayeredImage header = vcxLayeredImageRequest(VCX_FORMAT_32, 1, 1, 2);
   VCXLayeredImage* record = VcsCreateLayeredImage(&header);
   ASSERT_NE(nullptr, record);
   vcxSetLayerSlot(record, 1, created);

@@ -18,7 +18,7 @@
 #include "shell/FileDialogs.h"
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
-#include "shell/RecordRequests.h"
+#include "plugins/sdk/VCXPlugin.h"
 #include "shell/Settings.h"
 #include "sys/ZR.h"
 #include "ui/AppCursors.h"
@@ -37,10 +37,10 @@ std::string BinFolder() {
 }
 
 VCXLayeredImage* MakeRecord(int w, int h, uint32_t format, int layers, uint32_t value) {
-  VCXLayeredImage request = LayeredRequest(format, w, h, layers);
+  VCXLayeredImage request = vcxLayeredImageRequest(format, w, h, layers);
   VCXLayeredImage* record = VcsCreateLayeredImage(&request);
   for (int i = 0; i < layers; ++i) {
-    VCXImage layer = ImageRequest(format, w, h);
+    VCXImage layer = vcxImageRequest(VCX_KIND_COLOR, format, w, h, "");
     VCXImage* image = VcsCreateImage(&layer);
     const size_t bytes = static_cast<size_t>(GetRecordRowBytes(format, w)) * h;
     uint8_t* pixels = vcxGetPixelSlot(image);

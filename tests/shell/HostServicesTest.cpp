@@ -5,13 +5,13 @@
 #include "common/BoxWatcher.h"
 #include "common/FloatBits.h"
 #include "shell/HostServices.h"
-#include "shell/RecordRequests.h"
+#include "plugins/sdk/VCXPlugin.h"
 #include "shell/Settings.h"
 
 namespace {
 
 VCXImage* NewImage(uint32_t format, int32_t width, int32_t height, std::vector<uint8_t> pixels = {}) {
-  VCXImage request = ImageRequest(format, width, height);
+  VCXImage request = vcxImageRequest(VCX_KIND_COLOR, format, width, height, "");
   VCXImage* image = VcsCreateImage(&request);
   if (!pixels.empty())
     std::memcpy(vcxGetPixelSlot(image), pixels.data(), pixels.size());
@@ -58,7 +58,7 @@ TEST(PortableRecords, CreatedRecordsHaveTheirHeaderSizesAndEmptySlots) {
   EXPECT_EQ(vcxGetLayerSlot(layered, 0), nullptr);
   EXPECT_EQ(vcxGetLayerSlot(layered, 1), nullptr);
 
-  VCXImage request = ImageRequest(VCX_FORMAT_4, 3, 2);
+  VCXImage request = vcxImageRequest(VCX_KIND_COLOR, VCX_FORMAT_4, 3, 2, "");
   std::strcpy(request.name, "Layer");
   VCXImage* image = VcsCreateImage(&request);
   ASSERT_NE(image, nullptr);
@@ -89,10 +89,10 @@ TEST(PortableRecords, CreatedRecordsHaveTheirHeaderSizesAndEmptySlots) {
 TEST(PortableRecords, BadRequestsGiveCode3AndFreeAcceptsNull) {
   EXPECT_EQ(VcsCreateImage(nullptr), nullptr);
   EXPECT_EQ(GetServiceError(), VCX_ERROR_PARAMETER);
-  VCXImage negative = ImageRequest(VCX_FORMAT_32, -1, 4);
+  VCXImage negative = vcxImageRequest(VCX_KIND_COLOR, VCX_FORMAT_32, -1, 4, "");
   EXPECT_EQ(VcsCreateImage(&negative), nullptr);
   EXPECT_EQ(VcsGetLastError(), VCX_ERROR_PARAMETER);
-  VCXImage shortHeader = ImageRequest(VCX_FORMAT_32, 1, 1);
+  VCXImage shortHeader = vcxImageRequest(VCX_KIND_COLOR, VCX_FORMAT_32, 1, 1, "");
   shortHeader.headerSize = sizeof(VCXImage) - 4;
   EXPECT_EQ(VcsCreateImage(&shortHeader), nullptr);
   EXPECT_EQ(GetServiceError(), VCX_ERROR_PARAMETER);
@@ -203,7 +203,7 @@ TEST(ConvertService, RejectsBadTargetsAndPalettesOnDeepFormats) {
 TEST(ConvertService, LayeredConvertsColourLayersAndClonesOthers) {
   VCXImage* color = NewImage(VCX_FORMAT_8, 1, 1, {0});
   SetPalette(color, {{255, 1, 2, 3}});
-  VCXImage maskRequest = ImageRequest(VCX_FORMAT_1, 1, 1, VCX_KIND_MASK);
+  VCXImage maskRequest = vcxImageRequest(VCX_KIND_MASK, VCX_FORMAT_1, 1, 1, "");
   VCXImage* mask = VcsCreateImage(&maskRequest);
   vcxGetPixelSlot(mask)[0] = 0x80;
   VCXLayeredImage* image = NewLayered(1, 1, {color, nullptr, mask});
@@ -284,7 +284,7 @@ TEST(FlattenService, HiddenLayersMasksAndOpacity) {
   VCXImage* over = NewImage(VCX_FORMAT_8, 1, 1, {0});
   SetPalette(over, {{255, 0, 255, 0}});
   over->x = 2;
-  VCXImage maskRequest = ImageRequest(VCX_FORMAT_1, 1, 1, VCX_KIND_MASK);
+  VCXImage maskRequest = vcxImageRequest(VCX_KIND_MASK, VCX_FORMAT_1, 1, 1, "");
   maskRequest.x = 1;
   VCXImage* mask = VcsCreateImage(&maskRequest);
   vcxGetPixelSlot(mask)[0] = 0x00;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecords.h"
 #include "shell/HostServices.h"
 
@@ -162,21 +163,9 @@ inline VCXImage* FindLayer(const VCXLayeredImage* image, int kind) {
 // given) and optionally a mask; pixels and palette zeroed.
 inline VCXLayeredImage* MakeIcon(uint32_t format, int32_t width, int32_t height, int paletteCount,
                                  bool withMask) {
-  VCXLayeredImage request = {};
-  request.headerSize = sizeof request;
-  request.version = 1;
-  request.format = format;
-  request.width = width;
-  request.height = height;
-  request.layerCount = withMask ? 2 : 1;
+  VCXLayeredImage request = vcxLayeredImageRequest(format, width, height, withMask ? 2 : 1);
   VCXLayeredImage* image = VcsCreateLayeredImage(&request);
-  VCXImage layer = {};
-  layer.headerSize = sizeof layer;
-  layer.kind = VCX_KIND_COLOR;
-  layer.format = format;
-  layer.width = width;
-  layer.height = height;
-  layer.opacity = 1.0f;
+  VCXImage layer = vcxImageRequest(VCX_KIND_COLOR, format, width, height, "");
   VCXImage* color = VcsCreateImage(&layer);
   const uint64_t bytes = GetRecordRowBytes(format, width) * static_cast<uint64_t>(height);
   if (bytes)

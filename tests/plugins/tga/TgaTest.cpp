@@ -47,16 +47,10 @@ void ImportBytes(const std::vector<uint8_t>& bytes, const char* name, Imported& 
 // A host-made document of one layered image with one colour layer.
 VCXMultiImage* MakeDocument(uint32_t format, int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
                             int paletteCount = 0, int layers = 1) {
-  VCXLayeredImage request = {sizeof(VCXLayeredImage), 1, format, 0, width, height, 0, 0, layers};
+  VCXLayeredImage request = vcxLayeredImageRequest(format, width, height, layers);
   VCXLayeredImage* image = VcsCreateLayeredImage(&request);
   for (int i = 0; i < layers; ++i) {
-    VCXImage layer = {};
-    layer.headerSize = sizeof layer;
-    layer.kind = VCX_KIND_COLOR;
-    layer.format = format;
-    layer.width = width;
-    layer.height = height;
-    layer.opacity = 1.0f;
+    VCXImage layer = vcxImageRequest(VCX_KIND_COLOR, format, width, height, "");
     VCXImage* made = VcsCreateImage(&layer);
     std::memcpy(vcxGetPixelSlot(made), pixels.data(), pixels.size());
     if (paletteCount) {
