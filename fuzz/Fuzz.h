@@ -31,6 +31,8 @@ std::string WorkFolder();
 std::string SeedFolder(const Reader& reader);
 std::string FoundFolder();
 std::string ExeFolder();
+// Deletes the files of a folder (its subfolders stay).
+void EmptyFolder(const std::string& folder);
 bool ReadFileBytes(const std::string& path, Bytes& bytes);
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 

@@ -273,6 +273,11 @@ int AddBlocks(const Reader& reader) {
 
 }  // namespace
 
+void EmptyFolder(const std::string& folder) {
+  for (const std::string& old : FilesIn(folder, "*"))
+    DeleteFileA(old.c_str());
+}
+
 bool PrepareSeeds() {
   CreateDirectoryA(WorkFolder().c_str(), nullptr);
   CreateDirectoryA((WorkFolder() + "seeds").c_str(), nullptr);
@@ -280,8 +285,7 @@ bool PrepareSeeds() {
   for (const Reader& reader : Readers()) {
     const std::string folder = SeedFolder(reader);
     CreateDirectoryA(folder.c_str(), nullptr);
-    for (const std::string& old : FilesIn(folder, "*"))
-      DeleteFileA(old.c_str());
+    EmptyFolder(folder);
     const std::string name = reader.name;
     int count = 0;
     if (reader.fixtureFolder)

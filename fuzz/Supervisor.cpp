@@ -246,15 +246,7 @@ int RunSupervisor(uint64_t perReader, const std::vector<const Reader*>& readers,
   }
   // What the folder holds is this run's.
   CreateDirectoryA(FoundFolder().c_str(), nullptr);
-  WIN32_FIND_DATAA old;
-  HANDLE search = FindFirstFileA((FoundFolder() + "*").c_str(), &old);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        DeleteFileA((FoundFolder() + old.cFileName).c_str());
-    } while (FindNextFileA(search, &old));
-    FindClose(search);
-  }
+  EmptyFolder(FoundFolder());
   const std::vector<Reader>& all = Readers();
   g_tallies.assign(all.size(), Tally());
   g_seeds.resize(all.size());
