@@ -1028,8 +1028,7 @@ void CWULAppWindow::StartMenuAt(CWULMenuItem* item, bool keyboard) {
 void CWULAppWindow::MenuMnemonic(int ch) {
   if (!menu)
     return;
-  CWULMenuItem* item = menu->FindByMnemonic(ch);
-  if (item && item->visible && item->enabled)
+  if (CWULMenuItem* item = menu->FindByMnemonic(ch, true))
     StartMenuAt(item, true);
 }
 
@@ -1233,10 +1232,8 @@ LRESULT CWULAppWindow::OnKeyDown(int key, LPARAM lParam) {
 LRESULT CWULAppWindow::OnChar(int key, LPARAM lParam) {
   if (!inMenuLoop || !menu)
     return CWULFramedWindow::OnChar(key, lParam);
-  if (CWULMenuItem* item = menu->FindByMnemonic(key)) {
-    if (item->visible && item->enabled)
-      StartMenuAt(item, true);
-  }
+  if (CWULMenuItem* item = menu->FindByMnemonic(key, true))
+    StartMenuAt(item, true);
   return 0;
 }
 

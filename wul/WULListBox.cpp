@@ -564,7 +564,8 @@ LRESULT CWULListBox::OnKeyDown(int key, LPARAM lParam) {
       if (!items.count)
         return 0;
       const int top = std::min(static_cast<int>(items.count), (scrollY + itemHeight - 1) / itemHeight + 1);
-      if (currentItem && currentItem->index <= top)
+      // From the top visible row; a page higher only when the current item is already there.
+      if (currentItem && currentItem->index == top)
         SelectIndex(currentItem->index - PageRows());
       else
         SelectIndex(top);
@@ -575,7 +576,7 @@ LRESULT CWULListBox::OnKeyDown(int key, LPARAM lParam) {
         return 0;
       const int top = (scrollY + itemHeight - 1) / itemHeight + 1;
       const int bottom = std::min(static_cast<int>(items.count), std::max(top, (scrollY + clientHeight) / itemHeight));
-      if (currentItem && currentItem->index >= bottom)
+      if (currentItem && currentItem->index == bottom)
         SelectIndex(currentItem->index + PageRows());
       else
         SelectIndex(bottom);

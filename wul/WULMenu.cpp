@@ -121,10 +121,13 @@ void CWULMenu::ItemChosen(CWULMenuItem* item) {
   HandleNotify(this, WUL_NOTIFY_ITEM_CHOSEN, reinterpret_cast<intptr_t>(item));
 }
 
-CWULMenuItem* CWULMenu::FindByMnemonic(int ch) {
+CWULMenuItem* CWULMenu::FindByMnemonic(int ch, bool usableOnly) {
   for (CWULListNode* node = items.first; node; node = node->next) {
-    if (wulMatchMnemonic(ItemOf(node)->text.text, ch))
-      return ItemOf(node);
+    CWULMenuItem* item = ItemOf(node);
+    if (usableOnly && (!item->visible || !item->enabled))
+      continue;
+    if (wulMatchMnemonic(item->text.text, ch))
+      return item;
   }
   return nullptr;
 }

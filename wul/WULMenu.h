@@ -37,7 +37,8 @@ public:
   // this menu up to the top-level menu.
   void ItemChosen(CWULMenuItem* item);
   // The first item whose text has ch as its mnemonic (wulMatchMnemonic); null when none.
-  CWULMenuItem* FindByMnemonic(int ch);
+  // With usableOnly, hidden and disabled items are passed over.
+  CWULMenuItem* FindByMnemonic(int ch, bool usableOnly = false);
   // The first selectable item; null when none.
   CWULMenuItem* FirstSelectable() const;
   // The selectable item after (or before) the highlighted one, wrapping around; null when

@@ -511,8 +511,8 @@ void CWULPopupMenuShell::Choose(CWULMenuItem* item) {
 void CWULPopupMenuShell::ChooseByKey(int ch) {
   if (!running || !menu)
     return;
-  CWULMenuItem* item = menu->FindByMnemonic(ch);
-  if (!item || !item->visible || !item->enabled)
+  CWULMenuItem* item = menu->FindByMnemonic(ch, true);
+  if (!item)
     return;
   if (item->submenu) {
     SetHighlighted(item);

@@ -715,6 +715,20 @@ TEST_F(AppWindow, TitleWithoutSubmenuIsInvokedByItsMnemonic) {
   delete app;
 }
 
+TEST_F(AppWindow, DisabledTitleHandsItsMnemonicToTheNextTitle) {
+  CWULAppWindow* app = MakeWindow();
+  CWULMenu* bar = MakeBar();
+  bar->Append(new CWULMenuItem("&Find"));
+  app->SetMenu(bar);
+  Item(bar, 0)->SetEnabled(false);
+  PostMessageA(app->window, WM_SYSCHAR, 'f', 1 | (1 << 29));
+  wulPumpMessages();
+  ASSERT_EQ(g_log.size(), 1u);
+  EXPECT_EQ(g_log[0], "chosen &Find");
+  EXPECT_FALSE(app->InMenuLoop());
+  delete app;
+}
+
 TEST_F(AppWindow, DestroyedMenuLeavesTheBar) {
   auto* app = new CWULAppWindow();
   CWULMenu* bar = MakeBar();

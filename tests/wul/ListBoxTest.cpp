@@ -68,6 +68,12 @@ protected:
       list->InsertItem(item, nullptr);
     }
   }
+  // Shows a list of count items and focuses it; false on a display that gives no focus.
+  bool ShowFocused(int count) {
+    Fill(count);
+    Show();
+    return Focused(list);
+  }
   CWULListBox* list;
 };
 
@@ -342,9 +348,7 @@ TEST_F(ListBoxInput, APressBelowTheLastItemOnlyFocuses) {
 
 TEST_F(ListBoxInput, ArrowsHomeAndEnd) {
   KeyStateScope keys;
-  Fill(30);
-  Show();
-  if (!Focused(list))
+  if (!ShowFocused(30))
     GTEST_SKIP() << "no focus on this display";
   HWND native = list->GetHandle();
   EXPECT_EQ(KeyDown(native, VK_DOWN), 0);
@@ -366,9 +370,7 @@ TEST_F(ListBoxInput, ArrowsHomeAndEnd) {
 
 TEST_F(ListBoxInput, PageKeysMoveByPages) {
   KeyStateScope keys;
-  Fill(30);
-  Show();
-  if (!Focused(list))
+  if (!ShowFocused(30))
     GTEST_SKIP() << "no focus on this display";
   HWND native = list->GetHandle();
   list->SetCurrentItem(list->GetFirstItem());
@@ -392,11 +394,32 @@ TEST_F(ListBoxInput, PageKeysMoveByPages) {
   EXPECT_EQ(list->GetCurrentItem()->GetIndex(), 1);
 }
 
+// A current item scrolled out of view (by the wheel or the scroll bar): the page keys start
+// from the visible rows, not from the hidden item.
+TEST_F(ListBoxInput, PageKeysStartFromTheVisibleRows) {
+  KeyStateScope keys;
+  if (!ShowFocused(30))
+    GTEST_SKIP() << "no focus on this display";
+  HWND native = list->GetHandle();
+  struct Case {
+    int current, scroll, key, selected;
+  } cases[] = {
+      {2, 140, VK_PRIOR, 11},  // hidden above: the top visible row
+      {2, 140, VK_NEXT, 20},   // hidden above: the bottom visible row
+      {25, 0, VK_NEXT, 10},    // hidden below: the bottom visible row
+      {25, 0, VK_PRIOR, 1},    // hidden below: the top visible row
+  };
+  for (const Case& c : cases) {
+    list->SetCurrentItem(list->FindByIndex(c.current));
+    list->SetScrollY(c.scroll);
+    KeyDown(native, c.key);
+    EXPECT_EQ(list->GetCurrentItem()->GetIndex(), c.selected) << "from " << c.current << " key " << c.key;
+  }
+}
+
 TEST_F(ListBoxInput, CtrlScrollsWithoutChangingTheCurrentItem) {
   KeyStateScope keys;
-  Fill(30);
-  Show();
-  if (!Focused(list))
+  if (!ShowFocused(30))
     GTEST_SKIP() << "no focus on this display";
   HWND native = list->GetHandle();
   list->SetCurrentItem(list->FindByIndex(2));

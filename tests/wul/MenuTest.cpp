@@ -602,10 +602,16 @@ TEST_F(MenuShell, MnemonicChoosesAndIgnoresDisabledItems) {
   CWULMenu menu;
   AddItem(&menu, "&Alpha", 1);
   AddItem(&menu, "&Beta", 2)->SetEnabled(false);
-  AddItem(&menu, "&Gamma", 3);
+  AddItem(&menu, "&Gamma", 3)->visible = false;
+  AddItem(&menu, "&Galaxy", 4);
+  AddItem(&menu, "&Bravo", 5);
   MenuScript script(&menu);
-  script.Char(&menu, 'b').Char(&menu, 'G');
-  EXPECT_EQ(WULPopupMenu(&menu, 60, 60), 3);
+  // The disabled and the hidden item hand their letter on to the next item that has it.
+  script.Char(&menu, 'b');
+  EXPECT_EQ(WULPopupMenu(&menu, 60, 60), 5);
+  MenuScript again(&menu);
+  again.Char(&menu, 'g');
+  EXPECT_EQ(WULPopupMenu(&menu, 60, 60), 4);
 }
 
 TEST_F(MenuShell, KeysFromAnotherWindowReachTheMenu) {
