@@ -59,7 +59,10 @@ CSwatch* CSwatchSet::BuildIndex(CSwatch* first, CSwatch* last) {
   return middle;
 }
 
+int64_t CSwatchSet::indexRebuilds = 0;
+
 void CSwatchSet::RebuildIndex() {
+  ++indexRebuilds;
   root = BuildIndex(GetFirst(), static_cast<CSwatch*>(list.last));
 }
 
@@ -162,7 +165,20 @@ const char kRoot[] = "VELLUMCRAFT.COLORS";
 
 uint32_t Limit(unsigned v) { return v > 254 ? 255u : v; }
 
+// One update bracket of a set: numbering and the index wait until the scope ends.
+class CUpdateScope {
+public:
+  explicit CUpdateScope(CSwatchSet& set) : set(set) { set.BeginUpdate(); }
+  ~CUpdateScope() { set.EndUpdate(); }
+  CUpdateScope(const CUpdateScope&) = delete;
+  CUpdateScope& operator=(const CUpdateScope&) = delete;
+
+private:
+  CSwatchSet& set;
+};
+
 void ReadSwatchFile(const char* path, CSwatchSet& into) {
+  CUpdateScope update(into);
   CTextReader reader;
   reader.error.SetMode(CStreamError::MODE_THROW);
   try {
@@ -238,6 +254,7 @@ bool LoadSwatchSet(const char* path) {
   g_Swatches.Clear();
   g_Swatches.BeginUpdate();
   try {
+    CUpdateScope leaving(loaded);
     while (CSwatch* swatch = loaded.GetFirst())
       g_Swatches.Insert(swatch, nullptr);
   } catch (...) {

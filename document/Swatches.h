@@ -40,6 +40,9 @@ public:
   void SetDefaults();
 
   int32_t GetCount() const { return list.count; }
+  // How often any set has rebuilt its search index: each rebuild walks the whole set, so
+  // one per swatch would make loading quadratic.
+  static int64_t GetIndexRebuilds() { return indexRebuilds; }
   CSwatch* GetFirst() const { return static_cast<CSwatch*>(list.first); }
   static CSwatch* Next(const CSwatch* swatch) { return static_cast<CSwatch*>(swatch->next); }
 
@@ -51,6 +54,7 @@ private:
   CObjectList list;
   int32_t updating;
   CSwatch* root;
+  static int64_t indexRebuilds;
 };
 
 extern CSwatchSet g_Swatches;

@@ -13,23 +13,37 @@ bool IsSeparator(int c) { return !(c >= 0 && c < 128 && std::isgraph(c)); }
 
 // Reader.
 
-CTextReader::CTextReader() : depth(0), lookahead(-2) {}
+CTextReader::CTextReader() : depth(0), lookahead(-2), aheadNext(0), aheadEnd(0) {}
 
 bool CTextReader::Open(const char* path) {
   depth = 0;
   lookahead = -2;
+  aheadNext = aheadEnd = 0;
   return CFileReader::Open(path);
 }
 
 int CTextReader::Peek() {
   if (lookahead != -2)
     return lookahead;
-  if (!IsOpen() || error.IsFailed() || AtEnd()) {
-    lookahead = -1;
-    return lookahead;
+  if (aheadNext == aheadEnd) {
+    aheadNext = aheadEnd = 0;
+    if (!IsOpen() || error.IsFailed() || AtEnd()) {
+      lookahead = -1;
+      return lookahead;
+    }
+    // As much as the file still holds, up to the buffer's size.
+    const uint64_t size = GetFileSize();
+    const uint64_t position = GetPosition();
+    uint32_t count = sizeof ahead;
+    if (size > position && size - position < count)
+      count = static_cast<uint32_t>(size - position);
+    if (!Read(ahead, count)) {
+      lookahead = -1;
+      return lookahead;
+    }
+    aheadEnd = count;
   }
-  uint8_t byte = 0;
-  lookahead = Read(&byte, 1) ? byte : -1;
+  lookahead = ahead[aheadNext++];
   return lookahead;
 }
 

@@ -29,6 +29,10 @@ private:
 
   int32_t depth;
   int lookahead;  // -2 when nothing is buffered
+  // Bytes read from the file ahead of the tokenizer.
+  uint8_t ahead[4096];
+  uint32_t aheadNext;
+  uint32_t aheadEnd;
 };
 
 class CTextWriter : public CFileWriter {

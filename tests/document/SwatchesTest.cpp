@@ -194,6 +194,20 @@ TEST(SwatchFiles, SaveAndLoadBack) {
   DeleteFileA(path.c_str());
 }
 
+// Loading renumbers and re-indexes the set a fixed number of times, not once per swatch.
+TEST(SwatchFiles, LoadingIndexesTheSetOnlyAtTheEnd) {
+  std::string text = "VELLUMCRAFT.COLORS { VERSION \"1.0\";";
+  for (int i = 0; i < 2000; ++i)
+    text += " COLOR { RGBA255 \"" + std::to_string(i % 256) + ",1," + std::to_string(i / 256) + "\"; }";
+  text += " }";
+  const int64_t before = CSwatchSet::GetIndexRebuilds();
+  EXPECT_TRUE(LoadText(text).empty());
+  EXPECT_LE(CSwatchSet::GetIndexRebuilds() - before, 8);
+  ASSERT_EQ(2000, g_Swatches.GetCount());
+  EXPECT_EQ(0xFFCF0107u, g_Swatches.FindByNumber(2000)->color.value);
+  EXPECT_EQ(1000, g_Swatches.FindByNumber(1000)->number);
+}
+
 TEST(SwatchFiles, ValuesAndUnknownEntries) {
   EXPECT_TRUE(LoadText("vellumcraft.colors { version \"1.0\"; junk { a \"b\"; c { } } "
                        "COLOR { RGBA255 \"10,20,30\"; } COLOR { other \"x\"; RGBA255 \"10,20,30:0\"; } "
