@@ -23,6 +23,7 @@ using namespace projectfile;
 namespace {
 
 uint32_t g_programVersion = 0x00090000;
+uint64_t g_readBudgetCap = 0;
 
 const float kDefaultResolution = 3779.5276f;  // 96 dots per inch, in pixels per metre
 const int32_t kMaxPaletteEntries = 256;
@@ -44,6 +45,20 @@ const uint64_t kCacheBytesPerPixel = 4;
 const uint64_t kSupersampleLevelPixels = 4 + 16 + 64;
 const uint64_t kLayerSupersampleBytesPerPixel = kSupersampleLevelPixels * 4;
 const uint64_t kSelectionSupersampleBytesPerPixel = kSupersampleLevelPixels * 1;
+
+uint64_t ImageClaim(uint64_t pixels, int32_t targetFormat) {
+  return pixels * (kImageBytesPerPixel + (targetFormat == CImage::FORMAT_32BIT_ARGB ? 0 : kPreviewBytesPerPixel));
+}
+
+// The layer that becomes the image's layerIndex-th (from 0).
+uint64_t LayerClaim(uint64_t pixels, int32_t layerIndex) {
+  const bool addsCache = layerIndex == 1 || layerIndex == 2;
+  return pixels * (kLayerBytesPerPixel + (addsCache ? kCacheBytesPerPixel : 0));
+}
+
+uint64_t Pixels(int32_t width, int32_t height) {
+  return static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+}
 
 [[noreturn]] void Fail(const char* text) {
   throw CVCException(text);
@@ -126,9 +141,28 @@ uint32_t GetProjectFileProgramVersion() {
 // =============================================================================================
 // Reading
 
+uint64_t GetReadMemoryBudget() {
+  uint64_t budget = READ_MEMORY_BUDGET_32;
+#ifdef _WIN64
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status)) {
+    const uint64_t commit = status.ullAvailPageFile < status.ullAvailVirtual ? status.ullAvailPageFile
+                                                                              : status.ullAvailVirtual;
+    if (commit > budget)
+      budget = commit;
+  }
+#endif
+  if (g_readBudgetCap && budget > g_readBudgetCap)
+    budget = g_readBudgetCap;
+  return budget;
+}
+
+void SetReadMemoryBudgetCap(uint64_t cap) { g_readBudgetCap = cap; }
+
 CProjectReader::CProjectReader()
     : relaxedChecks(SettingBool(g_Settings.projectFileRelaxedChecks, false) ? 1 : 0),
-      memoryClaimed(0), workDone(0) {}
+      memoryBudget(GetReadMemoryBudget()), memoryClaimed(0), workDone(0) {}
 
 CProject* CProjectReader::Read(const char* path) {
   try {
@@ -143,6 +177,7 @@ CProject* CProjectReader::Read(const char* path) {
 }
 
 CProject* CProjectReader::Load(const char* path) {
+  memoryBudget = GetReadMemoryBudget();
   memoryClaimed = 0;
   workDone = 0;
   CChunkReader file;
@@ -195,9 +230,17 @@ CProject* CProjectReader::Load(const char* path) {
 }
 
 void CProjectReader::ClaimMemory(uint64_t bytes) {
-  if (bytes > READ_MEMORY_BUDGET || memoryClaimed + bytes > READ_MEMORY_BUDGET)
+  if (bytes > memoryBudget || memoryClaimed + bytes > memoryBudget)
     Fail("Insufficient memory");
   memoryClaimed += bytes;
+}
+
+void CProjectReader::ClaimImageWithLayer(int32_t width, int32_t height, int32_t targetFormat) {
+  if (width <= 0 || height <= 0)
+    Fail("Invalid data");
+  const uint64_t pixels = Pixels(width, height);
+  ClaimMemory(ImageClaim(pixels, targetFormat));
+  ClaimMemory(LayerClaim(pixels, 0));
 }
 
 void CProjectReader::ClaimWork(uint64_t pixels) {
@@ -235,9 +278,7 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
       Fail("Unknown image type");
     return;
   }
-  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  ClaimMemory(pixels * (kImageBytesPerPixel +
-                        (format == CImage::FORMAT_32BIT_ARGB ? 0 : kPreviewBytesPerPixel)));
+  ClaimMemory(ImageClaim(Pixels(width, height), format));
 
   std::unique_ptr<CImage> image(new (std::nothrow) CImage());
   if (!image)
@@ -301,9 +342,7 @@ void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
       Fail("Unknown layer type");
     return;
   }
-  const bool addsCache = image.GetLayerCount() == 1 || image.GetLayerCount() == 2;
-  ClaimMemory(static_cast<uint64_t>(image.GetWidth()) * static_cast<uint64_t>(image.GetHeight()) *
-              (kLayerBytesPerPixel + (addsCache ? kCacheBytesPerPixel : 0)));
+  ClaimMemory(LayerClaim(Pixels(image.GetWidth(), image.GetHeight()), image.GetLayerCount()));
   CRasterLayer* layer = new (std::nothrow) CRasterLayer();
   if (!layer)
     Fail("Insufficient memory");

@@ -48,11 +48,19 @@ enum { FILL_ALPHA = 1, FILL_RGB = 2, FILL_ARGB = 3 };
 enum { PALETTE_RGB = 2, PALETTE_ARGB = 3 };
 enum { BITMAP_ARGB = 3 };
 
-// Most memory a read may claim for pixels; a file needing more is refused. No project the
-// 32-bit program holds can be larger: that is all of its address space.
-const uint64_t READ_MEMORY_BUDGET = uint64_t(1) << 31;
+// The 32-bit program's budget for reading: no project it holds can be larger, that is all of
+// its address space.
+const uint64_t READ_MEMORY_BUDGET_32 = uint64_t(1) << 31;
 
 }  // namespace projectfile
+
+// Most memory a read may claim for pixels now; a file needing more is refused. The 32-bit
+// program's fixed budget; in the 64-bit one what the process can commit, never less than the
+// 32-bit budget, so that every project the program could hold and save loads back.
+uint64_t GetReadMemoryBudget();
+// Holds the budget to at most cap (0: no cap). The fuzzing program keeps its workers to the
+// 32-bit budget.
+void SetReadMemoryBudgetCap(uint64_t cap);
 
 // The packed version (major << 24 | minor << 16 | build << 8 | revision) of the running
 // program, written into CREA and compared with a file's minimum version. Start-up sets it
@@ -75,6 +83,10 @@ public:
   // Applies the children of a BMAP chunk the reader has just entered onto target (which
   // gets the bitmap's size checked, and is cleared first). Throws CVCException.
   void ReadBitmap(CChunkReader& file, CPixelArray& target);
+  // Claims what a read claims for an image of that size and target format with its first
+  // layer, which allows a preview of that layer's bitmap the work the read would do on it.
+  // "Insufficient memory" beyond the budget.
+  void ClaimImageWithLayer(int32_t width, int32_t height, int32_t targetFormat);
 
   bool GetRelaxedChecks() const { return relaxedChecks != 0; }
   void SetRelaxedChecks(bool on) { relaxedChecks = on ? 1 : 0; }
@@ -94,6 +106,7 @@ private:
   void ClaimWork(uint64_t pixels);
 
   uint8_t relaxedChecks;
+  uint64_t memoryBudget;  // taken when a read starts
   uint64_t memoryClaimed;
   uint64_t workDone;
 };

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include "document/ChunkStream.h"
+#include "document/Image.h"
 #include "document/PixelArray.h"
 #include "document/ProjectFile.h"
 #include "shell/HostServices.h"
@@ -43,16 +44,18 @@ bool EnterChild(CChunkReader& file, uint32_t wanted) {
   return false;
 }
 
-// A one-layer picture of the BMAP chunk the reader has just entered, or null.
-VCXLayeredImage* ReadPreviewBitmap(CChunkReader& file) {
+// A one-layer picture of the BMAP chunk the reader has just entered, or null. It may claim
+// and do what the project reader would for a layer of that size in an image of that target
+// format, so that every project that opens gets its picture.
+VCXLayeredImage* ReadPreviewBitmap(CChunkReader& file, int32_t targetFormat) {
   const uint64_t start = file.GetPosition();
   int32_t f[6];
   if (!ReadCompleteRecord(file, f) || f[1] < 1 || f[2] < 1 || f[5] != BITMAP_ARGB)
     return nullptr;
   const int32_t width = f[1];
   const int32_t height = f[2];
-  if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 > READ_MEMORY_BUDGET)
-    return nullptr;
+  CProjectReader reader;
+  reader.ClaimImageWithLayer(width, height, targetFormat);
 
   VCXLayeredImage request;
   std::memset(&request, 0, sizeof request);
@@ -86,7 +89,6 @@ VCXLayeredImage* ReadPreviewBitmap(CChunkReader& file) {
   CPixelArray target(reinterpret_cast<uint32_t*>(pixels), width, height);
   target.Fill(0);
   file.Seek(start);
-  CProjectReader reader;
   reader.ReadBitmap(file, target);
   return picture.release();
 }
@@ -100,7 +102,7 @@ VCXLayeredImage* FindPicture(CChunkReader& file) {
       int32_t f[1];
       if (!ReadCompleteRecord(file, f) || !EnterChild(file, ID_BMAP))
         return nullptr;
-      return ReadPreviewBitmap(file);
+      return ReadPreviewBitmap(file, CImage::FORMAT_32BIT_ARGB);
     }
     if (id == ID_IMAG) {
       int32_t image[9];
@@ -112,7 +114,7 @@ VCXLayeredImage* FindPicture(CChunkReader& file) {
       int32_t data[2];
       if (!ReadCompleteRecord(file, data) || data[1] != 0 || !EnterChild(file, ID_BMAP))
         return nullptr;
-      return ReadPreviewBitmap(file);
+      return ReadPreviewBitmap(file, image[7]);
     }
     file.EndChunk();
   }

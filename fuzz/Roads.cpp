@@ -84,6 +84,9 @@ bool InitRoads() {
   if (!StartApplication(GetModuleHandleA(nullptr)))
     return false;
   SetProjectFileProgramVersion(g_App.version);
+  // Mutants may claim large images: the workers read within the 32-bit program's budget,
+  // below their memory limit.
+  SetReadMemoryBudgetCap(projectfile::READ_MEMORY_BUDGET_32);
   InitServices();
   int plugins = 0;
   for (CListItem* item = g_Plugins.first; item; item = item->next)

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <windows.h>
 #include <atomic>
 #include <cmath>
@@ -946,7 +947,8 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   StoreBytes(path, p.Build());
   EXPECT_EQ(LoadError(path), "Insufficient memory");
 
-  // Two images that each fit but together do not.
+  // Two images that each fit the 32-bit program's budget but together do not.
+  SetReadMemoryBudgetCap(projectfile::READ_MEMORY_BUDGET_32);
   HandProject many;
   many.width = many.height = 11000;
   many.bitmapChildren.clear();
@@ -956,6 +958,7 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   Append(many.extraImages, image);
   StoreBytes(path, many.Build());
   EXPECT_EQ(LoadError(path), "Insufficient memory");
+  SetReadMemoryBudgetCap(0);
 
   // Thousands of fills over a large bitmap: far more work than its pixels need.
   HandProject fills;
@@ -973,6 +976,28 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   std::copy(header.begin(), header.begin() + 10, huge.begin());
   StoreBytes(path, huge);
   EXPECT_EQ(LoadError(path), "Read failed");
+}
+
+// The 32-bit program reads within its address space; the 64-bit one within what the process
+// can commit, and never less.
+TEST_F(ProjectFileTest, ReadBudgetIsWhatTheProgramCanHold) {
+  const uint64_t floor = projectfile::READ_MEMORY_BUDGET_32;
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  ASSERT_TRUE(GlobalMemoryStatusEx(&status));
+  const uint64_t budget = GetReadMemoryBudget();
+  if (sizeof(void*) == 4) {
+    EXPECT_EQ(floor, budget);
+  } else {
+    const uint64_t commit = std::min<uint64_t>(status.ullAvailPageFile, status.ullAvailVirtual);
+    EXPECT_GE(budget, floor);
+    // What can be committed moves a little between the two readings.
+    EXPECT_NEAR(static_cast<double>(std::max(commit, floor)), static_cast<double>(budget), 256.0 * (1 << 20));
+  }
+  SetReadMemoryBudgetCap(floor / 2);
+  EXPECT_EQ(floor / 2, GetReadMemoryBudget());
+  SetReadMemoryBudgetCap(0);
+  EXPECT_EQ(budget > floor, GetReadMemoryBudget() > floor);
 }
 
 // Every project the editor can make loads back: the largest image a new image can be, and

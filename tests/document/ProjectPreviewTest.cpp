@@ -220,6 +220,32 @@ TEST_F(ProjectPreviewTest, DamagedPixelsLeaveNoPictureAndNoMessage) {
   EXPECT_EQ(0u, boxes.Count());
 }
 
+// A layer whose bitmap needs more work than a small file may do still gets its picture: the
+// preview may do what the project reader does for a layer of its size.
+TEST_F(ProjectPreviewTest, LargeLayerThatOpensGetsItsPicture) {
+  g_Settings.projectFileCompression->SetValue(1);
+  const int size = 5000;
+  auto pixel = [](int x, int y) { return x < 16 && y < 16 ? Pattern(x, y) | 0xFF000000u : 0xFF336699u; };
+  std::string path;
+  {
+    CProject project;
+    AddLayer(*AddImage(project, size, size), pixel);
+    path = Save(project, "large.vcj");
+  }
+  std::unique_ptr<CProject> opened(CProjectReader().Load(path.c_str()));
+  ASSERT_NE(nullptr, opened);
+  opened.reset();
+
+  VCXLayeredImage* picture = nullptr;
+  ASSERT_EQ(1, Probe(path, &picture));
+  ASSERT_NE(nullptr, picture);
+  EXPECT_EQ(size, picture->width);
+  const uint32_t* pixels = reinterpret_cast<const uint32_t*>(vcxGetPixelSlot(vcxGetLayerSlot(picture, 0)));
+  for (int xy : {0, 5, 15, 16, size - 1})
+    EXPECT_EQ(pixel(xy, xy), pixels[static_cast<size_t>(xy) * size + xy]) << xy;
+  VcsFreeLayeredImage(picture);
+}
+
 TEST_F(ProjectPreviewTest, DescriptionIsCutToTheBuffer) {
   CProject project;
   AddLayer(*AddImage(project, 2, 2), Pattern);
