@@ -336,30 +336,27 @@ bool ExportProjectCommand() {
   CProject* project = GetCurrentProject();
   if (!project)
     return false;
+  // Freed on every way out; a framework error goes on to the loop, which shows it.
   COwnedMultiImage record(CreatePortableMultiImage(project));
   if (!record.get())
     return false;
-  try {
-    CFileDialogRequest request;
-    request.title.Assign("Project export");
-    request.fileName.Assign(project->GetName());
-    request.folder.Assign(SettingText(g_Settings.exportPath));
-    request.selectedTypeId = g_Settings.exportFormatId ? static_cast<int32_t>(g_Settings.exportFormatId->GetValue()) : 0;
-    request.selectedPlugin = g_Plugins.FindByName(SettingText(g_Settings.exportFormatPlugin));
-    if (!RunExportDialog(request))
-      return false;
-    SetSettingText(g_Settings.exportPath, request.folder.text);
-    if (g_Settings.exportFormatId)
-      g_Settings.exportFormatId->SetValue(static_cast<uint32_t>(request.selectedTypeId));
-    SetSettingText(g_Settings.exportFormatPlugin, request.selectedPlugin ? request.selectedPlugin->name.text : "");
-    CWULString path;
-    request.GetPath(path);
-    CBusyScope busy;
-    return ExportTo(project, record.get(), path.text, request.selectedTypeId,
-                    g_Plugins.FindByName(SettingText(g_Settings.exportFormatPlugin)));
-  } catch (...) {
+  CFileDialogRequest request;
+  request.title.Assign("Project export");
+  request.fileName.Assign(project->GetName());
+  request.folder.Assign(SettingText(g_Settings.exportPath));
+  request.selectedTypeId = g_Settings.exportFormatId ? static_cast<int32_t>(g_Settings.exportFormatId->GetValue()) : 0;
+  request.selectedPlugin = g_Plugins.FindByName(SettingText(g_Settings.exportFormatPlugin));
+  if (!RunExportDialog(request))
     return false;
-  }
+  SetSettingText(g_Settings.exportPath, request.folder.text);
+  if (g_Settings.exportFormatId)
+    g_Settings.exportFormatId->SetValue(static_cast<uint32_t>(request.selectedTypeId));
+  SetSettingText(g_Settings.exportFormatPlugin, request.selectedPlugin ? request.selectedPlugin->name.text : "");
+  CWULString path;
+  request.GetPath(path);
+  CBusyScope busy;
+  return ExportTo(project, record.get(), path.text, request.selectedTypeId,
+                  g_Plugins.FindByName(SettingText(g_Settings.exportFormatPlugin)));
 }
 
 bool ExportProjectFile(const char* path, int32_t typeId, const char* pluginName) {

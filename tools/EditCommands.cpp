@@ -112,7 +112,28 @@ bool CopyLayer(CImage* image, CLayer* layer) {
 // ---------------------------------------------------------------------------------------------
 // Paste
 
-// A new layer above the current one holding the clipboard image centred on the view.
+// Takes a failed paste's layer out of the layers panel and the image, the item first, and
+// makes the layer that was current again; the panel's own failures here change nothing more.
+void DropPastedLayer(CImage* image, CRasterLayer* layer, CLayer* current, bool itemAdded) {
+  CEditorUI* host = GetEditorUI();
+  auto quietly = [](auto step) {
+    try {
+      step();
+    } catch (...) {
+    }
+  };
+  quietly([&] { host->BeginLayerItems(); });
+  if (itemAdded)
+    quietly([&] { host->RemoveLayerItem(layer); });
+  if (layer->GetOwner() == image)
+    image->RemoveLayer(layer);
+  if (current) {
+    image->SetActiveLayer(current);
+    quietly([&] { host->SelectLayerItem(current); });
+  }
+  quietly([&] { host->EndLayerItems(); });
+}
+
 bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInfo& info,
                   const Point& center) {
   CLayer* current = GetCurrentLayer();
@@ -123,6 +144,7 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
   CRasterLayer* layer = nullptr;
   const bool wasActive = selection->IsActive();
   bool cleared = false;
+  bool itemAdded = false;
   try {
     EnsureSelectionWorkingCopy();
     action = new CPasteAction();
@@ -161,6 +183,7 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       if (!CommitLayerWorkingCopy())
         throw CommandFailed();
       GetEditorUI()->BeginLayerItems();
+      itemAdded = true;
       GetEditorUI()->AddLayerItem(layer);
       GetEditorUI()->SelectLayerItem(layer);
       GetEditorUI()->EndLayerItems();
@@ -181,16 +204,9 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       throw CommandFailed();
     action = nullptr;
   } catch (...) {
-    if (layer && layer->GetOwner() == image) {
-      GetEditorUI()->BeginLayerItems();
-      GetEditorUI()->RemoveLayerItem(layer);
-      image->RemoveLayer(layer);
-      if (current) {
-        image->SetActiveLayer(current);
-        GetEditorUI()->SelectLayerItem(current);
-      }
-      GetEditorUI()->EndLayerItems();
-    }
+    // The panel's item goes before its layer, wherever the failure left the layer.
+    if (layer && (itemAdded || layer->GetOwner() == image))
+      DropPastedLayer(image, layer, current, itemAdded);
     delete layer;
     delete action;
     // The selection comes back from its working copy.

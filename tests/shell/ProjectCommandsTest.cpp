@@ -21,6 +21,7 @@
 #include "sys/ZR.h"
 #include "tools/CurrentImage.h"
 #include "tools/WorkingCopies.h"
+#include "wul/WULError.h"
 
 namespace {
 
@@ -480,6 +481,23 @@ TEST_F(ProjectCommandsTest, ExportCommandAsTheProjectTypeWritesAProjectFile) {
   g_seen.answerName.clear();
   EXPECT_FALSE(ExportProjectCommand());
   EXPECT_EQ(2, g_seen.exportDialogs);
+}
+
+// A framework error in the export dialog goes on to the loop that shows it.
+TEST_F(ProjectCommandsTest, ExportErrorReachesTheCaller) {
+  CProject* project = MakeCurrent();
+  CProjectCommandHooks hooks = {};
+  hooks.runExportDialog = [](HWND, CFileDialogRequest&) -> bool {
+    throw CWULError(5, "CWULAppWindow::ShowModal", "Dialog creation failed");
+  };
+  SetProjectCommandHooks(&hooks);
+  try {
+    ExportProjectCommand();
+    ADD_FAILURE() << "the error did not reach the caller";
+  } catch (const CWULError& error) {
+    EXPECT_EQ(5, error.code);
+  }
+  EXPECT_EQ(project, GetCurrentProject());
 }
 
 // The file name box of the common dialog: edt1, or cmb13 where it is a combo box.

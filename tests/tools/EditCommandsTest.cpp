@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <cfloat>
 #include <cstdint>
+#include <set>
 #include <vector>
 #include "DrawingToolTestSupport.h"
 #include "document/Actions.h"
@@ -11,6 +12,7 @@
 #include "tools/EditCommands.h"
 #include "tools/MoveTool.h"
 #include "tools/SelectionTool.h"
+#include "wul/WULError.h"
 
 namespace {
 
@@ -25,6 +27,24 @@ public:
   }
   bool centred = false;
   Point center;
+
+  // The layers panel: the layers that have an item. One of its calls can fail once.
+  enum Failing { FAIL_NONE, FAIL_ADD, FAIL_SELECT, FAIL_END };
+  void AddLayerItem(CLayer* layer) override {
+    items.insert(layer);
+    FailIn(FAIL_ADD);
+  }
+  void RemoveLayerItem(CLayer* layer) override { items.erase(layer); }
+  void SelectLayerItem(CLayer*) override { FailIn(FAIL_SELECT); }
+  void EndLayerItems() override { FailIn(FAIL_END); }
+  void FailIn(Failing call) {
+    if (failing != call)
+      return;
+    failing = FAIL_NONE;
+    throw CWULError(5, "CThumbnailList::AddItem", "Item creation failed");
+  }
+  std::set<CLayer*> items;
+  Failing failing = FAIL_NONE;
 };
 
 class EditCommandsTest : public DrawingToolTestWith<ViewHost> {
@@ -144,6 +164,25 @@ TEST_F(EditCommandsTest, CopyThenPasteMakesANewLayerCentredOnTheView) {
   ASSERT_EQ(doc.image->GetLayerCount(), 2);
   EXPECT_EQ(PixelsOf(*doc.image->GetActiveLayer()->GetPixels()), expected);
   EXPECT_FALSE(selection->IsActive());
+}
+
+// When the layers panel fails, the item it was given goes with the layer.
+TEST_F(EditCommandsTest, AFailingLayersPanelKeepsNoItemOfTheDroppedLayer) {
+  TestDocument doc(6, 5);
+  SelectRect(doc.image->GetSelection(), 1, 1, 4, 3);
+  ASSERT_TRUE(CopyCommand());
+  Pump();
+  for (ViewHost::Failing failing : {ViewHost::FAIL_ADD, ViewHost::FAIL_SELECT, ViewHost::FAIL_END}) {
+    host.failing = failing;
+    EXPECT_FALSE(PasteCommand()) << failing;
+    EXPECT_EQ(doc.image->GetLayerCount(), 1) << failing;
+    EXPECT_EQ(doc.image->GetActiveLayer(), static_cast<CLayer*>(doc.layer)) << failing;
+    EXPECT_TRUE(host.items.empty()) << failing;
+    EXPECT_TRUE(doc.image->GetSelection()->IsActive()) << failing;
+  }
+  // Without a failure the item stays with its layer.
+  ASSERT_TRUE(PasteCommand());
+  EXPECT_EQ(host.items, std::set<CLayer*>{doc.image->GetActiveLayer()});
 }
 
 TEST_F(EditCommandsTest, APastedImageKeepsItsPartsOutsideTheLayerWhileMoved) {
