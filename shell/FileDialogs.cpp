@@ -659,8 +659,11 @@ bool CPluginFileDialog::RunOpen(HWND owner, CFileDialogRequest& request) {
 
 bool CPluginSaveDialog::RunSave(HWND owner, CFileDialogRequest& request) {
   std::vector<CFileTypeEntry*> types;
-  for (CListItem* item = g_ExportTypes.first; item; item = item->next)
-    types.push_back(static_cast<CFileTypeEntry*>(item));
+  for (CListItem* item = g_ExportTypes.first; item; item = item->next) {
+    auto* type = static_cast<CFileTypeEntry*>(item);
+    if (request.listProjectType || !type->plugin || type->plugin->kind != FORMAT_KIND_BUILTIN)
+      types.push_back(type);
+  }
   return RunSaveOver(owner, request, types);
 }
 

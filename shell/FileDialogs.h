@@ -50,7 +50,8 @@ struct CFileDialogRequest {
   // Save dialogs: the type to preselect, and the one chosen.
   int32_t selectedTypeId;
   CFileFormat* selectedPlugin;  // the plug-in save dialog's; null matches any
-  // The plug-in open dialog: list the built-in project type, list the plug-in types.
+  // The plug-in open dialog: list the built-in project type, list the plug-in types. The
+  // plug-in save dialog honours the first.
   bool listProjectType;
   bool listPluginTypes;
 };

@@ -1,16 +1,30 @@
 #include "shell/Help.h"
 #include <htmlhelp.h>
+#include <cstdint>
 #include <cstring>
+#include <cstdio>
+#include "shell/Errors.h"
 #include "wul/WULString.h"
 
 static_assert(sizeof(void*) != 4 || sizeof(HH_WINTYPE) == 196, "HH_WINTYPE layout");
 
 namespace {
 
-const char kWindowType[] = "VC Help";
-
 HtmlHelpProc htmlHelp = nullptr;
 bool bindingTried = false;
+
+// Says why the help file did not open, naming it.
+void ReportHelpFailure(const CWULString& file, bool noControl) {
+  const char* name = file.GetLength() ? file.text : "Vellumcraft.chm";
+  const char* format = noControl ? "The help file %s cannot be shown: the HTML Help control is not installed."
+                       : GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES ? "The help file %s is missing."
+                                                                             : "The help file %s cannot be opened.";
+  char text[MAX_PATH + 160];
+  std::snprintf(text, sizeof text, format, name);
+  ErrorBox(text);
+}
+
+}  // namespace
 
 // The program path with its extension replaced by "chm".
 void GetHelpFilePath(CWULString& path) {
@@ -35,6 +49,8 @@ void GetHelpFilePath(CWULString& path) {
   path.Append("chm");
 }
 
+namespace {
+
 // Moves the help file's window type to the right part of the work area.
 void PlaceHelpWindow(HtmlHelpProc proc, const CWULString& file) {
   RECT work;
@@ -42,10 +58,20 @@ void PlaceHelpWindow(HtmlHelpProc proc, const CWULString& file) {
     return;
   CWULString name(file);
   name.Append(">");
-  name.Append(kWindowType);
-  HH_WINTYPE* existing = nullptr;
-  HWND result = proc(GetDesktopWindow(), name.text, HH_GET_WIN_TYPE, reinterpret_cast<DWORD_PTR>(&existing));
-  if (result == reinterpret_cast<HWND>(-1) || !existing)
+  name.Append(HELP_WINDOW_TYPE);
+  // The answer is a pointer to the control's record; some controls copy the record itself
+  // into the buffer instead, so the buffer has room for one. A copied record starts with its
+  // size and a BOOL, which no record pointer can look like; it is left alone.
+  union {
+    HH_WINTYPE* pointer;
+    uint32_t words[2];
+    unsigned char room[2 * sizeof(HH_WINTYPE)];
+  } answer;
+  std::memset(&answer, 0, sizeof answer);
+  HWND result = proc(GetDesktopWindow(), name.text, HH_GET_WIN_TYPE, reinterpret_cast<DWORD_PTR>(&answer));
+  const bool copied = answer.words[0] < 0x10000 && (sizeof(void*) == 4 || answer.words[1] <= 1);
+  HH_WINTYPE* existing = answer.pointer;
+  if (result == reinterpret_cast<HWND>(-1) || !existing || copied)
     return;
   HH_WINTYPE type;
   std::memset(&type, 0, sizeof type);
@@ -73,19 +99,19 @@ HtmlHelpProc GetHtmlHelpProc() {
   return htmlHelp;
 }
 
-void SetHtmlHelpProc(HtmlHelpProc proc) {
+void SetHtmlHelpProc(HtmlHelpProc proc, bool rebind) {
   htmlHelp = proc;
-  bindingTried = proc != nullptr;
+  bindingTried = proc != nullptr || !rebind;
 }
 
 HWND ShowHelpTopic(const char* topic) {
-  HtmlHelpProc proc = GetHtmlHelpProc();
-  if (!proc)
-    return nullptr;
   CWULString file;
   GetHelpFilePath(file);
-  if (file.GetLength() == 0)
+  HtmlHelpProc proc = GetHtmlHelpProc();
+  if (!proc || file.GetLength() == 0) {
+    ReportHelpFailure(file, !proc);
     return nullptr;
+  }
   CWULString path(file);
   if (topic && topic[0]) {
     path.Append("::");
@@ -94,7 +120,10 @@ HWND ShowHelpTopic(const char* topic) {
     path.Append(topic);
   }
   PlaceHelpWindow(proc, file);
-  return proc(GetDesktopWindow(), path.text, HH_DISPLAY_TOPIC, 0);
+  HWND window = proc(GetDesktopWindow(), path.text, HH_DISPLAY_TOPIC, 0);
+  if (!window)
+    ReportHelpFailure(file, false);
+  return window;
 }
 
 HWND ShowHelpContents() { return ShowHelpTopic(nullptr); }

@@ -465,36 +465,29 @@ bool ExportImageCommand() {
   CProject* project = GetCurrentProject();
   if (!image || !project)
     return false;
-  VCXMultiImage* record = CreatePortableMultiImageOfImage(image);
-  if (!record)
+  // Freed on every way out; a framework error goes on to the loop, which shows it.
+  COwnedRecord<VCXMultiImage, VcsFreeMultiImage> record(CreatePortableMultiImageOfImage(image));
+  if (!record.get())
     return false;
-  bool written = false;
-  try {
-    CEditorUI* host = GetEditorUI();
-    CExportChoice choice;
-    const char* start = g_Settings.exportPath ? g_Settings.exportPath->GetValue() : "";
-    const int32_t typeId = g_Settings.exportFormatId
-                               ? static_cast<int32_t>(g_Settings.exportFormatId->GetValue())
-                               : 0;
-    const char* plugin =
-        g_Settings.exportFormatPlugin ? g_Settings.exportFormatPlugin->GetValue() : "";
-    if (host->RunExportDialog(project->GetName(), start, typeId, plugin, choice)) {
-      if (g_Settings.exportPath)
-        g_Settings.exportPath->SetValue(choice.folder.text);
-      if (g_Settings.exportFormatId)
-        g_Settings.exportFormatId->SetValue(static_cast<uint32_t>(choice.typeId));
-      if (g_Settings.exportFormatPlugin)
-        g_Settings.exportFormatPlugin->SetValue(choice.pluginName.text);
-      CWULString path;
-      JoinPath(path, choice.folder, choice.fileName);
-      host->BeginWaitCursor();
-      written = ExportThroughPlugin(g_Plugins.FindByName(choice.pluginName.text), host->GetMainWindow(), path.text,
-                                    choice.typeId, record);
-      host->RestoreCursor();
-    }
-  } catch (...) {
-    written = false;
-  }
-  VcsFreeMultiImage(record);
+  CEditorUI* host = GetEditorUI();
+  CExportChoice choice;
+  const char* start = g_Settings.exportPath ? g_Settings.exportPath->GetValue() : "";
+  const int32_t typeId =
+      g_Settings.exportFormatId ? static_cast<int32_t>(g_Settings.exportFormatId->GetValue()) : 0;
+  const char* plugin = g_Settings.exportFormatPlugin ? g_Settings.exportFormatPlugin->GetValue() : "";
+  if (!host->RunExportDialog(project->GetName(), start, typeId, plugin, choice))
+    return false;
+  if (g_Settings.exportPath)
+    g_Settings.exportPath->SetValue(choice.folder.text);
+  if (g_Settings.exportFormatId)
+    g_Settings.exportFormatId->SetValue(static_cast<uint32_t>(choice.typeId));
+  if (g_Settings.exportFormatPlugin)
+    g_Settings.exportFormatPlugin->SetValue(choice.pluginName.text);
+  CWULString path;
+  JoinPath(path, choice.folder, choice.fileName);
+  host->BeginWaitCursor();
+  const bool written = ExportThroughPlugin(g_Plugins.FindByName(choice.pluginName.text), host->GetMainWindow(),
+                                           path.text, choice.typeId, record.get());
+  host->RestoreCursor();
   return written;
 }

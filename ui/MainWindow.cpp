@@ -104,7 +104,7 @@ constexpr CommandRow Separator(int level) { return {level, nullptr, 0, nullptr, 
 // The degree sign of the rotate items is the Windows ANSI byte 0xB0.
 const CommandRow kCommands[] = {
     {0, "&File", CMD_MENU_FILE, nullptr, 0, 0},
-    {1, "&New...", CMD_FILE_NEW, [] { NewProjectDialog(); }, 0, 0},
+    {1, "&New...", CMD_FILE_NEW, [] { NewProjectCommand(); }, 0, 0},
     {1, "&Open...", CMD_FILE_OPEN, [] { OpenProjectCommand(); }, 0, 0},
     {1, "&Save", CMD_FILE_SAVE, [] { SaveProjectCommand(); }, IF_PROJECT, 0},
     {1, "Save &As...", CMD_FILE_SAVE_AS, [] { SaveProjectAsCommand(); }, IF_PROJECT, 0},
@@ -189,7 +189,7 @@ const CommandRow kCommands[] = {
 
     {0, "&Help", CMD_MENU_HELP, nullptr, 0, 0},
     {1, "&Contents", CMD_HELP_CONTENTS, [] { ShowHelpContents(); }, 0, 0},
-    {1, "&Keyboard Shortcuts", CMD_HELP_KEYBOARD, [] { ShowHelpTopic("keyboard.html"); }, 0, 0},
+    {1, "&Keyboard Shortcuts", CMD_HELP_KEYBOARD, [] { ShowHelpTopic(HELP_TOPIC_KEYBOARD); }, 0, 0},
     Separator(1),
     {1, "&Home Page", CMD_HELP_HOME_PAGE, nullptr, 0, 0},
     {2, "&Primary", CMD_HELP_PRIMARY, [] { OpenWebPage(kMakerHomePage); }, 0, 0},
@@ -584,6 +584,10 @@ int OnShortcut(CWULShortcut* shortcut, CWULShortcut*) {
     return 1;
   }
   return 0;
+}
+
+int32_t GetShortcutCommand(int index) {
+  return index >= 0 && index < SHORTCUT_COUNT ? kShortcutTable[index].command : 0;
 }
 
 CWULShortcut* GetCommandShortcut(int32_t value) {

@@ -77,6 +77,8 @@ void CreateShortcutTable();
 int OnShortcut(CWULShortcut* shortcut, CWULShortcut* sender);
 // The first shortcut of the table that runs that command, or null.
 CWULShortcut* GetCommandShortcut(int32_t value);
+// The command the table's entry at index runs; 0 for the Escape entry and outside the table.
+int32_t GetShortcutCommand(int index);
 
 // The light refresh after an edit and the full one after the current project or image
 // was replaced.

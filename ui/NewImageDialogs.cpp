@@ -462,7 +462,7 @@ int DialogKeyDown(CWULInteractor* self, int* key, LPARAM) {
     return 1;
   }
   if (IsDialogHelpKey(*key)) {
-    ShowHelpTopic(IsProjectDialog(*s) ? "ui.dialogs.newproject.html" : "ui.dialogs.newimage.html");
+    ShowHelpTopic(IsProjectDialog(*s) ? HELP_TOPIC_NEW_PROJECT : HELP_TOPIC_NEW_IMAGE);
     return 1;
   }
   return 0;
@@ -611,3 +611,9 @@ bool NewImageDialog() {
 }
 
 bool NewProjectDialog() { return RunNewDialog(g_project, nullptr); }
+
+bool NewProjectCommand() {
+  if (GetCurrentProject() && !ConfirmSaveModified(SAVE_MODIFIED_ASK))
+    return false;
+  return NewProjectDialog();
+}

@@ -18,6 +18,9 @@ class CWULSpinEdit;
 bool NewImageDialog();
 // True when a new project was made current. The open project is closed without a question.
 bool NewProjectDialog();
+// File > New: asks whether to save a modified project first (Cancel ends it), then runs
+// the New project dialog.
+bool NewProjectCommand();
 
 enum { NEW_IMAGE_PRESET_COUNT = 8, NEW_IMAGE_FORMAT_COUNT = 5 };
 

@@ -26,7 +26,6 @@ const int kButtonWidth = 80;
 const int kButtonHeight = 24;
 const int kResetWidth = 120;
 const int kListWidth = 112;
-const char* const kHelpTopic = "options.html";
 
 // Inside a page: labels at the left, their controls in a column beside them.
 const int kLabelLeft = 8;
@@ -395,7 +394,7 @@ int DialogKeyDown(CWULInteractor*, int* key, LPARAM) {
     return 1;
   }
   if (IsDialogHelpKey(*key)) {
-    ShowHelpTopic(kHelpTopic);
+    ShowHelpTopic(HELP_TOPIC_OPTIONS);
     return 1;
   }
   return 0;

@@ -186,7 +186,7 @@ CAction* ImagePropertiesDialog(CImage* image) {
       p.window = dialog;
       dialog->SetText("Image properties");
       dialog->SetClientSize(248, 236);
-      dialog->helpTopic = "ui.dialogs.imageprops.html";
+      dialog->helpTopic = HELP_TOPIC_IMAGE_PROPERTIES;
       BuildInside(dialog, [&] {
         MakeGroup("Image size", 4, 3, 240, 57, [&] {
           MakeLabel("Width", 5, 3, 59);
@@ -245,7 +245,7 @@ CAction* LayerPropertiesDialog(CLayer* layer) {
       p.window = dialog;
       dialog->SetText("Layer properties");
       dialog->SetClientSize(300, 110);
-      dialog->helpTopic = "ui.dialogs.layerprops.html";
+      dialog->helpTopic = HELP_TOPIC_LAYER_PROPERTIES;
       BuildInside(dialog, [&] {
         MakeLabel("Name", 5, 3, 120);
         p.name = new CWULEdit;

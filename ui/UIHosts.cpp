@@ -138,6 +138,8 @@ public:
                        CExportChoice& choice) override {
     CFileDialogRequest request;
     request.title.Assign("Image export");
+    // One image goes to a plug-in's type; a project is written by File > Export.
+    request.listProjectType = false;
     request.fileName.Assign(fileName ? fileName : "");
     request.folder.Assign(startFolder ? startFolder : "");
     request.selectedTypeId = typeId;

@@ -2,11 +2,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 #include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
 #include "document/Image.h"
@@ -430,6 +432,33 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
   EXPECT_EQ("logo.ico", after);
   EXPECT_STREQ("logo.ico", request.fileName.text);
   EXPECT_EQ(2, request.selectedTypeId);
+}
+
+TEST_F(FileDialogsTest, PluginSaveDialogLeavesOutTheProjectTypeWhenAsked) {
+  for (bool project : {true, false}) {
+    CFileDialogRequest request;
+    request.title.Assign("Export test");
+    request.folder.Assign(folder.c_str());
+    request.fileName.Assign("art");
+    request.listProjectType = project;
+    std::vector<std::string> listed;
+    {
+      DialogPoker poker("Export test", [&](HWND dialog) {
+        HWND types = GetDlgItem(dialog, 1136);  // cmb1
+        const int count = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+          char text[256] = {};
+          SendMessageA(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+          listed.push_back(text);
+        }
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      });
+      EXPECT_FALSE(CPluginSaveDialog::RunSave(nullptr, request));
+    }
+    EXPECT_EQ(project, std::count(listed.begin(), listed.end(), "Vellumcraft project (*.vcj)") == 1);
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(),
+                            [](const std::string& t) { return t.find("*.ico") != std::string::npos; }));
+  }
 }
 
 TEST_F(FileDialogsTest, SimpleOpenDialogReturnsFolderAndName) {

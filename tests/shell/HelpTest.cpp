@@ -3,8 +3,11 @@
 #include <htmlhelp.h>
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+#include "common/BoxWatcher.h"
 #include "shell/Help.h"
 
 namespace {
@@ -20,6 +23,7 @@ struct Call {
 std::vector<Call> calls;
 HH_WINTYPE offered;          // what HH_GET_WIN_TYPE hands out
 bool offerType = false;
+bool copyType = false;       // copy the record into the buffer instead of handing out a pointer
 HWND getResult = nullptr;
 HWND displayResult = reinterpret_cast<HWND>(0x1234);
 
@@ -35,6 +39,8 @@ HWND WINAPI FakeHtmlHelp(HWND caller, LPCSTR file, UINT command, DWORD_PTR data)
   if (command == HH_GET_WIN_TYPE) {
     if (offerType)
       *reinterpret_cast<HH_WINTYPE**>(data) = &offered;
+    if (copyType)
+      std::memcpy(reinterpret_cast<void*>(data), &offered, sizeof offered);
     return getResult;
   }
   if (command == HH_DISPLAY_TOPIC)
@@ -56,6 +62,7 @@ protected:
     calls.clear();
     std::memset(&offered, 0, sizeof offered);
     offerType = false;
+    copyType = false;
     getResult = nullptr;
     SetHtmlHelpProc(FakeHtmlHelp);
   }
@@ -161,21 +168,132 @@ TEST_F(Help, ShortWindowTypeRecordIsCopiedOnlyAsFarAsItGoes) {
   EXPECT_EQ(static_cast<int>(sizeof(HH_WINTYPE)), set->type.cbStruct);
 }
 
-TEST_F(Help, FailureOfTheHelpControlIsReturned) {
+TEST_F(Help, WindowTypeRecordCopiedIntoTheAnswerIsLeftAlone) {
+  copyType = true;
+  offered.cbStruct = sizeof offered;
+  offered.fUniCodeStrings = TRUE;
+  EXPECT_EQ(displayResult, ShowHelpContents());
+  EXPECT_EQ(nullptr, Find(HH_SET_WIN_TYPE));
+}
+
+TEST_F(Help, FailureOfTheHelpControlIsReportedWithTheFile) {
+  DeleteFileA(HelpFile().c_str());
   displayResult = nullptr;
+  BoxWatcher boxes("Vellumcraft :: Error");
   EXPECT_EQ(nullptr, ShowHelpTopic("index.htm"));
+  ASSERT_TRUE(boxes.WaitFor(1));
+  EXPECT_EQ("The help file " + HelpFile() + " is missing.", boxes.Texts()[0]);
+  // A file that is there but does not open.
+  std::ofstream(HelpFile()) << "not a help file";
+  EXPECT_EQ(nullptr, ShowHelpTopic("index.htm"));
+  ASSERT_TRUE(boxes.WaitFor(2));
+  EXPECT_EQ("The help file " + HelpFile() + " cannot be opened.", boxes.Texts()[1]);
+  DeleteFileA(HelpFile().c_str());
   displayResult = reinterpret_cast<HWND>(0x1234);
 }
 
-// The real help control, when the system has one: the help file does not exist here,
-// so nothing opens and nothing is shown.
-TEST(HelpControl, MissingHelpFileOpensNothing) {
+TEST(HelpControl, MissingHelpControlIsReported) {
+  SetHtmlHelpProc(nullptr, false);
+  BoxWatcher boxes("Vellumcraft :: Error");
+  EXPECT_EQ(nullptr, ShowHelpContents());
+  ASSERT_TRUE(boxes.WaitFor(1));
+  EXPECT_EQ("The help file " + HelpFile() + " cannot be shown: the HTML Help control is not installed.",
+            boxes.Texts()[0]);
+  SetHtmlHelpProc(nullptr);
+}
+
+// The real help control: nothing opens without the help file, and the user is told.
+TEST(HelpControl, MissingHelpFileIsReported) {
   SetHtmlHelpProc(nullptr);
   HtmlHelpProc proc = GetHtmlHelpProc();
   EXPECT_EQ(proc, GetHtmlHelpProc());
+  DeleteFileA(HelpFile().c_str());
   ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(HelpFile().c_str()));
+  BoxWatcher boxes("Vellumcraft :: Error");
   EXPECT_EQ(nullptr, ShowHelpTopic("index.htm"));
   EXPECT_EQ(nullptr, ShowHelpContents());
+  ASSERT_TRUE(boxes.WaitFor(2));
+  EXPECT_NE(std::string::npos, boxes.Texts()[0].find(HelpFile()));
   if (!proc)
     GTEST_LOG_(INFO) << "no HTML Help control on this system";
+}
+
+namespace {
+
+std::string BinFile(const char* name) {
+  const std::string program = HelpFile();
+  return program.substr(0, program.rfind('\\') + 1) + name;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// What the test run took out of the program's help file with chmls (help-check beside the
+// programs): its list of files and its window types and strings.
+std::string HelpCheck(const char* name) { return ReadAll(BinFile("help-check\\") + name); }
+
+}  // namespace
+
+TEST(HelpFile, HoldsEveryTopicTheProgramOpens) {
+  std::istringstream listing(HelpCheck("topics.txt"));
+  std::vector<std::string> files;
+  for (std::string line; std::getline(listing, line);) {
+    line.erase(line.find_last_not_of("\r ") + 1);
+    if (!line.empty() && line[0] == '/')
+      files.push_back(line.substr(1));
+  }
+  ASSERT_FALSE(files.empty()) << "no listing of the help file";
+  auto holds = [&](const std::string& topic) { return std::find(files.begin(), files.end(), topic) != files.end(); };
+  EXPECT_TRUE(holds("index.html"));
+  for (const char* topic : HELP_TOPICS)
+    EXPECT_TRUE(holds(topic)) << topic;
+}
+
+TEST(HelpFile, HasTheWindowTypeTheHelpWindowIsPlacedBy) {
+  // #WINDOWS: the count, the entry size, then the entries; each names its type by an offset
+  // into #STRINGS at byte 8.
+  const std::string windows = HelpCheck("windows.bin");
+  const std::string strings = HelpCheck("strings.bin");
+  ASSERT_GE(windows.size(), 8u);
+  auto word = [&](size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, windows.data() + at, 4);
+    return v;
+  };
+  const uint32_t count = word(0), size = word(4);
+  ASSERT_GE(size, 12u);
+  ASSERT_GE(windows.size(), 8 + static_cast<size_t>(count) * size);
+  std::vector<std::string> types;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t offset = word(8 + i * size + 8);
+    if (offset < strings.size())
+      types.push_back(strings.c_str() + offset);
+  }
+  EXPECT_NE(types.end(), std::find(types.begin(), types.end(), std::string(HELP_WINDOW_TYPE)));
+}
+
+// The help file of the build, beside this program under its name, through the real control.
+TEST(HelpFile, OpensAtEveryTopicTheProgramNames) {
+  SetHtmlHelpProc(nullptr);
+  HtmlHelpProc proc = GetHtmlHelpProc();
+  if (!proc)
+    GTEST_SKIP() << "no HTML Help control on this system";
+  ASSERT_TRUE(CopyFileA(BinFile("Vellumcraft.chm").c_str(), HelpFile().c_str(), FALSE));
+  {
+    BoxWatcher boxes("Vellumcraft :: Error");
+    EXPECT_NE(nullptr, ShowHelpContents());
+    for (const char* topic : HELP_TOPICS)
+      EXPECT_NE(nullptr, ShowHelpTopic(topic)) << topic;
+    // Placing the window again, once it is open, reads the control's answer safely.
+    EXPECT_NE(nullptr, ShowHelpContents());
+    EXPECT_EQ(0u, boxes.Count());
+  }
+  proc(nullptr, nullptr, HH_CLOSE_ALL, 0);
+  // The control may hold the file until the process ends; the tests that need it absent
+  // delete it first.
+  DeleteFileA(HelpFile().c_str());
 }

@@ -9,6 +9,7 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "tools/ImageCommands.h"
+#include "wul/WULError.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ public:
   }
   bool RunExportDialog(const char* fileName, const char* start, int32_t typeId, const char* plugin,
                        CExportChoice& choice) override {
+    if (dialogFails)
+      throw CWULError(5, "CWULAppWindow::ShowModal", "Dialog creation failed");
     shownName = fileName;
     startFolder = start;
     shownType = typeId;
@@ -71,6 +74,7 @@ public:
     return true;
   }
   bool cancel = false;
+  bool dialogFails = false;
   int choices = 0;
   std::string startFolder;
   std::string shownName;
@@ -186,6 +190,10 @@ TEST_F(ImportExportTest, ExportHandsTheImageToThePlugin) {
   // An unknown plug-in writes nothing.
   EXPECT_FALSE(ExportImageFile(doc.image, "C:\\out\\x.fake", 5, nullptr));
   EXPECT_TRUE(ExportImageFile(doc.image, "C:\\out\\x.fake", 5, plugin));
+  EXPECT_EQ(g_exportPaths.size(), 2u);
+  // A framework error in the dialog reaches the caller, which shows it.
+  host.dialogFails = true;
+  EXPECT_THROW(ExportImageCommand(), CWULError);
   EXPECT_EQ(g_exportPaths.size(), 2u);
 }
 

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 #include "common/BoxWatcher.h"
@@ -177,6 +182,112 @@ TEST_F(MainWindowTest, BuildsTheWindowWithItsMenuAndView) {
   CWULAppWindow* window = g_MainWindow;
   CreateMainWindow();
   EXPECT_EQ(window, g_MainWindow);
+}
+
+// The keyboard page of the help file lists the shortcut table, each key beside the menu path of
+// the item it clicks: the two cannot drift apart.
+namespace {
+
+std::string KeyName(const CWULShortcut& shortcut) {
+  static const std::map<int32_t, std::string> names = {
+      {VK_ESCAPE, "Esc"},  {VK_DELETE, "Delete"},   {VK_BACK, "Backspace"}, {VK_PRIOR, "Page Up"},
+      {VK_NEXT, "Page Down"}, {187, "="},          {189, "-"},             {VK_ADD, "Num +"},
+      {VK_SUBTRACT, "Num -"}, {VK_F1, "F1"},       {VK_F4, "F4"},          {VK_F5, "F5"},
+      {VK_F6, "F6"},       {VK_F7, "F7"}};
+  std::string text;
+  if (shortcut.HasCtrl())
+    text += "Ctrl+";
+  if (shortcut.HasAlt())
+    text += "Alt+";
+  if (shortcut.HasShift())
+    text += "Shift+";
+  auto name = names.find(shortcut.keyValue);
+  if (name != names.end())
+    return text + name->second;
+  return text + static_cast<char>(shortcut.keyValue);
+}
+
+std::string Plain(const char* text) {
+  std::string plain;
+  for (const char* p = text; *p; ++p)
+    if (*p != '&')
+      plain += *p;
+  return plain;
+}
+
+// "File > Save As..." for the item, from the menu bar down.
+bool MenuPath(CWULMenu* menu, CWULMenuItem* wanted, const std::string& above, std::string& path) {
+  for (CWULListNode* node = menu->items.first; node; node = node->next) {
+    auto* item = static_cast<CWULMenuItem*>(node);
+    const std::string here = above.empty() ? Plain(item->GetText()) : above + " > " + Plain(item->GetText());
+    if (item == wanted) {
+      path = here;
+      return true;
+    }
+    if (item->submenu && MenuPath(item->submenu, wanted, here, path))
+      return true;
+  }
+  return false;
+}
+
+std::string Decoded(std::string cell) {
+  const std::pair<const char*, const char*> entities[] = {{"&gt;", ">"}, {"&lt;", "<"}, {"&nbsp;", " "}, {"&amp;", "&"}};
+  for (const auto& entity : entities)
+    for (size_t at; (at = cell.find(entity.first)) != std::string::npos;)
+      cell.replace(at, std::strlen(entity.first), entity.second);
+  return cell;
+}
+
+// The rows of the page's shortcut table as (keys, command).
+std::multiset<std::pair<std::string, std::string>> ShortcutRows(const std::string& page) {
+  std::multiset<std::pair<std::string, std::string>> rows;
+  const size_t table = page.find("<table id=\"shortcuts\">");
+  const size_t end = page.find("</table>", table);
+  if (table == std::string::npos || end == std::string::npos)
+    return rows;
+  for (size_t at = page.find("<tr>", table); at < end; at = page.find("<tr>", at + 1)) {
+    std::vector<std::string> cells;
+    const size_t rowEnd = page.find("</tr>", at);
+    for (size_t cell = page.find("<td>", at); cell < rowEnd; cell = page.find("<td>", cell + 1)) {
+      const size_t close = page.find("</td>", cell);
+      cells.push_back(Decoded(page.substr(cell + 4, close - cell - 4)));
+    }
+    if (cells.size() == 2)
+      rows.insert({cells[0], cells[1]});
+  }
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheKeyboardHelpPageListsTheShortcutTable) {
+  Open();
+  char program[MAX_PATH];
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  std::string folder(program);
+  folder.erase(folder.rfind('\\') + 1);
+  std::ifstream in(folder + "help-check\\keyboard.html", std::ios::binary);
+  std::stringstream page;
+  page << in.rdbuf();
+  auto rows = ShortcutRows(page.str());
+  ASSERT_EQ(static_cast<size_t>(SHORTCUT_COUNT), rows.size()) << "rows of the page's shortcut table";
+  for (int i = 0; i < SHORTCUT_COUNT; ++i) {
+    const std::string keys = KeyName(*g_Shortcuts[i]);
+    std::string command;
+    if (const int32_t value = GetShortcutCommand(i)) {
+      ASSERT_TRUE(MenuPath(g_MainMenu, FindMenuCommand(value), "", command)) << keys;
+    } else {
+      // Escape clicks no item: the page says what it does.
+      auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.first == keys; });
+      ASSERT_NE(rows.end(), row) << keys;
+      command = row->second;
+    }
+    auto row = rows.find({keys, command});
+    EXPECT_NE(rows.end(), row) << keys << " " << command;
+    if (row != rows.end())
+      rows.erase(row);
+  }
+  EXPECT_TRUE(rows.empty());
 }
 
 TEST_F(MainWindowTest, ThePanelButtonBarsHaveAOnePixelBorder) {

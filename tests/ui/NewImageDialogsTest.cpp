@@ -109,7 +109,8 @@ std::vector<std::string> g_helpShown;
 HWND WINAPI RecordHelp(HWND, LPCSTR file, UINT command, DWORD_PTR) {
   if (command == HH_DISPLAY_TOPIC)
     g_helpShown.push_back(file ? file : "");
-  return nullptr;
+  // A window stands for the shown topic; nothing for the window type.
+  return command == HH_DISPLAY_TOPIC ? GetDesktopWindow() : nullptr;
 }
 
 class NewImageDialogsTest : public testing::Test {
@@ -736,6 +737,32 @@ TEST_F(NewImageDialogsMenuTest, FileNewAndImageNewRunTheDialogs) {
   ASSERT_EQ(2, made->GetImageCount());
   EXPECT_EQ(32, made->GetCurrentImage()->GetWidth());
   EXPECT_EQ(made->GetCurrentImage(), made->GetFirstImage()->GetNext());
+}
+
+TEST_F(NewImageDialogsMenuTest, FileNewAsksBeforeAModifiedProjectIsReplaced) {
+  HWND main = g_MainWindow->GetHandle();
+  CProject* old = new CProject();
+  SetCurrentProject(old);
+  old->SetName("Old");
+  old->SetModified();
+  const auto fileNew = [&] { return static_cast<int>(SendMessageA(main, WM_COMMAND, CMD_FILE_NEW, 0)); };
+  const auto escape = [](CWULAppWindow* dialog) { BoxDriver::PostKey(dialog, VK_ESCAPE); };
+  {
+    BoxWatcher cancel("The project is modified", 'C');
+    BoxDriver::Run(kProjectCaption, escape, fileNew);
+    EXPECT_FALSE(BoxDriver::Ran());
+    ASSERT_EQ(1u, cancel.Count());
+    EXPECT_EQ("Save the changes you made to Old?", cancel.Texts()[0]);
+  }
+  EXPECT_EQ(old, GetCurrentProject());
+  EXPECT_TRUE(old->IsModified());
+  {
+    BoxWatcher no("The project is modified", 'N');
+    BoxDriver::Run(kProjectCaption, escape, fileNew);
+    EXPECT_TRUE(BoxDriver::Ran());
+    EXPECT_EQ(1u, no.Count());
+  }
+  EXPECT_EQ(old, GetCurrentProject());
 }
 
 }  // namespace

@@ -77,7 +77,8 @@ std::vector<std::string> g_helpFiles;
 HWND WINAPI FakeHtmlHelp(HWND, LPCSTR file, UINT command, DWORD_PTR) {
   if (command == HH_DISPLAY_TOPIC)
     g_helpFiles.push_back(file ? file : "");
-  return nullptr;
+  // A window stands for the shown topic; nothing for the window type.
+  return command == HH_DISPLAY_TOPIC ? GetDesktopWindow() : nullptr;
 }
 
 class OptionsDialogTest : public testing::Test {
