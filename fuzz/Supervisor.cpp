@@ -14,6 +14,8 @@ namespace {
 
 // A mutant that makes no progress for this long is a hang.
 const DWORD kHangMilliseconds = 120000;
+// A worker that fails this many times running before its first mutant means a broken set-up.
+const int kWorkerStarts = 3;
 
 struct Tally {
   uint64_t mutants = 0, accepted = 0, refused = 0, crashes = 0, hangs = 0, overMemory = 0;
@@ -128,7 +130,9 @@ RunResult RunWorkerProcess(const Range& range) {
   CloseHandle(writeEnd);
   if (!started) {
     CloseHandle(readEnd);
-    run.message = "cannot start a worker";
+    char text[64];
+    std::snprintf(text, sizeof text, "cannot start a worker (error %lu)", (unsigned long)GetLastError());
+    run.message = text;
     return run;
   }
   std::string pending;
@@ -203,18 +207,31 @@ void RunSlot() {
         t.started = GetTickCount();
     }
     const uint64_t end = range.first + range.count;
+    int failedStarts = 0;
     while (range.count > 0) {
       const RunResult run = RunWorkerProcess(range);
       if (run.ended)
         break;
       const char* what = run.hung ? "hang" : run.overMemory ? "memory" : run.crashed ? "crash" : nullptr;
       if (!what || run.current < 0) {
-        // It stopped outside every mutant: the set-up itself is broken.
-        std::lock_guard<std::mutex> hold(g_lock);
-        g_tallies[range.reader].broken = true;
-        std::printf("%s: worker failed: %s\n", Readers()[range.reader].name, run.message.c_str());
-        break;
+        // It stopped outside every mutant. Under load a process start can fail now and then,
+        // so a worker that never reached its first mutant is started again; a set-up that fails
+        // every time, or a stop between two mutants, means the set-up itself is broken.
+        const bool broken = run.last >= 0 || ++failedStarts >= kWorkerStarts;
+        {
+          std::lock_guard<std::mutex> hold(g_lock);
+          if (broken)
+            g_tallies[range.reader].broken = true;
+          std::printf("%s: worker failed: %s%s\n", Readers()[range.reader].name, run.message.c_str(),
+                      broken ? "" : "; starting it again");
+          std::fflush(stdout);
+        }
+        if (broken)
+          break;
+        Sleep(500);
+        continue;
       }
+      failedStarts = 0;
       Keep(range.reader, run.current, what);
       {
         std::lock_guard<std::mutex> hold(g_lock);

@@ -30,7 +30,16 @@ void Say(const char* format, ...) {
 }
 
 LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
-  Say("C %lld %08lx\n", g_current.load(), static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+  // Where it happened, as module and offset, so that a crash outside every mutant can be found.
+  const char* at = static_cast<const char*>(info->ExceptionRecord->ExceptionAddress);
+  HMODULE module = nullptr;
+  char path[MAX_PATH] = "?";
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, at,
+                         &module))
+    GetModuleFileNameA(module, path, sizeof path);
+  const char* name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
+  Say("C %lld %08lx at %s+%llx\n", g_current.load(), static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode),
+      name, static_cast<unsigned long long>(at - reinterpret_cast<const char*>(module)));
   TerminateProcess(GetCurrentProcess(), 3);
   return EXCEPTION_EXECUTE_HANDLER;
 }
