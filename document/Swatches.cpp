@@ -116,15 +116,9 @@ void CSwatchSet::Delete(CSwatch* swatch) {
 }
 
 void CSwatchSet::Clear() {
-  BeginUpdate();
-  try {
-    while (CSwatch* swatch = GetFirst())
-      Delete(swatch);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  CSwatchUpdateScope update(*this);
+  while (CSwatch* swatch = GetFirst())
+    Delete(swatch);
 }
 
 CSwatch* CSwatchSet::FindByNumber(int32_t n) const {
@@ -136,7 +130,7 @@ CSwatch* CSwatchSet::FindByNumber(int32_t n) const {
 
 void CSwatchSet::SetDefaults() {
   Clear();
-  BeginUpdate();
+  CSwatchUpdateScope update(*this);
   for (int p = 0; p <= 100; p += 10) {
     // The single-precision 0.01 lies just below 0.01, so 25.5 and friends round down.
     const uint32_t v = static_cast<uint32_t>(std::lround(double(p) * double(0.01f) * 255.0));
@@ -154,7 +148,6 @@ void CSwatchSet::SetDefaults() {
       AddColor(CColor(channel(model.red), channel(model.green), channel(model.blue)));
     }
   }
-  EndUpdate();
 }
 
 // Files.
@@ -165,20 +158,8 @@ const char kRoot[] = "VELLUMCRAFT.COLORS";
 
 uint32_t Limit(unsigned v) { return v > 254 ? 255u : v; }
 
-// One update bracket of a set: numbering and the index wait until the scope ends.
-class CUpdateScope {
-public:
-  explicit CUpdateScope(CSwatchSet& set) : set(set) { set.BeginUpdate(); }
-  ~CUpdateScope() { set.EndUpdate(); }
-  CUpdateScope(const CUpdateScope&) = delete;
-  CUpdateScope& operator=(const CUpdateScope&) = delete;
-
-private:
-  CSwatchSet& set;
-};
-
 void ReadSwatchFile(const char* path, CSwatchSet& into) {
-  CUpdateScope update(into);
+  CSwatchUpdateScope update(into);
   CTextReader reader;
   reader.error.SetMode(CStreamError::MODE_THROW);
   try {
@@ -252,18 +233,16 @@ bool LoadSwatchSet(const char* path) {
     return false;
   }
   g_Swatches.Clear();
-  g_Swatches.BeginUpdate();
   try {
-    CUpdateScope leaving(loaded);
+    CSwatchUpdateScope filling(g_Swatches);
+    CSwatchUpdateScope leaving(loaded);
     while (CSwatch* swatch = loaded.GetFirst())
       g_Swatches.Insert(swatch, nullptr);
   } catch (...) {
-    g_Swatches.EndUpdate();
     g_Swatches.Clear();
     ErrorBox("Error while reading the swatch set");
     return false;
   }
-  g_Swatches.EndUpdate();
   return true;
 }
 

@@ -57,6 +57,18 @@ private:
   static int64_t indexRebuilds;
 };
 
+// One update bracket of a set: numbering and the index wait until the scope ends.
+class CSwatchUpdateScope {
+public:
+  explicit CSwatchUpdateScope(CSwatchSet& set) : set(set) { set.BeginUpdate(); }
+  ~CSwatchUpdateScope() { set.EndUpdate(); }
+  CSwatchUpdateScope(const CSwatchUpdateScope&) = delete;
+  CSwatchUpdateScope& operator=(const CSwatchUpdateScope&) = delete;
+
+private:
+  CSwatchSet& set;
+};
+
 extern CSwatchSet g_Swatches;
 
 // Read and write swatch-set files; failures are shown in an error box.
