@@ -131,6 +131,15 @@ CEditorUI* GetEditorUI();
 // Null restores the default. Not owned.
 void SetEditorUI(CEditorUI* ui);
 
+// The busy state of the long commands: the wait cursor until the scope ends.
+class CBusyScope {
+public:
+  CBusyScope() { GetEditorUI()->BeginWaitCursor(); }
+  ~CBusyScope() { GetEditorUI()->RestoreCursor(); }
+  CBusyScope(const CBusyScope&) = delete;
+  CBusyScope& operator=(const CBusyScope&) = delete;
+};
+
 // Application cursor resources the tools ask for.
 enum {
   CURSOR_TOOL_DEFAULT = 200,

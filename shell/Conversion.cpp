@@ -240,7 +240,7 @@ VCXMultiImage* CreatePortableMultiImage(CProject* project) {
   std::memset(&header, 0, sizeof header);
   header.headerSize = sizeof header;
   header.count = count;
-  COwnedRecord<VCXMultiImage, VcsFreeMultiImage> record(VcsCreateMultiImage(&header));
+  COwnedMultiImage record(VcsCreateMultiImage(&header));
   if (!record.get()) {
     ErrorBox("Portable multiimage creation failed");
     return nullptr;
@@ -264,7 +264,7 @@ VCXMultiImage* CreatePortableMultiImageOfImage(CImage* image) {
   std::memset(&header, 0, sizeof header);
   header.headerSize = sizeof header;
   header.count = 1;
-  COwnedRecord<VCXMultiImage, VcsFreeMultiImage> record(VcsCreateMultiImage(&header));
+  COwnedMultiImage record(VcsCreateMultiImage(&header));
   if (!record.get()) {
     ErrorBox("Portable multiimage creation failed");
     return nullptr;

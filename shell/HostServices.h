@@ -72,5 +72,8 @@ VCXLayeredImage* WINAPI VcsResampleLayeredImage(VCXLayeredImage* image, int32_t 
 VCXLayeredImage* WINAPI VcsFlatten(VCXLayeredImage* image, int32_t freeSource);
 int32_t WINAPI VcsPremultiply(VCXImage* image);
 
+// A multi-image record freed on scope exit unless released.
+typedef COwnedRecord<VCXMultiImage, VcsFreeMultiImage> COwnedMultiImage;
+
 // Bytes of one unpadded row: (bits per pixel x width + 7) / 8.
 uint64_t GetRecordRowBytes(uint32_t format, int32_t width);

@@ -22,17 +22,6 @@ const char kProjectTypeName[] = "Vellumcraft project";
 const char kProjectExtension[] = "vcj";
 const int32_t kProjectTypeId = 1;
 
-typedef COwnedRecord<VCXMultiImage, VcsFreeMultiImage> COwnedMultiImage;
-
-// The busy state of the long commands: the wait cursor until the scope ends.
-class CBusyScope {
-public:
-  CBusyScope() { GetEditorUI()->BeginWaitCursor(); }
-  ~CBusyScope() { GetEditorUI()->RestoreCursor(); }
-  CBusyScope(const CBusyScope&) = delete;
-  CBusyScope& operator=(const CBusyScope&) = delete;
-};
-
 HWND MainWindow() {
   return g_hooks.getMainWindow ? g_hooks.getMainWindow() : GetEditorUI()->GetMainWindow();
 }

@@ -388,12 +388,10 @@ CProject* ReadImportFile(const char* path) {
     return reader.Read(path);
   }
   int outType = type->typeId;
-  VCXMultiImage* record = ImportThroughPlugin(format, GetEditorUI()->GetMainWindow(), path, &outType);
-  if (!record)
+  COwnedMultiImage record(ImportThroughPlugin(format, GetEditorUI()->GetMainWindow(), path, &outType));
+  if (!record.get())
     return nullptr;
-  CProject* project = ConvertPortableMultiImage(record);
-  VcsFreeMultiImage(record);
-  return project;
+  return ConvertPortableMultiImage(record.get());
 }
 
 }  // namespace
@@ -442,22 +440,18 @@ bool ImportImageCommand() {
   JoinPath(path, folder, name);
   if (g_Settings.importPath)
     g_Settings.importPath->SetValue(folder.text);
-  host->BeginWaitCursor();
-  const bool added = ImportImageFile(path.text);
-  host->RestoreCursor();
-  return added;
+  CBusyScope busy;
+  return ImportImageFile(path.text);
 }
 
 bool ExportImageFile(CImage* image, const char* path, int32_t typeId, CFileFormat* plugin) {
   CPlugin* module = AsPlugin(plugin);
   if (!image || !path || !module || !module->GetExportFunction())
     return false;
-  VCXMultiImage* record = CreatePortableMultiImageOfImage(image);
-  if (!record)
+  COwnedMultiImage record(CreatePortableMultiImageOfImage(image));
+  if (!record.get())
     return false;
-  const bool written = ExportThroughPlugin(plugin, GetEditorUI()->GetMainWindow(), path, typeId, record);
-  VcsFreeMultiImage(record);
-  return written;
+  return ExportThroughPlugin(plugin, GetEditorUI()->GetMainWindow(), path, typeId, record.get());
 }
 
 bool ExportImageCommand() {
@@ -466,7 +460,7 @@ bool ExportImageCommand() {
   if (!image || !project)
     return false;
   // Freed on every way out; a framework error goes on to the loop, which shows it.
-  COwnedRecord<VCXMultiImage, VcsFreeMultiImage> record(CreatePortableMultiImageOfImage(image));
+  COwnedMultiImage record(CreatePortableMultiImageOfImage(image));
   if (!record.get())
     return false;
   CEditorUI* host = GetEditorUI();
@@ -485,9 +479,7 @@ bool ExportImageCommand() {
     g_Settings.exportFormatPlugin->SetValue(choice.pluginName.text);
   CWULString path;
   JoinPath(path, choice.folder, choice.fileName);
-  host->BeginWaitCursor();
-  const bool written = ExportThroughPlugin(g_Plugins.FindByName(choice.pluginName.text), host->GetMainWindow(),
-                                           path.text, choice.typeId, record.get());
-  host->RestoreCursor();
-  return written;
+  CBusyScope busy;
+  return ExportThroughPlugin(g_Plugins.FindByName(choice.pluginName.text), host->GetMainWindow(), path.text,
+                             choice.typeId, record.get());
 }
