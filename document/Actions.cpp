@@ -89,10 +89,9 @@ void RefreshAfterImageChange(CImage* image) {
 // Ends the update lock of a change of every layer (size, orientation) and refreshes.
 void EndWholeImageChange(CImage* image) {
   image->EndUpdate();
-  CEditorUI* ui = GetEditorUI();
-  ui->BeginLayerItems();
-  ui->RefreshLayerItems();
-  ui->EndLayerItems();
+  CLayerItemsScope items;
+  GetEditorUI()->RefreshLayerItems();
+  items.End();
   RefreshAfterImageChange(image);
 }
 
@@ -144,19 +143,19 @@ void DeleteLayer(CImage* image, CLayer* layer) {
 
 // Deletes the layer and makes the other one (if any) the active layer.
 void DeleteLayerAndSelect(CImage* image, CLayer* layer, CLayer* other) {
-  GetEditorUI()->BeginLayerItems();
+  CLayerItemsScope items;
   DeleteLayer(image, layer);
   if (other)
     SelectLayer(image, other);
-  GetEditorUI()->EndLayerItems();
+  items.End();
 }
 
 // Announces a layer just put into the image and makes it the active layer.
 void AddedLayerSelect(CImage* image, CLayer* layer) {
-  GetEditorUI()->BeginLayerItems();
+  CLayerItemsScope items;
   GetEditorUI()->AddLayerItem(layer);
   SelectLayer(image, layer);
-  GetEditorUI()->EndLayerItems();
+  items.End();
 }
 
 // Puts a new raster layer into the image before the given one (null: on top), lets set up
@@ -200,9 +199,9 @@ bool RemoveAddedLayer(CImage* image, int32_t id, After after) {
 
 // Makes the layer the active one and restores its stored pixels (added or taken away).
 bool RestoreLayerPixels(CImage* image, CRasterLayer* layer, CStoredRect* pixels, int32_t mode) {
-  GetEditorUI()->BeginLayerItems();
+  CLayerItemsScope items;
   SelectLayer(image, layer);
-  GetEditorUI()->EndLayerItems();
+  items.End();
   if (!pixels->Restore(*layer->GetPixelArray(), mode))
     return false;
   const Rect r = EditRectTo1x(pixels->GetRect(), layer->IsSupersampled());
@@ -775,7 +774,7 @@ bool CMergeLayersAction::Redo() {
     }
 
     image->BeginUpdate();
-    GetEditorUI()->BeginLayerItems();
+    CLayerItemsScope items;
     for (;;) {
       CLayer* above = bottom->GetNext();
       if (!above)
@@ -798,7 +797,7 @@ bool CMergeLayersAction::Redo() {
     resultId = result->GetId();
     GetEditorUI()->RefreshLayerItem(result);
     SelectLayer(image, result);
-    GetEditorUI()->EndLayerItems();
+    items.End();
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return true;
@@ -815,7 +814,7 @@ bool CMergeLayersAction::Undo() {
   return Guarded(image, [&] {
     bool ok = true;
     image->BeginUpdate();
-    GetEditorUI()->BeginLayerItems();
+    CLayerItemsScope items;
     if (!layers->Get(0)->Apply(result))
       ok = false;
     GetEditorUI()->RefreshLayerItem(result);
@@ -828,7 +827,7 @@ bool CMergeLayersAction::Undo() {
     }
     if (CLayer* selected = FindLayer(image, GetLayerId()))
       SelectLayer(image, selected);
-    GetEditorUI()->EndLayerItems();
+    items.End();
     image->EndUpdate();
     RefreshAfterImageChange(image);
     return ok;
@@ -942,9 +941,9 @@ bool CModifySelectionAction::SelectLayer(CImage* image) {
   CLayer* layer = FindLayer(image, GetLayerId());
   if (!layer)
     return false;
-  GetEditorUI()->BeginLayerItems();
+  CLayerItemsScope items;
   ::SelectLayer(image, layer);
-  GetEditorUI()->EndLayerItems();
+  items.End();
   return true;
 }
 
@@ -991,10 +990,10 @@ bool CMoveLayerAction::MoveAbove(int32_t id) {
     return false;
   return Guarded(image, [&] {
     image->MoveLayer(layer, below ? below->GetNext() : image->GetFirstLayer());
-    GetEditorUI()->BeginLayerItems();
+    CLayerItemsScope items;
     GetEditorUI()->MoveLayerItem(layer);
     SelectLayer(image, layer);
-    GetEditorUI()->EndLayerItems();
+    items.End();
     RefreshAfterImageChange(image);
     return true;
   });
@@ -1085,10 +1084,10 @@ bool CPasteAction::Redo() {
     layer->SetSupersampling(g_LayerWorkingCopy.IsSupersampled());
     image->SetActiveLayer(layer);
     CommitLayerWorkingCopy();
-    GetEditorUI()->BeginLayerItems();
+    CLayerItemsScope items;
     GetEditorUI()->AddLayerItem(layer);
     GetEditorUI()->SelectLayerItem(layer);
-    GetEditorUI()->EndLayerItems();
+    items.End();
     image->EndUpdate();
     // The layer copy keeps the pasted pixels and their offset for the Move tool.
     ResyncSelectionWorkingCopy();

@@ -140,6 +140,36 @@ public:
   CBusyScope& operator=(const CBusyScope&) = delete;
 };
 
+// One of the host's update brackets (the layer or the project items), closed on every way out:
+// End closes it where the code says and passes a failure of the end on; otherwise the
+// destructor closes it and swallows such a failure.
+template <void (CEditorUI::*Begin)(), void (CEditorUI::*Finish)()>
+class CEditorUIScope {
+public:
+  CEditorUIScope() : ui(GetEditorUI()) { (ui->*Begin)(); }
+  ~CEditorUIScope() {
+    try {
+      End();
+    } catch (...) {
+    }
+  }
+  void End() {
+    if (!open)
+      return;
+    open = false;
+    (ui->*Finish)();
+  }
+  CEditorUIScope(const CEditorUIScope&) = delete;
+  CEditorUIScope& operator=(const CEditorUIScope&) = delete;
+
+private:
+  CEditorUI* ui;
+  bool open = true;
+};
+
+using CLayerItemsScope = CEditorUIScope<&CEditorUI::BeginLayerItems, &CEditorUI::EndLayerItems>;
+using CProjectItemsScope = CEditorUIScope<&CEditorUI::BeginProjectItems, &CEditorUI::EndProjectItems>;
+
 // Application cursor resources the tools ask for.
 enum {
   CURSOR_TOOL_DEFAULT = 200,

@@ -156,3 +156,29 @@ private:
   uint8_t cachesStale;  // the caches' layout changed: the next refresh covers everything
   CViewState viewState;
 };
+
+// Holds an image's update lock: End ends it and recomposes (rect null = the whole image);
+// Release ends it without recomposing, as does the destructor when neither came first.
+class CImageUpdateScope {
+public:
+  explicit CImageUpdateScope(CImage* image) : image(image) { image->BeginUpdate(); }
+  ~CImageUpdateScope() { Release(); }
+  void End(const Rect* rect = nullptr) {
+    if (!open)
+      return;
+    open = false;
+    image->EndUpdate(rect);
+  }
+  void Release() {
+    if (!open)
+      return;
+    open = false;
+    image->ReleaseUpdate();
+  }
+  CImageUpdateScope(const CImageUpdateScope&) = delete;
+  CImageUpdateScope& operator=(const CImageUpdateScope&) = delete;
+
+private:
+  CImage* image;
+  bool open = true;
+};

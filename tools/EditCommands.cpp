@@ -1,5 +1,6 @@
 #include "tools/EditCommands.h"
 #include <cfloat>
+#include <optional>
 #include "document/Actions.h"
 #include "document/EditorUI.h"
 #include "document/History.h"
@@ -122,7 +123,8 @@ void DropPastedLayer(CImage* image, CRasterLayer* layer, CLayer* current, bool i
     } catch (...) {
     }
   };
-  quietly([&] { host->BeginLayerItems(); });
+  std::optional<CLayerItemsScope> items;
+  quietly([&] { items.emplace(); });
   if (itemAdded)
     quietly([&] { host->RemoveLayerItem(layer); });
   if (layer->GetOwner() == image)
@@ -131,7 +133,6 @@ void DropPastedLayer(CImage* image, CRasterLayer* layer, CLayer* current, bool i
     image->SetActiveLayer(current);
     quietly([&] { host->SelectLayerItem(current); });
   }
-  quietly([&] { host->EndLayerItems(); });
 }
 
 bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInfo& info,
@@ -172,8 +173,8 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       throw CommandFailed();
     cleared = true;
     selection->Clear();
-    image->BeginUpdate();
-    try {
+    {
+      CImageUpdateScope update(image);
       if (current)
         image->InsertLayer(layer, current->GetNext());
       else
@@ -182,19 +183,13 @@ bool PasteAsLayer(CImage* image, CSelection* selection, const CClipboardImageInf
       image->SetActiveLayer(layer);
       if (!CommitLayerWorkingCopy())
         throw CommandFailed();
-      GetEditorUI()->BeginLayerItems();
+      CLayerItemsScope items;
       itemAdded = true;
       GetEditorUI()->AddLayerItem(layer);
       GetEditorUI()->SelectLayerItem(layer);
-      GetEditorUI()->EndLayerItems();
-    } catch (...) {
-      image->RemoveLayer(layer);
-      if (current)
-        image->SetActiveLayer(current);
-      image->ReleaseUpdate();
-      throw;
+      items.End();
+      update.End();
     }
-    image->EndUpdate();
     PrepareEncoder();
     CLayerCopyRecord* record = g_LzwEncoder.StoreLayerScratch(g_LayerWorkingCopy);
     if (!record)

@@ -42,10 +42,10 @@ bool MoveImageItem(CImage* image, CImage* anchor) {
     return false;
   project->MoveImage(image, anchor);
   CEditorUI* host = GetEditorUI();
-  host->BeginProjectItems();
+  CProjectItemsScope items;
   host->MoveImageItem(image);
   host->SelectImageItem(image);
-  host->EndProjectItems();
+  items.End();
   host->UpdateCommandStates();
   return true;
 }
@@ -123,13 +123,13 @@ bool DeleteImageCommand() {
     CImage* next = image->GetNext() ? image->GetNext() : image->GetPrevious();
     project->SetCurrentImage(next);
     CEditorUI* host = GetEditorUI();
-    host->BeginProjectItems();
+    CProjectItemsScope items;
     if (next)
       host->SelectImageItem(next);
     host->RemoveImageItem(image);
     if (next)
       host->SelectImageItem(next);
-    host->EndProjectItems();
+    items.End();
     project->RemoveImage(image);
     delete image;
     ResyncWorkingCopies();
@@ -294,12 +294,11 @@ bool CLayer::MakeCurrent() {
     return false;
   if (image->GetActiveLayer() != this) {
     image->SetActiveLayer(this);
-    CEditorUI* ui = GetEditorUI();
-    ui->BeginLayerItems();
-    ui->SelectLayerItem(this);
-    ui->EndLayerItems();
+    CLayerItemsScope items;
+    GetEditorUI()->SelectLayerItem(this);
+    items.End();
     ResyncWorkingCopiesQuietly();
-    ui->UpdateCommandStates();
+    GetEditorUI()->UpdateCommandStates();
   }
   return true;
 }

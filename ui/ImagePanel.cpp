@@ -88,7 +88,10 @@ void OnBarDeleted(CWULInteractor*) {
     button = nullptr;
 }
 
-void OnListDeleted(CWULInteractor*) { g_List = nullptr; }
+void OnListDeleted(CWULInteractor*) {
+  g_List = nullptr;
+  g_UpdateDepth = 0;
+}
 
 void OnLabelDeleted(CWULInteractor*) { g_InfoLabel = nullptr; }
 
@@ -300,8 +303,9 @@ bool IsUpdating() { return g_UpdateDepth > 0; }
 bool BeginUpdate() {
   if (!g_List)
     return false;
-  if (g_UpdateDepth++ == 0)
+  if (g_UpdateDepth == 0)
     g_List->SetAutoRedraw(false);
+  ++g_UpdateDepth;
   return true;
 }
 
@@ -321,6 +325,27 @@ bool Clear() {
   g_List->Clear();
   UpdateInfo();
   return true;
+}
+
+bool Refill() {
+  if (!BeginUpdate())
+    return false;
+  // The bracket closes however the refill ends.
+  struct Bracket {
+    bool open = true;
+    ~Bracket() {
+      if (open) {
+        try {
+          EndUpdate();
+        } catch (...) {
+        }
+      }
+    }
+  } bracket;
+  Clear();
+  Rebuild();
+  bracket.open = false;
+  return EndUpdate();
 }
 
 bool Rebuild() {

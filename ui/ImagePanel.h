@@ -44,6 +44,8 @@ bool BeginUpdate();
 bool EndUpdate();
 bool Clear();
 bool Rebuild();
+// Clear and Rebuild inside one update bracket.
+bool Refill();
 bool AddLayerItem(CLayer* layer);
 // Before null moves the item to the end of the list.
 bool MoveLayerItem(CLayer* layer, CLayer* before);

@@ -288,13 +288,6 @@ bool BorrowLayers(CImage* image, CImage* source, bool supersampled) {
   return true;
 }
 
-void RebuildImagePanel() {
-  ImagePanel::BeginUpdate();
-  ImagePanel::Clear();
-  ImagePanel::Rebuild();
-  ImagePanel::EndUpdate();
-}
-
 void RefreshViews() {
   if (MainView::GetView())
     MainView::RefitToImage();
@@ -346,7 +339,7 @@ int AcceptNewImage(CDialogState& s) {
   try {
     if (CImage* image = AddNewImage(project, v)) {
       done = chosen ? BorrowLayers(image, chosen, v.supersampled != 0) : AddEmptyLayer(image, v.supersampled != 0);
-      RebuildImagePanel();
+      ImagePanel::Refill();
     }
     if (done) {
       ResyncWorkingCopies();
@@ -381,7 +374,7 @@ int AcceptNewProject(CDialogState& s) {
   try {
     if (CImage* image = AddNewImage(project, v)) {
       done = AddEmptyLayer(image, v.supersampled != 0);
-      RebuildImagePanel();
+      ImagePanel::Refill();
     }
     if (done) {
       ResyncWorkingCopies();

@@ -38,7 +38,7 @@ CWULStandardBarItem* g_Buttons[ProjectPanel::BUTTON_COUNT] = {};
 CThumbnailList* g_List = nullptr;
 CWULLabel* g_Label = nullptr;
 CWULMenu* g_ContextMenu = nullptr;
-bool g_Updating = false;
+int g_UpdateDepth = 0;
 
 CImage* ImageOf(CThumbnailItem* item) { return item ? static_cast<CImageListItem*>(item)->GetImage() : nullptr; }
 
@@ -51,7 +51,7 @@ void OnPanelDeleted(CWULInteractor*) {
     button = nullptr;
   g_List = nullptr;
   g_Label = nullptr;
-  g_Updating = false;
+  g_UpdateDepth = 0;
   CWULMenu* menu = g_ContextMenu;
   g_ContextMenu = nullptr;
   delete menu;
@@ -97,12 +97,9 @@ void OnImageSelected(CThumbnailList*, CThumbnailItem* item, CThumbnailItem* old)
     previous->SaveViewState(MainView::GetViewState());
   CImage* image = ImageOf(item);
   project->SetCurrentImage(image);
-  if (!g_Updating)
+  if (g_UpdateDepth == 0)
     ResyncWorkingCopies();
-  ImagePanel::BeginUpdate();
-  ImagePanel::Clear();
-  ImagePanel::Rebuild();
-  ImagePanel::EndUpdate();
+  ImagePanel::Refill();
   if (image) {
     const CViewState& state = image->GetViewState();
     if (state.zoom != 0)
@@ -113,7 +110,7 @@ void OnImageSelected(CThumbnailList*, CThumbnailItem* item, CThumbnailItem* old)
     MainView::RefitToImage();
   }
   PreviewPanel::Refresh();
-  if (!g_Updating)
+  if (g_UpdateDepth == 0)
     UpdateCommandStates();
 }
 
@@ -197,21 +194,23 @@ CWULPageControl* GetPages() { return g_Pages; }
 CWULStandardBarItem* GetButton(int which) { return which >= 0 && which < BUTTON_COUNT ? g_Buttons[which] : nullptr; }
 CWULLabel* GetInfoLabel() { return g_Label; }
 CWULMenu* GetContextMenu() { return g_ContextMenu; }
-bool IsUpdating() { return g_Updating; }
+bool IsUpdating() { return g_UpdateDepth > 0; }
 
 bool BeginUpdate() {
   if (!g_List)
     return false;
-  g_Updating = true;
-  g_List->SetAutoRedraw(false);
+  if (g_UpdateDepth == 0)
+    g_List->SetAutoRedraw(false);
+  ++g_UpdateDepth;
   return true;
 }
 
 bool EndUpdate() {
-  if (!g_List)
+  if (!g_List || g_UpdateDepth == 0)
     return false;
+  if (--g_UpdateDepth > 0)
+    return true;
   g_List->SetAutoRedraw(true);
-  g_Updating = false;
   UpdateInfo();
   return true;
 }
@@ -228,7 +227,7 @@ bool Rebuild() {
   CProject* project = GetCurrentProject();
   if (!g_List || !project)
     return false;
-  RefillThumbnailList(g_List, g_Updating, [project] {
+  RefillThumbnailList(g_List, IsUpdating(), [project] {
     // Items of a project that went before would point at deleted images.
     g_List->Clear();
     CThumbnailItem* current = nullptr;
@@ -272,7 +271,7 @@ bool RefreshAll() {
 }
 
 bool UpdateInfo() {
-  if (g_Updating || !g_Pages)
+  if (IsUpdating() || !g_Pages)
     return false;
   CProject* project = GetCurrentProject();
   CImage* image = GetCurrentImage();

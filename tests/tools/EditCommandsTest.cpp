@@ -36,7 +36,10 @@ public:
   }
   void RemoveLayerItem(CLayer* layer) override { items.erase(layer); }
   void SelectLayerItem(CLayer*) override { FailIn(FAIL_SELECT); }
-  void EndLayerItems() override { FailIn(FAIL_END); }
+  void EndLayerItems() override {
+    RecordingHost::EndLayerItems();
+    FailIn(FAIL_END);
+  }
   void FailIn(Failing call) {
     if (failing != call)
       return;
@@ -166,7 +169,8 @@ TEST_F(EditCommandsTest, CopyThenPasteMakesANewLayerCentredOnTheView) {
   EXPECT_FALSE(selection->IsActive());
 }
 
-// When the layers panel fails, the item it was given goes with the layer.
+// When the layers panel fails, the item it was given goes with the layer, and every bracket
+// that was opened is closed.
 TEST_F(EditCommandsTest, AFailingLayersPanelKeepsNoItemOfTheDroppedLayer) {
   TestDocument doc(6, 5);
   SelectRect(doc.image->GetSelection(), 1, 1, 4, 3);
@@ -179,6 +183,9 @@ TEST_F(EditCommandsTest, AFailingLayersPanelKeepsNoItemOfTheDroppedLayer) {
     EXPECT_EQ(doc.image->GetActiveLayer(), static_cast<CLayer*>(doc.layer)) << failing;
     EXPECT_TRUE(host.items.empty()) << failing;
     EXPECT_TRUE(doc.image->GetSelection()->IsActive()) << failing;
+    EXPECT_GT(host.layerItems.begun, 0) << failing;
+    EXPECT_EQ(host.layerItems.ended, host.layerItems.begun) << failing;
+    EXPECT_EQ(doc.image->GetUpdateLock(), 0) << failing;
   }
   // Without a failure the item stays with its layer.
   ASSERT_TRUE(PasteCommand());

@@ -7,6 +7,7 @@
 #include "document/History.h"
 #include "tools/ImageCommands.h"
 #include "tools/SelectionTool.h"
+#include "wul/WULError.h"
 
 namespace {
 
@@ -17,12 +18,21 @@ public:
     ++questions;
     return answer;
   }
-  void BeginProjectItems() override { ++brackets; }
+  // The panels' selections fail while failSelect is set.
+  void SelectLayerItem(CLayer*) override { FailIfAsked(); }
+  void SelectImageItem(CImage* image) override {
+    FailIfAsked();
+    RecordingHost::SelectImageItem(image);
+  }
+  void FailIfAsked() {
+    if (failSelect)
+      throw CWULError(5, "CThumbnailList::SetCurrentItem", "Item selection failed");
+  }
   void RemoveImageItem(CImage* image) override { removed.push_back(image); }
   void MoveImageItem(CImage* image) override { moved.push_back(image); }
   bool answer = false;
   int questions = 0;
-  int brackets = 0;
+  bool failSelect = false;
   std::vector<CImage*> removed;
   std::vector<CImage*> moved;
 };
@@ -151,6 +161,40 @@ TEST_F(ImageCommandsTest, DeletingTheLastOfSeveralSelectsTheOneBefore) {
   host.answer = true;
   ASSERT_TRUE(DeleteImageCommand());
   EXPECT_EQ(GetCurrentImage(), doc.image);
+}
+
+// A panel that fails inside its bracket leaves no bracket open and no image locked.
+TEST_F(ImageCommandsTest, APanelFailureLeavesNoBracketOpen) {
+  TestDocument doc(4, 4);
+  CImage* second = doc.AddImage(4, 4);
+  AddPatternLayer(second, 3);
+  AddPatternLayer(doc.image, 2);
+  host.answer = true;
+  host.failSelect = true;
+  const std::pair<const char*, bool (*)()> commands[] = {
+      {"new layer", [] { return NewLayerCommand(false); }},
+      {"duplicate", DuplicateLayerCommand},
+      {"layer up", MoveLayerUpCommand},
+      {"layer below", SelectLayerBelowCommand},
+      {"merge down", MergeDownCommand},
+      {"delete layer", DeleteLayerCommand},
+      {"image down", MoveImageDownCommand},
+      {"delete image", DeleteImageCommand},
+  };
+  for (const auto& command : commands) {
+    // The main loop shows a framework error that a command lets out.
+    try {
+      command.second();
+    } catch (const CWULError&) {
+    }
+    EXPECT_EQ(host.layerItems.ended, host.layerItems.begun) << command.first;
+    EXPECT_EQ(host.projectItems.ended, host.projectItems.begun) << command.first;
+    for (CImage* image = doc.project->GetFirstImage(); image; image = image->GetNext()) {
+      EXPECT_EQ(image->GetUpdateLock(), 0) << command.first;
+    }
+  }
+  EXPECT_GT(host.layerItems.begun, 0);
+  EXPECT_GT(host.projectItems.begun, 0);
 }
 
 TEST_F(ImageCommandsTest, ImageOrderAndNavigation) {

@@ -77,6 +77,17 @@ public:
   }
   void RestoreCursor() override { ++cursorRestores; }
   bool IsKeyDown(int32_t virtualKey) override { return keys.count(virtualKey) != 0; }
+  // The panels' update brackets, both ends counted.
+  void BeginLayerItems() override { ++layerItems.begun; }
+  void EndLayerItems() override { ++layerItems.ended; }
+  void BeginProjectItems() override { ++projectItems.begun; }
+  void EndProjectItems() override { ++projectItems.ended; }
+  struct Brackets {
+    int begun = 0;
+    int ended = 0;
+  };
+  Brackets layerItems;
+  Brackets projectItems;
 
   int32_t zoom = 1;
   int32_t channelMode = 0;
