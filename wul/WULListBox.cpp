@@ -560,26 +560,22 @@ LRESULT CWULListBox::OnKeyDown(int key, LPARAM lParam) {
     case VK_DOWN: SelectNext(); return 0;
     case VK_HOME: SetCurrentItem(GetFirstItem()); return 0;
     case VK_END: SetCurrentItem(GetLastItem()); return 0;
-    case VK_PRIOR: {
-      if (!items.count)
-        return 0;
-      const int top = std::min(static_cast<int>(items.count), (scrollY + itemHeight - 1) / itemHeight + 1);
-      // From the top visible row; a page higher only when the current item is already there.
-      if (currentItem && currentItem->index == top)
-        SelectIndex(currentItem->index - PageRows());
-      else
-        SelectIndex(top);
-      return 0;
-    }
+    case VK_PRIOR:
     case VK_NEXT: {
       if (!items.count)
         return 0;
-      const int top = (scrollY + itemHeight - 1) / itemHeight + 1;
-      const int bottom = std::min(static_cast<int>(items.count), std::max(top, (scrollY + clientHeight) / itemHeight));
-      if (currentItem && currentItem->index == bottom)
-        SelectIndex(currentItem->index + PageRows());
+      // Rows partly and wholly in view; a current row at least partly in view at the edge the
+      // key goes to is already there and moves a page, never back into the view.
+      const int count = static_cast<int>(items.count);
+      const int partTop = scrollY / itemHeight + 1;
+      const int top = std::min(count, (scrollY + itemHeight - 1) / itemHeight + 1);
+      const int partBottom = std::min(count, (scrollY + clientHeight - 1) / itemHeight + 1);
+      const int bottom = std::min(count, std::max(top, (scrollY + clientHeight) / itemHeight));
+      const int current = currentItem ? currentItem->index : 0;
+      if (key == VK_PRIOR)
+        SelectIndex(current >= partTop && current <= top ? current - PageRows() : top);
       else
-        SelectIndex(bottom);
+        SelectIndex(current >= bottom && current <= partBottom ? current + PageRows() : bottom);
       return 0;
     }
     case VK_LEFT: SetScrollX(scrollX - lineStepX); return 0;

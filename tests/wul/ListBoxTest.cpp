@@ -417,6 +417,33 @@ TEST_F(ListBoxInput, PageKeysStartFromTheVisibleRows) {
   }
 }
 
+// Scrolled by pixels, a current row half in view at the edge the key goes to counts as there:
+// Page Up never moves a visible current item down, Page Down never up.
+TEST_F(ListBoxInput, PageKeysFromAHalfVisibleRow) {
+  KeyStateScope keys;
+  if (!ShowFocused(30))
+    GTEST_SKIP() << "no focus on this display";
+  HWND native = list->GetHandle();
+  struct Case {
+    int current, scroll, key, selected;
+  } cases[] = {
+      {11, 147, VK_PRIOR, 1},   // row 11 half in view at the top: a page higher
+      {12, 147, VK_PRIOR, 2},   // the first whole row: a page higher, as before
+      {15, 147, VK_PRIOR, 12},  // further down: the first whole row
+      {11, 7, VK_NEXT, 21},     // row 11 half in view at the bottom: a page lower
+      {10, 7, VK_NEXT, 20},     // the last whole row: a page lower, as before
+      {5, 7, VK_NEXT, 10},      // further up: the last whole row
+      {1, 7, VK_NEXT, 10},      // row 1 half in view at the top: down to the last whole row
+      {21, 147, VK_PRIOR, 12},  // row 21 half in view at the bottom: up to the first whole row
+  };
+  for (const Case& c : cases) {
+    list->SetCurrentItem(list->FindByIndex(c.current));
+    list->SetScrollY(c.scroll);
+    KeyDown(native, c.key);
+    EXPECT_EQ(list->GetCurrentItem()->GetIndex(), c.selected) << "from " << c.current << " at " << c.scroll;
+  }
+}
+
 TEST_F(ListBoxInput, CtrlScrollsWithoutChangingTheCurrentItem) {
   KeyStateScope keys;
   if (!ShowFocused(30))
