@@ -51,17 +51,27 @@ void GetHelpFilePath(CWULString& path) {
 
 namespace {
 
-// Moves the help file's window type to the right part of the work area.
-void PlaceHelpWindow(HtmlHelpProc proc, const CWULString& file) {
+// The right part of the work area, at most 800 pixels wide; false when the work area is unknown.
+bool GetHelpWindowRect(RECT& place) {
   RECT work;
   if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
-    return;
+    return false;
+  place.left = work.right - 800 > work.left ? work.right - 800 : work.left;
+  place.top = work.top;
+  place.right = work.right;
+  place.bottom = work.bottom;
+  return true;
+}
+
+// Moves the help file's window type to place. False when the control knows no such type
+// (some controls know none until the file has been shown).
+bool PlaceHelpWindowType(HtmlHelpProc proc, const CWULString& file, const RECT& place) {
   CWULString name(file);
   name.Append(">");
   name.Append(HELP_WINDOW_TYPE);
   // The answer is a pointer to the control's record; some controls copy the record itself
   // into the buffer instead, so the buffer has room for one. A copied record starts with its
-  // size and a BOOL, which no record pointer can look like; it is left alone.
+  // size and a BOOL, which no record pointer can look like.
   union {
     HH_WINTYPE* pointer;
     uint32_t words[2];
@@ -69,20 +79,20 @@ void PlaceHelpWindow(HtmlHelpProc proc, const CWULString& file) {
   } answer;
   std::memset(&answer, 0, sizeof answer);
   HWND result = proc(GetDesktopWindow(), name.text, HH_GET_WIN_TYPE, reinterpret_cast<DWORD_PTR>(&answer));
-  const bool copied = answer.words[0] < 0x10000 && (sizeof(void*) == 4 || answer.words[1] <= 1);
-  HH_WINTYPE* existing = answer.pointer;
-  if (result == reinterpret_cast<HWND>(-1) || !existing || copied)
-    return;
+  const bool copied = answer.words[0] != 0 && answer.words[0] < 0x10000 &&
+                      (sizeof(void*) == 4 || answer.words[1] <= 1);
+  const HH_WINTYPE* existing = copied ? reinterpret_cast<const HH_WINTYPE*>(answer.room) : answer.pointer;
+  if (result == reinterpret_cast<HWND>(-1) || !existing)
+    return false;
   HH_WINTYPE type;
   std::memset(&type, 0, sizeof type);
   size_t size = existing->cbStruct > 0 ? static_cast<size_t>(existing->cbStruct) : 0;
   std::memcpy(&type, existing, size < sizeof type ? size : sizeof type);
   type.cbStruct = sizeof type;
-  type.rcWindowPos.left = work.right - 800 > work.left ? work.right - 800 : work.left;
-  type.rcWindowPos.top = work.top;
-  type.rcWindowPos.right = work.right;
-  type.rcWindowPos.bottom = work.bottom;
+  type.fsValidMembers |= HHWIN_PARAM_RECT;
+  type.rcWindowPos = place;
   proc(GetDesktopWindow(), name.text, HH_SET_WIN_TYPE, reinterpret_cast<DWORD_PTR>(&type));
+  return true;
 }
 
 }  // namespace
@@ -119,10 +129,16 @@ HWND ShowHelpTopic(const char* topic) {
       path.Append("/");
     path.Append(topic);
   }
-  PlaceHelpWindow(proc, file);
+  RECT place;
+  const bool placing = GetHelpWindowRect(place);
+  const bool typed = placing && PlaceHelpWindowType(proc, file, place);
   HWND window = proc(GetDesktopWindow(), path.text, HH_DISPLAY_TOPIC, 0);
   if (!window)
     ReportHelpFailure(file, false);
+  else if (placing && !typed && IsWindow(window))
+    // The type was unknown before the window opened: the window itself goes there.
+    SetWindowPos(window, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   return window;
 }
 

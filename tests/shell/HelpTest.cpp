@@ -168,12 +168,22 @@ TEST_F(Help, ShortWindowTypeRecordIsCopiedOnlyAsFarAsItGoes) {
   EXPECT_EQ(static_cast<int>(sizeof(HH_WINTYPE)), set->type.cbStruct);
 }
 
-TEST_F(Help, WindowTypeRecordCopiedIntoTheAnswerIsLeftAlone) {
+// A control that copies the record into the answer: the copy is placed and stored back.
+TEST_F(Help, WindowTypeRecordCopiedIntoTheAnswerIsPlaced) {
+  RECT work;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
   copyType = true;
   offered.cbStruct = sizeof offered;
   offered.fUniCodeStrings = TRUE;
+  offered.dwStyles = 0x55;
   EXPECT_EQ(displayResult, ShowHelpContents());
-  EXPECT_EQ(nullptr, Find(HH_SET_WIN_TYPE));
+  const Call* set = Find(HH_SET_WIN_TYPE);
+  ASSERT_NE(nullptr, set);
+  EXPECT_EQ(0x55u, set->type.dwStyles);
+  EXPECT_TRUE(set->type.fUniCodeStrings);
+  EXPECT_EQ(std::max(work.left, work.right - 800), set->type.rcWindowPos.left);
+  EXPECT_EQ(work.bottom, set->type.rcWindowPos.bottom);
+  EXPECT_TRUE(set->type.fsValidMembers & HHWIN_PARAM_RECT);
 }
 
 TEST_F(Help, FailureOfTheHelpControlIsReportedWithTheFile) {
@@ -267,13 +277,22 @@ TEST(HelpFile, HasTheWindowTypeTheHelpWindowIsPlacedBy) {
   const uint32_t count = word(0), size = word(4);
   ASSERT_GE(size, 12u);
   ASSERT_GE(windows.size(), 8 + static_cast<size_t>(count) * size);
-  std::vector<std::string> types;
+  // Each entry is the 32-bit window type record: the name at 8, the valid members at 12,
+  // the navigation pane's width at 76.
+  ASSERT_GE(size, 80u);
+  bool found = false;
   for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t offset = word(8 + i * size + 8);
-    if (offset < strings.size())
-      types.push_back(strings.c_str() + offset);
+    const size_t entry = 8 + static_cast<size_t>(i) * size;
+    const uint32_t offset = word(entry + 8);
+    if (offset >= strings.size() || std::string(strings.c_str() + offset) != HELP_WINDOW_TYPE)
+      continue;
+    found = true;
+    // The navigation pane has a width that shows its Contents and Index tabs.
+    EXPECT_TRUE(word(entry + 12) & HHWIN_PARAM_NAV_WIDTH);
+    EXPECT_GE(word(entry + 76), 200u);
+    EXPECT_TRUE(word(entry + 16) & HHWIN_PROP_TRI_PANE);
   }
-  EXPECT_NE(types.end(), std::find(types.begin(), types.end(), std::string(HELP_WINDOW_TYPE)));
+  EXPECT_TRUE(found);
 }
 
 // The help file of the build, beside this program under its name, through the real control.

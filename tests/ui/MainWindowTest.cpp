@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <htmlhelp.h>
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "document/Layer.h"
 #include "document/Project.h"
 #include "shell/Clipboard.h"
+#include "shell/Help.h"
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
 #include "tools/EditCommands.h"
@@ -288,6 +290,57 @@ TEST_F(MainWindowTest, TheKeyboardHelpPageListsTheShortcutTable) {
       rows.erase(row);
   }
   EXPECT_TRUE(rows.empty());
+}
+
+// The help window, through the real help control, opens on the right part of the work area
+// and stays there for the next topic.
+TEST_F(MainWindowTest, HelpOpensOnTheRightOfTheWorkArea) {
+  SetHtmlHelpProc(nullptr);
+  HtmlHelpProc help = GetHtmlHelpProc();
+  if (!help)
+    GTEST_SKIP() << "no HTML Help control on this system";
+  CWULString file;
+  GetHelpFilePath(file);
+  std::string built(file.text);
+  built.erase(built.rfind('\\') + 1);
+  ASSERT_TRUE(CopyFileA((built + "Vellumcraft.chm").c_str(), file.text, FALSE));
+  Open();
+  RECT work;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+  const RECT expected = {std::max(work.left, work.right - 800), work.top, work.right, work.bottom};
+  // The visible top-level windows of this thread.
+  struct Visible {
+    static BOOL CALLBACK Add(HWND window, LPARAM list) {
+      if (IsWindowVisible(window))
+        reinterpret_cast<std::set<HWND>*>(list)->insert(window);
+      return TRUE;
+    }
+  };
+  auto windows = [] {
+    std::set<HWND> found;
+    EnumThreadWindows(GetCurrentThreadId(), &Visible::Add, reinterpret_cast<LPARAM>(&found));
+    return found;
+  };
+  const std::set<HWND> before = windows();
+  for (int32_t command : {CMD_HELP_CONTENTS, CMD_HELP_KEYBOARD}) {
+    BoxWatcher boxes("Vellumcraft :: Error");
+    EXPECT_TRUE(RunMenuCommand(command));
+    PumpLikeMainLoop();
+    EXPECT_EQ(0u, boxes.Count());
+    std::vector<HWND> opened;
+    for (HWND window : windows())
+      if (!before.count(window))
+        opened.push_back(window);
+    ASSERT_EQ(1u, opened.size()) << command;
+    RECT rect;
+    GetWindowRect(opened[0], &rect);
+    EXPECT_EQ(expected.left, rect.left) << command;
+    EXPECT_EQ(expected.top, rect.top) << command;
+    EXPECT_EQ(expected.right, rect.right) << command;
+    EXPECT_EQ(expected.bottom, rect.bottom) << command;
+  }
+  help(nullptr, nullptr, HH_CLOSE_ALL, 0);
+  DeleteFileA(file.text);
 }
 
 TEST_F(MainWindowTest, ThePanelButtonBarsHaveAOnePixelBorder) {
