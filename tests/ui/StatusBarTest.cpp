@@ -254,7 +254,9 @@ TEST_F(StatusBarTest, OverTheViewsScrollBarThePixelPaneClears) {
   GetClientRect(view->GetHandle(), &client);
   // The image at 64x overflows the view, which shows its scroll bars beside the client area.
   ASSERT_LT(client.right, window.right - window.left);
-  PointAt(view, client.right / 2, client.bottom / 2);
+  const Point at = MainView::ImageToClient(16 * 256 + 128, 16 * 256 + 128);
+  ASSERT_TRUE(at.x >= 0 && at.x < client.right && at.y >= 0 && at.y < client.bottom);
+  PointAt(view, at.x, at.y);
   StatusBar::OnTick();
   ASSERT_EQ("16,16", PaneText(StatusBar::PANE_PIXEL));
   SetCursorPos(window.right - 2, (window.top + window.bottom) / 2);
