@@ -24,6 +24,7 @@ namespace {
 
 uint32_t g_programVersion = 0x00090000;
 uint64_t g_readBudgetCap = 0;
+ReadMemoryStatusQuery g_readMemoryStatusQuery = nullptr;
 
 const float kDefaultResolution = 3779.5276f;  // 96 dots per inch, in pixels per metre
 const int32_t kMaxPaletteEntries = 256;
@@ -146,7 +147,7 @@ uint64_t GetReadMemoryBudget() {
 #ifdef _WIN64
   MEMORYSTATUSEX status;
   status.dwLength = sizeof status;
-  if (GlobalMemoryStatusEx(&status)) {
+  if (g_readMemoryStatusQuery ? g_readMemoryStatusQuery(&status) : GlobalMemoryStatusEx(&status) != 0) {
     const uint64_t commit = status.ullAvailPageFile < status.ullAvailVirtual ? status.ullAvailPageFile
                                                                               : status.ullAvailVirtual;
     if (commit > budget)
@@ -159,6 +160,8 @@ uint64_t GetReadMemoryBudget() {
 }
 
 void SetReadMemoryBudgetCap(uint64_t cap) { g_readBudgetCap = cap; }
+
+void SetReadMemoryStatusQuery(ReadMemoryStatusQuery query) { g_readMemoryStatusQuery = query; }
 
 CProjectReader::CProjectReader()
     : relaxedChecks(SettingBool(g_Settings.projectFileRelaxedChecks, false) ? 1 : 0),

@@ -61,6 +61,10 @@ uint64_t GetReadMemoryBudget();
 // Holds the budget to at most cap (0: no cap). The fuzzing program keeps its workers to the
 // 32-bit budget.
 void SetReadMemoryBudgetCap(uint64_t cap);
+// The memory-status query the 64-bit budget is taken from (false: it failed); null, the
+// default, is GlobalMemoryStatusEx. Tests stand in for it.
+typedef bool (*ReadMemoryStatusQuery)(struct _MEMORYSTATUSEX* status);
+void SetReadMemoryStatusQuery(ReadMemoryStatusQuery query);
 
 // The packed version (major << 24 | minor << 16 | build << 8 | revision) of the running
 // program, written into CREA and compared with a file's minimum version. Start-up sets it

@@ -978,26 +978,74 @@ TEST_F(ProjectFileTest, AbsurdSizesAndEndlessWorkAreRefused) {
   EXPECT_EQ(LoadError(path), "Read failed");
 }
 
-// The 32-bit program reads within its address space; the 64-bit one within what the process
-// can commit, and never less.
-TEST_F(ProjectFileTest, ReadBudgetIsWhatTheProgramCanHold) {
-  const uint64_t floor = projectfile::READ_MEMORY_BUDGET_32;
-  MEMORYSTATUSEX status;
-  status.dwLength = sizeof status;
-  ASSERT_TRUE(GlobalMemoryStatusEx(&status));
-  const uint64_t budget = GetReadMemoryBudget();
-  if (sizeof(void*) == 4) {
-    EXPECT_EQ(floor, budget);
-  } else {
-    const uint64_t commit = std::min<uint64_t>(status.ullAvailPageFile, status.ullAvailVirtual);
-    EXPECT_GE(budget, floor);
-    // What can be committed moves a little between the two readings.
-    EXPECT_NEAR(static_cast<double>(std::max(commit, floor)), static_cast<double>(budget), 256.0 * (1 << 20));
+namespace {
+
+// Stands in for the read budget's memory-status query for its lifetime: it answers with the
+// figures set, or fails; the cap is lifted at the end too.
+class MemoryStatusStandIn {
+public:
+  MemoryStatusStandIn() { SetReadMemoryStatusQuery(&Query); }
+  ~MemoryStatusStandIn() {
+    SetReadMemoryStatusQuery(nullptr);
+    SetReadMemoryBudgetCap(0);
   }
-  SetReadMemoryBudgetCap(floor / 2);
-  EXPECT_EQ(floor / 2, GetReadMemoryBudget());
+  void Answer(uint64_t availPageFile, uint64_t availVirtual) {
+    pageFile = availPageFile;
+    virtualMemory = availVirtual;
+    fails = false;
+  }
+  void Fail() { fails = true; }
+
+private:
+  static uint64_t pageFile, virtualMemory;
+  static bool fails;
+  static bool Query(MEMORYSTATUSEX* status) {
+    // Like the real call, which refuses a structure whose length is not set.
+    if (fails || status->dwLength != sizeof *status)
+      return false;
+    status->ullAvailPageFile = pageFile;
+    status->ullAvailVirtual = virtualMemory;
+    return true;
+  }
+};
+uint64_t MemoryStatusStandIn::pageFile = 0;
+uint64_t MemoryStatusStandIn::virtualMemory = 0;
+bool MemoryStatusStandIn::fails = true;
+
+}  // namespace
+
+// The 32-bit program reads within its address space; the 64-bit one within what the process
+// can commit, and never less; a cap holds either lower.
+TEST_F(ProjectFileTest, ReadBudgetIsWhatTheProgramCanHold) {
+  const uint64_t GiB = uint64_t(1) << 30;
+  ASSERT_EQ(2 * GiB, projectfile::READ_MEMORY_BUDGET_32);
+  const bool wide = sizeof(void*) == 8;
+  MemoryStatusStandIn memory;
+
+  memory.Answer(6 * GiB, 5 * GiB);
+  EXPECT_EQ(wide ? 5 * GiB : 2 * GiB, GetReadMemoryBudget());
+  memory.Answer(5 * GiB, 7 * GiB);
+  EXPECT_EQ(wide ? 5 * GiB : 2 * GiB, GetReadMemoryBudget());
+  // Less to commit than the 32-bit budget: that budget still.
+  memory.Answer(1 * GiB, 8 * GiB);
+  EXPECT_EQ(2 * GiB, GetReadMemoryBudget());
+  memory.Answer(8 * GiB, 1 * GiB);
+  EXPECT_EQ(2 * GiB, GetReadMemoryBudget());
+  memory.Fail();
+  EXPECT_EQ(2 * GiB, GetReadMemoryBudget());
+
+  memory.Answer(6 * GiB, 5 * GiB);
+  SetReadMemoryBudgetCap(3 * GiB);
+  EXPECT_EQ(wide ? 3 * GiB : 2 * GiB, GetReadMemoryBudget());
+  SetReadMemoryBudgetCap(1 * GiB);
+  EXPECT_EQ(1 * GiB, GetReadMemoryBudget());
+  SetReadMemoryBudgetCap(8 * GiB);
+  EXPECT_EQ(wide ? 5 * GiB : 2 * GiB, GetReadMemoryBudget());
+  memory.Fail();
+  SetReadMemoryBudgetCap(1 * GiB);
+  EXPECT_EQ(1 * GiB, GetReadMemoryBudget());
   SetReadMemoryBudgetCap(0);
-  EXPECT_EQ(budget > floor, GetReadMemoryBudget() > floor);
+  EXPECT_EQ(2 * GiB, GetReadMemoryBudget());
 }
 
 // Every project the editor can make loads back: the largest image a new image can be, and

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commdlg.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "document/Project.h"
 #include "document/ScratchFiles.h"
 #include "shell/DialogPoker.h"
+#include "shell/FileDialogs.h"
 #include "shell/PluginLoader.h"
 #include "shell/ProjectCommands.h"
 #include "shell/Settings.h"
@@ -36,6 +38,27 @@ void ConfirmName(HWND dialog, const char* name) {
   const int control = GetDlgItem(dialog, 1152) ? 1152 : 1148;
   SendMessageA(dialog, CDM_SETCONTROLTEXT, control, reinterpret_cast<LPARAM>(name));
   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// The entries of a common file dialog's type box (cmb1).
+std::vector<std::string> OfferedTypes(HWND dialog) {
+  HWND types = GetDlgItem(dialog, 1136);
+  const int count = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
+  std::vector<std::string> listed;
+  for (int i = 0; i < count; ++i) {
+    char text[256] = {};
+    SendMessageA(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    listed.push_back(text);
+  }
+  return listed;
+}
+
+// The text a type's entry shows in the type box: its description and patterns.
+std::string TypeEntryText(const CFileTypeEntry* type) {
+  CWULString filter;
+  AppendFilterEntry(filter, type, nullptr);
+  const std::string text = filter.text;
+  return text.substr(0, text.find('\t'));
 }
 
 // Opaque, so that a 24-bit file keeps every pixel.
@@ -159,6 +182,35 @@ TEST_F(ImageImportExportTest, ExportedImageComesBackAsASecondImageOfTheProject) 
   EXPECT_TRUE(HasSample(imported, 5, 4, 0x110000u));
   EXPECT_EQ((std::vector<CImage*>{first, imported}), ListedImages());
   EXPECT_EQ(imported, static_cast<CImageListItem*>(ProjectPanel::GetList()->GetSelected())->GetImage());
+}
+
+// One image is written by a plug-in: the dialog offers every plug-in export type, and not the
+// project type, which the export list holds too.
+TEST_F(ImageImportExportTest, ExportOffersThePluginTypesOnly) {
+  const std::string projectType = "Vellumcraft project (*.vcj)";
+  std::vector<std::string> exportable, pluginTypes;
+  for (CListItem* item = g_ExportTypes.first; item; item = item->next) {
+    const auto* type = static_cast<CFileTypeEntry*>(item);
+    if (!type->extensions.first)
+      continue;
+    exportable.push_back(TypeEntryText(type));
+    if (!type->plugin || type->plugin->kind != FORMAT_KIND_BUILTIN)
+      pluginTypes.push_back(exportable.back());
+  }
+  ASSERT_EQ(1, std::count(exportable.begin(), exportable.end(), projectType));
+  ASSERT_FALSE(pluginTypes.empty());
+
+  std::vector<std::string> offered;
+  {
+    DialogPoker save("Image export", [&](HWND dialog) {
+      offered = OfferedTypes(dialog);
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(ExportImageCommand());
+    EXPECT_EQ(1, save.Count());
+  }
+  EXPECT_EQ(pluginTypes, offered);
+  EXPECT_EQ(0, std::count(offered.begin(), offered.end(), projectType));
 }
 
 TEST_F(ImageImportExportTest, AFileOfSeveralImagesAsksWhichOneAndCancelAddsNothing) {
