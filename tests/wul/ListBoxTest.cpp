@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 #include "ControlTestKit.h"
@@ -73,6 +74,19 @@ protected:
     Fill(count);
     Show();
     return Focused(list);
+  }
+  // A page key pressed with the current item and the scroll position of each case.
+  struct PageCase {
+    int current, scroll, key, selected;
+  };
+  void ExpectPageKeys(std::initializer_list<PageCase> cases) {
+    for (const PageCase& c : cases) {
+      list->SetCurrentItem(list->FindByIndex(c.current));
+      list->SetScrollY(c.scroll);
+      KeyDown(list->GetHandle(), c.key);
+      EXPECT_EQ(list->GetCurrentItem()->GetIndex(), c.selected)
+          << "from " << c.current << " at " << c.scroll << " key " << c.key;
+    }
   }
   CWULListBox* list;
 };
@@ -400,21 +414,12 @@ TEST_F(ListBoxInput, PageKeysStartFromTheVisibleRows) {
   KeyStateScope keys;
   if (!ShowFocused(30))
     GTEST_SKIP() << "no focus on this display";
-  HWND native = list->GetHandle();
-  struct Case {
-    int current, scroll, key, selected;
-  } cases[] = {
+  ExpectPageKeys({
       {2, 140, VK_PRIOR, 11},  // hidden above: the top visible row
       {2, 140, VK_NEXT, 20},   // hidden above: the bottom visible row
       {25, 0, VK_NEXT, 10},    // hidden below: the bottom visible row
       {25, 0, VK_PRIOR, 1},    // hidden below: the top visible row
-  };
-  for (const Case& c : cases) {
-    list->SetCurrentItem(list->FindByIndex(c.current));
-    list->SetScrollY(c.scroll);
-    KeyDown(native, c.key);
-    EXPECT_EQ(list->GetCurrentItem()->GetIndex(), c.selected) << "from " << c.current << " key " << c.key;
-  }
+  });
 }
 
 // Scrolled by pixels, a current row half in view at the edge the key goes to counts as there:
@@ -423,10 +428,7 @@ TEST_F(ListBoxInput, PageKeysFromAHalfVisibleRow) {
   KeyStateScope keys;
   if (!ShowFocused(30))
     GTEST_SKIP() << "no focus on this display";
-  HWND native = list->GetHandle();
-  struct Case {
-    int current, scroll, key, selected;
-  } cases[] = {
+  ExpectPageKeys({
       {11, 147, VK_PRIOR, 1},   // row 11 half in view at the top: a page higher
       {12, 147, VK_PRIOR, 2},   // the first whole row: a page higher, as before
       {15, 147, VK_PRIOR, 12},  // further down: the first whole row
@@ -435,13 +437,7 @@ TEST_F(ListBoxInput, PageKeysFromAHalfVisibleRow) {
       {5, 7, VK_NEXT, 10},      // further up: the last whole row
       {1, 7, VK_NEXT, 10},      // row 1 half in view at the top: down to the last whole row
       {21, 147, VK_PRIOR, 12},  // row 21 half in view at the bottom: up to the first whole row
-  };
-  for (const Case& c : cases) {
-    list->SetCurrentItem(list->FindByIndex(c.current));
-    list->SetScrollY(c.scroll);
-    KeyDown(native, c.key);
-    EXPECT_EQ(list->GetCurrentItem()->GetIndex(), c.selected) << "from " << c.current << " at " << c.scroll;
-  }
+  });
 }
 
 TEST_F(ListBoxInput, CtrlScrollsWithoutChangingTheCurrentItem) {
