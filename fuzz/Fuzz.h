@@ -2,8 +2,10 @@
 // The fuzzing program: mutates seed files of every reader and feeds each mutant through the
 // editor's own import road in supervised worker processes, which report every mutant's
 // outcome, their crashes, hangs and peak memory.
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CProject;
@@ -54,7 +56,9 @@ CProject* ImportThroughPlugins(const std::string& path, bool withPreview);
 bool RunRoad(const Reader& reader, const std::string& path, const Bytes& bytes);
 
 // Answers the dialogs and boxes the roads show on this thread while it lives: the image
-// chooser and the PSD import dialog with OK, every other window by closing it.
+// chooser and the PSD import dialog with OK, every other window by closing it. Meanwhile
+// another thread keeps pressing Enter in every window of this thread, posted and sent, as
+// automation tools do, also while a dialog closes.
 class CAnswerer {
 public:
   CAnswerer();
@@ -65,6 +69,8 @@ public:
 private:
   void* hook;
   uintptr_t timer;
+  std::atomic<bool> stop;
+  std::thread presser;
 };
 
 // Worker: runs mutants [first, first + count) of one reader, one status line each on the

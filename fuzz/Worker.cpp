@@ -132,13 +132,35 @@ LRESULT CALLBACK AnswerHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+BOOL CALLBACK PressEnter(HWND window, LPARAM) {
+  if (!IsWindowVisible(window))
+    return TRUE;
+  const LPARAM down = 1 | (LPARAM(MapVirtualKeyA(VK_RETURN, 0)) << 16);
+  const LPARAM up = down | LPARAM(3u << 30);
+  PostMessageA(window, WM_KEYDOWN, VK_RETURN, down);
+  PostMessageA(window, WM_KEYUP, VK_RETURN, up);
+  // A sent message arrives before whatever is queued, between two posted ones.
+  SendNotifyMessageA(window, WM_KEYDOWN, VK_RETURN, down);
+  SendNotifyMessageA(window, WM_KEYUP, VK_RETURN, up);
+  return TRUE;
+}
+
 }  // namespace
 
 CAnswerer::CAnswerer()
     : hook(SetWindowsHookExA(WH_CBT, AnswerHook, nullptr, GetCurrentThreadId())),
-      timer(SetTimer(nullptr, 0, USER_TIMER_MINIMUM, AnswerTimer)) {}
+      timer(SetTimer(nullptr, 0, USER_TIMER_MINIMUM, AnswerTimer)),
+      stop(false),
+      presser([this, thread = GetCurrentThreadId()] {
+        while (!stop) {
+          EnumThreadWindows(thread, PressEnter, 0);
+          Sleep(1);
+        }
+      }) {}
 
 CAnswerer::~CAnswerer() {
+  stop = true;
+  presser.join();
   KillTimer(nullptr, timer);
   if (hook)
     UnhookWindowsHookEx(static_cast<HHOOK>(hook));

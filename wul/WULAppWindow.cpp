@@ -856,7 +856,9 @@ LRESULT CWULAppWindow::OnPopupSystemMenu(int sx, int sy) {
 }
 
 LRESULT CWULAppWindow::OnSystemMenuRequest(int sx, int sy) {
-  PopupSystemMenuAt(sx, sy, false);
+  // A request queued before the close began finds no menu to choose from.
+  if (!(flagsC & WUL_IF_CLOSING))
+    PopupSystemMenuAt(sx, sy, false);
   return 0;
 }
 

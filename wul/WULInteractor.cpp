@@ -12,6 +12,13 @@ inline int SignedHigh(LPARAM value) { return static_cast<short>(HIWORD(value)); 
 // Walks guard against malformed trees; no real window tree comes near it.
 const int kWalkLimit = 1000000;
 
+// Keys, the mouse, commands and timers: what drives a window's handlers.
+bool IsInputMessage(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WUL_MSG_FORWARDED_WHEEL ||
+         message == WM_COMMAND || message == WM_SYSCOMMAND || message == WM_CONTEXTMENU || message == WM_TIMER;
+}
+
 }  // namespace
 
 CWULInteractor::CWULInteractor()
@@ -734,6 +741,10 @@ LRESULT CWULInteractor::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return OnDestroy();
     return DefWindowProcA(handle, message, wParam, lParam);
   }
+  // A closing window takes no more input, whoever posts it: nothing is chosen or accepted
+  // twice on the way out.
+  if ((flagsC & WUL_IF_CLOSING) && IsInputMessage(message))
+    return 0;
   if (messageHook) {
     LRESULT hookResult = -1;
     bool handled;
@@ -1137,6 +1148,10 @@ LRESULT CWULInteractor::OnCancelMode() { return 0; }
 LRESULT CWULInteractor::OnDeferredClose() {
   // Only a closing interactor ends; a stray WM_USER changes nothing.
   if (!(flagsC & WUL_IF_CLOSING))
+    return 0;
+  // A child closed with its parent goes with the parent's window, so that nothing the parent
+  // can still reach is freed while messages still reach it.
+  if (parent && (parent->flagsC & WUL_IF_CLOSING))
     return 0;
   if (callbackDepth <= 0)
     DestroyWindow(window);

@@ -4,6 +4,7 @@
 #include <vector>
 #include "BoxDriver.h"
 #include "common/BoxWatcher.h"
+#include "common/CloseGap.h"
 #include "shell/Errors.h"
 #include "ui/MessageBox.h"
 #include "wul/WULButton.h"
@@ -170,6 +171,22 @@ TEST_F(MessageBoxTest, EnterPressesTheFocusedButton) {
                           });
   EXPECT_EQ(focused, "&Cancel");
   EXPECT_EQ(result, MSGBOX_VALUE_CANCEL);
+}
+
+TEST_F(MessageBoxTest, ClicksAndKeysPostedWhileTheBoxClosesChangeNothing) {
+  // Yes is answered; a click on No and Enter come after the close began.
+  CloseGapProbe gap([](HWND box) {
+    std::vector<MSG> messages = CloseGapProbe::Click(CloseGapProbe::Child(box, "&No"));
+    for (const MSG& key : CloseGapProbe::Key(box, VK_RETURN))
+      messages.push_back(key);
+    return messages;
+  });
+  ASSERT_TRUE(gap.Hooked());
+  const int result = Open(MSGBOX_TYPE_YES_NO, MSGBOX_KIND_QUESTION, "Answer once", MSGBOX_VALUE_YES,
+                          [](CWULAppWindow* box) { BoxDriver::PostKey(box, VK_RETURN); });
+  EXPECT_EQ(result, MSGBOX_VALUE_YES);
+  EXPECT_EQ(gap.filled, 1);
+  EXPECT_EQ(gap.freedEarly, 0);
 }
 
 TEST_F(MessageBoxTest, TabMovesTheFocusAlongTheButtons) {

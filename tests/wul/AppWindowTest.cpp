@@ -5,6 +5,7 @@
 #include "FrameworkProbe.h"
 #include "MenuDriver.h"
 #include "WindowTestKit.h"
+#include "common/CloseGap.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULInit.h"
@@ -48,6 +49,22 @@ void CALLBACK DestroyDialogLater(HWND, UINT, UINT_PTR, DWORD) {
   g_dialog = nullptr;
   dialog->modalResult = 6;
   DestroyWindow(dialog->window);
+}
+
+// Enter accepts the dialog by reading its control, unless the control is gone.
+int g_accepts = 0;
+bool g_readFreedControl = false;
+std::shared_ptr<ProbeLog> g_controlLog;
+int AcceptOnEnter(CWULInteractor* self, int* key, LPARAM) {
+  if (*key != VK_RETURN)
+    return 0;
+  if (g_controlLog->deleted) {
+    g_readFreedControl = true;
+  } else {
+    g_accepts++;
+    static_cast<CWULAppWindow*>(self)->EndModal(4);
+  }
+  return 1;
 }
 
 void ChosenInBar(CWULMenu*, CWULMenu*, CWULMenuItem* item) { g_log.push_back(std::string("chosen ") + item->GetText()); }
@@ -462,6 +479,36 @@ TEST_F(AppWindow, EndModalInAHandlerReturnsItsValue) {
   SettleWindows();
   EXPECT_FALSE(IsWindow(handle));
   delete other;
+}
+
+TEST_F(AppWindow, InputPostedWhileTheDialogClosesReachesNoHandlerAndNoFreedControl) {
+  CWULAppWindow* app = MakeWindow();
+  g_controlLog = std::make_shared<ProbeLog>();
+  ProbeInteractor* control;
+  {
+    ParentScope scope(app);
+    control = new ProbeInteractor(g_controlLog);
+  }
+  control->style = (control->style & ~WS_POPUP) | WS_CHILD;
+  control->Incarnate(nullptr);
+  g_accepts = 0;
+  g_readFreedControl = false;
+  app->keyDownHandler = AcceptOnEnter;
+  HWND handle = app->window;
+  // Enter accepts; another Enter comes after the close began, before the dialog's own end.
+  CloseGapProbe gap([](HWND window) { return CloseGapProbe::Key(window, VK_RETURN); });
+  ASSERT_TRUE(gap.Hooked());
+  PostKey(app, WM_KEYDOWN, VK_RETURN);
+  EXPECT_EQ(app->ShowModal(0), 4);
+  EXPECT_EQ(gap.filled, 1);
+  EXPECT_EQ(gap.freedEarly, 0);
+  EXPECT_EQ(g_accepts, 1);
+  EXPECT_FALSE(g_readFreedControl);
+  // The control goes with its dialog, in the outer loop.
+  EXPECT_FALSE(g_controlLog->deleted);
+  SettleWindows();
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_TRUE(g_controlLog->deleted);
 }
 
 TEST_F(AppWindow, QuitDuringShowModalReachesTheOuterLoop) {

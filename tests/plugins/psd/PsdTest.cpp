@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "common/CloseGap.h"
 #include "plugins/shared/OldPluginHarness.h"
 
 namespace {
@@ -269,6 +270,23 @@ TEST(PsdLayers, HiddenEmptyMaskedAndLongNamedLayers) {
   // No transparency channel and no spare composite channel: opaque.
   EXPECT_EQ(vcxGetPixelSlot(named)[3], 255);
   EXPECT_EQ(MaxDifference(LayerRgba(named), ReadFileBytes(Fixture("generated-layers.psd.4.rgba")), false), 0);
+}
+
+TEST(PsdLayers, ClicksAndKeysPostedWhileTheDialogClosesChangeNothing) {
+  // The composite is chosen; a click on Layers and Enter come after the close began.
+  CloseGapProbe gap([](HWND dialog) {
+    std::vector<MSG> messages = CloseGapProbe::Click(CloseGapProbe::Child(dialog, "Layers"));
+    for (const MSG& key : CloseGapProbe::Key(dialog, VK_RETURN))
+      messages.push_back(key);
+    return messages;
+  });
+  ASSERT_TRUE(gap.Hooked());
+  Imported got;
+  ImportPath(Fixture("rgba-layers.psd"), got, "Composite");
+  ASSERT_EQ(got.code, 0);
+  EXPECT_EQ(gap.filled, 1);
+  EXPECT_EQ(gap.freedEarly, 0);
+  EXPECT_EQ(got.image->layerCount, 1);
 }
 
 TEST(PsdLayers, CancelIsError7) {
