@@ -385,12 +385,16 @@ void vcxPackBitFields(uint8_t* destination, const uint8_t* unpacked, uint32_t co
   }
 }
 
-void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count) {
-  if (!pixels)
-    return;
-  for (uint64_t i = 0; i < count; ++i)
+bool vcxHasAlpha(const uint8_t* pixels, uint64_t count) {
+  for (uint64_t i = 0; pixels && i < count; ++i)
     if (pixels[4 * i + 3])
-      return;
+      return true;
+  return false;
+}
+
+void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count) {
+  if (!pixels || vcxHasAlpha(pixels, count))
+    return;
   for (uint64_t i = 0; i < count; ++i)
     pixels[4 * i + 3] = 255;
 }

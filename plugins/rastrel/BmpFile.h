@@ -32,6 +32,9 @@ void vcxUnpackBitFields(uint8_t* destination, const uint8_t* packed, uint32_t co
 void vcxPackBitFields(uint8_t* destination, const uint8_t* unpacked, uint32_t count,
                       const VCXBitFields& fields);
 
+// Whether the fourth byte of any of count B, G, R, A pixels is other than 0.
+bool vcxHasAlpha(const uint8_t* pixels, uint64_t count);
+
 // Many writers leave the fourth byte of 32-bit pixels 0. When that byte is 0 in every one
 // of count B, G, R, A pixels it is no alpha: all become opaque. One other value keeps all.
 void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count);

@@ -340,10 +340,17 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
     vcxSetLayerSlot(result.get(), 2, vcxCreateImage(request));
   }
   ReadRows(stream, vcxGetPixels(color), bpp, width, height, bottomUp, false);
-  ReadRows(stream, vcxGetPixels(mask), 1, width, height, bottomUp, true);
-  // Without alpha the AND mask alone makes the entry's transparency, as Windows draws it.
-  if (bpp == 32)
-    vcxOpaqueIfAlphaEmpty(vcxGetPixels(color), static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
+  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (bpp == 32 && vcxHasAlpha(vcxGetPixels(color), pixels)) {
+    // Windows draws an entry with alpha from its alpha alone: the AND mask cuts nothing.
+    const uint64_t maskBytes = RowBytes(1, width) * static_cast<uint64_t>(height);
+    std::memset(vcxGetPixels(mask), 0xFF, static_cast<size_t>(maskBytes));
+  } else {
+    ReadRows(stream, vcxGetPixels(mask), 1, width, height, bottomUp, true);
+    // Without alpha the AND mask alone makes the entry's transparency, as Windows draws it.
+    if (bpp == 32)
+      vcxOpaqueIfAlphaEmpty(vcxGetPixels(color), pixels);
+  }
   return result.release();
 }
 

@@ -402,6 +402,39 @@ TEST_F(ProjectCommandsTest, ImportThroughAPluginGivesAProjectWithoutPath) {
   EXPECT_EQ("picture", g_seen.nameIn);
 }
 
+TEST_F(ProjectCommandsTest, ImportedIconEntriesHaveTheAlphaPillowShows) {
+  // A 32 x 32 ramp of alpha whose AND mask is set where alpha is below 128, at 32 bits
+  // (drawn from its alpha) and at 24 bits (drawn through its mask); beside it Pillow's
+  // decodes, R, G, B, A per pixel.
+  const std::string fixture =
+      BinFolder() + "..\\..\\..\\tests\\plugins\\rastrel\\fixtures\\icon-ramp-32x32.ico";
+  ASSERT_TRUE(ImportProjectFile(fixture.c_str()));
+  CProject* project = GetCurrentProject();
+  ASSERT_NE(nullptr, project);
+  ASSERT_EQ(2, project->GetImageCount());
+  int entry = 0;
+  for (CImage* image = project->GetFirstImage(); image; image = image->GetNext(), ++entry) {
+    SCOPED_TRACE(entry);
+    std::vector<uint8_t> pillow(4096);
+    FILE* f = std::fopen((fixture + "." + std::to_string(entry) + ".rgba").c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    const size_t got = std::fread(pillow.data(), 1, pillow.size(), f);
+    std::fclose(f);
+    ASSERT_EQ(pillow.size(), got);
+    ASSERT_EQ(32, image->GetWidth());
+    int wrong = 0, faint = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const uint32_t alpha = image->GetComposite()->GetPixel(x, y) >> 24;
+        wrong += alpha != pillow[4 * (32 * y + x) + 3];
+        faint += alpha >= 1 && alpha <= 127;
+      }
+    EXPECT_EQ(0, wrong);
+    // Columns 1 to 15 of the 32-bit entry: alpha 8 to 123.
+    EXPECT_EQ(entry == 0 ? 480 : 0, faint);
+  }
+}
+
 TEST_F(ProjectCommandsTest, ImportCommandListsEveryTypeAndRemembersTheFolder) {
   const std::string bmp = WriteBmp("icon.bmp");
   g_Settings.importPath->SetValue("C:\\imports\\");

@@ -165,9 +165,10 @@ TEST(IcoImport, EveryFixtureDecodesLikeImageMagick) {
   }
 }
 
-TEST(IcoImport, ThirtyTwoBitEntriesWithoutAlphaAreDrawnThroughTheirMask) {
+TEST(IcoImport, ThirtyTwoBitEntriesAreDrawnThroughTheirMaskOnlyWithoutAlpha) {
   // Every alpha byte 0: the colours become opaque and the AND mask alone gives the
-  // transparency. One other alpha byte anywhere: every byte as stored.
+  // transparency. One other alpha byte anywhere: every byte as stored, and a mask that
+  // cuts nothing.
   for (uint16_t kind : {1, 2}) {
     for (int lit : {-1, 0, 23}) {
       SCOPED_TRACE(testing::Message() << "type " << kind << " lit " << lit);
@@ -185,10 +186,33 @@ TEST(IcoImport, ThirtyTwoBitEntriesWithoutAlphaAreDrawnThroughTheirMask) {
       ASSERT_NE(r.multi, nullptr) << r.code;
       const VCXLayeredImage* image = vcxGetImageSlot(r.multi, 0);
       EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_COLOR)) == picture.ColorLayer(lit < 0));
-      EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer());
+      EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer(lit >= 0));
       VcsFreeMultiImage(r.multi);
     }
   }
+}
+
+TEST(IcoImport, AlphaRampUnderAMaskOfAlphaBelowHalfReadsAsPillowShowsIt) {
+  // A 32 x 32 ramp of alpha across the columns whose AND mask is set where alpha is below
+  // 128, and the same colours and mask at 24 bits (fixtures/make-ramp-fixture.py). Pillow
+  // draws the 32-bit entry from its alpha and the 24-bit one through its mask.
+  VCXMultiImage* multi = ImportFixture("icon-ramp-32x32.ico");
+  ASSERT_NE(multi, nullptr) << Rastrel().LastError();
+  ASSERT_EQ(multi->count, 2);
+  for (int32_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const std::vector<uint8_t> pillow =
+        ReadFileBytes(FixtureFolder() + "icon-ramp-32x32.ico." + std::to_string(i) + ".rgba");
+    ASSERT_EQ(pillow.size(), 4096u);
+    const std::vector<uint8_t> decoded = RecordToRgba(vcxGetImageSlot(multi, i));
+    EXPECT_TRUE(decoded == pillow);
+    // Columns 1 to 15 of 32 rows have alpha 8 to 123.
+    int faint = 0;
+    for (size_t at = 3; at < decoded.size(); at += 4)
+      faint += decoded[at] >= 1 && decoded[at] <= 127;
+    EXPECT_EQ(faint, i == 0 ? 480 : 0);
+  }
+  VcsFreeMultiImage(multi);
 }
 
 TEST(IcoImport, DescriptionNamesKindAndCount) {

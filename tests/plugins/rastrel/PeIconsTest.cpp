@@ -236,31 +236,38 @@ TEST(PeIcons, OneIconGroupImportsAllItsImages) {
   VcsFreeMultiImage(file);
 }
 
-TEST(PeIcons, ThirtyTwoBitImagesWithoutAlphaAreDrawnThroughTheirMask) {
-  // The group's 24 x 24 image of 32 bits gets new rows whose alpha bytes are all 0.
-  std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");
-  const PeView view(bytes);
-  const Pixels32 picture(24, 24);
+TEST(PeIcons, ThirtyTwoBitImagesAreDrawnThroughTheirMaskOnlyWithoutAlpha) {
+  // The group's 24 x 24 image of 32 bits gets new rows: alpha bytes all 0, then a ramp of
+  // alpha across the columns under a mask set where alpha is below 128.
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
   uint32_t dib = 0;
   for (uint32_t i = 0; i < 3 && !dib; ++i)
-    if (Le16(bytes, view.Data(3, i) + 14) == 32)
+    if (Le16(good, view.Data(3, i) + 14) == 32)
       dib = view.Data(3, i);
   ASSERT_NE(dib, 0u);
-  ASSERT_EQ(Le32(bytes, dib + 4), 24u);
-  std::vector<uint8_t> rows = picture.ColorRows();
-  const std::vector<uint8_t> mask = picture.MaskRows();
-  rows.insert(rows.end(), mask.begin(), mask.end());
-  std::copy(rows.begin(), rows.end(), bytes.begin() + dib + 40);
-  Imported r = ImportBytes(bytes);
-  ASSERT_NE(r.multi, nullptr) << r.code;
-  const VCXLayeredImage* image = nullptr;
-  for (int32_t i = 0; i < r.multi->count; ++i)
-    if (vcxGetImageSlot(r.multi, i)->format == VCX_FORMAT_32)
-      image = vcxGetImageSlot(r.multi, i);
-  ASSERT_NE(image, nullptr);
-  EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_COLOR)) == picture.ColorLayer(true));
-  EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer());
-  VcsFreeMultiImage(r.multi);
+  ASSERT_EQ(Le32(good, dib + 4), 24u);
+  for (bool ramp : {false, true}) {
+    SCOPED_TRACE(ramp ? "alpha ramp" : "no alpha");
+    Pixels32 picture(24, 24);
+    if (ramp)
+      picture.AlphaRamp();
+    std::vector<uint8_t> bytes = good;
+    std::vector<uint8_t> rows = picture.ColorRows();
+    const std::vector<uint8_t> mask = picture.MaskRows();
+    rows.insert(rows.end(), mask.begin(), mask.end());
+    std::copy(rows.begin(), rows.end(), bytes.begin() + dib + 40);
+    Imported r = ImportBytes(bytes);
+    ASSERT_NE(r.multi, nullptr) << r.code;
+    const VCXLayeredImage* image = nullptr;
+    for (int32_t i = 0; i < r.multi->count; ++i)
+      if (vcxGetImageSlot(r.multi, i)->format == VCX_FORMAT_32)
+        image = vcxGetImageSlot(r.multi, i);
+    ASSERT_NE(image, nullptr);
+    EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_COLOR)) == picture.ColorLayer(!ramp));
+    EXPECT_TRUE(LayerBytes(FindLayer(image, VCX_KIND_MASK)) == picture.MaskLayer(ramp));
+    VcsFreeMultiImage(r.multi);
+  }
 }
 
 TEST(PeIcons, OneCursorGroupKeepsTheHotspots) {

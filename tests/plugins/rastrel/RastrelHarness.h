@@ -234,6 +234,15 @@ struct Pixels32 {
       transparent[i] = i % 5 == 0;
     }
   }
+  // Alpha rising across the columns from 0 to 255, under an AND mask set where it is below
+  // 128, as many writers store a 32-bit entry.
+  void AlphaRamp() {
+    for (size_t i = 0; i < transparent.size(); ++i) {
+      const int32_t x = static_cast<int32_t>(i % width);
+      bgra[4 * i + 3] = static_cast<uint8_t>(255 * x / (width - 1));
+      transparent[i] = bgra[4 * i + 3] < 128;
+    }
+  }
   // The colour rows as a DIB stores them, bottom-up.
   std::vector<uint8_t> ColorRows() const {
     std::vector<uint8_t> rows;
@@ -262,13 +271,13 @@ struct Pixels32 {
     return pixels;
   }
   // The mask layer: unpadded rows, bit set = opaque (for a width of whole bytes: the bits
-  // after the last pixel of a row are not the picture's).
-  std::vector<uint8_t> MaskLayer() const {
+  // after the last pixel of a row are not the picture's). With allOpaque every bit is set.
+  std::vector<uint8_t> MaskLayer(bool allOpaque = false) const {
     const size_t row = (static_cast<size_t>(width) + 7) / 8;
     std::vector<uint8_t> bits(row * height, 0);
     for (int32_t y = 0; y < height; ++y)
       for (int32_t x = 0; x < width; ++x)
-        if (!transparent[size_t(width) * y + x])
+        if (allOpaque || !transparent[size_t(width) * y + x])
           bits[row * y + (x >> 3)] |= static_cast<uint8_t>(0x80 >> (x & 7));
     return bits;
   }
