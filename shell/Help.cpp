@@ -1,6 +1,5 @@
 #include "shell/Help.h"
 #include <htmlhelp.h>
-#include <cstdint>
 #include <cstring>
 #include <cstdio>
 #include "shell/Errors.h"
@@ -70,17 +69,20 @@ bool PlaceHelpWindowType(HtmlHelpProc proc, const CWULString& file, const RECT& 
   name.Append(">");
   name.Append(HELP_WINDOW_TYPE);
   // The answer is a pointer to the control's record; some controls copy the record itself
-  // into the buffer instead, so the buffer has room for one. A copied record starts with its
-  // size and a BOOL, which no record pointer can look like.
+  // into the buffer instead, so the buffer has room for one. Past the pointer's bytes the
+  // buffer is marked: a copy writes over the mark, a pointer leaves it. (Any pointer value
+  // can look like a record's first words, and a copy can be zero past them.)
+  const unsigned char mark = 0xA5;
   union {
     HH_WINTYPE* pointer;
-    uint32_t words[2];
     unsigned char room[2 * sizeof(HH_WINTYPE)];
   } answer;
-  std::memset(&answer, 0, sizeof answer);
+  std::memset(&answer, mark, sizeof answer);
+  answer.pointer = nullptr;
   HWND result = proc(GetDesktopWindow(), name.text, HH_GET_WIN_TYPE, reinterpret_cast<DWORD_PTR>(&answer));
-  const bool copied = answer.words[0] != 0 && answer.words[0] < 0x10000 &&
-                      (sizeof(void*) == 4 || answer.words[1] <= 1);
+  bool copied = false;
+  for (size_t i = sizeof answer.pointer; i < sizeof(HH_WINTYPE) && !copied; ++i)
+    copied = answer.room[i] != mark;
   const HH_WINTYPE* existing = copied ? reinterpret_cast<const HH_WINTYPE*>(answer.room) : answer.pointer;
   if (result == reinterpret_cast<HWND>(-1) || !existing)
     return false;

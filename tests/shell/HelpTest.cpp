@@ -22,6 +22,7 @@ struct Call {
 
 std::vector<Call> calls;
 HH_WINTYPE offered;          // what HH_GET_WIN_TYPE hands out
+HH_WINTYPE* offeredAt;       // where it lies when handed out by pointer
 bool offerType = false;
 bool copyType = false;       // copy the record into the buffer instead of handing out a pointer
 HWND getResult = nullptr;
@@ -38,7 +39,7 @@ HWND WINAPI FakeHtmlHelp(HWND caller, LPCSTR file, UINT command, DWORD_PTR data)
   calls.push_back(call);
   if (command == HH_GET_WIN_TYPE) {
     if (offerType)
-      *reinterpret_cast<HH_WINTYPE**>(data) = &offered;
+      *reinterpret_cast<HH_WINTYPE**>(data) = offeredAt;
     if (copyType)
       std::memcpy(reinterpret_cast<void*>(data), &offered, sizeof offered);
     return getResult;
@@ -61,6 +62,7 @@ protected:
   void SetUp() override {
     calls.clear();
     std::memset(&offered, 0, sizeof offered);
+    offeredAt = &offered;
     offerType = false;
     copyType = false;
     getResult = nullptr;
@@ -184,6 +186,34 @@ TEST_F(Help, WindowTypeRecordCopiedIntoTheAnswerIsPlaced) {
   EXPECT_EQ(std::max(work.left, work.right - 800), set->type.rcWindowPos.left);
   EXPECT_EQ(work.bottom, set->type.rcWindowPos.bottom);
   EXPECT_TRUE(set->type.fsValidMembers & HHWIN_PARAM_RECT);
+}
+
+// A record handed out at 0x1_0000_0100, whose address reads like a copied record's size and
+// string flag: it is read where it lies.
+TEST_F(Help, WindowTypeRecordAtALowAddressIsReadWhereItLies) {
+#ifdef _WIN64
+  void* const wanted = reinterpret_cast<void*>(0x100000000);
+#else
+  void* const wanted = nullptr;  // no 32-bit pointer looks like a record: anywhere will do
+#endif
+  void* block = VirtualAlloc(wanted, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (!block)
+    GTEST_SKIP() << "the address is taken";
+  offeredAt = reinterpret_cast<HH_WINTYPE*>(static_cast<char*>(block) + 0x100);
+  std::memset(offeredAt, 0, sizeof *offeredAt);
+  offeredAt->cbStruct = sizeof(HH_WINTYPE);
+  offeredAt->pszType = "VC Help";
+  offeredAt->fsValidMembers = HHWIN_PARAM_PROPERTIES | HHWIN_PARAM_STYLES;
+  offeredAt->fsWinProperties = HHWIN_PROP_TRI_PANE;
+  offeredAt->dwStyles = 0x12345678;
+  offerType = true;
+  ShowHelpContents();
+  VirtualFree(block, 0, MEM_RELEASE);
+  const Call* set = Find(HH_SET_WIN_TYPE);
+  ASSERT_NE(nullptr, set);
+  EXPECT_STREQ("VC Help", set->type.pszType);
+  EXPECT_EQ(0x12345678u, set->type.dwStyles);
+  EXPECT_EQ(static_cast<DWORD>(HHWIN_PROP_TRI_PANE), set->type.fsWinProperties);
 }
 
 TEST_F(Help, FailureOfTheHelpControlIsReportedWithTheFile) {
