@@ -196,13 +196,15 @@ std::string KeyName(const CWULShortcut& shortcut) {
       {VK_NEXT, "Page Down"}, {187, "="},          {189, "-"},             {VK_ADD, "Num +"},
       {VK_SUBTRACT, "Num -"}, {VK_F1, "F1"},       {VK_F4, "F4"},          {VK_F5, "F5"},
       {VK_F6, "F6"},       {VK_F7, "F7"}};
-  std::string text;
-  if (shortcut.HasCtrl())
-    text += "Ctrl+";
-  if (shortcut.HasAlt())
-    text += "Alt+";
-  if (shortcut.HasShift())
-    text += "Shift+";
+  // The modifiers as the menus write them; the key by its name on a Windows keyboard (Wine
+  // names keys after X's).
+  char shown[64];
+  shortcut.GetText(shown, sizeof shown);
+  std::string text = shown;
+  size_t key = 0;
+  for (int n = shortcut.HasAlt() + shortcut.HasCtrl() + shortcut.HasShift(); n > 0; --n)
+    key = text.find('+', key) + 1;
+  text.erase(key);
   auto name = names.find(shortcut.keyValue);
   if (name != names.end())
     return text + name->second;
