@@ -16,6 +16,8 @@ uint32_t FilterOfMethod(int32_t method) {
   return 0;
 }
 
+const char* const kWriteFailed = "Write failed (the disk is full?)";
+
 // Longest string the reader accepts when no file size bounds it.
 const uint32_t kMaxUnboundedString = 1u << 20;
 
@@ -268,14 +270,18 @@ bool CFileWriter::Write(const void* buffer, uint32_t count) {
   uint32_t done = 0;
   const uint32_t result = zrWrite(handle, buffer, count, &done);
   if (result != 0 || done < count)
-    return error.SetError("Write failed (the disk is full?)");
+    return error.SetError(kWriteFailed);
   return true;
 }
 
 bool CFileWriter::Seek(uint64_t position) {
   if (!handle)
     return error.SetError("Cannot seek: there is no open file");
-  if (zrSeek(handle, position) != 0)
+  const uint32_t result = zrSeek(handle, position);
+  // Leaving the buffered window writes the buffer out first; that write can fail.
+  if (result == ZR_ERROR_WRITE)
+    return error.SetError(kWriteFailed);
+  if (result != 0)
     return error.SetError("Seek failed");
   return true;
 }

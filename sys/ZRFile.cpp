@@ -197,30 +197,37 @@ void CZRFileWriter::Seek(uint64_t position) {
     m_position = position;
     return;
   }
-  Flush();
+  const bool written = WritePending();
   uint64_t result = 0;
   if (!SetFilePosition(m_file, position, result)) {
-    Fail(ZR_ERROR_SEEK);
+    if (written)
+      Fail(ZR_ERROR_SEEK);
     return;
   }
   m_index = m_fill = 0;
   m_position = result;
 }
 
-void CZRFileWriter::Flush() {
+void CZRFileWriter::Flush() { WritePending(); }
+
+// Writes out the buffered bytes. False when that write failed: its error 12 then stays the
+// stream's error, whatever positioning the file afterwards gives.
+bool CZRFileWriter::WritePending() {
   if (m_fill == 0)
-    return;
-  if (!WriteRaw(m_buffer, m_fill))
+    return true;
+  const bool written = WriteRaw(m_buffer, m_fill);
+  if (!written)
     Fail(ZR_ERROR_WRITE);
   // After a seek back into the window the logical position lies before the end of what
   // was just written: bring the file pointer back to it.
   if (m_index < m_fill) {
     LONG back = -static_cast<LONG>(m_fill - m_index);
     if (SetFilePointer(m_file, back, nullptr, FILE_CURRENT) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR)
+        GetLastError() != NO_ERROR && written)
       Fail(ZR_ERROR_SEEK);
   }
   m_index = m_fill = 0;
+  return written;
 }
 
 // ---- handle calls

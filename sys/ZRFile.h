@@ -51,6 +51,7 @@ public:
 
 private:
   bool WriteRaw(const void* data, uint32_t count);
+  bool WritePending();
 
   HANDLE m_file;
   bool m_ownsHandle;

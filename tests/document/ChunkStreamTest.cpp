@@ -44,6 +44,31 @@ std::string Message(const CStreamError& error) {
   return error.GetMessage() ? error.GetMessage() : "";
 }
 
+// A chunk writer whose file takes fewer bytes than it is given, as a full disk does: the
+// file writer's handle is a pipe that nobody reads, filled up.
+class FullDiskWriter : public CChunkWriter {
+public:
+  FullDiskWriter() {
+    HANDLE out = nullptr;
+    if (!CreatePipe(&unread, &out, nullptr, 64))
+      return;
+    DWORD mode = PIPE_NOWAIT;
+    SetNamedPipeHandleState(out, &mode, nullptr, nullptr);
+    DWORD done = 1;
+    for (int i = 0; i < (1 << 20) && done == 1; ++i)
+      WriteFile(out, "x", 1, &done, nullptr);
+    handle = static_cast<ZRHandle>(zrAllocateMemory(sizeof(ZRHandleRecord)));
+    handle->top = nullptr;
+    new CZRFileWriter(handle, out, true, static_cast<uint8_t*>(zrAllocateMemory(ZR_FILE_BUFFER_SIZE)),
+                      ZR_FILE_BUFFER_SIZE);
+  }
+  ~FullDiskWriter() override {
+    CloseAll();
+    CloseHandle(unread);
+  }
+  HANDLE unread = nullptr;
+};
+
 }  // namespace
 
 TEST(ChunkStreamTest, Crc16IsArc) {
@@ -458,6 +483,16 @@ TEST(ChunkStreamTest, FileErrors) {
     EXPECT_EQ(Message(writer.error), "Unknown compression method");
     writer.CloseAll();
   }
+}
+
+TEST(ChunkStreamTest, FailingWriteOfASeekIsReportedAsAWrite) {
+  FullDiskWriter writer;
+  ASSERT_TRUE(writer.IsOpen());
+  ASSERT_TRUE(writer.BeginChunk(kRoot));
+  ASSERT_TRUE(writer.WriteVarint(300));
+  // The seek back to the chunk's end leaves the buffered window: the buffer goes out first.
+  EXPECT_FALSE(writer.EndChunk());
+  EXPECT_EQ(Message(writer.error), "Write failed (the disk is full?)");
 }
 
 TEST(ChunkStreamTest, ReplacingSaveTouchesTheTargetOnlyWhenComplete) {

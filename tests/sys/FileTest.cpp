@@ -403,6 +403,18 @@ TEST(ZRFileWriter, FailingWriteFileIsError12) {
   EXPECT_EQ(zrClose(handle), 0u);  // the buffer was dropped with the failure
 }
 
+// A seek out of the buffered window writes the buffer out first; when that write fails, its
+// error is the seek's, whatever positioning the file gives.
+TEST(ZRFileWriter, SeekWhoseWriteFailsIsError12) {
+  ZRHandle handle = NewHandle();
+  new CZRFileWriter(handle, BogusHandle(), false, static_cast<uint8_t*>(zrAllocateMemory(4096)), 4096);
+  uint32_t done = 0;
+  EXPECT_EQ(zrWrite(handle, "abc", 3, &done), 0u);
+  EXPECT_EQ(zrSeek(handle, 3), ZR_ERROR_WRITE);
+  EXPECT_EQ(zrGetLastError(), ZR_ERROR_WRITE);
+  EXPECT_EQ(zrClose(handle), 0u);
+}
+
 TEST(ZRFileWriter, FailingSeekIsError10) {
   ZRHandle handle = NewHandle();
   new CZRFileWriter(handle, BogusHandle(), false, static_cast<uint8_t*>(zrAllocateMemory(4096)), 4096);
