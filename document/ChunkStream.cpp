@@ -257,6 +257,9 @@ bool CFileWriter::Close() {
   handle = nullptr;
   compressing = 0;
   fileName.Clear();
+  // Closing writes out what is still buffered; that write can fail.
+  if (result == ZR_ERROR_WRITE)
+    return error.SetError(kWriteFailed);
   if (result != 0)
     return error.SetError("Cannot close the file");
   return true;

@@ -485,7 +485,7 @@ TEST(ChunkStreamTest, FileErrors) {
   }
 }
 
-TEST(ChunkStreamTest, FailingWriteOfASeekIsReportedAsAWrite) {
+TEST(ChunkStreamTest, FailingWriteOfASeekOrACloseIsReportedAsAWrite) {
   FullDiskWriter writer;
   ASSERT_TRUE(writer.IsOpen());
   ASSERT_TRUE(writer.BeginChunk(kRoot));
@@ -493,6 +493,13 @@ TEST(ChunkStreamTest, FailingWriteOfASeekIsReportedAsAWrite) {
   // The seek back to the chunk's end leaves the buffered window: the buffer goes out first.
   EXPECT_FALSE(writer.EndChunk());
   EXPECT_EQ(Message(writer.error), "Write failed (the disk is full?)");
+
+  // Closing writes out the buffered bytes likewise.
+  FullDiskWriter closing;
+  ASSERT_TRUE(closing.IsOpen());
+  ASSERT_TRUE(closing.WriteVarint(300));
+  EXPECT_FALSE(closing.Close());
+  EXPECT_EQ(Message(closing.error), "Write failed (the disk is full?)");
 }
 
 TEST(ChunkStreamTest, ReplacingSaveTouchesTheTargetOnlyWhenComplete) {
