@@ -52,6 +52,13 @@ public:
     return {Message(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4)),
             Message(window, WM_LBUTTONUP, 0, MAKELPARAM(4, 4))};
   }
+  // A click on the child with the text, then a key to the window.
+  static std::vector<MSG> ClickThenKey(HWND window, const char* child, int key) {
+    std::vector<MSG> messages = Click(Child(window, child));
+    for (const MSG& m : Key(window, key))
+      messages.push_back(m);
+    return messages;
+  }
   // The child window of a window with the text, or null.
   static HWND Child(HWND window, const char* text) {
     std::pair<const char*, HWND> search(text, nullptr);

@@ -175,12 +175,7 @@ TEST_F(MessageBoxTest, EnterPressesTheFocusedButton) {
 
 TEST_F(MessageBoxTest, ClicksAndKeysPostedWhileTheBoxClosesChangeNothing) {
   // Yes is answered; a click on No and Enter come after the close began.
-  CloseGapProbe gap([](HWND box) {
-    std::vector<MSG> messages = CloseGapProbe::Click(CloseGapProbe::Child(box, "&No"));
-    for (const MSG& key : CloseGapProbe::Key(box, VK_RETURN))
-      messages.push_back(key);
-    return messages;
-  });
+  CloseGapProbe gap([](HWND box) { return CloseGapProbe::ClickThenKey(box, "&No", VK_RETURN); });
   ASSERT_TRUE(gap.Hooked());
   const int result = Open(MSGBOX_TYPE_YES_NO, MSGBOX_KIND_QUESTION, "Answer once", MSGBOX_VALUE_YES,
                           [](CWULAppWindow* box) { BoxDriver::PostKey(box, VK_RETURN); });

@@ -274,12 +274,7 @@ TEST(PsdLayers, HiddenEmptyMaskedAndLongNamedLayers) {
 
 TEST(PsdLayers, ClicksAndKeysPostedWhileTheDialogClosesChangeNothing) {
   // The composite is chosen; a click on Layers and Enter come after the close began.
-  CloseGapProbe gap([](HWND dialog) {
-    std::vector<MSG> messages = CloseGapProbe::Click(CloseGapProbe::Child(dialog, "Layers"));
-    for (const MSG& key : CloseGapProbe::Key(dialog, VK_RETURN))
-      messages.push_back(key);
-    return messages;
-  });
+  CloseGapProbe gap([](HWND dialog) { return CloseGapProbe::ClickThenKey(dialog, "Layers", VK_RETURN); });
   ASSERT_TRUE(gap.Hooked());
   Imported got;
   ImportPath(Fixture("rgba-layers.psd"), got, "Composite");
