@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <vector>
+#include "common/KeyMessages.h"
 #include "wul/WULInteractor.h"
 
 class CloseGapProbe {
@@ -44,9 +45,8 @@ public:
     return m;
   }
   static std::vector<MSG> Key(HWND window, int key) {
-    const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
-    return {Message(window, WM_KEYDOWN, static_cast<WPARAM>(key), down),
-            Message(window, WM_KEYUP, static_cast<WPARAM>(key), down | static_cast<LPARAM>(3u << 30))};
+    return {Message(window, WM_KEYDOWN, static_cast<WPARAM>(key), KeyParam(key, false)),
+            Message(window, WM_KEYUP, static_cast<WPARAM>(key), KeyParam(key, true))};
   }
   static std::vector<MSG> Click(HWND window) {
     return {Message(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4)),

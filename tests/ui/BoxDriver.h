@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include "common/KeyMessages.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULInit.h"
 #include "wul/WULProtoEdit.h"
@@ -61,13 +62,6 @@ public:
     return window ? reinterpret_cast<CWULInteractor*>(GetWindowLongPtrA(window, GWLP_USERDATA)) : nullptr;
   }
 
-  // Key messages as the system posts them; the loop's translation makes the characters.
-  static LPARAM KeyParam(int key, bool up) {
-    LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
-    if (up)
-      value |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-    return value;
-  }
   // A key stroke to the window with the focus (the dialog when the focus is elsewhere).
   static void PostKey(CWULAppWindow* dialog, int key) {
     HWND target = GetFocus();

@@ -104,8 +104,8 @@ void ConfirmName(HWND dialog, const char* name) {
 }
 
 void Stroke(HWND target, int key) {
-  PostMessageA(target, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
-  PostMessageA(target, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
+  PostMessageA(target, WM_KEYDOWN, key, KeyParam(key, false));
+  PostMessageA(target, WM_KEYUP, key, KeyParam(key, true));
   PumpInDialog();
 }
 

@@ -138,7 +138,7 @@ TEST_F(FontDialogTest, EnterOnTheFocusedCancelButtonCancelsAndKeysMoveTheSelecti
   CWULString name(g_FontList.GetFirst()->name.text);
   std::string afterDown;
   EXPECT_FALSE(Open(name, nullptr, [&](CWULAppWindow* dialog) {
-    SendMessageA(GetFontDialogList()->GetHandle(), WM_KEYDOWN, VK_DOWN, BoxDriver::KeyParam(VK_DOWN, false));
+    SendMessageA(GetFontDialogList()->GetHandle(), WM_KEYDOWN, VK_DOWN, KeyParam(VK_DOWN, false));
     afterDown = CurrentName();
     GetFontDialogButton(false)->SetFocus();
     BoxDriver::PostKey(dialog, VK_RETURN);

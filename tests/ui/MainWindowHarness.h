@@ -10,6 +10,7 @@
 #include "ui/AppCursors.h"
 #include "ui/MainWindow.h"
 #include "ViewSettings.h"
+#include "common/KeyMessages.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULItemBar.h"
 #include "wul/WULShortcut.h"
@@ -42,14 +43,6 @@ inline void PumpLikeMainLoop() {
         block->shortcutTable->ProcessMessage(&message);
     }
   }
-}
-
-// The lParam of a WM_KEYDOWN (up false) or WM_KEYUP (up true) for a virtual key.
-inline LPARAM KeyParam(int key, bool up) {
-  LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
-  if (up)
-    value |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-  return value;
 }
 
 // Whether the running suite made the thread's shortcut table.

@@ -42,8 +42,8 @@ void SendKey(CWULAppWindow* dialog, int key) {
   HWND target = GetFocus();
   if (!target || (target != dialog->GetHandle() && !IsChild(dialog->GetHandle(), target)))
     target = dialog->GetHandle();
-  SendMessageA(target, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
-  SendMessageA(target, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
+  SendMessageA(target, WM_KEYDOWN, key, KeyParam(key, false));
+  SendMessageA(target, WM_KEYUP, key, KeyParam(key, true));
 }
 
 bool ClientSizeIs(CWULAppWindow* dialog, int width, int height) {

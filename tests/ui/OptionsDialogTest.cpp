@@ -55,8 +55,8 @@ void SendKey(CWULInteractor* control, int key) {
   HWND target = control->GetHandle();
   if (auto* edit = dynamic_cast<CWULProtoEdit*>(control))
     target = edit->GetEditWindow() ? edit->GetEditWindow() : target;
-  SendMessageA(target, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
-  SendMessageA(target, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
+  SendMessageA(target, WM_KEYDOWN, key, KeyParam(key, false));
+  SendMessageA(target, WM_KEYUP, key, KeyParam(key, true));
 }
 
 int VisiblePage(const COptionsDialogParts* p) {

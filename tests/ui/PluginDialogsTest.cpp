@@ -288,8 +288,8 @@ TEST_F(PluginDialogsTest, PluginsShowsTheLoadedModulesAndOpensRastrelsAboutBox) 
           aboutTexts = ChildTexts(box);
           aboutOwned = GetWindow(box, GW_OWNER) == self;
           HWND target = GetFocus() ? GetFocus() : box;
-          PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, BoxDriver::KeyParam(VK_ESCAPE, false));
-          PostMessageA(target, WM_KEYUP, VK_ESCAPE, BoxDriver::KeyParam(VK_ESCAPE, true));
+          PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, KeyParam(VK_ESCAPE, false));
+          PostMessageA(target, WM_KEYUP, VK_ESCAPE, KeyParam(VK_ESCAPE, true));
           return true;
         },
         [=] {
@@ -575,8 +575,8 @@ std::vector<std::string> LoadedRows() {
 }
 
 void PostKeyTo(HWND window, int key) {
-  PostMessageA(window, WM_KEYDOWN, key, BoxDriver::KeyParam(key, false));
-  PostMessageA(window, WM_KEYUP, key, BoxDriver::KeyParam(key, true));
+  PostMessageA(window, WM_KEYDOWN, key, KeyParam(key, false));
+  PostMessageA(window, WM_KEYUP, key, KeyParam(key, true));
 }
 
 // A dialog of a plug-in, seen from outside its framework copy: found by its caption,

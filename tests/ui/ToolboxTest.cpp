@@ -261,12 +261,12 @@ TEST_F(ToolboxTest, ClickingWhereTheSquaresOverlapEditsThePrimaryColour) {
             PumpSome(1000);
             hex->SelectAll();
             for (const char* k = "00FF00"; *k; ++k) {
-              PostMessageA(hex->GetEditWindow(), WM_KEYDOWN, *k, BoxDriver::KeyParam(*k, false));
-              PostMessageA(hex->GetEditWindow(), WM_KEYUP, *k, BoxDriver::KeyParam(*k, true));
+              PostMessageA(hex->GetEditWindow(), WM_KEYDOWN, *k, KeyParam(*k, false));
+              PostMessageA(hex->GetEditWindow(), WM_KEYUP, *k, KeyParam(*k, true));
               PumpSome(1000);
             }
             // Enter in the field presses OK; the dialog's loop takes the rest.
-            PostMessageA(hex->GetEditWindow(), WM_KEYDOWN, VK_RETURN, BoxDriver::KeyParam(VK_RETURN, false));
+            PostMessageA(hex->GetEditWindow(), WM_KEYDOWN, VK_RETURN, KeyParam(VK_RETURN, false));
             return;
           }
         }

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include "FrameworkProbe.h"
 #include "WindowTestKit.h"
+#include "common/KeyMessages.h"
 #include "wul/WULColor.h"
 #include "wul/WULInteractor.h"
 
@@ -54,13 +55,6 @@ inline void Click(CWULInteractor* control, int mx, int my) {
   MouseUp(control, mx, my);
 }
 
-// Key messages as the system sends them, with a repeat count of 1 and the scan code.
-inline LPARAM KeyParam(int key, bool up) {
-  LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
-  if (up)
-    value |= (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-  return value;
-}
 inline LRESULT KeyDown(HWND target, int key) { return wulSendMessage(target, WM_KEYDOWN, key, KeyParam(key, false)); }
 inline LRESULT KeyUp(HWND target, int key) { return wulSendMessage(target, WM_KEYUP, key, KeyParam(key, true)); }
 inline LRESULT Char(HWND target, int ch) { return wulSendMessage(target, WM_CHAR, ch, KeyParam(0, false)); }

@@ -106,7 +106,7 @@ std::string ShownText(uint32_t version, const char* extra, DialogProbe& probe) {
     }
     if (inner)
       inner(box);
-    SendKey(GetFocus() ? GetFocus() : box, VK_RETURN);
+    SendKeyStroke(GetFocus() ? GetFocus() : box, VK_RETURN);
   };
   DialogProbeArm arm(probe);
   EXPECT_EQ(vcxShowAboutBox(nullptr, "Rastrel", "Reads things", version, extra, picture, nullptr), 1);
@@ -149,7 +149,7 @@ TEST(RastrelAbout, ShowsNameVersionPictureAndLinkAndClosesWithEnter) {
     // One box at a time: asking again shows nothing.
     again = plugin.about(nullptr);
     boxes = BoxCount();
-    SendKey(GetFocus() ? GetFocus() : box, VK_RETURN);
+    SendKeyStroke(GetFocus() ? GetFocus() : box, VK_RETURN);
   };
   EXPECT_EQ(RunPluginAbout(probe), 1);
   EXPECT_TRUE(probe.seen);
@@ -162,7 +162,7 @@ TEST(RastrelAbout, EscapeClosesAndANewBoxOpensAfterwards) {
   for (int round = 0; round < 2; ++round) {
     DialogProbe probe;
     probe.caption = kCaption;
-    probe.run = [](HWND box) { SendKey(GetFocus() ? GetFocus() : box, VK_ESCAPE); };
+    probe.run = [](HWND box) { SendKeyStroke(GetFocus() ? GetFocus() : box, VK_ESCAPE); };
     EXPECT_EQ(RunPluginAbout(probe), 1) << round;
     EXPECT_TRUE(probe.seen) << round;
     EXPECT_EQ(FindDialog(kCaption), nullptr);

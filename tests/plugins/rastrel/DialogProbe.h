@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "RastrelHarness.h"
+#include "common/KeyMessages.h"
 #include "wul/WULButton.h"
 #include "wul/WULListBox.h"
 #include "wul/WULPanel.h"
@@ -129,12 +130,6 @@ inline void ClickText(HWND dialog, const std::string& text) {
   EXPECT_NE(child, nullptr) << text;
   if (child)
     ClickWindow(child);
-}
-
-inline void SendKey(HWND window, int key) {
-  const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16);
-  SendMessageA(window, WM_KEYDOWN, key, down);
-  SendMessageA(window, WM_KEYUP, key, down | static_cast<LPARAM>(3u << 30));
 }
 
 inline void SendChar(HWND window, char ch) {

@@ -122,7 +122,7 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
     EXPECT_EQ(preview->pixels[4], b);
     EXPECT_EQ(preview->pixels[4 * preview->width], b);
     EXPECT_EQ(preview->pixels[4 * preview->width + 4], a);
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Chosen c = ImportWith(probe, FixtureFolder() + "pe-icons.dll");
   EXPECT_TRUE(probe.seen);
@@ -141,7 +141,7 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
     EXPECT_TRUE(IsCheckedText(dialog, "Chequered background"));
     ClickText(dialog, "Chequered background");
     ClickText(dialog, "&Icons");
-    SendKey(GetFocus(), VK_ESCAPE);
+    SendKeyStroke(GetFocus(), VK_ESCAPE);
   };
   c = ImportWith(probe, FixtureFolder() + "pe-icons.dll");
   EXPECT_EQ(c.multi, nullptr);
@@ -172,7 +172,7 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
   probe.run = [](HWND dialog) {
     EXPECT_TRUE(IsCheckedText(dialog, "&Bitmaps"));
     ClickRow(ChooserList(dialog), 1);
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   c = ImportWith(probe, FixtureFolder() + "pe-icon-bitmap.dll");
   ASSERT_NE(c.multi, nullptr) << c.code;
@@ -212,7 +212,7 @@ TEST(ImageChooser, AnIconGroupOfWinesUser32) {
     EXPECT_GE(ListTexts(list).size(), 2u);
     ClickRow(list, 1);
     EXPECT_GT(Differing(PreviewImage(dialog)), 10);
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Chosen c = ImportWith(probe, path);
   EXPECT_TRUE(probe.seen);

@@ -55,7 +55,7 @@ TEST(BmpOptionsDialog, ThirtyTwoBitsRemembersTheFormatAndCancelKeepsIt) {
     ClickText(dialog, "A4:R4:G4:B4 (16 bpp)");
     EXPECT_TRUE(IsCheckedText(dialog, "A4:R4:G4:B4 (16 bpp)"));
     EXPECT_FALSE(IsCheckedText(dialog, "A8:R8:G8:B8 (32 bpp)"));
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Export e = ExportWith(probe, 1, doc, "a4.bmp");
   EXPECT_TRUE(probe.seen);
@@ -72,7 +72,7 @@ TEST(BmpOptionsDialog, ThirtyTwoBitsRemembersTheFormatAndCancelKeepsIt) {
   probe.run = [](HWND dialog) {
     EXPECT_TRUE(IsCheckedText(dialog, "A4:R4:G4:B4 (16 bpp)"));
     ClickText(dialog, "A1:R5:G5:B5 (16 bpp)");
-    SendKey(GetFocus(), VK_ESCAPE);
+    SendKeyStroke(GetFocus(), VK_ESCAPE);
   };
   e = ExportWith(probe, 1, doc, "cancel.bmp");
   EXPECT_TRUE(probe.seen);
@@ -88,7 +88,7 @@ TEST(BmpOptionsDialog, ThirtyTwoBitsRemembersTheFormatAndCancelKeepsIt) {
     HWND cancel = ChildByText(dialog, "Cancel");
     ASSERT_NE(cancel, nullptr);
     SetFocus(cancel);
-    SendKey(cancel, VK_RETURN);
+    SendKeyStroke(cancel, VK_RETURN);
   };
   e = ExportWith(probe, 1, doc, "cancel2.bmp");
   EXPECT_EQ(e.code, 7);
@@ -120,7 +120,7 @@ TEST(BmpOptionsDialog, PaletteImagesOfferTopDownOnly) {
     EXPECT_TRUE(IsEnabledText(dialog, "Top-down row order"));
     EXPECT_EQ(ChildByText(dialog, "Format"), nullptr);
     ClickText(dialog, "Top-down row order");
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Export e = ExportWith(probe, 1, doc, "topdown.bmp");
   ASSERT_EQ(e.result, 1) << e.code;
@@ -199,7 +199,7 @@ TEST(IconOptionsDialog, OneIconCannotBeSorted) {
     HWND list = ChildBySize(dialog, 232, 114);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(ListTexts(list), std::vector<std::string>{"32x32 RGBA"});
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Export e = ExportWith(probe, 2, doc, "one.ico");
   EXPECT_TRUE(probe.seen);
@@ -235,7 +235,7 @@ TEST(IconOptionsDialog, OrderFollowsTheControlsAndIsWritten) {
     ClickText(dialog, "Enable");
     EXPECT_FALSE(IsEnabledText(dialog, "Multipass"));
     EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"256x256 RGBA", "32x32 16", "16x16 256"}));
-    SendKey(GetFocus(), VK_RETURN);
+    SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Export e = ExportWith(probe, 2, doc, "order.ico");
   ASSERT_EQ(e.result, 1) << e.code;
@@ -252,7 +252,7 @@ TEST(IconOptionsDialog, OrderFollowsTheControlsAndIsWritten) {
   probe.run = [](HWND dialog) {
     EXPECT_TRUE(IsCheckedText(dialog, "Size / Color"));
     EXPECT_FALSE(IsCheckedText(dialog, "Enable"));
-    SendKey(GetFocus(), VK_ESCAPE);
+    SendKeyStroke(GetFocus(), VK_ESCAPE);
   };
   e = ExportWith(probe, 3, doc, "cancel.cur");
   EXPECT_TRUE(probe.seen);
@@ -289,7 +289,7 @@ TEST(IconOptionsDialog, OnlyOneAtATime) {
     nestedResult = Rastrel().exportFile(nullptr, path.c_str(), 2, doc);
     nestedCode = Rastrel().LastError();
     DeleteFileA(path.c_str());
-    SendKey(GetFocus(), VK_ESCAPE);
+    SendKeyStroke(GetFocus(), VK_ESCAPE);
   };
   Export e = ExportWith(probe, 2, doc, "outer.ico");
   EXPECT_EQ(e.code, 7);

@@ -46,7 +46,7 @@ void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR timer, DWORD) {
   RedrawWindow(found.second, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   if (probe->inspect)
     probe->inspect(found.second);
-  PressKey(GetFocus() ? GetFocus() : found.second, probe->key);
+  SendKeyStroke(GetFocus() ? GetFocus() : found.second, probe->key);
 }
 
 // Calls VCXAbout with the probe armed; returns its result.

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "common/KeyMessages.h"
 #include "plugins/rastrel/RastrelHarness.h"
 #include "plugins/sdk/VCXRecords.h"
 #include "shell/HostServices.h"
@@ -108,12 +109,6 @@ inline BOOL CALLBACK CollectChildren(HWND window, LPARAM lParam) {
   return TRUE;
 }
 
-inline void PressKey(HWND window, int key) {
-  const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16);
-  SendMessageA(window, WM_KEYDOWN, key, down);
-  SendMessageA(window, WM_KEYUP, key, down | static_cast<LPARAM>(3u << 30));
-}
-
 inline void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
   DialogScript* script = CurrentDialogScript();
   if (!script)
@@ -142,7 +137,7 @@ inline void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
       }
     }
   }
-  PressKey(GetFocus() ? GetFocus() : found.second, script->escape ? VK_ESCAPE : VK_RETURN);
+  SendKeyStroke(GetFocus() ? GetFocus() : found.second, script->escape ? VK_ESCAPE : VK_RETURN);
 }
 
 // Arms the timer for the next dialog; disarms on destruction.
