@@ -48,6 +48,7 @@ int DialogKey(CWULInteractor* self, int* key, LPARAM) {
 CVCXDialog::CVCXDialog(const char* caption, int clientWidth, int clientHeight)
     : okButton(nullptr), cancelButton(nullptr) {
   SetFrameKind(WUL_FRAME_FIXED);
+  SetCloseBox(true);
   SetMinimizeBox(false);
   SetMaximizeBox(false);
   SetText(caption);

@@ -27,13 +27,14 @@ struct Imported {
   VCXImage* Layer(int i) const { return image && i < image->layerCount ? vcxGetLayerSlot(image, i) : nullptr; }
 };
 
-// Imports with the dialog (when one shows) answered by choosing source, or cancelled.
-void ImportPath(const std::string& path, Imported& out, const char* source = "Composite", bool cancel = false) {
+// Imports with the dialog (when one shows) answered by choosing source, or ended as end says.
+void ImportPath(const std::string& path, Imported& out, const char* source = "Composite",
+                DialogScript::End end = DialogScript::ENTER) {
   out.dialog = DialogScript();
   out.dialog.caption = "PSD Import";
   if (source)
     out.dialog.clicks = {source};
-  out.dialog.escape = cancel;
+  out.dialog.end = end;
   int type = 0;
   {
     DialogAnswer answer(out.dialog);
@@ -284,12 +285,14 @@ TEST(PsdLayers, ClicksAndKeysPostedWhileTheDialogClosesChangeNothing) {
   EXPECT_EQ(got.image->layerCount, 1);
 }
 
-TEST(PsdLayers, CancelIsError7) {
-  Imported got;
-  ImportPath(Fixture("rgba-layers.psd"), got, nullptr, true);
-  EXPECT_EQ(got.dialog.seen, 1);
-  EXPECT_EQ(got.multi, nullptr);
-  EXPECT_EQ(got.code, VCX_ERROR_CANCELLED);
+TEST(PsdLayers, EscapeAndTheCloseBoxAreError7) {
+  for (DialogScript::End end : {DialogScript::ESCAPE, DialogScript::CLOSE_BOX}) {
+    Imported got;
+    ImportPath(Fixture("rgba-layers.psd"), got, nullptr, end);
+    EXPECT_EQ(got.dialog.seen, 1);
+    EXPECT_EQ(got.multi, nullptr);
+    EXPECT_EQ(got.code, VCX_ERROR_CANCELLED);
+  }
 }
 
 // --- bad input ---

@@ -158,11 +158,16 @@ TEST(RastrelAbout, ShowsNameVersionPictureAndLinkAndClosesWithEnter) {
   EXPECT_EQ(FindDialog(kCaption), nullptr);
 }
 
-TEST(RastrelAbout, EscapeClosesAndANewBoxOpensAfterwards) {
+TEST(RastrelAbout, EscapeOrTheCloseBoxClosesAndANewBoxOpensAfterwards) {
   for (int round = 0; round < 2; ++round) {
     DialogProbe probe;
     probe.caption = kCaption;
-    probe.run = [](HWND box) { SendKeyStroke(GetFocus() ? GetFocus() : box, VK_ESCAPE); };
+    probe.run = [round](HWND box) {
+      if (round)
+        EXPECT_TRUE(ClickCloseBox(box));
+      else
+        SendKeyStroke(GetFocus() ? GetFocus() : box, VK_ESCAPE);
+    };
     EXPECT_EQ(RunPluginAbout(probe), 1) << round;
     EXPECT_TRUE(probe.seen) << round;
     EXPECT_EQ(FindDialog(kCaption), nullptr);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "RastrelHarness.h"
+#include "common/CloseBox.h"
 #include "common/KeyMessages.h"
 #include "wul/WULButton.h"
 #include "wul/WULListBox.h"

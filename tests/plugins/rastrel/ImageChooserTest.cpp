@@ -146,6 +146,17 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
   c = ImportWith(probe, FixtureFolder() + "pe-icons.dll");
   EXPECT_EQ(c.multi, nullptr);
   EXPECT_EQ(c.code, 7);
+  // So does the close box.
+  probe = DialogProbe();
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    ClickText(dialog, "Chequered background");
+    EXPECT_TRUE(ClickCloseBox(dialog));
+  };
+  c = ImportWith(probe, FixtureFolder() + "pe-icons.dll");
+  EXPECT_TRUE(probe.seen);
+  EXPECT_EQ(c.multi, nullptr);
+  EXPECT_EQ(c.code, 7);
 
   // Only bitmaps: that kind is selected whatever was chosen before; OK without a
   // selection chooses nothing.

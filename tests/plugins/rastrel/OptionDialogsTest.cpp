@@ -150,6 +150,31 @@ TEST(BmpOptionsDialog, PaletteImagesOfferTopDownOnly) {
   VcsFreeMultiImage(doc);
 }
 
+TEST(OptionDialogs, TheCloseBoxAtTheCaptionsEndCancels) {
+  const struct {
+    uint32_t format;
+    int type;
+    const char* caption;
+  } cases[] = {{VCX_FORMAT_8, 1, "BMP options"},
+               {VCX_FORMAT_24, 1, "BMP options"},
+               {VCX_FORMAT_32, 1, "BMP options"},
+               {VCX_FORMAT_32, 2, "ICO options"},
+               {VCX_FORMAT_32, 3, "CUR options"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.caption) + " " + std::to_string(c.format >> 16));
+    VCXMultiImage* doc = OneImage(c.format, 4, 4);
+    DialogProbe probe;
+    probe.caption = c.caption;
+    probe.run = [](HWND dialog) { EXPECT_TRUE(ClickCloseBox(dialog)); };
+    const Export e = ExportWith(probe, c.type, doc, "closed.bin");
+    EXPECT_TRUE(probe.seen);
+    EXPECT_EQ(e.result, 0);
+    EXPECT_EQ(e.code, VCX_ERROR_CANCELLED);
+    EXPECT_TRUE(e.bytes.empty());
+    VcsFreeMultiImage(doc);
+  }
+}
+
 TEST(BmpOptionsDialog, TwentyFourBitFormats) {
   VCXMultiImage* doc = OneImage(VCX_FORMAT_24, 3, 3);
   for (int round = 0; round < 2; ++round) {

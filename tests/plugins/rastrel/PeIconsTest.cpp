@@ -93,7 +93,7 @@ struct Imported {
 Imported ImportPath(const std::string& path) {
   DialogScript script;
   script.caption = kChooserCaption;
-  script.escape = true;
+  script.end = DialogScript::ESCAPE;
   DialogAnswer answer(script);
   Imported r{nullptr, 0, 0, ""};
   r.multi = Rastrel().import(nullptr, path.c_str(), &r.type);

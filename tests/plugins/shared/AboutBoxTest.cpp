@@ -23,7 +23,7 @@ struct Child {
 struct Probe {
   std::string caption;
   std::function<void(HWND box)> inspect;
-  int key = VK_RETURN;
+  int key = VK_RETURN;  // 0: the close box
   bool seen = false;
 };
 
@@ -46,7 +46,10 @@ void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR timer, DWORD) {
   RedrawWindow(found.second, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   if (probe->inspect)
     probe->inspect(found.second);
-  SendKeyStroke(GetFocus() ? GetFocus() : found.second, probe->key);
+  if (probe->key)
+    SendKeyStroke(GetFocus() ? GetFocus() : found.second, probe->key);
+  else
+    EXPECT_TRUE(ClickCloseBox(found.second));
 }
 
 // Calls VCXAbout with the probe armed; returns its result.
@@ -147,15 +150,17 @@ void CheckBox(const char* name, const std::string& about) {
   EXPECT_EQ(RunAbout(plugin, probe), 1);
   EXPECT_TRUE(probe.seen);
 
-  // Escape closes it too, and then a new one opens.
-  Probe escape;
-  escape.caption = probe.caption;
-  escape.key = VK_ESCAPE;
-  EXPECT_EQ(RunAbout(plugin, escape), 1);
-  EXPECT_TRUE(escape.seen);
-  std::pair<std::string, HWND> left(probe.caption, nullptr);
-  EnumThreadWindows(GetCurrentThreadId(), FindCaptioned, reinterpret_cast<LPARAM>(&left));
-  EXPECT_EQ(left.second, nullptr);
+  // Escape and the close box close it too, and then a new one opens.
+  for (int key : {VK_ESCAPE, 0}) {
+    Probe closing;
+    closing.caption = probe.caption;
+    closing.key = key;
+    EXPECT_EQ(RunAbout(plugin, closing), 1);
+    EXPECT_TRUE(closing.seen);
+    std::pair<std::string, HWND> left(probe.caption, nullptr);
+    EnumThreadWindows(GetCurrentThreadId(), FindCaptioned, reinterpret_cast<LPARAM>(&left));
+    EXPECT_EQ(left.second, nullptr);
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "common/CloseBox.h"
 #include "common/KeyMessages.h"
 #include "plugins/rastrel/RastrelHarness.h"
 #include "plugins/sdk/VCXRecords.h"
@@ -79,11 +80,13 @@ inline std::string OldFixture(const char* folder, const std::string& name) {
 // --- answering dialogs ---
 
 // What the timer does with the next visible window of the thread captioned caption: click
-// the child windows with the given texts in order, then press Enter (or Escape).
+// the child windows with the given texts in order, then press Enter or Escape, or click
+// the close box.
 struct DialogScript {
+  enum End { ENTER, ESCAPE, CLOSE_BOX };
   std::string caption;
   std::vector<std::string> clicks;
-  bool escape = false;
+  End end = ENTER;
   int seen = 0;
   std::vector<std::string> texts;  // the texts of the dialog's child windows
 };
@@ -137,7 +140,10 @@ inline void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
       }
     }
   }
-  SendKeyStroke(GetFocus() ? GetFocus() : found.second, script->escape ? VK_ESCAPE : VK_RETURN);
+  if (script->end == DialogScript::CLOSE_BOX)
+    EXPECT_TRUE(ClickCloseBox(found.second)) << script->caption;
+  else
+    SendKeyStroke(GetFocus() ? GetFocus() : found.second, script->end == DialogScript::ESCAPE ? VK_ESCAPE : VK_RETURN);
 }
 
 // Arms the timer for the next dialog; disarms on destruction.

@@ -443,30 +443,38 @@ TEST(TgaExport, DialogOffersTheOptionsOfEachDepth) {
 }
 
 TEST(TgaExport, CancelLeavesNoFile) {
-  VCXMultiImage* doc = MakeDocument(VCX_FORMAT_24, 2, 2, std::vector<uint8_t>(12, 7));
+  VCXMultiImage* doc24 = MakeDocument(VCX_FORMAT_24, 2, 2, std::vector<uint8_t>(12, 7));
+  VCXMultiImage* doc32 = MakeDocument(VCX_FORMAT_32, 2, 2, std::vector<uint8_t>(16, 7));
+  VCXMultiImage* doc8 = MakeDocument(VCX_FORMAT_8, 2, 2, std::vector<uint8_t>(4, 1), 4);
   const std::string path = TempPath("cancelled.tga");
   DeleteFileA(path.c_str());
-  DialogScript script;
-  script.caption = "TGA Options";
-  script.escape = true;
-  {
-    DialogAnswer answer(script);
-    EXPECT_EQ(Tga().exportFile(nullptr, path.c_str(), 1, doc), 0);
+  // Escape, a click on Cancel, and the close box of each depth's dialog.
+  const struct {
+    VCXMultiImage* doc;
+    DialogScript::End end;
+    const char* click;
+  } cases[] = {{doc24, DialogScript::ESCAPE, nullptr},
+               {doc24, DialogScript::ENTER, "Cancel"},
+               {doc24, DialogScript::CLOSE_BOX, nullptr},
+               {doc32, DialogScript::CLOSE_BOX, nullptr},
+               {doc8, DialogScript::CLOSE_BOX, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(vcxGetImageSlot(c.doc, 0)->format >> 16);
+    DialogScript script;
+    script.caption = "TGA Options";
+    script.end = c.end;
+    if (c.click)
+      script.clicks = {c.click};
+    {
+      DialogAnswer answer(script);
+      EXPECT_EQ(Tga().exportFile(nullptr, path.c_str(), 1, c.doc), 0);
+    }
+    EXPECT_EQ(script.seen, 1);
+    EXPECT_EQ(Tga().LastError(), VCX_ERROR_CANCELLED);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
   }
-  EXPECT_EQ(script.seen, 1);
-  EXPECT_EQ(Tga().LastError(), VCX_ERROR_CANCELLED);
-  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-  // Cancel as a click.
-  script = DialogScript();
-  script.caption = "TGA Options";
-  script.clicks = {"Cancel"};
-  {
-    DialogAnswer answer(script);
-    EXPECT_EQ(Tga().exportFile(nullptr, path.c_str(), 1, doc), 0);
-  }
-  EXPECT_EQ(Tga().LastError(), VCX_ERROR_CANCELLED);
-  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-  VcsFreeMultiImage(doc);
+  for (VCXMultiImage* m : {doc24, doc32, doc8})
+    VcsFreeMultiImage(m);
 }
 
 TEST(TgaExport, RunsOf128AndRawPacketsPerRow) {
