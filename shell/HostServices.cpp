@@ -284,8 +284,7 @@ VCXImage* ConvertImage(const VCXImage* image, uint32_t format) {
 VCXLayeredImage* ConvertLayered(const VCXLayeredImage* image, uint32_t format) {
   if (!image)
     Fail(VCX_ERROR_PARAMETER);
-  if (format != VCX_FORMAT_32)
-    Fail(VCX_ERROR_FORMAT);
+  // Only colour layers are converted, so only they can refuse the target.
   OwnedLayered copy(NewLayered(*image));
   for (int32_t i = 0; i < image->layerCount; ++i) {
     const VCXImage* layer = vcxGetLayerSlot(image, i);

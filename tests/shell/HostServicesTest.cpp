@@ -216,6 +216,18 @@ TEST(ConvertService, LayeredConvertsColourLayersAndClonesOthers) {
   EXPECT_EQ(vcxGetLayerSlot(out, 2)->format, VCX_FORMAT_1);
   EXPECT_EQ(vcxGetPixelSlot(vcxGetLayerSlot(out, 2))[0], 0x80);
   VcsFreeLayeredImage(out);
+
+  // Another target is refused by a colour layer only: a record without one is cloned.
+  VCXImage* alone = VcsCreateImage(&maskRequest);
+  vcxGetPixelSlot(alone)[0] = 0x40;
+  out = VcsConvertLayeredImage(NewLayered(1, 1, {nullptr, alone}), VCX_FORMAT_24, 1);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(vcxGetLayerSlot(out, 0), nullptr);
+  EXPECT_EQ(vcxGetPixelSlot(vcxGetLayerSlot(out, 1))[0], 0x40);
+  VcsFreeLayeredImage(out);
+  VCXImage* rgb = NewImage(VCX_FORMAT_24, 1, 1, {0, 0, 0});
+  EXPECT_EQ(VcsConvertLayeredImage(NewLayered(1, 1, {rgb}), VCX_FORMAT_24, 1), nullptr);
+  EXPECT_EQ(GetServiceError(), VCX_ERROR_FORMAT);
 }
 
 TEST(ResampleService, ScalesPixelsAndChecksMethodAndFormat) {
