@@ -305,11 +305,10 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   const int32_t height = static_cast<int32_t>(doubled / 2);
   const bool bottomUp = storedHeight > 0;
 
-  // The file must hold the palette and every row before anything is made for them.
+  // The file must hold the palette and the colour rows before anything is made for them.
+  // The mask rows are smaller; a 32-bit entry with alpha may go without them.
   const uint32_t paletteCount = bpp <= 8 ? 1u << bpp : 0;
-  const uint64_t needed = 4ull * paletteCount +
-                          (PaddedRowBytes(bpp, width) + PaddedRowBytes(1, width)) *
-                              static_cast<uint64_t>(height);
+  const uint64_t needed = 4ull * paletteCount + PaddedRowBytes(bpp, width) * static_cast<uint64_t>(height);
   if (needed > static_cast<uint64_t>(stream.GetRemaining()))
     vcxThrow(VCX_ERROR_EOF);
 
@@ -342,7 +341,8 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   ReadRows(stream, vcxGetPixels(color), bpp, width, height, bottomUp, false);
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   if (bpp == 32 && vcxHasAlpha(vcxGetPixels(color), pixels)) {
-    // Windows draws an entry with alpha from its alpha alone: the AND mask cuts nothing.
+    // Windows draws an entry with alpha from its alpha alone: the AND mask, if the entry
+    // has one at all, cuts nothing.
     const uint64_t maskBytes = RowBytes(1, width) * static_cast<uint64_t>(height);
     std::memset(vcxGetPixels(mask), 0xFF, static_cast<size_t>(maskBytes));
   } else {

@@ -215,6 +215,32 @@ TEST(IcoImport, AlphaRampUnderAMaskOfAlphaBelowHalfReadsAsPillowShowsIt) {
   VcsFreeMultiImage(multi);
 }
 
+TEST(IcoImport, PillowsThirtyTwoBitEntriesWithoutAndRowsReadAsPillowShowsThem) {
+  // Pillow's ICO writer in its BMP form (fixtures/make-pillow-bmp-icon.py): 16 x 16 and
+  // 32 x 32 entries of 32 bits, height doubled, no AND rows; the last ends the file.
+  VCXMultiImage* multi = ImportFixture("icon-pillow-bmp.ico");
+  ASSERT_NE(multi, nullptr) << Rastrel().LastError();
+  ASSERT_EQ(multi->count, 2);
+  for (int32_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const size_t side = i ? 32 : 16;
+    const std::vector<uint8_t> pillow =
+        ReadFileBytes(FixtureFolder() + "icon-pillow-bmp.ico." + std::to_string(i) + ".rgba");
+    ASSERT_EQ(pillow.size(), 4 * side * side);
+    EXPECT_TRUE(RecordToRgba(vcxGetImageSlot(multi, i)) == pillow);
+  }
+  VcsFreeMultiImage(multi);
+  // Without alpha the last entry needs the AND rows that it lacks.
+  std::vector<uint8_t> bytes = FixtureBytes("icon-pillow-bmp.ico");
+  const size_t rows = Le32(bytes, 6 + 16 + 12) + 40;
+  ASSERT_EQ(bytes.size(), rows + 32 * 32 * 4);
+  for (size_t at = rows + 3; at < bytes.size(); at += 4)
+    bytes[at] = 0;
+  ImportResult r = ImportFileBytes(bytes, "no-alpha.ico");
+  EXPECT_EQ(r.multi, nullptr);
+  EXPECT_EQ(r.code, VCX_ERROR_EOF);
+}
+
 TEST(IcoImport, DescriptionNamesKindAndCount) {
   char text[64] = {};
   int type = 0;

@@ -138,10 +138,17 @@ TEST(IcoBadInput, EveryTruncationFailsWithACode) {
   for (const char* name : {"icon-multi.ico", "cursor-8bit-48x48.cur", "icon-1bit-13x7.ico"}) {
     const std::vector<uint8_t> whole = ReadFileBytes(FixtureFolder() + name);
     ASSERT_FALSE(whole.empty());
+    // A last entry of 32 bits with alpha is whole without its AND rows.
+    const size_t at = Le32(whole, 6 + 16 * (Le16(whole, 4) - 1) + 12);
+    const size_t complete = Le16(whole, at + 14) == 32
+                                ? at + 40 + 4 * size_t(Le32(whole, at + 4)) * (Le32(whole, at + 8) / 2)
+                                : whole.size();
     for (size_t cut = 0; cut < whole.size(); cut += (cut < 200 ? 1 : 97)) {
       std::vector<uint8_t> part(whole.begin(), whole.begin() + cut);
       ImportResult r = ImportBytes(part);
-      EXPECT_FALSE(r.imported) << name << " cut at " << cut;
+      EXPECT_EQ(r.imported, cut >= complete) << name << " cut at " << cut;
+      if (r.imported)
+        continue;
       const int expected = cut < 6 ? VCX_ERROR_FORMAT : VCX_ERROR_EOF;
       EXPECT_EQ(r.code, expected) << name << " cut at " << cut;
     }
