@@ -314,6 +314,22 @@ void ClearPluginLists() {
   g_Plugins.DeleteAll();
 }
 
+bool CheckFileOpens(const char* path) {
+  if (path && path[0]) {
+    // Shared as widely as possible: only a file nobody could read is refused here.
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+  }
+  CWULString text("Cannot open the file ");
+  text.Append(path ? path : "");
+  ErrorBox(text.text);
+  return false;
+}
+
 CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** preview, char* text, int size) {
   if (preview)
     *preview = nullptr;

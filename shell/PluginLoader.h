@@ -117,6 +117,9 @@ void BuildFileTypeLists();
 // Empties the type lists, then the plug-in list (which frees the modules).
 void ClearPluginLists();
 
+// Whether the file opens for reading; when it does not, false after "Cannot open the file
+// <path>". Open and import ask this before looking for the file's type.
+bool CheckFileOpens(const char* path);
 CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** preview, char* text, int size);
 void ShowPluginError(CFileFormat* plugin);
 // The record the plug-in's import entry makes of the file, owned by the caller; null after

@@ -227,6 +227,8 @@ bool OpenProjectFile(const char* path) {
   if (!path || !path[0])
     return false;
   CBusyScope busy;
+  if (!CheckFileOpens(path))
+    return false;
   CFileTypeEntry* type = FindImportTypeForFile(path, nullptr, nullptr, 0);
   if (!type || !IsBuiltin(type->plugin)) {
     CWULString text(path);
@@ -309,6 +311,8 @@ bool ImportProjectFile(const char* path) {
   if (!path || !path[0])
     return false;
   CBusyScope busy;
+  if (!CheckFileOpens(path))
+    return false;
   CFileTypeEntry* type = FindImportTypeForFile(path, nullptr, nullptr, 0);
   if (!type || !type->plugin) {
     ErrorBox("Unknown file type");

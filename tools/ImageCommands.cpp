@@ -373,9 +373,11 @@ void JoinPath(CWULString& path, const CWULString& folder, const CWULString& name
   path.Append(name);
 }
 
-// The file read into a new project through its type, or null (after the reader's or the
-// plug-in's message).
+// The file read into a new project through its type, or null after the message of the open
+// check, the reader or the plug-in.
 CProject* ReadImportFile(const char* path) {
+  if (!CheckFileOpens(path))
+    return nullptr;
   CFileTypeEntry* type = FindImportTypeForFile(path, nullptr, nullptr, 0);
   if (!type || !type->plugin) {
     ErrorBox("Unknown file type");

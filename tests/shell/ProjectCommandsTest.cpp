@@ -167,6 +167,10 @@ protected:
 
   std::string File(const char* name) const { return folder + "\\" + name; }
 
+  // Paths that do not open: a name of characters outside the code page, as it arrives, and a
+  // file that is not there.
+  std::vector<std::string> UnopenablePaths() const { return {File("????.vcj"), File("missing.vcj")}; }
+
   // A current project "Sample" with one opaque 5 x 3 image, modified.
   CProject* MakeCurrent() {
     CProject* project = CreateProject();
@@ -200,6 +204,15 @@ protected:
         if (image->GetComposite()->GetPixel(x, y) != Pixel(x, y))
           return false;
     return true;
+  }
+
+  // The project of MakeCurrent is still the current one, neither closed nor changed.
+  static void ExpectKept(CProject* project) {
+    EXPECT_EQ(project, GetCurrentProject());
+    EXPECT_TRUE(project->IsModified());
+    EXPECT_TRUE(HasSamplePixels(project));
+    EXPECT_EQ(0, g_seen.clears);
+    EXPECT_EQ(0, g_seen.rebuilds);
   }
 
   // A 2 x 2 24-bit bottom-up BMP: red, green / blue, white from the top.
@@ -345,11 +358,21 @@ TEST_F(ProjectCommandsTest, OpeningWhatIsNoProjectExplainsAndKeepsTheOpenProject
   EXPECT_EQ(bmp + " is not a valid Vellumcraft project file.\nUse 'Import' instead of 'Open'", texts[0]);
   EXPECT_EQ(unknown + " is not a valid Vellumcraft project file", texts[1]);
   EXPECT_EQ(damaged + " is not a valid Vellumcraft project file", texts[2]);
-  // Nothing was lost.
-  EXPECT_EQ(project, GetCurrentProject());
-  EXPECT_TRUE(project->IsModified());
-  EXPECT_TRUE(HasSamplePixels(project));
-  EXPECT_EQ(0, g_seen.clears);
+  ExpectKept(project);
+}
+
+TEST_F(ProjectCommandsTest, AFileThatDoesNotOpenIsReportedSoAndTheOpenProjectStays) {
+  CProject* project = MakeCurrent();
+  BoxWatcher boxes(kErrorCaption);
+  std::vector<std::string> expected;
+  for (const std::string& path : UnopenablePaths()) {
+    EXPECT_FALSE(OpenProjectFile(path.c_str()));
+    EXPECT_FALSE(ImportProjectFile(path.c_str()));
+    expected.insert(expected.end(), 2, "Cannot open the file " + path);
+  }
+  ASSERT_TRUE(boxes.WaitFor(expected.size()));
+  EXPECT_EQ(expected, boxes.Texts());
+  ExpectKept(project);
 }
 
 TEST_F(ProjectCommandsTest, ADamagedProjectFileIsReportedAndTheOpenProjectStays) {
@@ -371,10 +394,8 @@ TEST_F(ProjectCommandsTest, ADamagedProjectFileIsReportedAndTheOpenProjectStays)
   EXPECT_FALSE(OpenProjectFile(cut.c_str()));
   EXPECT_FALSE(ImportProjectFile(cut.c_str()));
   EXPECT_TRUE(boxes.WaitFor(2));
-  EXPECT_EQ(project, GetCurrentProject());
-  EXPECT_TRUE(project->IsModified());
+  ExpectKept(project);
   EXPECT_STREQ("good", project->GetName());
-  EXPECT_TRUE(HasSamplePixels(project));
 }
 
 TEST_F(ProjectCommandsTest, ImportThroughAPluginGivesAProjectWithoutPath) {
@@ -457,8 +478,7 @@ TEST_F(ProjectCommandsTest, ImportOfAnUnknownFileKeepsTheOpenProject) {
   EXPECT_FALSE(ImportProjectFile(unknown.c_str()));
   ASSERT_TRUE(boxes.WaitFor(1));
   EXPECT_EQ("Unknown file type", boxes.Texts()[0]);
-  EXPECT_EQ(project, GetCurrentProject());
-  EXPECT_TRUE(HasSamplePixels(project));
+  ExpectKept(project);
 }
 
 TEST_F(ProjectCommandsTest, ExportWritesThePluginsFileAndLeavesTheProjectAlone) {

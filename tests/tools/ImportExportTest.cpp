@@ -4,6 +4,7 @@
 #include <vector>
 #include "DrawingToolTestSupport.h"
 #include "common/BoxWatcher.h"
+#include "document/ScratchFiles.h"
 #include "document/EditorUI.h"
 #include "shell/Conversion.h"
 #include "shell/HostServices.h"
@@ -55,8 +56,8 @@ public:
   }
   bool RunImportDialog(const char* start, CWULString& folder, CWULString& name) override {
     startFolder = start;
-    folder.Assign("C:\\pictures");
-    name.Assign("two.fake");
+    folder.Assign(answerFolder.c_str());
+    name.Assign(answerName.c_str());
     return true;
   }
   bool RunExportDialog(const char* fileName, const char* start, int32_t typeId, const char* plugin,
@@ -73,6 +74,8 @@ public:
     choice.pluginName.Assign("Fake");
     return true;
   }
+  std::string answerFolder;
+  std::string answerName = "two.fake";
   bool cancel = false;
   bool dialogFails = false;
   int choices = 0;
@@ -114,6 +117,10 @@ protected:
     g_importThrows = false;
     g_exportPaths.clear();
     g_exportTypes.clear();
+    // The plug-in reads nothing, but the files must open.
+    for (const char* name : {"one.fake", "two.fake", "bad.fake", "unknown.xyz"})
+      StoreBytes(pictures.File(name), {});
+    host.answerFolder = pictures.path;
   }
   void TearDown() override {
     ClearPluginLists();
@@ -122,6 +129,7 @@ protected:
     DrawingToolTestWith::TearDown();
   }
 
+  ScratchFolder pictures;
   CFileFormat* plugin = nullptr;
 };
 
@@ -132,7 +140,7 @@ TEST_F(ImportExportTest, ImportAddsTheChosenImageAndMakesItCurrent) {
   g_Settings.importPath->SetValue("C:\\start");
   ASSERT_TRUE(ImportImageCommand());
   EXPECT_EQ(host.startFolder, "C:\\start");
-  EXPECT_STREQ(g_Settings.importPath->GetValue(), "C:\\pictures");
+  EXPECT_STREQ(g_Settings.importPath->GetValue(), pictures.path.c_str());
   EXPECT_EQ(host.choices, 1);
   ASSERT_EQ(doc.project->GetImageCount(), 2);
   CImage* added = doc.project->GetLastImage();
@@ -145,12 +153,12 @@ TEST_F(ImportExportTest, ImportAddsTheChosenImageAndMakesItCurrent) {
 
   // Cancelling the choice changes nothing.
   host.cancel = true;
-  EXPECT_FALSE(ImportImageFile("C:\\pictures\\two.fake"));
+  EXPECT_FALSE(ImportImageFile(pictures.File("two.fake").c_str()));
   EXPECT_EQ(doc.project->GetImageCount(), 2);
   // A single image needs no choice.
   delete g_source->GetFirstImage();
   host.choices = 0;
-  EXPECT_TRUE(ImportImageFile("C:\\pictures\\one.fake"));
+  EXPECT_TRUE(ImportImageFile(pictures.File("one.fake").c_str()));
   EXPECT_EQ(host.choices, 0);
   EXPECT_EQ(doc.project->GetImageCount(), 3);
 }
@@ -158,9 +166,9 @@ TEST_F(ImportExportTest, ImportAddsTheChosenImageAndMakesItCurrent) {
 TEST_F(ImportExportTest, FailuresAreReported) {
   TestDocument doc(2, 2);
   BoxWatcher boxes("Vellumcraft :: Error");
-  EXPECT_FALSE(ImportImageFile("C:\\pictures\\unknown.xyz"));
+  EXPECT_FALSE(ImportImageFile(pictures.File("unknown.xyz").c_str()));
   g_importThrows = true;
-  EXPECT_FALSE(ImportImageFile("C:\\pictures\\bad.fake"));
+  EXPECT_FALSE(ImportImageFile(pictures.File("bad.fake").c_str()));
   ASSERT_TRUE(boxes.WaitFor(2));
   EXPECT_EQ(boxes.Texts()[0], "Unknown file type");
   EXPECT_EQ(boxes.Texts()[1], "Plugin malfunction");
@@ -169,6 +177,27 @@ TEST_F(ImportExportTest, FailuresAreReported) {
   SetCurrentProject(nullptr);
   EXPECT_FALSE(ImportImageCommand());
   SetCurrentProject(doc.project);
+}
+
+TEST_F(ImportExportTest, AFileThatDoesNotOpenIsReportedSoAndTheProjectStays) {
+  TestDocument doc(2, 2);
+  const std::vector<uint32_t> pixels = PixelsOf(*doc.layer->GetPixels());
+  const bool modified = doc.project->IsModified();
+  BoxWatcher boxes("Vellumcraft :: Error");
+  std::vector<std::string> expected;
+  // Names the plug-in would claim: nothing is asked of it before the file opens.
+  for (const char* name : {"????.fake", "missing.fake"}) {
+    host.answerName = name;
+    EXPECT_FALSE(ImportImageCommand());
+    expected.push_back("Cannot open the file " + pictures.File(name));
+  }
+  ASSERT_TRUE(boxes.WaitFor(expected.size()));
+  EXPECT_EQ(boxes.Texts(), expected);
+  EXPECT_EQ(GetCurrentProject(), doc.project);
+  EXPECT_EQ(doc.project->GetImageCount(), 1);
+  EXPECT_EQ(GetCurrentImage(), doc.image);
+  EXPECT_EQ(PixelsOf(*doc.layer->GetPixels()), pixels);
+  EXPECT_EQ(doc.project->IsModified(), modified);
 }
 
 TEST_F(ImportExportTest, ExportHandsTheImageToThePlugin) {
