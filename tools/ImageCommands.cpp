@@ -297,7 +297,9 @@ bool CLayer::MakeCurrent() {
     CLayerItemsScope items;
     GetEditorUI()->SelectLayerItem(this);
     items.End();
+    // The panel's handler skips these inside the bracket.
     ResyncWorkingCopiesQuietly();
+    GetEditorUI()->RefitToImage();
     GetEditorUI()->UpdateCommandStates();
   }
   return true;

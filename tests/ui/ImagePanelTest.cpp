@@ -175,6 +175,13 @@ protected:
     ClickItem(item, item->buttonRect.left + 4, item->buttonRect.top + 4);
   }
 
+  // A key stroke posted to the main window and dispatched as the main loop does.
+  void Key(int key) {
+    PostMessageA(g_MainWindow->GetHandle(), WM_KEYDOWN, key, KeyParam(key, false));
+    PostMessageA(g_MainWindow->GetHandle(), WM_KEYUP, key, KeyParam(key, true));
+    PumpLikeMainLoop();
+  }
+
   uint32_t savedLimit = 0;
 };
 
@@ -385,6 +392,55 @@ TEST_F(ImagePanelTest, SelectingALayerKeepsTheZoomAndRefitsTheView) {
   CWULTiledCanvas* view = MainView::GetView();
   EXPECT_EQ(40 * zoom, view->GetContentWidth());
   EXPECT_EQ(30 * zoom, view->GetContentHeight());
+}
+
+// What the main view's window shows, read back from its last overlay's buffer.
+std::vector<uint32_t> ShownView() {
+  GdiFlush();
+  const CWULImage* shown = MainView::GetView()->GetLastOverlay()->buffer.GetImage();
+  if (!shown)
+    return {};
+  return std::vector<uint32_t>(shown->pixels, shown->pixels + shown->width * shown->height);
+}
+
+TEST_F(ImagePanelTest, PageKeysShowTheLayerAsAClickOnItsItemDoes) {
+  CImage* image = MakeProject(2, 8, 8);
+  // The top layer supersampled, with detail finer than a pixel: a chequer of 1/8 pixels.
+  CRasterLayer* fine = static_cast<CRasterLayer*>(image->GetLastLayer());
+  fine->SetSupersampling(true);
+  ASSERT_TRUE(fine->IsSupersampled());
+  CPixelArray* edit = fine->GetPixelArray();
+  for (int32_t y = 0; y < edit->height; ++y)
+    for (int32_t x = 0; x < edit->width; ++x)
+      edit->SetPixel(x, y, ((x + y) & 1) ? 0xFFFFFFFFu : 0u);
+  fine->Update(nullptr);
+  image->UpdateAll();
+  ResyncWorkingCopies();
+  Open();
+  ShowCurrentImage();
+  CLayer* plain = image->GetFirstLayer();
+
+  for (int index : {3, 6}) {  // zoom 8, zoom 32
+    MainView::SetZoomIndex(index, nullptr);
+    SCOPED_TRACE(MainView::GetZoomFactor());
+    SelectItem(ItemOfLayer(fine));
+    const std::vector<uint32_t> fineShown = ShownView();
+    SelectItem(ItemOfLayer(plain));
+    const std::vector<uint32_t> plainShown = ShownView();
+    ASSERT_FALSE(plainShown.empty());
+    ASSERT_TRUE(plainShown != fineShown);
+
+    // Page Up: the supersampled layer becomes current.
+    Key(VK_PRIOR);
+    EXPECT_EQ(fine, GetCurrentLayer());
+    EXPECT_TRUE(ShownView() == fineShown);
+    // Page Down from the view a click made: it stops being current.
+    SelectItem(ItemOfLayer(plain));
+    SelectItem(ItemOfLayer(fine));
+    Key(VK_NEXT);
+    EXPECT_EQ(plain, GetCurrentLayer());
+    EXPECT_TRUE(ShownView() == plainShown);
+  }
 }
 
 TEST_F(ImagePanelTest, InfoPageDescribesTheCurrentImage) {
