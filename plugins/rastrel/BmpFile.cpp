@@ -569,16 +569,10 @@ void DibExport(HWND parent, const char* path, VCXLayeredImage* image) {
       vcxThrow(VCX_ERROR_CANCELLED);
   }
   CLayeredImageGuard copy(NeedsBitmapFlattening(image) ? vcxFlatten(image) : nullptr);
-  CVCXFileWriteStream* stream = vcxCreateFile(path);
-  try {
-    DibWriteFile(*stream, copy.get() ? copy.get() : image);
-    stream->Flush();
-  } catch (...) {
-    delete stream;
-    DeleteFileA(path);
-    throw;
-  }
-  delete stream;
+  // A failure leaves the file that was there as it was.
+  CVCXReplacingFile file(path);
+  DibWriteFile(file.GetStream(), copy.get() ? copy.get() : image);
+  file.Commit();
 }
 
 int64_t DibWriteFile(CVCXStream& stream, VCXLayeredImage* image) {

@@ -49,7 +49,7 @@ VCXLayeredImage* DibImport(CVCXStream& stream);
 VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosition);
 
 bool DibCanExport(const VCXMultiImage* document, int* outFlags);
-// Deletes the file on failure.
+// A failure leaves a file at path as it was.
 void DibExport(HWND parent, const char* path, VCXLayeredImage* image);
 // Both return the stream position of the pixel bits.
 int64_t DibWriteFile(CVCXStream& stream, VCXLayeredImage* image);

@@ -551,14 +551,8 @@ void IcoExport(HWND parent, const char* path, int type, VCXMultiImage* document)
   // The dialog leaves the entries in the order it shows.
   if (!vcxGetOption(VCX_OPTION_NO_EXPORT_DIALOGS) && !IconOptionsDialog(parent, directory))
     vcxThrow(VCX_ERROR_CANCELLED);
-  CVCXFileWriteStream* stream = vcxCreateFile(path);
-  try {
-    IcoWriteFile(parent, *stream, directory);
-    stream->Flush();
-  } catch (...) {
-    delete stream;
-    DeleteFileA(path);
-    throw;
-  }
-  delete stream;
+  // A failure leaves the file that was there as it was.
+  CVCXReplacingFile file(path);
+  IcoWriteFile(parent, file.GetStream(), directory);
+  file.Commit();
 }

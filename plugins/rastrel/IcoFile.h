@@ -53,7 +53,7 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot);
 VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType);
 
 bool IcoCanExport(const VCXMultiImage* document, int* outFlags);
-// type 2 writes an icon file, 3 a cursor file. Deletes the file on failure.
+// type 2 writes an icon file, 3 a cursor file. A failure leaves a file at path as it was.
 void IcoExport(HWND parent, const char* path, int type, VCXMultiImage* document);
 void IcoWriteFile(HWND parent, CVCXStream& stream, IconDirectory& directory);
 // Writes one entry's image and fills the written size and depth of entry.

@@ -344,3 +344,21 @@ CVCXFileWriteStream* vcxCreateFile(const char* path) {
     throw;
   }
 }
+
+CVCXReplacingFile::CVCXReplacingFile(const char* path) : m_stream(nullptr) {
+  if (!m_replacement.Begin(path))
+    vcxThrow(VCX_ERROR_CREATE, "Cannot create file");
+  m_stream = vcxCreateFile(m_replacement.GetTemporaryPath());
+}
+
+CVCXReplacingFile::~CVCXReplacingFile() {
+  delete m_stream;
+}
+
+void CVCXReplacingFile::Commit() {
+  m_stream->Flush();
+  delete m_stream;
+  m_stream = nullptr;
+  if (!m_replacement.Finish())
+    vcxThrow(VCX_ERROR_CREATE, "Cannot create file");
+}

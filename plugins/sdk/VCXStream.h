@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
+#include "plugins/sdk/VCXReplace.h"
 
 class CVCXStream {
 public:
@@ -116,3 +117,23 @@ private:
 CVCXFileReadStream* vcxOpenFileForRead(const char* path);
 // 10 "Cannot create file".
 CVCXFileWriteStream* vcxCreateFile(const char* path);
+
+// The write stream of a new file that takes path's place once complete; until Commit, path
+// is not touched, and destruction without Commit removes the new file.
+class CVCXReplacingFile {
+public:
+  // 10 "Cannot create file".
+  explicit CVCXReplacingFile(const char* path);
+  ~CVCXReplacingFile();
+  CVCXReplacingFile(const CVCXReplacingFile&) = delete;
+  CVCXReplacingFile& operator=(const CVCXReplacingFile&) = delete;
+
+  CVCXFileWriteStream& GetStream() { return *m_stream; }
+  // Writes out the buffer (12), closes the file and puts it in path's place (10 "Cannot
+  // create file").
+  void Commit();
+
+private:
+  CVCXReplacement m_replacement;  // outlives the stream, which closes the file
+  CVCXFileWriteStream* m_stream;
+};

@@ -233,6 +233,19 @@ void CVcxFile::Close() {
   handle = INVALID_HANDLE_VALUE;
 }
 
+CVcxReplacingFile::CVcxReplacingFile(const char* path) {
+  vcxThrowIf(!path, VCX_ERROR_PARAMETER);
+  vcxThrowIf(!m_replacement.Begin(path), VCX_ERROR_CREATE);
+  m_file.handle = CreateFileA(m_replacement.GetTemporaryPath(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  vcxThrowIf(!m_file.IsOpen(), VCX_ERROR_CREATE);
+}
+
+void CVcxReplacingFile::Commit() {
+  m_file.Close();
+  vcxThrowIf(!m_replacement.Finish(), VCX_ERROR_CREATE);
+}
+
 HANDLE vcxOpenForRead(const char* path) {
   vcxThrowIf(!path, VCX_ERROR_PARAMETER);
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -7,6 +7,7 @@
 #include <new>
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecords.h"
+#include "plugins/sdk/VCXReplace.h"
 
 // The exception of these plug-ins: an error code only.
 class CVcxError {
@@ -105,6 +106,21 @@ public:
   bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
 
   HANDLE handle;
+};
+
+// A new file open for writing that takes path's place once complete; until Commit, path is
+// not touched, and destruction without Commit removes the new file.
+class CVcxReplacingFile {
+public:
+  // Throws 10 when the file cannot be made (a null path 3).
+  explicit CVcxReplacingFile(const char* path);
+  HANDLE GetHandle() const { return m_file.handle; }
+  // Closes the file and puts it in path's place; throws 10 when that fails.
+  void Commit();
+
+private:
+  CVCXReplacement m_replacement;  // outlives the handle
+  CVcxFile m_file;
 };
 
 // Opens an existing file for reading; throws 11 (a null path 3).

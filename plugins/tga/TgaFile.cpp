@@ -311,57 +311,50 @@ void TgaWriteFile(const char* path, const VCXImage* layer, const TgaOptions& opt
   CVcxBlock row(uint64_t(width) * outBytes);
   CVcxBlock packed(uint64_t(width) * (outBytes + 1));
 
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  vcxThrowIf(handle == INVALID_HANDLE_VALUE, VCX_ERROR_CREATE);
-  CVcxFile file(handle);
-  try {
-    CWriter out(file.handle);
-    uint8_t raw[TGA_HEADER_SIZE];
-    TgaStoreHeader(h, raw);
-    out.Write(raw, sizeof raw);
-    if (palette) {
-      const VCXPaletteEntry* entries = vcxGetPaletteEntries(palette);
-      for (int32_t i = 0; i < mapLength; ++i) {
-        const uint8_t entry[3] = {Clamp255(entries[i].blue), Clamp255(entries[i].green), Clamp255(entries[i].red)};
-        out.Write(entry, 3);
-      }
+  // A failure leaves the file that was there as it was.
+  CVcxReplacingFile file(path);
+  CWriter out(file.GetHandle());
+  uint8_t raw[TGA_HEADER_SIZE];
+  TgaStoreHeader(h, raw);
+  out.Write(raw, sizeof raw);
+  if (palette) {
+    const VCXPaletteEntry* entries = vcxGetPaletteEntries(palette);
+    for (int32_t i = 0; i < mapLength; ++i) {
+      const uint8_t entry[3] = {Clamp255(entries[i].blue), Clamp255(entries[i].green), Clamp255(entries[i].red)};
+      out.Write(entry, 3);
     }
-    for (uint32_t i = 0; i < height; ++i) {
-      const uint32_t y = options.topDown ? i : height - 1 - i;
-      const uint8_t* from = pixels + inRow * y;
-      uint8_t* to = row.data;
-      if (grey) {
-        for (uint32_t x = 0; x < width; ++x, from += 3) {
-          const float luminance = wulGetLuminance(from[2] / 255.0f, from[1] / 255.0f, from[0] / 255.0f);
-          to[x] = static_cast<uint8_t>(std::lround(255.0f * luminance));
-        }
-      } else if (fifteen) {
-        for (uint32_t x = 0; x < width; ++x, from += 3)
-          SetLe16(to + 2 * x, TgaPack15(from[0], from[1], from[2]));
-      } else if (premultiply) {
-        // The framework's rule: c * a / 255 rounded through the factor 65793.
-        for (uint32_t x = 0; x < width; ++x, from += 4, to += 4) {
-          const uint32_t a = from[3];
-          for (int c = 0; c < 3; ++c)
-            to[c] = static_cast<uint8_t>((from[c] * a * 65793u + 0x800000u) >> 24);
-          to[3] = static_cast<uint8_t>(a);
-        }
-      } else {
-        std::memcpy(to, from, size_t(width) * outBytes);
-      }
-      if (options.rle)
-        out.Write(packed.data, TgaEncodeRleRow(row.data, width, outBytes, packed.data));
-      else
-        out.Write(row.data, size_t(width) * outBytes);
-    }
-    uint8_t footer[TGA_FOOTER_SIZE] = {};
-    std::memcpy(footer + 8, "TRUEVISION-XFILE.", 18);
-    out.Write(footer, sizeof footer);
-    out.Flush();
-    file.Close();
-  } catch (...) {
-    file.Close();
-    DeleteFileA(path);
-    throw;
   }
+  for (uint32_t i = 0; i < height; ++i) {
+    const uint32_t y = options.topDown ? i : height - 1 - i;
+    const uint8_t* from = pixels + inRow * y;
+    uint8_t* to = row.data;
+    if (grey) {
+      for (uint32_t x = 0; x < width; ++x, from += 3) {
+        const float luminance = wulGetLuminance(from[2] / 255.0f, from[1] / 255.0f, from[0] / 255.0f);
+        to[x] = static_cast<uint8_t>(std::lround(255.0f * luminance));
+      }
+    } else if (fifteen) {
+      for (uint32_t x = 0; x < width; ++x, from += 3)
+        SetLe16(to + 2 * x, TgaPack15(from[0], from[1], from[2]));
+    } else if (premultiply) {
+      // The framework's rule: c * a / 255 rounded through the factor 65793.
+      for (uint32_t x = 0; x < width; ++x, from += 4, to += 4) {
+        const uint32_t a = from[3];
+        for (int c = 0; c < 3; ++c)
+          to[c] = static_cast<uint8_t>((from[c] * a * 65793u + 0x800000u) >> 24);
+        to[3] = static_cast<uint8_t>(a);
+      }
+    } else {
+      std::memcpy(to, from, size_t(width) * outBytes);
+    }
+    if (options.rle)
+      out.Write(packed.data, TgaEncodeRleRow(row.data, width, outBytes, packed.data));
+    else
+      out.Write(row.data, size_t(width) * outBytes);
+  }
+  uint8_t footer[TGA_FOOTER_SIZE] = {};
+  std::memcpy(footer + 8, "TRUEVISION-XFILE.", 18);
+  out.Write(footer, sizeof footer);
+  out.Flush();
+  file.Commit();
 }

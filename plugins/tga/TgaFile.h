@@ -72,5 +72,5 @@ uint16_t TgaPack15(uint8_t blue, uint8_t green, uint8_t red);
 uint8_t TgaExpand5(uint32_t value);
 
 // Writes layer (kind 1, 8, 24 or 32 bits) to path with the options. Throws 10 when the file
-// cannot be created, 12 when a write fails; a partly written file is deleted.
+// cannot be created, 12 when a write fails; a failure leaves a file at path as it was.
 void TgaWriteFile(const char* path, const VCXImage* layer, const TgaOptions& options);

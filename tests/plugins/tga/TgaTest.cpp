@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "common/ReplacedFile.h"
 #include "plugins/shared/OldPluginHarness.h"
 
 namespace {
@@ -611,4 +612,27 @@ TEST(TgaExport, SeveralLayersAreMergedIntoOne32BitImage) {
   EXPECT_EQ(Export(doc, "Z:\\no\\such\\folder\\x.tga"), VCX_ERROR_CREATE);
   VcsFreeMultiImage(doc);
   DeleteFileA(path.c_str());
+}
+
+TEST(TgaExport, ACompleteWriteOverAFileTakesItsPlaceAndAReadOnlyFileIsRefused) {
+  VCXMultiImage* doc = MakeDocument(VCX_FORMAT_24, 5, 3, std::vector<uint8_t>(45, 9));
+  ExistingFile target("old.tga");
+  ASSERT_EQ(Export(doc, target.path), 0);
+  EXPECT_EQ(target.Replacement().size(), 18u + 45u + 26u);
+  ExistingFile locked("old.tga");
+  SetFileAttributesA(locked.path.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Export(doc, locked.path), VCX_ERROR_CREATE);
+  locked.ExpectKept();
+  VcsFreeMultiImage(doc);
+}
+
+TEST(FullDisk, ATgaWriteThatFailsLeavesTheOldFile) {
+  if (!FileSizeLimit())
+    GTEST_SKIP() << "runs where files are limited in size (ctest's plugins_tga_full_disk)";
+  // 360,000 bytes of pixels: more than the limit.
+  VCXMultiImage* doc = MakeDocument(VCX_FORMAT_32, 300, 300, std::vector<uint8_t>(360000, 5));
+  ExistingFile target("old.tga");
+  EXPECT_EQ(Export(doc, target.path), VCX_ERROR_WRITE);
+  target.ExpectKept();
+  VcsFreeMultiImage(doc);
 }
