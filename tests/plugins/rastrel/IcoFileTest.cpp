@@ -65,6 +65,11 @@ std::vector<uint8_t> ToRgba(const VCXLayeredImage* image) {
   return out;
 }
 
+// Another reader's decode of a fixture's entry, beside it as NAME.ENTRY.rgba.
+std::vector<uint8_t> ReferenceRgba(const std::string& name, int32_t entry) {
+  return ReadFileBytes(FixtureFolder() + name + "." + std::to_string(entry) + ".rgba");
+}
+
 VCXMultiImage* ImportFixture(const char* name, int* type = nullptr) {
   int t = 0;
   VCXMultiImage* multi = Rastrel().import(nullptr, (FixtureFolder() + name).c_str(), &t);
@@ -155,8 +160,7 @@ TEST(IcoImport, EveryFixtureDecodesLikeImageMagick) {
         EXPECT_EQ(hotspot->y, f.hotspots[i].y);
         EXPECT_EQ(vcxGetPixelSlot(hotspot), nullptr);
       }
-      const std::vector<uint8_t> reference =
-          ReadFileBytes(FixtureFolder() + f.file + "." + std::to_string(i) + ".rgba");
+      const std::vector<uint8_t> reference = ReferenceRgba(f.file, i);
       ASSERT_EQ(reference.size(), 4u * image->width * image->height);
       const std::vector<uint8_t> decoded = ToRgba(image);
       EXPECT_TRUE(decoded == reference);
@@ -201,8 +205,7 @@ TEST(IcoImport, AlphaRampUnderAMaskOfAlphaBelowHalfReadsAsPillowShowsIt) {
   ASSERT_EQ(multi->count, 2);
   for (int32_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
-    const std::vector<uint8_t> pillow =
-        ReadFileBytes(FixtureFolder() + "icon-ramp-32x32.ico." + std::to_string(i) + ".rgba");
+    const std::vector<uint8_t> pillow = ReferenceRgba("icon-ramp-32x32.ico", i);
     ASSERT_EQ(pillow.size(), 4096u);
     const std::vector<uint8_t> decoded = RecordToRgba(vcxGetImageSlot(multi, i));
     EXPECT_TRUE(decoded == pillow);
@@ -224,8 +227,7 @@ TEST(IcoImport, PillowsThirtyTwoBitEntriesWithoutAndRowsReadAsPillowShowsThem) {
   for (int32_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     const size_t side = i ? 32 : 16;
-    const std::vector<uint8_t> pillow =
-        ReadFileBytes(FixtureFolder() + "icon-pillow-bmp.ico." + std::to_string(i) + ".rgba");
+    const std::vector<uint8_t> pillow = ReferenceRgba("icon-pillow-bmp.ico", i);
     ASSERT_EQ(pillow.size(), 4 * side * side);
     EXPECT_TRUE(RecordToRgba(vcxGetImageSlot(multi, i)) == pillow);
   }
