@@ -184,6 +184,13 @@ bool ReadDefaultValue(HKEY parent, const char* path, CWULString& value) {
   return ok;
 }
 
+bool IsOwnClass(const char* name) {
+  for (const FileType& type : kFileTypes)
+    if (std::strcmp(name, type.className) == 0)
+      return true;
+  return false;
+}
+
 void ApplicationKeyPath(CWULString& path) {
   const char* name = std::strrchr(g_App.programPath, '\\');
   name = name ? name + 1 : g_App.programPath;
@@ -243,12 +250,14 @@ bool UnregisterShellTypes(int flags) {
     for (const FileType& type : kFileTypes) {
       char extensionKey[32];
       std::snprintf(extensionKey, sizeof extensionKey, ".%s", type.extension);
+      // Only the program's own classes go; an extension that another program has taken
+      // since stays with it, as does that program's class.
       CWULString className;
-      // A class name with a path separator would reach beyond its own key.
-      if (ReadDefaultValue(HKEY_CLASSES_ROOT, extensionKey, className) && className.text[0] &&
-          !std::strchr(className.text, '\\'))
+      const bool ours = ReadDefaultValue(HKEY_CLASSES_ROOT, extensionKey, className) && IsOwnClass(className.text);
+      if (ours)
         DeleteRegTree(HKEY_CLASSES_ROOT, className.text);
-      ok = DeleteRegTree(HKEY_CLASSES_ROOT, extensionKey) && ok;
+      const bool classGone = DeleteRegTree(HKEY_CLASSES_ROOT, type.className);
+      ok = (ours ? DeleteRegTree(HKEY_CLASSES_ROOT, extensionKey) : classGone) && ok;
     }
   }
   if (flags & SHELL_APPLICATION) {

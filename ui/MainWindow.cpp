@@ -293,7 +293,36 @@ void OnMainMenuChosen(CWULMenu* menu, CWULMenu*, CWULMenuItem* item) { OnMenuCom
 
 void OnEditMenuOpen(CWULMenu* menu) { OnEditMenuPopup(menu); }
 
-bool OnMainWindowMessage(CWULInteractor*, UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+// The window's normal rectangle and state go to the settings; nothing when unreadable.
+void StoreMainWindowPlacement(CWULAppWindow* window) {
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof placement;
+  if (!window->GetHandle() || !GetWindowPlacement(window->GetHandle(), &placement))
+    return;
+  const RECT& normal = placement.rcNormalPosition;
+  g_Settings.mainWindowPositionLeft->SetValue(normal.left);
+  g_Settings.mainWindowPositionTop->SetValue(normal.top);
+  g_Settings.mainWindowSizeWidth->SetValue(normal.right - normal.left);
+  g_Settings.mainWindowSizeHeight->SetValue(normal.bottom - normal.top);
+  g_Settings.mainWindowMinimized->SetValue(window->IsMinimized());
+  g_Settings.mainWindowMaximized->SetValue(window->IsMaximized());
+}
+
+bool OnMainWindowMessage(CWULInteractor* window, UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+  // The session may end only when a modified project may go, as when the window closes;
+  // the process ends without leaving the main loop, so the settings are saved here.
+  if (message == WM_QUERYENDSESSION) {
+    *result = !GetCurrentProject() || ConfirmSaveModified(SAVE_MODIFIED_ASK);
+    return true;
+  }
+  if (message == WM_ENDSESSION) {
+    if (wParam) {
+      StoreMainWindowPlacement(static_cast<CWULAppWindow*>(window));
+      g_Settings.Save();
+    }
+    *result = 0;
+    return true;
+  }
   if (message == WM_FONTCHANGE) {
     g_FontList.Enumerate();
     *result = 0;
@@ -686,19 +715,9 @@ void SetChannelModeCommand(int32_t mode) {
 }
 
 int OnMainWindowClose(CWULAppWindow* window) {
-  if (GetCurrentProject() && !CloseProject(3))
+  if (GetCurrentProject() && !CloseProject(SAVE_MODIFIED_ASK))
     return 0;
-  WINDOWPLACEMENT placement = {};
-  placement.length = sizeof placement;
-  if (!window->GetHandle() || !GetWindowPlacement(window->GetHandle(), &placement))
-    return WUL_CLOSE_DESTROY;
-  const RECT& normal = placement.rcNormalPosition;
-  g_Settings.mainWindowPositionLeft->SetValue(normal.left);
-  g_Settings.mainWindowPositionTop->SetValue(normal.top);
-  g_Settings.mainWindowSizeWidth->SetValue(normal.right - normal.left);
-  g_Settings.mainWindowSizeHeight->SetValue(normal.bottom - normal.top);
-  g_Settings.mainWindowMinimized->SetValue(window->IsMinimized());
-  g_Settings.mainWindowMaximized->SetValue(window->IsMaximized());
+  StoreMainWindowPlacement(window);
   return WUL_CLOSE_DESTROY;
 }
 

@@ -136,6 +136,28 @@ TEST_F(ApplicationFacts, RegisterAndUnregisterShellTypes) {
   EXPECT_FALSE(UnregisterShellTypes(SHELL_APPLICATION));
 }
 
+TEST_F(ApplicationFacts, UnregisteringLeavesAnotherProgramsClassAndExtension) {
+  UnregisterShellTypes(SHELL_ALL);
+  ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));
+  // Another program takes the project extension afterwards.
+  HKEY extension = CreateRegKey(HKEY_CLASSES_ROOT, ".vcj", KEY_WRITE);
+  ASSERT_NE(nullptr, extension);
+  EXPECT_TRUE(WriteRegString(extension, nullptr, "Other.App"));
+  CloseRegKey(extension);
+  HKEY other = CreateRegKey(HKEY_CLASSES_ROOT, "Other.App\\shell\\open\\command", KEY_WRITE);
+  ASSERT_NE(nullptr, other);
+  EXPECT_TRUE(WriteRegString(other, nullptr, "other.exe \"%1\""));
+  CloseRegKey(other);
+
+  EXPECT_TRUE(UnregisterShellTypes(SHELL_FILE_TYPES));
+  EXPECT_EQ("Other.App", DefaultValue(".vcj"));
+  EXPECT_EQ("other.exe \"%1\"", DefaultValue("Other.App\\shell\\open\\command"));
+  for (const char* gone : {".vcplugin", ".vccolors", "Vellumcraft.Plugin", "Vellumcraft.Project", "Vellumcraft.Colors"})
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
+  EXPECT_TRUE(DeleteRegTree(HKEY_CLASSES_ROOT, "Other.App"));
+  EXPECT_TRUE(DeleteRegTree(HKEY_CLASSES_ROOT, ".vcj"));
+}
+
 TEST_F(ApplicationFacts, OnlyTheChosenPartIsRegistered) {
   UnregisterShellTypes(SHELL_ALL);
   ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));

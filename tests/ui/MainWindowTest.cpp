@@ -17,6 +17,7 @@
 #include "document/Project.h"
 #include "shell/Clipboard.h"
 #include "shell/Help.h"
+#include "shell/Registry.h"
 #include "shell/Settings.h"
 #include "tools/CurrentImage.h"
 #include "tools/EditCommands.h"
@@ -694,6 +695,106 @@ TEST_F(MainWindowTest, AMinimizedWindowReopensRestored) {
   Open();
   EXPECT_FALSE(g_MainWindow->IsMinimized());
   EXPECT_FALSE(IsIconic(g_MainWindow->GetHandle()));
+}
+
+// A path in the temporary folder for this test; the file is removed when the scope ends.
+struct TempFile {
+  explicit TempFile(const char* tag) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    path = std::string(temp) + "vc-mainwindow-" + std::to_string(GetCurrentProcessId()) + "-" + tag;
+    DeleteFileA(path.c_str());
+  }
+  ~TempFile() { DeleteFileA(path.c_str()); }
+  bool Exists() const { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  std::string path;
+};
+
+TEST_F(MainWindowTest, EndingTheSessionAsksAboutAModifiedProjectAsClosingDoes) {
+  CProject* project = MakeProject("Draft");
+  Open();
+  const HWND window = g_MainWindow->GetHandle();
+  // A clean project lets the session end without a word.
+  {
+    BoxWatcher watcher(kQuestionCaption, 'c');
+    EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    EXPECT_EQ(0u, watcher.Count());
+  }
+  project->SetModified();
+  // Cancel refuses the end and keeps the project as it was.
+  {
+    BoxWatcher watcher(kQuestionCaption, 'c');
+    EXPECT_FALSE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    ASSERT_EQ(1u, watcher.Count());
+    EXPECT_EQ("Save the changes you made to Draft?", watcher.Texts()[0]);
+  }
+  EXPECT_EQ(project, GetCurrentProject());
+  EXPECT_TRUE(project->IsModified());
+  // Yes with a save that fails refuses it too.
+  TempFile missing("no-such-folder\\draft.vcj");
+  project->SetPath(missing.path.c_str());
+  {
+    BoxWatcher watcher(kQuestionCaption, 'y');
+    BoxWatcher errors("Vellumcraft :: Error");
+    EXPECT_FALSE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_EQ(1u, watcher.Count());
+    EXPECT_EQ(1u, errors.Count());
+  }
+  EXPECT_TRUE(project->IsModified());
+  // Yes saves, then lets it end.
+  TempFile saved("draft.vcj");
+  project->SetPath(saved.path.c_str());
+  {
+    BoxWatcher watcher(kQuestionCaption, 'y');
+    EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_EQ(1u, watcher.Count());
+  }
+  EXPECT_TRUE(saved.Exists());
+  EXPECT_FALSE(project->IsModified());
+  // No lets it end without saving; the project stays open in case the end is called off.
+  project->SetModified();
+  DeleteFileA(saved.path.c_str());
+  {
+    BoxWatcher watcher(kQuestionCaption, 'n');
+    EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_EQ(1u, watcher.Count());
+  }
+  EXPECT_FALSE(saved.Exists());
+  EXPECT_EQ(project, GetCurrentProject());
+  EXPECT_TRUE(project->IsModified());
+  EXPECT_NE(nullptr, g_MainWindow);
+}
+
+TEST_F(MainWindowTest, TheEndOfTheSessionSavesTheSettingsAndThePlacement) {
+  // The harness's settings may be nameless: the entry read back gets its key here.
+  CWULString& keyName = g_Settings.mainWindowPositionLeft->keyName;
+  const CWULString savedName(keyName);
+  if (!keyName.text[0])
+    keyName.Assign("MainWindow.Position.Left");
+  DeleteRegTree(HKEY_CURRENT_USER, kSettingsRootKey);
+  auto storedLeft = [](CWULString& value) {
+    const std::string path = std::string(kSettingsRootKey) + "\\MainWindow\\Position";
+    HKEY key = OpenRegKey(HKEY_CURRENT_USER, path.c_str(), KEY_READ);
+    const bool found = key && ReadRegString(key, "Left", value);
+    if (key)
+      CloseRegKey(key);
+    return found;
+  };
+  Open();
+  g_MainWindow->SetBounds(70, 50, 700, 500);
+  PumpLikeMainLoop();
+  CWULString left;
+  // An end that was called off saves nothing.
+  SendMessageA(g_MainWindow->GetHandle(), WM_ENDSESSION, FALSE, 0);
+  EXPECT_FALSE(storedLeft(left));
+  SendMessageA(g_MainWindow->GetHandle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(70, g_Settings.mainWindowPositionLeft->GetValue());
+  EXPECT_EQ(700, g_Settings.mainWindowSizeWidth->GetValue());
+  EXPECT_TRUE(storedLeft(left));
+  EXPECT_STREQ("70", left.text);
+  DeleteRegTree(HKEY_CURRENT_USER, kSettingsRootKey);
+  RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Tolvenark");
+  keyName.Assign(savedName.text);
 }
 
 }  // namespace
