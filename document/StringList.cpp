@@ -3,47 +3,10 @@
 #include "shell/Errors.h"
 #include "wul/WULError.h"
 
-namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-}  // namespace
-
 CStringList::CStringList() : first(nullptr), last(nullptr), count(0) {}
 
 CStringList::CStringList(const char* commandLine) : first(nullptr), last(nullptr), count(0) {
-  if (!commandLine)
-    return;
-  CWULString word;
-  bool quoted = false;
-  for (const char* p = commandLine; *p; ++p) {
-    const char c = *p;
-    if (quoted) {
-      if (c == '"') {
-        if (p[1] == '"') {
-          word.Append('"');
-          ++p;
-        } else {
-          quoted = false;
-        }
-      } else {
-        word.Append(c);
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (IsBlank(c)) {
-      if (word.GetLength() > 0) {
-        Add(word.text);
-        word.Clear();
-      }
-    } else {
-      word.Append(c);
-    }
-  }
-  if (word.GetLength() > 0)
-    Add(word.text);
+  SplitCommandLineWords(commandLine, [this](const std::string& word) { Add(word.c_str()); });
 }
 
 CStringList::~CStringList() {

@@ -132,20 +132,23 @@ void DoneServices() {
   g_FontList.DeleteAll();
 }
 
-void ParseCommandLine(const char* commandLine, CCommandLine& result) {
-  CStringList words(commandLine ? commandLine : "");
-  for (int32_t i = 0; i < words.GetCount(); ++i) {
-    const char* word = words.GetAt(i)->text;
-    if (word[0] == '/') {
+void ParseCommandLine(const wchar_t* commandLine, CCommandLine& result) {
+  const wchar_t* p = commandLine ? commandLine : L"";
+  // The program name: up to the first blank outside quotes.
+  for (bool quoted = false; *p > L' ' || (*p && quoted); ++p)
+    if (*p == L'"')
+      quoted = !quoted;
+  SplitCommandLineWords(p, [&result](const std::wstring& word) {
+    if (word[0] == L'/') {
       if (!result.hasOption) {
-        result.option.Assign(word + 1);
+        WideToAnsiExact(word.c_str() + 1, result.option);
         result.hasOption = true;
       }
     } else if (!result.hasPath) {
-      result.path.Assign(word);
+      result.pathFits = WideToAnsiExact(word.c_str(), result.path);
       result.hasPath = true;
     }
-  }
+  });
 }
 
 // Shell registration.

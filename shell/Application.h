@@ -25,14 +25,18 @@ uint32_t GetModuleVersion();
 uint32_t GetFileProductVersion(const char* path);
 
 // The option word (without its slash) and the path of a command line; only the first of
-// each counts. Empty when absent.
+// each counts. Empty when absent. The words arrive in wide characters; a path that the
+// ANSI code page cannot hold exactly is kept with '?' in their place and pathFits false.
 struct CCommandLine {
   CWULString option;
   CWULString path;
   bool hasOption = false;
   bool hasPath = false;
+  bool pathFits = true;
 };
-void ParseCommandLine(const char* commandLine, CCommandLine& result);
+// The whole command line, as GetCommandLineW gives it: the program name comes first and is
+// skipped as the run-time library skips it for WinMain.
+void ParseCommandLine(const wchar_t* commandLine, CCommandLine& result);
 
 // Start and stop the application's singletons, in their fixed orders.
 void InitServices();

@@ -11,6 +11,7 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
+#include "shell/TextRoutines.h"
 #include "ui/AppCursors.h"
 #include "ui/MessageBox.h"
 #include "ui/PanelResourceIds.h"
@@ -64,20 +65,36 @@ void SplitPath(const char* path, CWULString& folder, CWULString& name) {
 }
 
 // The filter text with its tabs turned into the double-zero list of the common dialogs.
-std::vector<char> ZeroSeparated(const CWULString& filter) {
-  const size_t length = std::strlen(filter.text);
-  std::vector<char> list(length + 2, 0);
-  for (size_t i = 0; i < length; ++i)
-    list[i] = filter.text[i] == '\t' ? 0 : filter.text[i];
+std::wstring ZeroSeparated(const CWULString& filter) {
+  std::wstring list = AnsiToWide(filter.text);
+  std::replace(list.begin(), list.end(), L'\t', L'\0');
+  list.push_back(L'\0');
   return list;
 }
 
+// The dialogs run wide, so that the chosen name comes back as the system has it.
 DWORD OpenFileNameSize() {
   OSVERSIONINFOA version;
   std::memset(&version, 0, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExA(&version);
-  return version.dwMajorVersion < 5 ? OPENFILENAME_SIZE_VERSION_400A : sizeof(OPENFILENAMEA);
+  return version.dwMajorVersion < 5 ? OPENFILENAME_SIZE_VERSION_400W : sizeof(OPENFILENAMEW);
+}
+
+// The answer of CDM_GETSPEC or CDM_GETFILEPATH, in wide characters.
+std::wstring DialogText(HWND dialog, UINT message) {
+  wchar_t text[kPathSize];
+  text[0] = 0;
+  SendMessageW(dialog, message, kPathSize, reinterpret_cast<LPARAM>(text));
+  text[kPathSize - 1] = 0;
+  return text;
+}
+
+// Says, in a box owned by the dialog, that the name cannot be used.
+void RefuseName(HWND dialog, const char* path) {
+  CWULString text(path);
+  text.Append(" cannot be used: its name has characters outside this system's code page.");
+  MessageBoxDialog(dialog, MSGBOX_TYPE_OK, MSGBOX_KIND_ERROR, "Vellumcraft :: Error", text.text, MSGBOX_VALUE_OK);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -116,7 +133,7 @@ void PlaceDialog(HWND dialog) {
 
 LRESULT CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC previous = g_dialogProc;
-  const LRESULT result = CallWindowProcA(previous, dialog, message, wParam, lParam);
+  const LRESULT result = CallWindowProcW(previous, dialog, message, wParam, lParam);
   if (message == WM_SHOWWINDOW && wParam) {
     PlaceDialog(dialog);
   } else if (message == WM_DESTROY) {
@@ -124,7 +141,7 @@ LRESULT CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     GetWindowRect(dialog, &rect);
     g_dialogSize.cx = rect.right - rect.left;
     g_dialogSize.cy = rect.bottom - rect.top;
-    SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
   }
   return result;
 }
@@ -187,16 +204,18 @@ void UpdatePreview(HWND dialog) {
   g_preview.type = nullptr;
   g_preview.path[0] = 0;
   g_preview.text[0] = 0;
-  char path[kPathSize];
-  path[0] = 0;
-  const LRESULT length = SendMessageA(dialog, CDM_GETFILEPATH, kPathSize, reinterpret_cast<LPARAM>(path));
-  path[kPathSize - 1] = 0;
-  const DWORD attributes = length > 0 ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+  const std::wstring wide = DialogText(dialog, CDM_GETFILEPATH);
+  const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    std::memcpy(g_preview.path, path, sizeof path);
-    if (PreviewEnabled()) {
+    CWULString path;
+    const bool fits = WideToAnsiExact(wide.c_str(), path);
+    std::snprintf(g_preview.path, sizeof g_preview.path, "%s", path.text);
+    if (PreviewEnabled() && !fits) {
+      // The importers would read another file under the name the code page makes of it.
+      std::strcpy(g_preview.text, "Unknown file format...");
+    } else if (PreviewEnabled()) {
       VCXLayeredImage* record = nullptr;
-      g_preview.type = FindImportTypeForFile(path, &record, g_preview.text, sizeof g_preview.text);
+      g_preview.type = FindImportTypeForFile(path.text, &record, g_preview.text, sizeof g_preview.text);
       if (!g_preview.type) {
         std::strcpy(g_preview.text, "Unknown file format...");
         if (record)
@@ -298,33 +317,35 @@ void DestroyPreviewPane() {
 // ---------------------------------------------------------------------------------------------
 // Hook
 
-CFileTypeEntry* SelectedType(CFileDialogHookState* state, const OPENFILENAMEA* ofn) {
+CFileTypeEntry* SelectedType(CFileDialogHookState* state, const OPENFILENAMEW* ofn) {
   if (!state || !ofn || !state->types)
     return nullptr;
   const int32_t index = static_cast<int32_t>(ofn->nFilterIndex);
   return index >= 1 && index <= state->typeCount ? state->types[index - 1] : nullptr;
 }
 
-void OnTypeChange(HWND dialog, CFileDialogHookState* state, const OPENFILENAMEA* ofn) {
+void OnTypeChange(HWND dialog, CFileDialogHookState* state, const OPENFILENAMEW* ofn) {
   CFileTypeEntry* type = SelectedType(state, ofn);
   if (!type)
     return;
-  char spec[kPathSize];
-  spec[0] = 0;
-  SendMessageA(dialog, CDM_GETSPEC, kPathSize, reinterpret_cast<LPARAM>(spec));
-  spec[kPathSize - 1] = 0;
-  CWULString text(spec);
-  if (ReplaceSpecExtension(text, type))
-    SendMessageA(dialog, CDM_SETCONTROLTEXT, GetDlgItem(dialog, kFileNameControl) ? kFileNameControl : kFileNameCombo,
-                 reinterpret_cast<LPARAM>(text.text));
+  // A typed name the code page cannot hold stays as typed; the OK button refuses it.
+  CWULString text;
+  if (WideToAnsiExact(DialogText(dialog, CDM_GETSPEC).c_str(), text) && ReplaceSpecExtension(text, type))
+    SendMessageW(dialog, CDM_SETCONTROLTEXT, GetDlgItem(dialog, kFileNameControl) ? kFileNameControl : kFileNameCombo,
+                 reinterpret_cast<LPARAM>(AnsiToWide(text.text).c_str()));
 }
 
 // False keeps the dialog open.
-bool OnFileOk(HWND dialog, CFileDialogHookState* state, const OPENFILENAMEA* ofn) {
+bool OnFileOk(HWND dialog, CFileDialogHookState* state, const OPENFILENAMEW* ofn) {
   if (!ofn || !ofn->lpstrFile)
     return true;
-  CWULString path(ofn->lpstrFile);
+  CWULString path;
+  const bool fits = WideToAnsiExact(ofn->lpstrFile, path);
   CompleteSaveExtension(path, SelectedType(state, ofn));
+  if (!fits) {
+    RefuseName(dialog, path.text);
+    return false;
+  }
   if (GetFileAttributesA(path.text) != INVALID_FILE_ATTRIBUTES) {
     CWULString text(path);
     text.Append(" already exists.");
@@ -339,15 +360,15 @@ bool OnFileOk(HWND dialog, CFileDialogHookState* state, const OPENFILENAMEA* ofn
 }
 
 UINT_PTR CALLBACK HookProc(HWND hook, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* state = reinterpret_cast<CFileDialogHookState*>(GetWindowLongPtrA(hook, DWLP_USER));
+  auto* state = reinterpret_cast<CFileDialogHookState*>(GetWindowLongPtrW(hook, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG: {
-      const auto* ofn = reinterpret_cast<const OPENFILENAMEA*>(lParam);
+      const auto* ofn = reinterpret_cast<const OPENFILENAMEW*>(lParam);
       state = reinterpret_cast<CFileDialogHookState*>(ofn->lCustData);
-      SetWindowLongPtrA(hook, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+      SetWindowLongPtrW(hook, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
       HWND dialog = GetParent(hook);
       g_dialogProc = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrA(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DialogProc)));
+          SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DialogProc)));
       if (state && state->preview)
         CreatePreviewPane(hook);
       return TRUE;
@@ -357,7 +378,7 @@ UINT_PTR CALLBACK HookProc(HWND hook, UINT message, WPARAM wParam, LPARAM lParam
         LayoutPreviewPane(LOWORD(lParam), HIWORD(lParam));
       return 0;
     case WM_NOTIFY: {
-      const auto* notice = reinterpret_cast<const OFNOTIFYA*>(lParam);
+      const auto* notice = reinterpret_cast<const OFNOTIFYW*>(lParam);
       HWND dialog = GetParent(hook);
       switch (notice->hdr.code) {
         case CDN_SELCHANGE:
@@ -370,7 +391,7 @@ UINT_PTR CALLBACK HookProc(HWND hook, UINT message, WPARAM wParam, LPARAM lParam
           break;
         case CDN_FILEOK:
           if (state && state->kind == FILE_DIALOG_SAVE && !OnFileOk(dialog, state, notice->lpOFN)) {
-            SetWindowLongPtrA(hook, DWLP_MSGRESULT, 1);
+            SetWindowLongPtrW(hook, DWLP_MSGRESULT, 1);
             return TRUE;
           }
           break;
@@ -420,23 +441,27 @@ void BuildPreviewTemplate(PreviewTemplate& t) {
   t.itemClass[1] = 0x0082;  // static
 }
 
-// Runs one dialog; on success the request gets the chosen folder and name.
+// Runs one dialog; on success the request gets the chosen folder and name. A chosen name
+// that the code page cannot hold is refused: an open dialog says the file cannot be opened
+// and returns false (a save dialog refuses it while open).
 bool RunDialog(HWND owner, CFileDialogRequest& request, const CWULString& filter, int32_t filterIndex,
                CFileDialogHookState& state, const char* initialName, int32_t* chosenIndex = nullptr) {
-  std::vector<char> filterList = ZeroSeparated(filter);
-  char file[kPathSize];
-  std::snprintf(file, sizeof file, "%s", initialName ? initialName : "");
+  const std::wstring filterList = ZeroSeparated(filter);
+  const std::wstring folder = AnsiToWide(request.folder.text);
+  const std::wstring title = AnsiToWide(request.title.text);
+  wchar_t file[kPathSize];
+  lstrcpynW(file, AnsiToWide(initialName).c_str(), kPathSize);
   PreviewTemplate templ;
-  OPENFILENAMEA ofn;
+  OPENFILENAMEW ofn;
   std::memset(&ofn, 0, sizeof ofn);
   ofn.lStructSize = OpenFileNameSize();
   ofn.hwndOwner = owner;
-  ofn.lpstrFilter = filterList.data();
+  ofn.lpstrFilter = filterList.c_str();
   ofn.nFilterIndex = static_cast<DWORD>(filterIndex);
   ofn.lpstrFile = file;
   ofn.nMaxFile = kPathSize;
-  ofn.lpstrInitialDir = request.folder.text[0] ? request.folder.text : nullptr;
-  ofn.lpstrTitle = request.title.text[0] ? request.title.text : nullptr;
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
               OFN_PATHMUSTEXIST;
   if (state.kind == FILE_DIALOG_OPEN)
@@ -448,23 +473,34 @@ bool RunDialog(HWND owner, CFileDialogRequest& request, const CWULString& filter
   }
   ofn.lCustData = reinterpret_cast<LPARAM>(&state);
   ofn.lpfnHook = HookProc;
-  if (ofn.lStructSize >= sizeof(OPENFILENAMEA))
+  if (ofn.lStructSize >= sizeof(OPENFILENAMEW))
     ofn.FlagsEx = OFN_EX_NOPLACESBAR;
 
   HWND savedOwner = g_owner;
   WNDPROC savedProc = g_dialogProc;
   g_owner = owner;
   request.hookState = &state;
-  const BOOL confirmed = state.kind == FILE_DIALOG_SAVE ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  const BOOL confirmed = state.kind == FILE_DIALOG_SAVE ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   request.hookState = nullptr;
   g_owner = savedOwner;
   g_dialogProc = savedProc;
   if (!confirmed)
     return false;
+  // A save dialog's hook has completed the path; an open dialog's is the one chosen.
+  CWULString chosen(state.path);
+  if (!chosen.text[0]) {
+    file[kPathSize - 1] = 0;
+    if (!WideToAnsiExact(file, chosen)) {
+      if (state.kind == FILE_DIALOG_SAVE)
+        RefuseName(owner, chosen.text);
+      else
+        ShowCannotOpenFile(chosen.text);
+      return false;
+    }
+  }
   if (chosenIndex)
     *chosenIndex = static_cast<int32_t>(ofn.nFilterIndex);
-  const char* chosen = state.kind == FILE_DIALOG_SAVE && state.path.text[0] ? state.path.text : file;
-  SplitPath(chosen, request.folder, request.fileName);
+  SplitPath(chosen.text, request.folder, request.fileName);
   return true;
 }
 

@@ -3,7 +3,9 @@
 // dialogs with a fixed filter list, and the plug-in dialogs whose filters come from the
 // import and export type lists. The plug-in open dialog adds a preview pane that asks the
 // importers for a picture of the selected file. Every dialog remembers its size, adds the
-// type's extension to a typed save name and asks before replacing a file.
+// type's extension to a typed save name and asks before replacing a file. The dialogs run in
+// wide characters: a chosen name that the ANSI code page cannot hold exactly is refused (an
+// open dialog says the file cannot be opened, a save dialog says so and stays open).
 #include <windows.h>
 #include <cstdint>
 #include "document/ObjectList.h"

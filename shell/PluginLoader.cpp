@@ -324,10 +324,14 @@ bool CheckFileOpens(const char* path) {
       return true;
     }
   }
+  ShowCannotOpenFile(path);
+  return false;
+}
+
+void ShowCannotOpenFile(const char* path) {
   CWULString text("Cannot open the file ");
   text.Append(path ? path : "");
   ErrorBox(text.text);
-  return false;
 }
 
 CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** preview, char* text, int size) {

@@ -120,6 +120,9 @@ void ClearPluginLists();
 // Whether the file opens for reading; when it does not, false after "Cannot open the file
 // <path>". Open and import ask this before looking for the file's type.
 bool CheckFileOpens(const char* path);
+// The error box "Cannot open the file <path>", also for a name that the code page cannot
+// hold (shown with '?' for what it lacks).
+void ShowCannotOpenFile(const char* path);
 CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** preview, char* text, int size);
 void ShowPluginError(CFileFormat* plugin);
 // The record the plug-in's import entry makes of the file, owned by the caller; null after

@@ -4,6 +4,7 @@
 #include "document/EditorUI.h"
 #include "document/Project.h"
 #include "document/ProjectFile.h"
+#include "shell/Application.h"
 #include "shell/Conversion.h"
 #include "shell/Errors.h"
 #include "shell/FileDialogs.h"
@@ -323,6 +324,19 @@ bool ImportProjectFile(const char* path) {
     return false;
   // No path: a later Save asks for a file name.
   return InstallProject(project, path, false);
+}
+
+bool OpenCommandLinePath(const CCommandLine& line) {
+  if (!line.hasPath)
+    return false;
+  const bool import = line.hasOption && lstrcmpiA(line.option.text, "i") == 0;
+  if (line.hasOption && !import)
+    return false;
+  if (!line.pathFits) {
+    ShowCannotOpenFile(line.path.text);
+    return false;
+  }
+  return import ? ImportProjectFile(line.path.text) : OpenProjectFile(line.path.text);
 }
 
 bool ExportProjectCommand() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class CProject;
+struct CCommandLine;
 struct CFileDialogRequest;
 
 // What the commands ask of the user interface besides the editor UI (which shows the wait
@@ -58,6 +59,10 @@ bool ExportProjectCommand();
 // The file parts of the commands, also used by the command line.
 bool OpenProjectFile(const char* path);
 bool ImportProjectFile(const char* path);
+// Opens the path of the command line as a project (no option) or imports it (option i);
+// any other option ignores it. A path that did not fit the code page is refused with
+// "Cannot open the file <path>". False when nothing was opened.
+bool OpenCommandLinePath(const CCommandLine& line);
 // Writes the current project to path and makes path its file (name, path, unmodified).
 bool SaveProjectAsFile(const char* path);
 // Writes the current project as a file type of a plug-in (the project type writes a

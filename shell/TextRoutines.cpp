@@ -1,7 +1,9 @@
 #include "shell/TextRoutines.h"
+#include <windows.h>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 static_assert(sizeof(wchar_t) == 2, "wchar_t must hold one UTF-16 unit");
 
@@ -168,4 +170,37 @@ char* AddTrailingBackslash(char* path) {
     path[length + 1] = 0;
   }
   return path;
+}
+
+bool WideToAnsiExact(const wchar_t* wide, CWULString& ansi) {
+  ansi.Clear();
+  if (!wide || !wide[0])
+    return true;
+  // The UTF-8 code page takes neither the flag nor the default-character report; the round
+  // trip below still catches what it cannot carry (a lone surrogate).
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* used = utf8 ? nullptr : &usedDefault;
+  const int size = WideCharToMultiByte(CP_ACP, flags, wide, -1, nullptr, 0, nullptr, used);
+  if (size <= 0)
+    return false;
+  char* buffer = ansi.GetBuffer(size);
+  if (WideCharToMultiByte(CP_ACP, flags, wide, -1, buffer, size, nullptr, used) <= 0) {
+    ansi.Clear();
+    return false;
+  }
+  buffer[size - 1] = 0;
+  return !usedDefault && AnsiToWide(buffer) == wide;
+}
+
+std::wstring AnsiToWide(const char* ansi) {
+  if (!ansi || !ansi[0])
+    return std::wstring();
+  const int size = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+  if (size <= 0)
+    return std::wstring();
+  std::vector<wchar_t> wide(static_cast<size_t>(size), 0);
+  MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide.data(), size);
+  return std::wstring(wide.data());
 }

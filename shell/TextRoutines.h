@@ -3,6 +3,8 @@
 // for a null buffer and copy at most size characters with strncpy, so a text that fills
 // the buffer is not terminated.
 #include <cstdint>
+#include <string>
+#include "wul/WULString.h"
 
 // "major.minor", then ".build" when the low 16 bits are not 0 and ".revision" when
 // the low 8 bits are not 0; one byte each from the top down.
@@ -24,3 +26,9 @@ int Utf8Decode(wchar_t* out, const char* text);
 // Adds a backslash unless the path is empty or already ends with one. The buffer must
 // have room for it.
 char* AddTrailingBackslash(char* path);
+
+// A name from the system (wide) in the ANSI code page, without best-fit look-alikes: false
+// when some character has no exact counterpart there; ansi then shows it as '?'.
+bool WideToAnsiExact(const wchar_t* wide, CWULString& ansi);
+// An ANSI text in wide characters.
+std::wstring AnsiToWide(const char* ansi);

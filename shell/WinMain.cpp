@@ -24,10 +24,7 @@ int RunEditor(const CCommandLine& line) {
   CreateMainWindow();
   if (line.hasPath) {
     wulPumpMessages();
-    if (!line.hasOption)
-      OpenProjectFile(line.path.text);
-    else if (lstrcmpiA(line.option.text, "i") == 0)
-      ImportProjectFile(line.path.text);
+    OpenCommandLinePath(line);
   }
   wulRunMessageLoop();
   g_Settings.Save();
@@ -37,15 +34,16 @@ int RunEditor(const CCommandLine& line) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   int exitCode = -1;
   try {
     zrInit();
     WULInit(instance);
     if (StartApplication(instance)) {
       SetProjectFileProgramVersion(g_App.version);
+      // Wide, so that a name outside the code page is not narrowed to a look-alike.
       CCommandLine line;
-      ParseCommandLine(commandLine, line);
+      ParseCommandLine(GetCommandLineW(), line);
       if (line.hasOption && lstrcmpiA(line.option.text, "r") == 0)
         exitCode = RunShellOption(true);
       else if (line.hasOption && lstrcmpiA(line.option.text, "u") == 0)

@@ -15,7 +15,9 @@
 class BoxWatcher {
 public:
   // answer: a button's mnemonic character typed into each box; 0 closes the box instead.
-  explicit BoxWatcher(const char* caption, char answer = 0) : m_caption(caption), m_answer(answer) {
+  // process: whose boxes (this one's unless given).
+  explicit BoxWatcher(const char* caption, char answer = 0, DWORD process = GetCurrentProcessId())
+      : m_caption(caption), m_answer(answer), m_process(process) {
     m_thread = std::thread([this] { Run(); });
   }
   ~BoxWatcher() {
@@ -53,7 +55,7 @@ private:
     auto* search = reinterpret_cast<Search*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
+    if (pid != search->self->m_process || !IsWindowVisible(hwnd))
       return TRUE;
     char title[256] = {};
     ReadText(hwnd, title, sizeof title);
@@ -124,6 +126,7 @@ private:
 
   std::string m_caption;
   char m_answer;
+  DWORD m_process;
   std::atomic<bool> m_stop{false};
   std::mutex m_mutex;
   std::vector<std::string> m_texts;

@@ -23,13 +23,27 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-// Deletes the files of a scratch folder (read-only ones too), then the folder.
+// Deletes the files of a scratch folder (read-only ones too, and names outside the code
+// page), then the folder.
 inline void RemoveScratchFolder(const std::string& folder) {
-  for (const std::string& file : FilesIn(folder)) {
-    SetFileAttributesA((folder + "\\" + file).c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA((folder + "\\" + file).c_str());
+  wchar_t wide[MAX_PATH] = {};
+  MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH);
+  const std::wstring base = std::wstring(wide) + L"\\";
+  std::vector<std::wstring> files;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((base + L"*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        files.push_back(base + data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
   }
-  RemoveDirectoryA(folder.c_str());
+  for (const std::wstring& file : files) {
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(file.c_str());
+  }
+  RemoveDirectoryW(wide);
 }
 
 // A fresh folder under the temporary path, removed with its files afterwards.

@@ -2,14 +2,17 @@
 #include <windows.h>
 #include <float.h>
 #include <cstring>
+#include <string>
+#include <utility>
 #include "shell/Application.h"
 #include "shell/Registry.h"
 
 namespace {
 
-CCommandLine Parse(const char* text) {
+// The words after the program name, as the system gives the whole line.
+CCommandLine Parse(const wchar_t* arguments) {
   CCommandLine line;
-  ParseCommandLine(text, line);
+  ParseCommandLine((std::wstring(L"\"C:\\Program Files\\Vellumcraft.exe\" ") + arguments).c_str(), line);
   return line;
 }
 
@@ -44,27 +47,59 @@ protected:
 }  // namespace
 
 TEST(CommandLine, FirstOptionAndFirstPathOnly) {
-  CCommandLine a = Parse("/r /u");
+  CCommandLine a = Parse(L"/r /u");
   EXPECT_TRUE(a.hasOption);
   EXPECT_STREQ("r", a.option.text);
   EXPECT_FALSE(a.hasPath);
 
-  CCommandLine b = Parse("first.vcj second.vcj");
+  CCommandLine b = Parse(L"first.vcj second.vcj");
   EXPECT_FALSE(b.hasOption);
   EXPECT_STREQ("first.vcj", b.path.text);
 
-  CCommandLine c = Parse("/i \"C:\\My Icons\\app icon.ico\" /x other");
+  CCommandLine c = Parse(L"/i \"C:\\My Icons\\app icon.ico\" /x other");
   EXPECT_STREQ("i", c.option.text);
   EXPECT_STREQ("C:\\My Icons\\app icon.ico", c.path.text);
 
-  CCommandLine d = Parse("");
+  CCommandLine d = Parse(L"");
   EXPECT_FALSE(d.hasOption);
   EXPECT_FALSE(d.hasPath);
-  CCommandLine e = Parse(nullptr);
+  CCommandLine e;
+  ParseCommandLine(nullptr, e);
   EXPECT_FALSE(e.hasPath);
 
-  CCommandLine f = Parse("\"say \"\"hi\"\".vcj\"");
+  CCommandLine f = Parse(L"\"say \"\"hi\"\".vcj\"");
   EXPECT_STREQ("say \"hi\".vcj", f.path.text);
+  EXPECT_TRUE(f.pathFits);
+}
+
+TEST(CommandLine, TheProgramNameIsSkippedAsForWinMain) {
+  // Up to the first blank outside quotes, quotes opening anywhere.
+  const std::pair<const wchar_t*, const char*> lines[] = {
+      {L"Vellumcraft.exe a.vcj b.vcj", "a.vcj"},
+      {L"\"C:\\My Apps\\Vellumcraft.exe\"a.vcj b.vcj", "b.vcj"},
+      {L"C:\\My\" Apps\"\\Vellumcraft.exe \t a.vcj b.vcj", "a.vcj"},
+  };
+  for (const auto& line : lines) {
+    CCommandLine parsed;
+    ParseCommandLine(line.first, parsed);
+    EXPECT_STREQ(line.second, parsed.path.text);
+  }
+  CCommandLine alone;
+  ParseCommandLine(L"Vellumcraft.exe", alone);
+  EXPECT_FALSE(alone.hasPath);
+  EXPECT_FALSE(alone.hasOption);
+}
+
+TEST(CommandLine, APathOutsideTheCodePageIsMarkedNotAnotherName) {
+  // U+03A9: the best-fit conversion to code page 1252 makes it an O.
+  CCommandLine line = Parse(L"/i \"C:\\Icons\\i\u03A9.ico\"");
+  EXPECT_STREQ("i", line.option.text);
+  ASSERT_TRUE(line.hasPath);
+  EXPECT_FALSE(line.pathFits);
+  EXPECT_STREQ("C:\\Icons\\i?.ico", line.path.text);
+  CCommandLine fits = Parse(L"caf\u00E9.vcj");
+  EXPECT_TRUE(fits.pathFits);
+  EXPECT_STREQ("caf\xE9.vcj", fits.path.text);
 }
 
 TEST_F(ApplicationFacts, ProgramPathFolderAndVersion) {

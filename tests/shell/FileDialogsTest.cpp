@@ -11,12 +11,14 @@
 #include <vector>
 #include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
+#include "common/FileDialogText.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
 #include "document/Project.h"
 #include "document/ProjectFile.h"
 #include "shell/DialogPoker.h"
+#include "shell/LookAlikeFiles.h"
 #include "shell/FileDialogs.h"
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
@@ -107,9 +109,6 @@ protected:
   bool savedChequer = false;
 };
 
-// The file name box: edt1, or cmb13 where it is a combo box.
-WPARAM NameControl(HWND dialog) { return GetDlgItem(dialog, 1152) ? 1152 : 1148; }
-
 // Selects the first item of the dialog's file list once it has one.
 void SelectFirstFile(HWND dialog) {
   HWND list = nullptr;
@@ -143,7 +142,7 @@ void PickFile(HWND dialog, const char* name) {
     Sleep(10);
   if (GetFilePreview().image || !GetFilePreview().enableBox)
     return;
-  SendMessageA(dialog, CDM_SETCONTROLTEXT, NameControl(dialog), reinterpret_cast<LPARAM>(name));
+  SetFileNameText(dialog, name);
   HWND box = GetFilePreview().enableBox->GetHandle();
   Click(box);
   Sleep(200);
@@ -348,6 +347,36 @@ TEST_F(FileDialogsTest, OpenDialogPreviewsAPluginFormat) {
   EXPECT_EQ(0xFFFFFFu, cell[2] & 0xFFFFFFu);
 }
 
+TEST_F(FileDialogsTest, OpenDialogDoesNotPreviewALookAlike) {
+  WriteLookAlikeIcons(folder);
+  CFileDialogRequest request;
+  request.title.Assign("Look-alike preview test");
+  request.folder.Assign(folder.c_str());
+  std::string path, text;
+  bool image = true;
+  {
+    DialogPoker poker("Look-alike preview test", [&](HWND dialog) {
+      // Switching the preview off and on previews the named file.
+      SetFileNameText(dialog, kOmegaIcon);
+      HWND box = GetFilePreview().enableBox->GetHandle();
+      Click(box);
+      for (int i = 0; i < 500 && GetFilePreview().path[0] == 0; ++i)
+        Sleep(10);
+      Click(box);
+      for (int i = 0; i < 500 && GetFilePreview().text[0] == 0; ++i)
+        Sleep(10);
+      path = GetFilePreview().path;
+      text = GetFilePreview().text;
+      image = GetFilePreview().image != nullptr;
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(CPluginFileDialog::RunOpen(nullptr, request));
+  }
+  EXPECT_EQ(File(kOmegaIconShown), path);
+  EXPECT_EQ("Unknown file format...", text);
+  EXPECT_FALSE(image);
+}
+
 TEST_F(FileDialogsTest, SaveDialogCompletesTheNameAndAsksBeforeReplacing) {
   FILE* f = std::fopen(File("exists.ico").c_str(), "wb");
   std::fputs("old", f);
@@ -369,15 +398,11 @@ TEST_F(FileDialogsTest, SaveDialogCompletesTheNameAndAsksBeforeReplacing) {
       GetWindowRect(dialog, &rect);
       seen.cx = rect.right - rect.left;
       seen.cy = rect.bottom - rect.top;
-      char spec[MAX_PATH] = {};
-      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
-      offered = spec;
-      SendMessageA(dialog, CDM_SETCONTROLTEXT, NameControl(dialog), reinterpret_cast<LPARAM>("exists"));
-      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+      offered = FileNameSpec(dialog);
+      ConfirmFileName(dialog, "exists");
       refuse.WaitFor(1, 5000);
       Sleep(300);
-      SendMessageA(dialog, CDM_SETCONTROLTEXT, NameControl(dialog), reinterpret_cast<LPARAM>("icon.png"));
-      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+      ConfirmFileName(dialog, "icon.png");
     });
     ASSERT_TRUE(CSaveFileDialog::RunSave(nullptr, request));
   }
@@ -410,18 +435,14 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
   int listed = 0, preselected = -1;
   {
     DialogPoker poker("Type test", [&](HWND dialog) {
-      char spec[MAX_PATH] = {};
-      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
-      before = spec;
+      before = FileNameSpec(dialog);
       HWND types = GetDlgItem(dialog, 1136);  // cmb1
       listed = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
       preselected = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
       SendMessageA(types, CB_SETCURSEL, 1, 0);
       SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
       Sleep(100);
-      std::memset(spec, 0, sizeof spec);
-      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
-      after = spec;
+      after = FileNameSpec(dialog);
       PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
     ASSERT_TRUE(CSaveFileDialog::RunSave(nullptr, request));
@@ -474,8 +495,7 @@ TEST_F(FileDialogsTest, SimpleOpenDialogReturnsFolderAndName) {
     DialogPoker poker("Load test", [&](HWND dialog) {
       HWND types = GetDlgItem(dialog, 1136);  // cmb1: ALL FILES, then the swatch sets
       filterIndex = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0)) + 1;
-      SendMessageA(dialog, CDM_SETCONTROLTEXT, NameControl(dialog), reinterpret_cast<LPARAM>("COLORS.vccolors"));
-      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+      ConfirmFileName(dialog, "COLORS.vccolors");
     });
     ASSERT_TRUE(CFileDialog::RunOpen(nullptr, request));
   }

@@ -7,14 +7,17 @@
 #include <vector>
 #include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
+#include "common/FileDialogText.h"
 #include "document/EditorUI.h"
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
 #include "document/Project.h"
 #include "document/ProjectFile.h"
+#include "shell/Application.h"
 #include "shell/DialogPoker.h"
 #include "shell/FileDialogs.h"
+#include "shell/LookAlikeFiles.h"
 #include "shell/PluginLoader.h"
 #include "shell/ProjectCommands.h"
 #include "shell/Settings.h"
@@ -238,6 +241,11 @@ protected:
     std::fclose(f);
     return path;
   }
+
+  std::wstring WideFile(const wchar_t* name) const { return WideFileIn(folder, name); }
+
+  // What the program says of the name outside the code page when asked to open it.
+  std::string CannotOpenOmega() const { return "Cannot open the file " + File(kOmegaIconShown); }
 
   std::string WriteText(const char* name, const char* text) {
     const std::string path = File(name);
@@ -553,9 +561,6 @@ TEST_F(ProjectCommandsTest, ExportErrorReachesTheCaller) {
   EXPECT_EQ(project, GetCurrentProject());
 }
 
-// The file name box of the common dialog: edt1, or cmb13 where it is a combo box.
-WPARAM NameControl(HWND dialog) { return GetDlgItem(dialog, 1152) ? 1152 : 1148; }
-
 TEST_F(ProjectCommandsTest, ExportCommandThroughTheRealDialog) {
   CProjectCommandHooks hooks = {};
   SetProjectCommandHooks(&hooks);
@@ -567,9 +572,7 @@ TEST_F(ProjectCommandsTest, ExportCommandThroughTheRealDialog) {
   {
     DialogPoker options("ICO options", DialogPoker::PressFocused);
     DialogPoker dialog("Project export", [&](HWND window) {
-      char spec[MAX_PATH] = {};
-      SendMessageA(window, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
-      offered = spec;
+      offered = FileNameSpec(window);
       PostMessageA(window, WM_COMMAND, IDOK, 0);
     });
     ASSERT_TRUE(ExportProjectCommand());
@@ -590,8 +593,7 @@ TEST_F(ProjectCommandsTest, OpenCommandThroughTheRealDialog) {
   g_Settings.projectFilePath->SetValue(folder.c_str());
   {
     DialogPoker dialog("Open project", [&](HWND window) {
-      SendMessageA(window, CDM_SETCONTROLTEXT, NameControl(window), reinterpret_cast<LPARAM>("real.vcj"));
-      PostMessageA(window, WM_COMMAND, IDOK, 0);
+      ConfirmFileName(window, "real.vcj");
     });
     ASSERT_TRUE(OpenProjectCommand());
   }
@@ -600,6 +602,93 @@ TEST_F(ProjectCommandsTest, OpenCommandThroughTheRealDialog) {
   EXPECT_EQ(File("real.vcj"), GetCurrentProject()->GetPath());
   EXPECT_TRUE(HasSamplePixels(GetCurrentProject()));
   EXPECT_STREQ((folder + "\\").c_str(), g_Settings.projectFilePath->GetValue());
+}
+
+TEST_F(ProjectCommandsTest, ACommandLineNameOutsideTheCodePageIsRefusedNotTakenForALookAlike) {
+  CProject* project = MakeCurrent();
+  WriteLookAlikeIcons(folder);
+  BoxWatcher boxes(kErrorCaption);
+  for (const wchar_t* option : {L"/i ", L""}) {
+    CCommandLine line;
+    ParseCommandLine((std::wstring(L"Vellumcraft.exe ") + option + L"\"" + WideFile(kOmegaIcon) + L"\"").c_str(), line);
+    EXPECT_FALSE(OpenCommandLinePath(line));
+  }
+  ASSERT_TRUE(boxes.WaitFor(2));
+  EXPECT_EQ(std::vector<std::string>(2, CannotOpenOmega()), boxes.Texts());
+  ExpectKept(project);
+
+  // The look-alike's own name imports it.
+  CCommandLine line;
+  ParseCommandLine((L"Vellumcraft.exe /i \"" + WideFile(L"iO.ico") + L"\"").c_str(), line);
+  EXPECT_TRUE(OpenCommandLinePath(line));
+  ASSERT_NE(nullptr, GetCurrentProject());
+  EXPECT_STREQ("iO", GetCurrentProject()->GetName());
+}
+
+TEST_F(ProjectCommandsTest, ANameOutsideTheCodePageTypedIntoTheOpenDialogsIsRefused) {
+  CProjectCommandHooks hooks = {};
+  SetProjectCommandHooks(&hooks);
+  CProject* project = MakeCurrent();
+  WriteLookAlikeIcons(folder);
+  g_Settings.projectFilePath->SetValue(folder.c_str());
+  g_Settings.importPath->SetValue(folder.c_str());
+  BoxWatcher goOn("The project is modified", 'N');
+  BoxWatcher errors(kErrorCaption);
+  for (bool import : {false, true}) {
+    DialogPoker dialog(import ? "Project import" : "Open project",
+                       [](HWND window) { ConfirmFileName(window, std::wstring(kOmegaIcon)); });
+    EXPECT_FALSE(import ? ImportProjectCommand() : OpenProjectCommand());
+    EXPECT_EQ(1, dialog.Count());
+  }
+  ASSERT_TRUE(errors.WaitFor(2));
+  EXPECT_EQ(std::vector<std::string>(2, CannotOpenOmega()), errors.Texts());
+  ExpectKept(project);
+}
+
+TEST_F(ProjectCommandsTest, ANameOutsideTheCodePageTypedIntoTheSaveDialogsIsRefusedThere) {
+  CProjectCommandHooks hooks = {};
+  SetProjectCommandHooks(&hooks);
+  CProject* project = MakeCurrent();
+  WriteLookAlikeIcons(folder);
+  const std::vector<uint8_t> before = LoadBytes(File(kLookAlikeIcon));
+  g_Settings.projectFilePath->SetValue(folder.c_str());
+  g_Settings.exportPath->SetValue(folder.c_str());
+  g_Settings.exportFormatId->SetValue(2);
+  g_Settings.exportFormatPlugin->SetValue("Rastrel");
+  BoxWatcher errors(kErrorCaption);
+  // Should the look-alike be offered, a user who reads its name quickly would replace it.
+  BoxWatcher replace("The file already exists", 'Y');
+  DialogPoker options("ICO options", DialogPoker::PressFocused);
+  struct Case {
+    const char* title;
+    bool (*command)();
+    const char* shown;
+  };
+  std::vector<std::string> expected;
+  for (const Case& c : {Case{"Project export", ExportProjectCommand, "i?.ico"},
+                        Case{"Save project as", SaveProjectAsCommand, "i?.vcj"}}) {
+    SCOPED_TRACE(c.title);
+    const size_t seen = errors.Count();
+    bool stayedOpen = false;
+    {
+      DialogPoker dialog(c.title, [&](HWND window) {
+        ConfirmFileName(window, std::wstring(L"i\u03A9"));
+        errors.WaitFor(seen + 1, 5000);
+        Sleep(300);
+        stayedOpen = IsWindowVisible(window) != FALSE;
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+      });
+      EXPECT_FALSE(c.command());
+    }
+    EXPECT_TRUE(stayedOpen);
+    expected.push_back(File(c.shown) + " cannot be used: its name has characters outside this system's code page.");
+  }
+  EXPECT_EQ(expected, errors.Texts());
+  EXPECT_EQ(0u, replace.Count());
+  EXPECT_EQ(before, LoadBytes(File(kLookAlikeIcon)));
+  EXPECT_FALSE(FileExists(File("iO.vcj")));
+  EXPECT_STREQ("Sample", project->GetName());
+  EXPECT_TRUE(project->IsModified());
 }
 
 TEST_F(ProjectCommandsTest, ConfirmSaveModifiedByMode) {

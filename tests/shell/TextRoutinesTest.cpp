@@ -248,3 +248,16 @@ TEST(AddTrailingBackslash, AddsOnlyWhenMissing) {
   EXPECT_STREQ("C:/x/\\", slash);
   EXPECT_EQ(nullptr, AddTrailingBackslash(nullptr));
 }
+
+TEST(WideToAnsiExact, RefusesWhatTheCodePageHasNoPlaceFor) {
+  CWULString text("old");
+  EXPECT_TRUE(WideToAnsiExact(L"caf\u00E9 \u20AC.ico", text));
+  EXPECT_STREQ("caf\xE9 \x80.ico", text.text);
+  EXPECT_EQ(L"caf\u00E9 \u20AC.ico", AnsiToWide(text.text));
+  // Code page 1252's best fit would make these an O, an i and a long a.
+  EXPECT_FALSE(WideToAnsiExact(L"i\u03A9 \u0131 \u0101.ico", text));
+  EXPECT_STREQ("i? ? ?.ico", text.text);
+  EXPECT_TRUE(WideToAnsiExact(nullptr, text));
+  EXPECT_STREQ("", text.text);
+  EXPECT_TRUE(AnsiToWide(nullptr).empty());
+}

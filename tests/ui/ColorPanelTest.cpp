@@ -8,6 +8,7 @@
 #include <vector>
 #include "document/ScratchFiles.h"
 #include "BoxDriver.h"
+#include "common/FileDialogText.h"
 #include "MainWindowHarness.h"
 #include "document/History.h"
 #include "document/Image.h"
@@ -92,15 +93,6 @@ void WriteFile(const std::string& path, const char* text) {
   ASSERT_NE(nullptr, f);
   std::fputs(text, f);
   std::fclose(f);
-}
-
-// The name box of the common file dialogs.
-WPARAM NameControl(HWND dialog) { return GetDlgItem(dialog, 1152) ? 1152 : 1148; }
-
-// Types a name into a common file dialog and confirms it.
-void ConfirmName(HWND dialog, const char* name) {
-  SendMessageA(dialog, CDM_SETCONTROLTEXT, NameControl(dialog), reinterpret_cast<LPARAM>(name));
-  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
 void Stroke(HWND target, int key) {
@@ -630,10 +622,8 @@ TEST_F(ColorPanelTest, SaveAndLoadCommandsRoundTripASwatchFile) {
   std::string offered;
   {
     DialogPoker poker("Save swatch set", [&](HWND dialog) {
-      char spec[MAX_PATH] = {};
-      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
-      offered = spec;
-      ConfirmName(dialog, "mine");
+      offered = FileNameSpec(dialog);
+      ConfirmFileName(dialog, "mine");
     });
     SaveSwatchSetCommand();
     EXPECT_EQ(1, poker.Count());
@@ -648,7 +638,7 @@ TEST_F(ColorPanelTest, SaveAndLoadCommandsRoundTripASwatchFile) {
   SetSwatches({kWhite});
   grid->SetScrollY(0);
   {
-    DialogPoker poker("Load swatch set", [&](HWND dialog) { ConfirmName(dialog, "mine.vccolors"); });
+    DialogPoker poker("Load swatch set", [&](HWND dialog) { ConfirmFileName(dialog, "mine.vccolors"); });
     LoadSwatchSetCommand();
     EXPECT_EQ(1, poker.Count());
   }
@@ -665,7 +655,7 @@ TEST_F(ColorPanelTest, LoadingABadFileReportsItAndKeepsTheSwatches) {
   const std::vector<uint32_t> before = SwatchColors();
   BoxWatcher errors("Vellumcraft :: Error");
   for (const char* name : {"future.vccolors", "short.vccolors", "cut.vccolors"}) {
-    DialogPoker poker("Load swatch set", [&](HWND dialog) { ConfirmName(dialog, name); });
+    DialogPoker poker("Load swatch set", [&](HWND dialog) { ConfirmFileName(dialog, name); });
     LoadSwatchSetCommand();
     EXPECT_EQ(1, poker.Count());
   }

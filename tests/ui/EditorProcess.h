@@ -34,11 +34,13 @@ inline void AnswerSentMessagesFor(DWORD ms) {
 // when it goes.
 class Editor {
 public:
-  explicit Editor(const std::string& arguments) {
-    std::string line = "\"" + ProgramPath() + "\" " + arguments;
-    STARTUPINFOA startup = {};
+  explicit Editor(const std::string& arguments) : Editor(Wide(arguments)) {}
+  // Arguments in wide characters, as the shell passes a name outside the code page.
+  explicit Editor(const std::wstring& arguments) {
+    std::wstring line = L"\"" + Wide(ProgramPath()) + L"\" " + arguments;
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                              &info) != 0;
   }
   ~Editor() {
@@ -75,6 +77,7 @@ public:
   struct Search {
     DWORD pid;
     const char* prefix;
+    bool whole;
     HWND found;
   };
 
@@ -84,17 +87,18 @@ public:
     GetWindowThreadProcessId(window, &pid);
     char title[256] = {};
     GetWindowTextA(window, title, sizeof title);
-    if (pid == s->pid && IsWindowVisible(window) && std::strncmp(title, s->prefix, std::strlen(s->prefix)) == 0) {
+    if (pid == s->pid && IsWindowVisible(window) &&
+        (s->whole ? std::strcmp(title, s->prefix) : std::strncmp(title, s->prefix, std::strlen(s->prefix))) == 0) {
       s->found = window;
       return FALSE;
     }
     return TRUE;
   }
 
-  // The visible top-level window of the editor whose title begins with prefix, waiting up to
-  // timeoutMs; null when none shows.
-  HWND FindWindowTitled(const char* prefix, DWORD timeoutMs) {
-    Search search{info.dwProcessId, prefix, nullptr};
+  // The visible top-level window of the editor whose title begins with prefix (or is the
+  // whole title), waiting up to timeoutMs; null when none shows.
+  HWND FindWindowTitled(const char* prefix, DWORD timeoutMs, bool whole = false) {
+    Search search{info.dwProcessId, prefix, whole, nullptr};
     const DWORD start = GetTickCount();
     while (!search.found && GetTickCount() - start < timeoutMs) {
       EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
@@ -106,6 +110,16 @@ public:
 
   bool started = false;
   PROCESS_INFORMATION info = {};
+
+private:
+  static std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
+                                                        static_cast<int>(wide.size()))));
+    if (!wide.empty())
+      wide.pop_back();
+    return wide;
+  }
 };
 
 // Whether the window's title becomes exactly title within timeoutMs.

@@ -8,11 +8,15 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/PixelArray.h"
 #include "document/Project.h"
 #include "document/ProjectFile.h"
+#include "document/ScratchFiles.h"
+#include "common/BoxWatcher.h"
+#include "shell/LookAlikeFiles.h"
 #include "ui/MainWindow.h"
 #include "EditorProcess.h"
 
@@ -181,6 +185,25 @@ TEST(EndToEnd, RegisterAndUnregisterOptionsExitWithoutAWindow) {
     Editor editor("/u");
     ASSERT_TRUE(editor.started);
     EXPECT_EQ(1, editor.Wait(30000));
+  }
+}
+
+TEST(EndToEnd, ACommandLineNameOutsideTheCodePageIsNotTakenForItsLookAlike) {
+  ScratchFolder folder;
+  WriteLookAlikeIcons(folder.path);
+  for (const wchar_t* option : {L"/i ", L""}) {
+    SCOPED_TRACE(option[0] ? "import" : "open");
+    Editor editor(option + (L"\"" + WideFileIn(folder.path, kOmegaIcon) + L"\""));
+    ASSERT_TRUE(editor.started);
+    BoxWatcher errors("Vellumcraft :: Error", 0, editor.info.dwProcessId);
+    errors.WaitFor(1, 30000);
+    EXPECT_EQ(std::vector<std::string>{"Cannot open the file " + folder.File(kOmegaIconShown)}, errors.Texts());
+    // The editor runs on without a project: the look-alike was not taken.
+    HWND main = editor.FindWindowTitled("Vellumcraft", 10000, true);
+    ASSERT_NE(nullptr, main) << "a project was opened";
+    PostMessageA(main, WM_COMMAND, CMD_FILE_EXIT, 0);
+    EXPECT_EQ(0, editor.Wait(20000));
+    EXPECT_EQ(1u, errors.Count());
   }
 }
 

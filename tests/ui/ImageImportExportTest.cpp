@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "BoxDriver.h"
+#include "common/FileDialogText.h"
 #include "MainWindowHarness.h"
 #include "document/Image.h"
 #include "document/Layer.h"
@@ -31,13 +32,6 @@ std::string BinFolder() {
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string s(path);
   return s.substr(0, s.rfind('\\') + 1);
-}
-
-// Types a name into a common file dialog and confirms it.
-void ConfirmName(HWND dialog, const char* name) {
-  const int control = GetDlgItem(dialog, 1152) ? 1152 : 1148;
-  SendMessageA(dialog, CDM_SETCONTROLTEXT, control, reinterpret_cast<LPARAM>(name));
-  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 }
 
 // The entries of a common file dialog's type box (cmb1).
@@ -152,10 +146,8 @@ TEST_F(ImageImportExportTest, ExportedImageComesBackAsASecondImageOfTheProject) 
   {
     DialogPoker options("BMP options", DialogPoker::PressFocused);
     DialogPoker save("Image export", [&](HWND dialog) {
-      char spec[MAX_PATH] = {};
-      SendMessageA(dialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
-      offered = spec;
-      ConfirmName(dialog, "copy.bmp");
+      offered = FileNameSpec(dialog);
+      ConfirmFileName(dialog, "copy.bmp");
     });
     ASSERT_TRUE(ExportImageCommand());
     EXPECT_EQ(1, save.Count());
@@ -171,7 +163,7 @@ TEST_F(ImageImportExportTest, ExportedImageComesBackAsASecondImageOfTheProject) 
 
   g_Settings.importPath->SetValue(folder.path.c_str());
   {
-    DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "copy.bmp"); });
+    DialogPoker open("Image import", [](HWND dialog) { ConfirmFileName(dialog, "copy.bmp"); });
     ASSERT_TRUE(ImportImageCommand());
     EXPECT_EQ(1, open.Count());
   }
@@ -227,7 +219,7 @@ TEST_F(ImageImportExportTest, AFileOfSeveralImagesAsksWhichOneAndCancelAddsNothi
   // The second row of the chooser is taken.
   int rows = 0;
   {
-    DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "three.vcj"); });
+    DialogPoker open("Image import", [](HWND dialog) { ConfirmFileName(dialog, "three.vcj"); });
     BoxDriver::Run("Select an image", [&](CWULAppWindow*) {
       CThumbnailList* list = GetSelectImageList();
       rows = list->GetCount();
@@ -244,7 +236,7 @@ TEST_F(ImageImportExportTest, AFileOfSeveralImagesAsksWhichOneAndCancelAddsNothi
 
   // Cancel in the chooser adds nothing.
   {
-    DialogPoker open("Image import", [](HWND dialog) { ConfirmName(dialog, "three.vcj"); });
+    DialogPoker open("Image import", [](HWND dialog) { ConfirmFileName(dialog, "three.vcj"); });
     BoxDriver::Run("Select an image", [](CWULAppWindow*) {
       BoxDriver::PostClick(GetSelectImageButton(false), 40, 12);
     }, [] { return ImportImageCommand() ? 1 : 0; });
