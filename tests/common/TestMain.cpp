@@ -2,6 +2,38 @@
 #include <windows.h>
 #include "document/PixelArray.h"
 #include "shell/Application.h"
+#include "shell/Registry.h"
+
+namespace {
+
+// Keys the system's file dialogs make when a test uses them; those that were not there
+// before the run go after it.
+class DialogTraces : public testing::Environment {
+public:
+  void SetUp() override {
+    for (Trace& trace : traces) {
+      HKEY key = OpenRegKey(HKEY_CURRENT_USER, trace.path, KEY_READ);
+      trace.existed = key != nullptr;
+      CloseRegKey(key);
+    }
+  }
+  void TearDown() override {
+    for (const Trace& trace : traces)
+      if (!trace.existed)
+        DeleteRegTree(HKEY_CURRENT_USER, trace.path);
+  }
+
+private:
+  struct Trace {
+    const char* path;
+    bool existed;
+  };
+  Trace traces[3] = {{"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU", true},
+                     {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32", true},
+                     {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", true}};
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // A crash must end the test run, not wait for a dialog.
@@ -10,5 +42,6 @@ int main(int argc, char** argv) {
   SetupFloatingPoint(HasSse());
   InitReciprocalTable();
   testing::InitGoogleTest(&argc, argv);
+  testing::AddGlobalTestEnvironment(new DialogTraces);
   return RUN_ALL_TESTS();
 }

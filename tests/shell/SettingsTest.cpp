@@ -4,33 +4,11 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "common/SettingsKey.h"
 #include "shell/Settings.h"
 #include "shell/ShellFolderApi.h"
 
 namespace {
-
-// Deletes a key with everything below it.
-void DeleteTree(HKEY parent, const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
-    return;
-  std::vector<std::string> children;
-  char child[256];
-  DWORD length = sizeof child;
-  for (DWORD i = 0; RegEnumKeyExA(key, i, child, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       ++i, length = sizeof child)
-    children.push_back(child);
-  for (const std::string& c : children)
-    DeleteTree(key, c.c_str());
-  RegCloseKey(key);
-  RegDeleteKeyA(parent, name);
-}
-
-void ClearSettingsKey() {
-  DeleteTree(HKEY_CURRENT_USER, kSettingsRootKey);
-  // The maker's key goes too when nothing else lives in it.
-  RegDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\Tolvenark");
-}
 
 std::string SubkeyPath(const char* subkey) {
   std::string path = kSettingsRootKey;

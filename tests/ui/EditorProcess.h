@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <cstring>
 #include <string>
+#include "common/SettingsKey.h"
 
 // The folder of the running test program, with a trailing backslash; the editor is built
 // beside it.
@@ -31,12 +32,13 @@ inline void AnswerSentMessagesFor(DWORD ms) {
 }
 
 // The editor with a command line; owns the process handle and ends a process still running
-// when it goes.
+// when it goes. It starts from the default settings, and what it saves goes with it.
 class Editor {
 public:
   explicit Editor(const std::string& arguments) : Editor(Wide(arguments)) {}
   // Arguments in wide characters, as the shell passes a name outside the code page.
   explicit Editor(const std::wstring& arguments) {
+    ClearSettingsKey();
     std::wstring line = L"\"" + Wide(ProgramPath()) + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -52,6 +54,7 @@ public:
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
+    ClearSettingsKey();
   }
   Editor(const Editor&) = delete;
   Editor& operator=(const Editor&) = delete;

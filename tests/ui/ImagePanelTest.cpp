@@ -133,6 +133,9 @@ protected:
     PrepareMainWindow();
     g_Settings.panelsImageBodyFolded->SetValue(false);
     g_Settings.panelsImageBodyClientHeight->SetValue(200);
+    // The panels below it folded, so that the window has room for all of it.
+    g_Settings.panelsToolBodyFolded->SetValue(true);
+    g_Settings.panelsColorBodyFolded->SetValue(true);
     g_Settings.panelsPreviewBodyFolded->SetValue(true);
     savedLimit = g_Settings.limitsSupersamplingMaxPixelCount->GetValue();
   }

@@ -77,10 +77,18 @@ inline void EndMainWindowSuite() {
 }
 
 // Drops what is queued, parks the pointer and has the main window open 800 x 600 at
-// (40, 30), neither maximized nor minimized.
+// (40, 30), neither maximized nor minimized, with the panels as they first come, whatever
+// an earlier test left.
 inline void PrepareMainWindow() {
   DropQueuedMessages();
   SetCursorPos(0, 0);
+  CSetting* const panels[] = {g_Settings.panelsProjectBodyFolded, g_Settings.panelsProjectBodyClientHeight,
+                              g_Settings.panelsImageBodyFolded,   g_Settings.panelsImageBodyClientHeight,
+                              g_Settings.panelsToolBodyFolded,    g_Settings.panelsToolBodyClientHeight,
+                              g_Settings.panelsColorBodyFolded,   g_Settings.panelsColorBodyClientHeight,
+                              g_Settings.panelsPreviewBodyFolded, g_Settings.panelsPreviewBodyClientHeight};
+  for (CSetting* panel : panels)
+    panel->ResetToDefault();
   g_Settings.mainWindowPositionLeft->SetValue(40);
   g_Settings.mainWindowPositionTop->SetValue(30);
   g_Settings.mainWindowSizeWidth->SetValue(800);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "common/BoxWatcher.h"
+#include "common/ChildRun.h"
 #include "FrameworkProbe.h"
 #include "wul/WULColor.h"
 #include "wul/WULFont.h"
@@ -19,16 +20,12 @@
 
 namespace {
 
-const char kChildVariable[] = "VC_WUL_STARTUP_CHILD";
-
-bool IsStartupChild() { return GetEnvironmentVariableA(kChildVariable, nullptr, 0) > 0; }
-
 // The framework runs for the whole test program, except in the child process that
 // checks start-up and shut-down on its own.
 class FrameworkEnvironment : public testing::Environment {
 public:
   void SetUp() override {
-    if (!IsStartupChild())
+    if (!IsTestChild())
       WULInit(GetModuleHandleA(nullptr));
   }
 };
@@ -38,7 +35,7 @@ testing::Environment* const frameworkEnvironment = testing::AddGlobalTestEnviron
 class Startup : public testing::Test {
 protected:
   void SetUp() override {
-    if (IsStartupChild())
+    if (IsTestChild())
       GTEST_SKIP();
     DiscardQueuedMessages();
   }
@@ -366,7 +363,7 @@ TEST_F(Startup, ModifierKeysFollowTheKeyState) {
 
 // Start-up and shut-down in a process of their own, so that the rest keeps its framework.
 TEST(StartupChild, DISABLED_InitAndDone) {
-  ASSERT_TRUE(IsStartupChild());
+  ASSERT_TRUE(IsTestChild());
   EXPECT_EQ(wulTLSIndex, TLS_OUT_OF_INDEXES);
   EXPECT_EQ(wulGetTLS(), nullptr);
   EXPECT_EQ(wulGetDefaultParent(), nullptr);
@@ -409,7 +406,7 @@ TEST(StartupChild, DISABLED_InitAndDone) {
 
 // A taken class name makes the start-up fail; once it is free, a new start-up succeeds.
 TEST(StartupChild, DISABLED_FailingInit) {
-  ASSERT_TRUE(IsStartupChild());
+  ASSERT_TRUE(IsTestChild());
   HINSTANCE instance = GetModuleHandleA(nullptr);
   char name[32];
   std::snprintf(name, sizeof name, "WUL:%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(&wulWindowProc)));
@@ -442,29 +439,7 @@ TEST(StartupChild, DISABLED_FailingInit) {
   wulDone();
 }
 
-DWORD RunChild(const char* test) {
-  char path[MAX_PATH];
-  if (!GetModuleFileNameA(nullptr, path, MAX_PATH))
-    return 1000;
-  std::string command =
-      std::string("\"") + path + "\" --gtest_also_run_disabled_tests --gtest_filter=StartupChild." + test;
-  SetEnvironmentVariableA(kChildVariable, "1");
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-  SetEnvironmentVariableA(kChildVariable, nullptr);
-  if (!started)
-    return 1001;
-  DWORD exitCode = 1002;
-  if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
-    GetExitCodeProcess(process.hProcess, &exitCode);
-  else
-    TerminateProcess(process.hProcess, 1003);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return exitCode;
-}
+DWORD RunChild(const char* test) { return RunTestInChild(std::string("StartupChild.") + test); }
 
 TEST_F(Startup, InitAndDoneInAFreshProcess) { EXPECT_EQ(RunChild("DISABLED_InitAndDone"), 0u); }
 
