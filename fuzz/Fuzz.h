@@ -48,17 +48,18 @@ Bytes MakeMutant(const std::vector<Bytes>& seeds, const Reader& reader, uint64_t
 
 // Loads the plug-ins and sets up what the roads need; false when a plug-in is missing.
 bool InitRoads();
-// The project the editor makes of a file through its plug-ins (the probe, with its preview
-// when asked, then the import and the conversion), or null after its message.
-CProject* ImportThroughPlugins(const std::string& path, bool withPreview);
+// The project the Import command makes of a file through the plug-ins (the probe without a
+// preview, the import and the conversion), or null after its message.
+CProject* ImportThroughPlugins(const std::string& path);
 // Imports the file at path (holding bytes) through the reader's road: true when the editor
 // accepted it, false when it refused it with its message.
 bool RunRoad(const Reader& reader, const std::string& path, const Bytes& bytes);
 
 // Answers the dialogs and boxes the roads show on this thread while it lives: the image
-// chooser and the PSD import dialog with OK, every other window by closing it. Meanwhile
-// another thread keeps pressing Enter in every window of this thread, posted and sent, as
-// automation tools do, also while a dialog closes.
+// chooser, once it has shown every kind's list and every row's preview, and the PSD import
+// dialog with OK, every other window by closing it. Meanwhile another thread keeps pressing
+// Enter in every window of this thread, posted and sent, as automation tools do, also while
+// a dialog closes; a chooser only after its walk.
 class CAnswerer {
 public:
   CAnswerer();
@@ -67,6 +68,7 @@ public:
   CAnswerer& operator=(const CAnswerer&) = delete;
 
 private:
+  void* window;
   void* hook;
   uintptr_t timer;
   std::atomic<bool> stop;

@@ -36,11 +36,14 @@ bool UseProject(CProject* project) {
   return true;
 }
 
-// The probe of every format, as the open dialog's preview pane asks it.
-CFileTypeEntry* Probe(const std::string& path, bool withPreview) {
+// The probe of every format: as the open dialog's preview pane asks it, with a description
+// and a preview, or as the Import command asks it, with neither.
+CFileTypeEntry* Probe(const std::string& path, bool asPreviewPane) {
+  if (!asPreviewPane)
+    return FindImportTypeForFile(path.c_str(), nullptr, nullptr, 0);
   VCXLayeredImage* preview = nullptr;
   char text[512];
-  CFileTypeEntry* type = FindImportTypeForFile(path.c_str(), withPreview ? &preview : nullptr, text, sizeof text);
+  CFileTypeEntry* type = FindImportTypeForFile(path.c_str(), &preview, text, sizeof text);
   if (preview)
     VcsFreeLayeredImage(preview);
   return type;
@@ -65,8 +68,8 @@ bool ClipboardRoad(const Bytes& bytes, bool isPrivate) {
 
 }  // namespace
 
-CProject* ImportThroughPlugins(const std::string& path, bool withPreview) {
-  CFileTypeEntry* type = Probe(path, withPreview);
+CProject* ImportThroughPlugins(const std::string& path) {
+  CFileTypeEntry* type = Probe(path, false);
   if (!type)
     return nullptr;
   VCXMultiImage* record = ImportThroughPlugin(type->plugin, nullptr, path.c_str(), nullptr);
@@ -105,7 +108,10 @@ bool RunRoad(const Reader& reader, const std::string& path, const Bytes& bytes) 
     return LoadSwatchSet(path.c_str());
   if (name == "dib" || name == "clip")
     return ClipboardRoad(bytes, name == "clip");
-  return UseProject(ImportThroughPlugins(path, true));
+  // The open dialog's preview pane first; whatever it makes of the file, the Import command
+  // then takes its own road.
+  Probe(path, true);
+  return UseProject(ImportThroughPlugins(path));
 }
 
 }  // namespace fuzz

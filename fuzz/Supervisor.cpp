@@ -19,6 +19,7 @@ const int kWorkerStarts = 3;
 
 struct Tally {
   uint64_t mutants = 0, accepted = 0, refused = 0, crashes = 0, hangs = 0, overMemory = 0;
+  uint64_t choosers = 0;  // image choosers walked through before their answer
   uint64_t peak = 0;
   long long peakMutant = -1;
   DWORD started = 0, ended = 0;
@@ -84,6 +85,11 @@ void ReadLine(const std::string& line, size_t readerIndex, RunResult& run) {
         t.peak = b;
         t.peakMutant = (long long)a;
       }
+      return;
+    }
+    case 'W': {
+      std::lock_guard<std::mutex> hold(g_lock);
+      ++g_tallies[readerIndex].choosers;
       return;
     }
     case 'C':
@@ -288,28 +294,30 @@ int RunSupervisor(uint64_t perReader, const std::vector<const Reader*>& readers,
     slot.join();
   const double total = (GetTickCount() - start) / 1000.0;
 
-  std::printf("\n%-10s %-34s %8s %8s %8s %7s %5s %6s %9s %7s %7s\n", "reader", "", "mutants", "accepted", "refused",
-              "crashes", "hangs", "memory", "peak MiB", "at", "wall s");
+  std::printf("\n%-10s %-34s %8s %8s %8s %7s %5s %6s %8s %9s %7s %7s\n", "reader", "", "mutants", "accepted",
+              "refused", "crashes", "hangs", "memory", "choosers", "peak MiB", "at", "wall s");
   Tally sum;
   bool failed = false;
   for (const Reader* reader : readers) {
     const Tally& t = g_tallies[size_t(reader - all.data())];
-    std::printf("%-10s %-34s %8llu %8llu %8llu %7llu %5llu %6llu %9.1f %7lld %7.1f\n", reader->name,
+    std::printf("%-10s %-34s %8llu %8llu %8llu %7llu %5llu %6llu %8llu %9.1f %7lld %7.1f\n", reader->name,
                 reader->description, (unsigned long long)t.mutants, (unsigned long long)t.accepted,
                 (unsigned long long)t.refused, (unsigned long long)t.crashes, (unsigned long long)t.hangs,
-                (unsigned long long)t.overMemory, t.peak / 1048576.0, t.peakMutant, t.started && t.ended ? (t.ended - t.started) / 1000.0 : 0.0);
+                (unsigned long long)t.overMemory, (unsigned long long)t.choosers, t.peak / 1048576.0, t.peakMutant, t.started && t.ended ? (t.ended - t.started) / 1000.0 : 0.0);
     sum.mutants += t.mutants;
     sum.accepted += t.accepted;
     sum.refused += t.refused;
     sum.crashes += t.crashes;
     sum.hangs += t.hangs;
     sum.overMemory += t.overMemory;
+    sum.choosers += t.choosers;
     sum.peak = std::max(sum.peak, t.peak);
     failed = failed || t.broken || t.mutants != perReader;
   }
-  std::printf("%-10s %-34s %8llu %8llu %8llu %7llu %5llu %6llu %9.1f %7s %7.1f\n", "all", "", (unsigned long long)sum.mutants,
-              (unsigned long long)sum.accepted, (unsigned long long)sum.refused, (unsigned long long)sum.crashes,
-              (unsigned long long)sum.hangs, (unsigned long long)sum.overMemory, sum.peak / 1048576.0, "", total);
+  std::printf("%-10s %-34s %8llu %8llu %8llu %7llu %5llu %6llu %8llu %9.1f %7s %7.1f\n", "all", "",
+              (unsigned long long)sum.mutants, (unsigned long long)sum.accepted, (unsigned long long)sum.refused,
+              (unsigned long long)sum.crashes, (unsigned long long)sum.hangs, (unsigned long long)sum.overMemory,
+              (unsigned long long)sum.choosers, sum.peak / 1048576.0, "", total);
   for (const std::string& path : g_found)
     std::printf("kept: %s\n", path.c_str());
   failed = failed || sum.crashes || sum.hangs || sum.overMemory;

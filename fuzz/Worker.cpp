@@ -6,8 +6,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <exception>
 #include <thread>
+#include <vector>
 #include "fuzz/Fuzz.h"
 
 namespace fuzz {
@@ -72,41 +74,133 @@ void WatchMemory() {
   }
 }
 
-BOOL CALLBACK ClickCaptioned(HWND child, LPARAM wanted) {
-  char text[64] = {};
-  GetWindowTextA(child, text, sizeof text);
-  if (std::strcmp(text, reinterpret_cast<const char*>(wanted)) != 0)
-    return TRUE;
-  SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-  SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+const char kChooser[] = "The file contains more than one image";
+const wchar_t kChooserW[] = L"The file contains more than one image";
+// The chooser whose lists and previews have all been made; until then the Enter presser
+// leaves a chooser alone.
+std::atomic<HWND> g_walked(nullptr);
+// Rows of each list whose preview the walk draws.
+const int kRowsWalked = 16;
+
+void ClickAt(HWND window, int x, int y) {
+  SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+struct ChildSearch {
+  const char* caption;  // or null: by size
+  int width, height;
+  HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND child, LPARAM lParam) {
+  auto* search = reinterpret_cast<ChildSearch*>(lParam);
+  if (search->caption) {
+    char text[64] = {};
+    GetWindowTextA(child, text, sizeof text);
+    if (std::strcmp(text, search->caption) != 0)
+      return TRUE;
+  } else {
+    RECT r;
+    if (!GetWindowRect(child, &r) || r.right - r.left != search->width || r.bottom - r.top != search->height)
+      return TRUE;
+  }
+  search->found = child;
   return FALSE;
+}
+
+HWND ChildCaptioned(HWND dialog, const char* caption) {
+  ChildSearch search = {caption, 0, 0, nullptr};
+  EnumChildWindows(dialog, FindChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // The chooser's list is the child of its size; its first row is at the top.
-BOOL CALLBACK ClickFirstRow(HWND child, LPARAM) {
-  RECT r;
-  if (!GetWindowRect(child, &r) || r.right - r.left != 128 || r.bottom - r.top != 178)
-    return TRUE;
-  SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 8));
-  SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(20, 8));
-  return FALSE;
+HWND ChooserList(HWND dialog) {
+  ChildSearch search = {nullptr, 128, 178, nullptr};
+  EnumChildWindows(dialog, FindChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 void Click(HWND dialog, const char* caption) {
-  EnumChildWindows(dialog, ClickCaptioned, reinterpret_cast<LPARAM>(caption));
+  if (HWND child = ChildCaptioned(dialog, caption))
+    ClickAt(child, 4, 4);
 }
 
-// The image chooser takes the first image of its list and the PSD import takes layers or
-// the composite by turns, with OK; every other window (the error boxes) is closed, which
-// answers its OK.
+void ClickFirstRow(HWND dialog) {
+  if (HWND list = ChooserList(dialog))
+    ClickAt(list, 20, 8);
+}
+
+// Everything the chooser makes before it is answered: every enabled kind's list with its
+// thumbnails, the preview of each row (the first clicked, the next ones reached with the
+// Down key), and the chequered background switched. The kind walked last, whose first row
+// is imported, changes by turns.
+void WalkChooser(HWND dialog) {
+  std::vector<HWND> kinds;
+  for (const char* kind : {"&Icons", "&Cursors", "&Bitmaps"})
+    if (HWND radio = ChildCaptioned(dialog, kind))
+      if (IsWindowEnabled(radio))
+        kinds.push_back(radio);
+  HWND list = ChooserList(dialog);
+  const LPARAM down = 1 | (LPARAM(MapVirtualKeyA(VK_DOWN, 0)) << 16);
+  for (size_t i = 0; i < kinds.size() && IsWindow(dialog); ++i) {
+    ClickAt(kinds[(size_t(g_current.load()) + 1 + i) % kinds.size()], 4, 4);
+    if (!list || !IsWindow(list))
+      continue;
+    ClickAt(list, 20, 8);
+    for (int row = 1; row < kRowsWalked && IsWindow(list); ++row) {
+      SendMessageA(list, WM_KEYDOWN, VK_DOWN, down);
+      SendMessageA(list, WM_KEYUP, VK_DOWN, down | LPARAM(3u << 30));
+    }
+  }
+  if (IsWindow(dialog))
+    Click(dialog, "Chequered background");
+}
+
+// The chooser is answered by a message to a window of the answerer's own, not in the timer's
+// callback: the system swallows what a timer callback raises, a crash included.
+const UINT kAnswerChooser = WM_APP + 1;
+HWND g_answerer = nullptr;
+std::atomic<bool> g_chooserPosted(false);
+
+// After its walk the image chooser takes the first image of its list with OK.
+void AnswerChooser(HWND chooser) {
+  static bool walking = false;
+  if (walking || !IsWindow(chooser) || !IsWindowVisible(chooser) || !IsWindowEnabled(chooser))
+    return;
+  if (g_walked.load() != chooser) {
+    walking = true;
+    WalkChooser(chooser);
+    walking = false;
+    g_walked = chooser;
+    Say("W %lld\n", g_current.load());
+  }
+  if (!IsWindow(chooser))
+    return;
+  ClickFirstRow(chooser);
+  Click(chooser, "OK");
+}
+
+LRESULT CALLBACK AnswererProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kAnswerChooser)
+    return DefWindowProcA(window, message, wParam, lParam);
+  g_chooserPosted = false;
+  AnswerChooser(reinterpret_cast<HWND>(lParam));
+  return 0;
+}
+
+// The PSD import takes layers or the composite by turns, with OK; every other window (the
+// error boxes) is closed, which answers its OK.
 BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
   if (!IsWindowVisible(window) || !IsWindowEnabled(window))
     return TRUE;
   char caption[128] = {};
   GetWindowTextA(window, caption, sizeof caption);
-  if (std::strcmp(caption, "The file contains more than one image") == 0) {
-    EnumChildWindows(window, ClickFirstRow, 0);
-    Click(window, "OK");
+  if (std::strcmp(caption, kChooser) == 0) {
+    const LPARAM chooser = reinterpret_cast<LPARAM>(window);
+    if (!g_chooserPosted.exchange(true) && !PostMessageA(g_answerer, kAnswerChooser, 0, chooser))
+      g_chooserPosted = false;
   } else if (std::strcmp(caption, "PSD Import") == 0) {
     Click(window, g_current.load() % 2 == 0 ? "Layers" : "Composite");
     Click(window, "OK");
@@ -120,9 +214,22 @@ void CALLBACK AnswerTimer(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
 }
 
+HWND CreateAnswererWindow() {
+  static const char kClass[] = "vcfuzz answerer";
+  WNDCLASSA type = {};
+  type.lpfnWndProc = AnswererProc;
+  type.hInstance = GetModuleHandleA(nullptr);
+  type.lpszClassName = kClass;
+  RegisterClassA(&type);
+  return CreateWindowExA(0, kClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, type.hInstance, nullptr);
+}
+
 // Error boxes are closed as soon as they become active, without the timer's wait.
 LRESULT CALLBACK AnswerHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE) {
+  if (code == HCBT_DESTROYWND) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    g_walked.compare_exchange_strong(window, nullptr);
+  } else if (code == HCBT_ACTIVATE) {
     HWND window = reinterpret_cast<HWND>(wParam);
     char caption[128] = {};
     GetWindowTextA(window, caption, sizeof caption);
@@ -132,8 +239,16 @@ LRESULT CALLBACK AnswerHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// A chooser that has not shown all it makes yet. Its caption is read without a message to
+// its thread.
+bool AwaitsItsWalk(HWND window) {
+  wchar_t caption[64] = {};
+  InternalGetWindowText(window, caption, 64);
+  return std::wcscmp(caption, kChooserW) == 0 && g_walked.load() != window;
+}
+
 BOOL CALLBACK PressEnter(HWND window, LPARAM) {
-  if (!IsWindowVisible(window))
+  if (!IsWindowVisible(window) || AwaitsItsWalk(window))
     return TRUE;
   const LPARAM down = 1 | (LPARAM(MapVirtualKeyA(VK_RETURN, 0)) << 16);
   const LPARAM up = down | LPARAM(3u << 30);
@@ -148,7 +263,8 @@ BOOL CALLBACK PressEnter(HWND window, LPARAM) {
 }  // namespace
 
 CAnswerer::CAnswerer()
-    : hook(SetWindowsHookExA(WH_CBT, AnswerHook, nullptr, GetCurrentThreadId())),
+    : window((g_answerer = CreateAnswererWindow())),
+      hook(SetWindowsHookExA(WH_CBT, AnswerHook, nullptr, GetCurrentThreadId())),
       timer(SetTimer(nullptr, 0, USER_TIMER_MINIMUM, AnswerTimer)),
       stop(false),
       presser([this, thread = GetCurrentThreadId()] {
@@ -164,6 +280,8 @@ CAnswerer::~CAnswerer() {
   KillTimer(nullptr, timer);
   if (hook)
     UnhookWindowsHookEx(static_cast<HHOOK>(hook));
+  DestroyWindow(static_cast<HWND>(window));
+  g_answerer = nullptr;
 }
 
 int RunWorker(const Reader& reader, uint64_t first, uint64_t count) {

@@ -399,6 +399,11 @@ void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count) {
     pixels[4 * i + 3] = 255;
 }
 
+bool vcxIsPreviewSize(uint64_t pixels) {
+  const int32_t limit = vcxGetMetric(VCX_METRIC_PREVIEW_PIXELS);
+  return pixels > 0 && limit > 0 && pixels <= static_cast<uint64_t>(limit);
+}
+
 bool DibCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
                   int descriptionLen) {
   const int64_t start = stream.GetPosition();
@@ -432,12 +437,8 @@ bool DibCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* descripti
     try {
       vcxFreeLayeredImage(*preview);
       *preview = nullptr;
-      const uint64_t pixels = AbsHeight(h.width) * AbsHeight(h.height);
-      const int32_t limit = vcxGetMetric(VCX_METRIC_PREVIEW_PIXELS);
-      if (limit >= 0 && pixels <= static_cast<uint64_t>(limit)) {
-        stream.Seek(start + 14);
-        *preview = DibReadBitmap(stream, false, bitsPosition);
-      }
+      stream.Seek(start + 14);
+      *preview = DibReadPreview(stream, false, bitsPosition);
     } catch (...) {
       *preview = nullptr;
     }
@@ -534,6 +535,16 @@ VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosi
                             static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
   }
   return result.release();
+}
+
+VCXLayeredImage* DibReadPreview(CVCXStream& stream, bool packed, int64_t bitsPosition) {
+  const int64_t header = stream.GetPosition();
+  DibHeader h = {};
+  ReadInfoHeader(stream, h);
+  if (!vcxIsPreviewSize(AbsHeight(h.width) * AbsHeight(h.height)))
+    return nullptr;
+  stream.Seek(header);
+  return DibReadBitmap(stream, packed, bitsPosition);
 }
 
 bool DibCanExport(const VCXMultiImage* document, int* outFlags) {

@@ -39,6 +39,10 @@ bool vcxHasAlpha(const uint8_t* pixels, uint64_t count);
 // of count B, G, R, A pixels it is no alpha: all become opaque. One other value keeps all.
 void vcxOpaqueIfAlphaEmpty(uint8_t* pixels, uint64_t count);
 
+// Whether an image of this many pixels gets a preview or a thumbnail: none has no pixels or
+// more than the host's preview limit.
+bool vcxIsPreviewSize(uint64_t pixels);
+
 // Sniff with optional description and preview; the stream is returned to where it was.
 bool DibCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* description,
                   int descriptionLen);
@@ -47,6 +51,9 @@ VCXLayeredImage* DibImport(CVCXStream& stream);
 // The stream stands at the info header. Packed: the rows follow the palette; otherwise they
 // start at the stream position bitsPosition.
 VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosition);
+// The bitmap as DibReadBitmap reads it when its size makes a preview, else null; the size is
+// judged from the header before anything is decoded.
+VCXLayeredImage* DibReadPreview(CVCXStream& stream, bool packed, int64_t bitsPosition);
 
 bool DibCanExport(const VCXMultiImage* document, int* outFlags);
 // A failure leaves a file at path as it was.

@@ -159,13 +159,12 @@ VCXLayeredImage* ReadPreview(CVCXStream& stream, int64_t start) {
   stream.Seek(start);
   IconDirectory directory;
   IcoReadDirectory(stream, false, directory);
-  const int64_t limit = vcxGetMetric(VCX_METRIC_PREVIEW_PIXELS);
   const IconDirEntry* best = nullptr;
   int64_t bestWeight = 0;
   for (CVCXListNode* node = directory.entries.first; node; node = node->next) {
     const IconDirEntry* entry = static_cast<const IconDirEntry*>(node);
     int64_t pixels = 0, weight = 0;
-    if (!ProbeEntry(stream, entry->offset, pixels, weight) || pixels > limit)
+    if (!ProbeEntry(stream, entry->offset, pixels, weight) || !vcxIsPreviewSize(static_cast<uint64_t>(pixels)))
       continue;
     if (!best || weight >= bestWeight) {
       best = entry;

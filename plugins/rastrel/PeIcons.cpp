@@ -319,7 +319,6 @@ VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box) {
   IconDirectory directory;
   IcoReadDirectory(groupStream, true, directory);
   const bool cursor = group->type == PE_RT_GROUP_CURSOR;
-  const int64_t limit = vcxGetMetric(VCX_METRIC_PREVIEW_PIXELS);
   ResourceItem* best = nullptr;
   double bestScore = 0;
   for (CVCXListNode* node = directory.entries.first; node; node = node->next) {
@@ -359,7 +358,7 @@ VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box) {
       continue;
     }
     const int64_t pixels = width * height;
-    if (depth == 0 || pixels == 0 || pixels > limit)
+    if (depth == 0 || !vcxIsPreviewSize(static_cast<uint64_t>(pixels)))
       continue;
     double score;
     if (box) {
@@ -389,7 +388,7 @@ VCXLayeredImage* ExeReadPreview(ResourceItem* item, const SIZE* box) {
   if (item->type == PE_RT_BITMAP) {
     const uint8_t* data = PeLoadResourceData(item);
     CVCXMemoryStream stream(data, item->size);
-    return DibReadBitmap(stream, true, 0);
+    return DibReadPreview(stream, true, 0);
   }
   return nullptr;
 }

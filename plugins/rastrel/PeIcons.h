@@ -86,6 +86,7 @@ ResourceModule* PeReadResources(CVCXStream& stream);
 // The item's bytes, read on first use and kept; null with size 0 for empty data.
 const uint8_t* PeLoadResourceData(ResourceItem* item);
 // A group's best-suited image for a box (null: the largest), or a bitmap; null when none.
+// Neither gives an image without pixels or above the host's preview limit.
 VCXLayeredImage* ExeReadPreview(ResourceItem* item, const SIZE* box);
 VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box);
 // All images of an icon or cursor group, in directory order; outType gets 2 or 3.

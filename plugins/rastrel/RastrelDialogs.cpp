@@ -231,6 +231,9 @@ VCXLayeredImage* PresentableImage(ResourceItem* item, int boxWidth, int boxHeigh
       Replace(image, vcxConvertLayeredImage(image.get(), VCX_FORMAT_32));
     const int32_t width = image.get()->width;
     const int32_t height = image.get()->height;
+    // An image or a box without pixels has no picture to fit.
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0)
+      return nullptr;
     if (width > boxWidth || height > boxHeight) {
       const double factor = std::min(static_cast<double>(boxWidth) / width,
                                      static_cast<double>(boxHeight) / height);

@@ -153,6 +153,16 @@ TEST(BmpImport, PreviewIsTheBitmap) {
   VcsFreeLayeredImage(preview);
 }
 
+TEST(BmpImport, NoPreviewWithoutPixels) {
+  const std::string path = TempPath("empty.bmp");
+  ASSERT_TRUE(WriteFileBytes(path, MakeBmp(5, 0, 24, 0, {}, {})));
+  VCXLayeredImage* preview = nullptr;
+  EXPECT_EQ(Rastrel().canImport(path.c_str(), nullptr, &preview, nullptr, 0), 1);
+  EXPECT_EQ(preview, nullptr);
+  VcsFreeLayeredImage(preview);
+  DeleteFileA(path.c_str());
+}
+
 TEST(BmpImport, FiveBitValuesWidenByRounding) {
   // 16 bits without bit fields: red 0, 16, 31 in three pixels.
   std::vector<uint8_t> row = {0x00, 0x00, 0x00, 0x40, 0x00, 0x7C, 0, 0};

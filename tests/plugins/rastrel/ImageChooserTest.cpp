@@ -4,6 +4,7 @@
 #include <vector>
 #include "DialogProbe.h"
 #include "RastrelHarness.h"
+#include "RastrelPixels.h"
 
 namespace {
 
@@ -31,6 +32,18 @@ CWULImage* PreviewImage(HWND dialog) {
   HWND picture = ChildBySize(dialog, 258, 258);
   EXPECT_NE(picture, nullptr);
   return picture ? ObjectOf<CWULPicture>(picture)->GetImage() : nullptr;
+}
+
+// Whether each row of the list has a thumbnail.
+std::vector<bool> Thumbnails(HWND list) {
+  std::vector<bool> shown;
+  for (CWULListNode* node = ObjectOf<CWULListBox>(list)->items.first; node; node = node->next)
+    shown.push_back(static_cast<CWULListItem*>(node)->image != nullptr);
+  return shown;
+}
+
+std::vector<uint32_t> PixelsOf(const CWULImage* image) {
+  return std::vector<uint32_t>(image->pixels, image->pixels + image->width * image->height);
 }
 
 // Pixels of the preview that differ from its first one.
@@ -70,6 +83,72 @@ public:
   ChequerColours() { EXPECT_EQ(Rastrel().link(0, VCX_SDK_VERSION, ColorResolver), 1); }
   ~ChequerColours() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
 };
+
+// Picks the icon group of pe-icon-bitmap.dll with OK and the chequered background off: the
+// chooser remembers the icons and no chequer again.
+void ChooseTheIconsPlain() {
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    ClickText(dialog, "&Icons");
+    if (IsCheckedText(dialog, "Chequered background"))
+      ClickText(dialog, "Chequered background");
+    HWND list = ChooserList(dialog);
+    EXPECT_EQ(ListTexts(list), std::vector<std::string>{"1"});
+    ClickRow(list, 1);
+    ClickText(dialog, "OK");
+  };
+  Chosen c = ImportWith(probe, FixtureFolder() + "pe-icon-bitmap.dll");
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 2);
+  VcsFreeMultiImage(c.multi);
+}
+
+// Puts the chooser's remembered settings back to the defaults when the scope ends.
+class ChooserDefaultsAfter {
+public:
+  ~ChooserDefaultsAfter() { ChooseTheIconsPlain(); }
+};
+
+// pe-two-bitmaps.dll (bitmaps 20 and 21, 11 x 5 and 21 x 9 at 8 bits) in a temporary file,
+// with bitmap 21 changed through the file offset of its info header.
+class TwoBitmaps {
+public:
+  template <class Change>
+  explicit TwoBitmaps(Change change) : path(TempPath("two-bitmaps.dll")) {
+    std::vector<uint8_t> bytes = FixtureBytes("pe-two-bitmaps.dll");
+    const uint32_t header = PeView(bytes).Data(2, 1);
+    EXPECT_EQ(Le32(bytes, header + 4), 21u);
+    change(bytes, header);
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+  }
+  ~TwoBitmaps() { DeleteFileA(path.c_str()); }
+  const std::string path;
+};
+
+// Chooses bitmap 21 of such a file with OK, after seeing that it is listed without a
+// thumbnail and that selecting it draws nothing.
+Chosen ChooseBitmapWithoutPicture(const TwoBitmaps& file) {
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"20", "21"}));
+    EXPECT_EQ(Thumbnails(list), (std::vector<bool>{true, false}));
+    CWULImage* preview = PreviewImage(dialog);
+    ASSERT_NE(preview, nullptr);
+    const std::vector<uint32_t> background = PixelsOf(preview);
+    ClickRow(list, 1);
+    EXPECT_NE(PixelsOf(preview), background);
+    ClickRow(list, 2);
+    EXPECT_EQ(PixelsOf(preview), background);
+    SendKeyStroke(GetFocus(), VK_RETURN);
+  };
+  Chosen c = ImportWith(probe, file.path);
+  EXPECT_TRUE(probe.seen);
+  return c;
+}
 
 }  // namespace
 
@@ -192,19 +271,42 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
   EXPECT_EQ(vcxGetImageSlot(c.multi, 0)->format, VCX_FORMAT_4);
   VcsFreeMultiImage(c.multi);
 
-  probe = DialogProbe();
-  probe.caption = kCaption;
-  probe.run = [](HWND dialog) {
-    ClickText(dialog, "&Icons");
-    ClickText(dialog, "Chequered background");
-    HWND list = ChooserList(dialog);
-    EXPECT_EQ(ListTexts(list), std::vector<std::string>{"1"});
-    ClickRow(list, 1);
-    ClickText(dialog, "OK");
-  };
-  c = ImportWith(probe, FixtureFolder() + "pe-icon-bitmap.dll");
+  ChooseTheIconsPlain();
+}
+
+TEST(ImageChooser, ABitmapWithoutPixelsIsListedWithoutAThumbnail) {
+  ChooserDefaultsAfter defaults;
+  TwoBitmaps file([](std::vector<uint8_t>& b, uint32_t header) { SetLe32(b, header + 8, 0); });
+  Chosen c = ChooseBitmapWithoutPicture(file);
+  // The import reads it as it is.
   ASSERT_NE(c.multi, nullptr) << c.code;
-  EXPECT_EQ(c.type, 2);
+  EXPECT_EQ(c.type, 1);
+  ASSERT_EQ(c.multi->count, 1);
+  EXPECT_EQ(vcxGetImageSlot(c.multi, 0)->width, 21);
+  EXPECT_EQ(vcxGetImageSlot(c.multi, 0)->height, 0);
+  VcsFreeMultiImage(c.multi);
+}
+
+TEST(ImageChooser, ABitmapAboveThePreviewLimitIsListedWithoutAThumbnail) {
+  ChooserDefaultsAfter defaults;
+  // 8192 x 8192 pixels of RLE8, more than the host's limit, in a stream that ends at once.
+  TwoBitmaps file([](std::vector<uint8_t>& b, uint32_t header) {
+    SetLe32(b, header + 4, 8192);
+    SetLe32(b, header + 8, 8192);
+    SetLe32(b, header + 16, 1);
+    SetLe32(b, header + 32, 1);
+    b[header + 44] = 0;
+    b[header + 45] = 1;
+  });
+  Chosen c = ChooseBitmapWithoutPicture(file);
+  // The import decodes it all the same.
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 1);
+  ASSERT_EQ(c.multi->count, 1);
+  const VCXLayeredImage* image = vcxGetImageSlot(c.multi, 0);
+  EXPECT_EQ(image->format, VCX_FORMAT_8);
+  EXPECT_EQ(image->width, 8192);
+  EXPECT_EQ(image->height, 8192);
   VcsFreeMultiImage(c.multi);
 }
 
