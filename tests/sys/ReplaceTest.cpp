@@ -1,0 +1,88 @@
+// The replacement of a file by a new one written beside it, for every form of path.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "document/ScratchFiles.h"
+#include "sys/ZR.h"
+
+namespace {
+
+// Writes bytes through a replacement of path and commits; the replacement's result.
+uint32_t Replace(const std::string& path, const std::string& bytes) {
+  CZRReplacement replacement;
+  const uint32_t begun = replacement.Begin(path.c_str());
+  if (begun != ZR_REPLACE_DONE)
+    return begun;
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(replacement.GetHandle(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  return replacement.Commit();
+}
+
+std::string Text(const std::string& path) {
+  const std::vector<uint8_t> bytes = LoadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The current folder for the object's lifetime.
+class CurrentFolder {
+public:
+  explicit CurrentFolder(const std::string& folder) {
+    GetCurrentDirectoryA(MAX_PATH, saved);
+    SetCurrentDirectoryA(folder.c_str());
+  }
+  ~CurrentFolder() { SetCurrentDirectoryA(saved); }
+
+private:
+  char saved[MAX_PATH];
+};
+
+}  // namespace
+
+TEST(Replacement, TheNewFileIsMadeInTheTargetsFolderWhateverThePathsForm) {
+  ScratchFolder folder;
+  StoreBytes(folder.File("old.bin"), {1, 2, 3});
+  std::string slashed = folder.File("old.bin");
+  for (char& c : slashed)
+    if (c == '\\')
+      c = '/';
+  EXPECT_EQ(Replace(slashed, "slashes"), ZR_REPLACE_DONE);
+  EXPECT_EQ(Text(folder.File("old.bin")), "slashes");
+  {
+    CurrentFolder current(folder.path);
+    EXPECT_EQ(Replace("old.bin", "bare"), ZR_REPLACE_DONE);
+    EXPECT_EQ(Text(folder.File("old.bin")), "bare");
+    // Relative to the current folder of the drive.
+    ASSERT_EQ(folder.path.substr(1, 2), ":\\");
+    EXPECT_EQ(Replace(folder.path.substr(0, 2) + "old.bin", "drive"), ZR_REPLACE_DONE);
+    EXPECT_EQ(Text(folder.File("old.bin")), "drive");
+    EXPECT_EQ(Replace("new.bin", "new"), ZR_REPLACE_DONE);
+  }
+  EXPECT_EQ(Text(folder.File("new.bin")), "new");
+  // A name longer than the start of it that the new file's name takes.
+  const std::string longName(200, 'n');
+  EXPECT_EQ(Replace(folder.File(longName.c_str()), "long"), ZR_REPLACE_DONE);
+  EXPECT_EQ(Text(folder.File(longName.c_str())), "long");
+  EXPECT_EQ(folder.Files().size(), 3u);
+}
+
+TEST(Replacement, WhatCannotBeWrittenOverIsRefusedAndAnAbandonedFileGoes) {
+  ScratchFolder folder;
+  const std::string path = folder.File("old.bin");
+  StoreBytes(path, {1, 2, 3});
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  CZRReplacement replacement;
+  EXPECT_EQ(replacement.Begin(path.c_str()), ZR_REPLACE_WRITE_PROTECTED);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (const std::string& refused : {std::string(), folder.path, folder.path + "\\", std::string("NUL"),
+                                     folder.File("missing\\x.bin")})
+    EXPECT_EQ(replacement.Begin(refused.c_str()), ZR_REPLACE_CANNOT_CREATE) << refused;
+  EXPECT_EQ(replacement.Begin(nullptr), ZR_REPLACE_CANNOT_CREATE);
+  EXPECT_EQ(replacement.Commit(), ZR_REPLACE_CANNOT_CREATE);
+
+  ASSERT_EQ(replacement.Begin(path.c_str()), ZR_REPLACE_DONE);
+  EXPECT_EQ(folder.Files().size(), 2u);
+  replacement.Abandon();
+  EXPECT_EQ(folder.Files(), std::vector<std::string>{"old.bin"});
+  EXPECT_EQ(LoadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+}
