@@ -111,7 +111,7 @@ inline uint64_t FileSizeLimit() {
 // digits). The document's file must be larger than the full-disk run's limit and smaller than
 // the helper's buffer, so that in that run nothing fails before the last write.
 struct ReplacingWrite {
-  const char* name;  // of the target: at most 8 characters, for the deepest folder
+  const char* name;  // of the target: one character, so that the deepest folder is 257
   std::function<std::string(const std::string& path)> write;
   std::string cannotCreate;  // reported when the new file cannot take the target's place
   std::string writeFailed;   // reported when the data does not reach the disk
@@ -125,17 +125,23 @@ inline void ExpectFileSizeForTheFullDiskRun(size_t size) {
   EXPECT_LT(size, kReplacingBufferSize);
 }
 
-// The new file is made beside the target even in a folder of 250 characters and more, where
-// the target's path is as long as a path may be.
-inline void ExpectReplacesInADeepFolder(const ReplacingWrite& w) {
+// The new file is made beside the target in every folder of 250 characters and more where
+// the target's path still fits in MAX_PATH. Files there under the names that GetTempFileName
+// cuts its names to in such folders stay as they are.
+inline void ExpectReplacesInDeepFolders(const ReplacingWrite& w) {
   SCOPED_TRACE(w.name);
-  ExistingFile target(w.name, MAX_PATH - 1);
-  ASSERT_GE(target.dir.size(), 250u);
-  ASSERT_EQ(target.path.size(), static_cast<size_t>(MAX_PATH - 1));
-  ASSERT_EQ(w.write(target.path), "");
-  const std::vector<uint8_t> written = target.Replacement();
-  EXPECT_FALSE(written == target.old);
-  ExpectFileSizeForTheFullDiskRun(written.size());
+  const size_t longest = MAX_PATH - 1;
+  for (size_t length = 250 + 1 + std::string(w.name).size(); length <= longest; ++length) {
+    SCOPED_TRACE(length);
+    ExistingFile target(w.name, length);
+    ASSERT_EQ(target.path.size(), length);
+    target.AddBystanders({"v", "vc"});
+    ASSERT_EQ(w.write(target.path), "");
+    const std::vector<uint8_t> written = target.Replacement();
+    EXPECT_FALSE(written == target.old);
+    if (length == longest)
+      ExpectFileSizeForTheFullDiskRun(written.size());
+  }
 }
 
 // Files under the names that a new file would take (first those of the helpers' own scheme,

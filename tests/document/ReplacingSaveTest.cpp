@@ -77,8 +77,8 @@ protected:
       boxes.WaitFor(1);
       return boxes.Count() ? boxes.Texts()[0] : std::string("no message");
     };
-    return {{"p.vcj", saveProject, cannotCreate, writeFailed},
-            {"s.colors", saveSwatches, cannotCreate, writeFailed}};
+    return {{"p", saveProject, cannotCreate, writeFailed},
+            {"s", saveSwatches, cannotCreate, writeFailed}};
   }
 
   std::unique_ptr<CProject> project;
@@ -87,9 +87,9 @@ protected:
 
 }  // namespace
 
-TEST_F(ReplacingSave, WorksInAFolderOf250Characters) {
+TEST_F(ReplacingSave, WorksInFoldersOf250CharactersAndMore) {
   for (const ReplacingWrite& save : Saves())
-    ExpectReplacesInADeepFolder(save);
+    ExpectReplacesInDeepFolders(save);
 }
 
 TEST_F(ReplacingSave, LeavesFilesUnderTheNamesItMightTakeAlone) {

@@ -50,7 +50,7 @@ public:
         return code ? std::to_string(code) : std::string();
       };
     };
-    return {{"a.ico", exporter(2), "10", "12"}, {"a.bmp", exporter(1), "10", "12"}};
+    return {{"i", exporter(2), "10", "12"}, {"b", exporter(1), "10", "12"}};
   }
 
   VCXMultiImage* doc;
@@ -58,10 +58,10 @@ public:
 
 }  // namespace
 
-TEST(ExportOverAFile, WorksInAFolderOf250Characters) {
+TEST(ExportOverAFile, WorksInFoldersOf250CharactersAndMore) {
   ReplacingExports exports;
   for (const ReplacingWrite& w : exports.Exports())
-    ExpectReplacesInADeepFolder(w);
+    ExpectReplacesInDeepFolders(w);
 }
 
 TEST(ExportOverAFile, LeavesFilesUnderTheNamesItMightTakeAlone) {

@@ -644,7 +644,7 @@ public:
   // The export, reporting the plug-in's error code.
   ReplacingWrite Write() const {
     VCXMultiImage* written = doc;
-    return {"a.tga",
+    return {"t",
             [written](const std::string& path) {
               const int code = Export(written, path);
               return code ? std::to_string(code) : std::string();
@@ -657,8 +657,8 @@ public:
 
 }  // namespace
 
-TEST(TgaExport, OverAFileWorksInAFolderOf250Characters) {
-  ExpectReplacesInADeepFolder(ReplacingExport().Write());
+TEST(TgaExport, OverAFileWorksInFoldersOf250CharactersAndMore) {
+  ExpectReplacesInDeepFolders(ReplacingExport().Write());
 }
 
 TEST(TgaExport, OverAFileLeavesFilesUnderTheNamesItMightTakeAlone) {
