@@ -7,9 +7,6 @@ namespace {
 // What the new file takes over from the file it replaces.
 const DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
-                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 // Names tried for the new file before giving up.
 const unsigned kAttempts = 1000;
 // Units of the target's name that go into the new file's name, so that the new name stays
@@ -171,9 +168,14 @@ uint32_t CZRReplacement::Commit() {
   if (!m_temporary)
     return ZR_REPLACE_CANNOT_CREATE;
   const bool flushed = FlushFileBuffers(m_file) != 0;
+  WIN32_FILE_ATTRIBUTE_DATA target = {};
+  const bool exists = flushed && GetFileAttributesExW(m_target, GetFileExInfoStandard, &target);
+  if (exists)
+    TakeOverFromTarget(target);
   const bool closed = CloseHandle(m_file) != 0;
   m_file = INVALID_HANDLE_VALUE;
-  const uint32_t result = flushed && closed ? Swap() : ZR_REPLACE_WRITE_FAILED;
+  const uint32_t result =
+      flushed && closed ? Swap(exists ? target.dwFileAttributes : INVALID_FILE_ATTRIBUTES) : ZR_REPLACE_WRITE_FAILED;
   if (result == ZR_REPLACE_DONE) {
     std::free(m_temporary);
     m_temporary = nullptr;
@@ -183,38 +185,39 @@ uint32_t CZRReplacement::Commit() {
   return result;
 }
 
-uint32_t CZRReplacement::Swap() {
-  const DWORD attributes = GetFileAttributesW(m_target);
+void CZRReplacement::TakeOverFromTarget(const WIN32_FILE_ATTRIBUTE_DATA& target) {
+  // Failures leave the new file what it has.
+  FILE_BASIC_INFO basic = {};
+  basic.CreationTime.LowPart = target.ftCreationTime.dwLowDateTime;
+  basic.CreationTime.HighPart = static_cast<LONG>(target.ftCreationTime.dwHighDateTime);
+  const DWORD kept = target.dwFileAttributes & kKeptAttributes;
+  basic.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(m_file, FileBasicInfo, &basic, sizeof basic);
+  DWORD size = 0;
+  GetFileSecurityW(m_target, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+  void* security = size ? std::malloc(size) : nullptr;
+  if (security && GetFileSecurityW(m_target, DACL_SECURITY_INFORMATION, security, size, &size))
+    SetFileSecurityW(m_temporary, DACL_SECURITY_INFORMATION, security);
+  std::free(security);
+}
+
+uint32_t CZRReplacement::Swap(DWORD attributes) {
   // Nothing to replace: the new file takes the name, unless a file took it meanwhile.
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return MoveFileExW(m_temporary, m_target, MOVEFILE_WRITE_THROUGH) ? ZR_REPLACE_DONE : ZR_REPLACE_CANNOT_CREATE;
   const uint32_t refusal = RefusalOf(attributes);
   if (refusal != ZR_REPLACE_DONE)
     return refusal;
-  // A target that cannot be moved (held open without shared deletion) fails the replacement;
-  // Wine's ReplaceFileW would leave a file of its own beside it then, so find out first.
+  // A target that cannot be moved (held open without shared deletion) fails the replacement.
   const HANDLE probe = CreateFileW(m_target, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe == INVALID_HANDLE_VALUE)
     return ZR_REPLACE_CANNOT_CREATE;
   CloseHandle(probe);
-  if (!ReplaceFileW(m_target, m_temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                    nullptr, nullptr)) {
-    if (Exists(m_target))
-      return ZR_REPLACE_CANNOT_CREATE;
-    // The replacement lost the target on the way: the new file takes its name, and where
-    // even that fails it is all that is left, so it stays.
-    if (!MoveFileExW(m_temporary, m_target, MOVEFILE_WRITE_THROUGH)) {
-      std::free(m_temporary);
-      m_temporary = nullptr;
-      return ZR_REPLACE_CANNOT_CREATE;
-    }
-  }
-  // Wine's ReplaceFileW keeps the new file's attributes, not the target's: the target's are
-  // put back.
-  const DWORD kept = attributes & kKeptAttributes;
-  const DWORD now = GetFileAttributesW(m_target);
-  if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept)
-    SetFileAttributesW(m_target, (now | kept) & kSettableAttributes);
-  return ZR_REPLACE_DONE;
+  // One rename over the target, which is there either as it was or as the new file. (Wine's
+  // ReplaceFileW moves the target aside under a name from GetTempFileNameW first, which in a
+  // deep folder can be another file's.)
+  return MoveFileExW(m_temporary, m_target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? ZR_REPLACE_DONE
+             : ZR_REPLACE_CANNOT_CREATE;
 }

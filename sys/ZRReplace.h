@@ -1,9 +1,9 @@
 #pragma once
 // Writing over a file without risking it. The new file is made beside the target, in the
 // target's own folder, under a name that no file had, and takes the target's place only once
-// its data is on the disk, keeping the target's attributes (and, where the system's
-// replacement keeps them, its security and creation time). A failure removes the new file
-// and touches no other file.
+// its data is on the disk, keeping the target's attributes, creation time and access control
+// list (where the file system has them). A failure removes the new file and touches no other
+// file.
 #include <windows.h>
 #include <cstdint>
 
@@ -38,7 +38,10 @@ public:
 private:
   // Creates the new file in the folder made of full's first folder units.
   uint32_t MakeNewFile(const wchar_t* full, size_t folder);
-  uint32_t Swap();
+  // Gives the new file the target's creation time, kept attributes and access control list.
+  void TakeOverFromTarget(const WIN32_FILE_ATTRIBUTE_DATA& target);
+  // Puts the new file, closed, in the place of the target (of these attributes, or none).
+  uint32_t Swap(DWORD attributes);
 
   HANDLE m_file;
   wchar_t* m_target;     // full paths, in the "\\?\" form where they pass MAX_PATH

@@ -30,10 +30,16 @@ public:
   ExistingFile(const ExistingFile&) = delete;
   ExistingFile& operator=(const ExistingFile&) = delete;
 
-  // Files of the user's beside the target, each holding its own name.
+  // Files of the user's beside the target, each holding its own name (their paths may pass
+  // MAX_PATH).
   void AddBystanders(const std::vector<std::string>& names) {
     for (const std::string& other : names) {
-      StoreBytes(dir + "\\" + other, std::vector<uint8_t>(other.begin(), other.end()));
+      const HANDLE file = CreateFileW(LongForm(dir + "\\" + other).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE) << other;
+      DWORD written = 0;
+      EXPECT_TRUE(WriteFile(file, other.data(), static_cast<DWORD>(other.size()), &written, nullptr));
+      CloseHandle(file);
       bystanders.push_back(other);
     }
   }
@@ -94,8 +100,16 @@ private:
     std::vector<std::string> files = FilesIn(dir);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, expected);
-    for (const std::string& other : bystanders)
-      EXPECT_TRUE(LoadBytes(dir + "\\" + other) == std::vector<uint8_t>(other.begin(), other.end())) << other;
+    for (const std::string& other : bystanders) {
+      const HANDLE file = CreateFileW(LongForm(dir + "\\" + other).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+      char bytes[256] = {};
+      DWORD read = 0;
+      EXPECT_TRUE(file != INVALID_HANDLE_VALUE && ReadFile(file, bytes, sizeof bytes, &read, nullptr)) << other;
+      if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+      EXPECT_EQ(std::string(bytes, read), other);
+    }
   }
 };
 
@@ -125,9 +139,14 @@ inline void ExpectFileSizeForTheFullDiskRun(size_t size) {
   EXPECT_LT(size, kReplacingBufferSize);
 }
 
+// The attributes that a replaced file keeps.
+constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
 // The new file is made beside the target in every folder of 250 characters and more where
-// the target's path still fits in MAX_PATH. Files there under the names that GetTempFileName
-// cuts its names to in such folders stay as they are.
+// the target's path still fits in MAX_PATH, and a hidden system target stays one. Files there
+// under the names that GetTempFileName cuts its names to in such folders (also for the system's
+// own replacement, which may use it), and one under the first name of the helpers' own scheme,
+// stay as they are.
 inline void ExpectReplacesInDeepFolders(const ReplacingWrite& w) {
   SCOPED_TRACE(w.name);
   const size_t longest = MAX_PATH - 1;
@@ -135,8 +154,10 @@ inline void ExpectReplacesInDeepFolders(const ReplacingWrite& w) {
     SCOPED_TRACE(length);
     ExistingFile target(w.name, length);
     ASSERT_EQ(target.path.size(), length);
-    target.AddBystanders({"v", "vc"});
+    target.AddBystanders({"v", "vc", std::string(w.name) + ".vc1.tmp", "rf"});
+    ASSERT_TRUE(SetFileAttributesA(target.path.c_str(), kHiddenSystem));
     ASSERT_EQ(w.write(target.path), "");
+    EXPECT_EQ(GetFileAttributesA(target.path.c_str()) & kHiddenSystem, kHiddenSystem);
     const std::vector<uint8_t> written = target.Replacement();
     EXPECT_FALSE(written == target.old);
     if (length == longest)
@@ -164,10 +185,9 @@ inline void ExpectLeavesOtherFilesAlone(const ReplacingWrite& w) {
 inline void ExpectKeepsTheAttributes(const ReplacingWrite& w) {
   SCOPED_TRACE(w.name);
   ExistingFile target(w.name);
-  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-  ASSERT_TRUE(SetFileAttributesA(target.path.c_str(), kept));
+  ASSERT_TRUE(SetFileAttributesA(target.path.c_str(), kHiddenSystem));
   ASSERT_EQ(w.write(target.path), "");
-  EXPECT_EQ(GetFileAttributesA(target.path.c_str()) & kept, kept);
+  EXPECT_EQ(GetFileAttributesA(target.path.c_str()) & kHiddenSystem, kHiddenSystem);
   EXPECT_FALSE(target.Replacement() == target.old);
 }
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
-#include "document/ScratchFiles.h"
+#include "common/ReplacedFile.h"
 #include "sys/ZR.h"
 
 namespace {
@@ -85,4 +85,18 @@ TEST(Replacement, WhatCannotBeWrittenOverIsRefusedAndAnAbandonedFileGoes) {
   replacement.Abandon();
   EXPECT_EQ(folder.Files(), std::vector<std::string>{"old.bin"});
   EXPECT_EQ(LoadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(Replacement, InTheDeepestFolderWhereTheTargetFitsTheSwapTakesNoOtherName) {
+  for (const DWORD attributes : {DWORD(FILE_ATTRIBUTE_ARCHIVE), kHiddenSystem}) {
+    SCOPED_TRACE(attributes);
+    ExistingFile target("t", MAX_PATH - 1);
+    target.AddBystanders({"t.vc1.tmp", "rf", "rf.tmp"});
+    ASSERT_TRUE(SetFileAttributesA(target.path.c_str(), attributes));
+    EXPECT_EQ(Replace(target.path, "new"), ZR_REPLACE_DONE);
+    EXPECT_EQ(GetFileAttributesA(target.path.c_str()), attributes);
+    const std::vector<uint8_t> written = target.Replacement();
+    EXPECT_EQ(std::string(written.begin(), written.end()), "new");
+    EXPECT_EQ(target.folder.Files(), std::vector<std::string>{});
+  }
 }
