@@ -208,15 +208,10 @@ uint32_t CZRReplacement::Swap(DWORD attributes) {
   const uint32_t refusal = RefusalOf(attributes);
   if (refusal != ZR_REPLACE_DONE)
     return refusal;
-  // A target that cannot be moved (held open without shared deletion) fails the replacement.
-  const HANDLE probe = CreateFileW(m_target, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-  if (probe == INVALID_HANDLE_VALUE)
-    return ZR_REPLACE_CANNOT_CREATE;
-  CloseHandle(probe);
-  // One rename over the target, which is there either as it was or as the new file. (Wine's
-  // ReplaceFileW moves the target aside under a name from GetTempFileNameW first, which in a
-  // deep folder can be another file's.)
+  // One rename over the target, which is there either as it was or as the new file; it fails
+  // where the target is held open without shared deletion. (Wine's ReplaceFileW moves the
+  // target aside under a name from GetTempFileNameW first, which in a deep folder can be
+  // another file's.)
   return MoveFileExW(m_temporary, m_target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? ZR_REPLACE_DONE
              : ZR_REPLACE_CANNOT_CREATE;

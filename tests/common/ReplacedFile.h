@@ -144,9 +144,7 @@ constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 
 
 // The new file is made beside the target in every folder of 250 characters and more where
 // the target's path still fits in MAX_PATH, and a hidden system target stays one. Files there
-// under the names that GetTempFileName cuts its names to in such folders (also for the system's
-// own replacement, which may use it), and one under the first name of the helpers' own scheme,
-// stay as they are.
+// under the names that GetTempFileName cuts its names to in such folders stay as they are.
 inline void ExpectReplacesInDeepFolders(const ReplacingWrite& w) {
   SCOPED_TRACE(w.name);
   const size_t longest = MAX_PATH - 1;
@@ -154,7 +152,7 @@ inline void ExpectReplacesInDeepFolders(const ReplacingWrite& w) {
     SCOPED_TRACE(length);
     ExistingFile target(w.name, length);
     ASSERT_EQ(target.path.size(), length);
-    target.AddBystanders({"v", "vc", std::string(w.name) + ".vc1.tmp", "rf"});
+    target.AddBystanders({"v", "vc"});
     ASSERT_TRUE(SetFileAttributesA(target.path.c_str(), kHiddenSystem));
     ASSERT_EQ(w.write(target.path), "");
     EXPECT_EQ(GetFileAttributesA(target.path.c_str()) & kHiddenSystem, kHiddenSystem);
@@ -165,20 +163,25 @@ inline void ExpectReplacesInDeepFolders(const ReplacingWrite& w) {
   }
 }
 
-// Files under the names that a new file would take (first those of the helpers' own scheme,
-// then those of GetTempFileName's) stay as they are.
+// Files under the names that a new file would take (those of the helpers' own scheme, those
+// of GetTempFileName's, in the deepest folder also those it cuts its names to, and that of the
+// system's own replacement) stay as they are, in an ordinary folder and in the deepest one
+// where the target's path fits in MAX_PATH.
 inline void ExpectLeavesOtherFilesAlone(const ReplacingWrite& w) {
   SCOPED_TRACE(w.name);
-  ExistingFile target(w.name);
   std::vector<std::string> taken;
   for (int i = 1; i <= 3; ++i)
     taken.push_back(std::string(w.name) + ".vc" + std::to_string(i) + ".tmp");
   taken.push_back(std::string(w.name) + ".tmp");
-  for (const char* name : {"vc1.tmp", "vc2.tmp", "vcFFFF.tmp"})
+  for (const char* name : {"vc1.tmp", "vc2.tmp", "vcFFFF.tmp", "v", "vc", "rf"})
     taken.push_back(name);
-  target.AddBystanders(taken);
-  ASSERT_EQ(w.write(target.path), "");
-  EXPECT_FALSE(target.Replacement() == target.old);
+  for (const size_t length : {size_t(0), size_t(MAX_PATH - 1)}) {
+    SCOPED_TRACE(length);
+    ExistingFile target(w.name, length);
+    target.AddBystanders(taken);
+    ASSERT_EQ(w.write(target.path), "");
+    EXPECT_FALSE(target.Replacement() == target.old);
+  }
 }
 
 // A hidden system file stays one.
