@@ -170,35 +170,48 @@ uint32_t CZRReplacement::Commit() {
   const bool flushed = FlushFileBuffers(m_file) != 0;
   WIN32_FILE_ATTRIBUTE_DATA target = {};
   const bool exists = flushed && GetFileAttributesExW(m_target, GetFileExInfoStandard, &target);
-  if (exists)
+  void* security = nullptr;
+  if (exists) {
     TakeOverFromTarget(target);
+    security = TargetSecurity();
+  }
   const bool closed = CloseHandle(m_file) != 0;
   m_file = INVALID_HANDLE_VALUE;
   const uint32_t result =
       flushed && closed ? Swap(exists ? target.dwFileAttributes : INVALID_FILE_ATTRIBUTES) : ZR_REPLACE_WRITE_FAILED;
   if (result == ZR_REPLACE_DONE) {
+    // Only once the new file is in place, so that nothing the old file's list denies can
+    // keep the new one from being moved or removed.
+    if (security)
+      SetFileSecurityW(m_target, DACL_SECURITY_INFORMATION, security);
     std::free(m_temporary);
     m_temporary = nullptr;
   } else {
     Abandon();
   }
+  std::free(security);
   return result;
 }
 
 void CZRReplacement::TakeOverFromTarget(const WIN32_FILE_ATTRIBUTE_DATA& target) {
-  // Failures leave the new file what it has.
+  // A failure leaves the new file its own.
   FILE_BASIC_INFO basic = {};
   basic.CreationTime.LowPart = target.ftCreationTime.dwLowDateTime;
   basic.CreationTime.HighPart = static_cast<LONG>(target.ftCreationTime.dwHighDateTime);
   const DWORD kept = target.dwFileAttributes & kKeptAttributes;
   basic.FileAttributes = kept ? kept : FILE_ATTRIBUTE_NORMAL;
   SetFileInformationByHandle(m_file, FileBasicInfo, &basic, sizeof basic);
+}
+
+void* CZRReplacement::TargetSecurity() const {
   DWORD size = 0;
   GetFileSecurityW(m_target, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
   void* security = size ? std::malloc(size) : nullptr;
-  if (security && GetFileSecurityW(m_target, DACL_SECURITY_INFORMATION, security, size, &size))
-    SetFileSecurityW(m_temporary, DACL_SECURITY_INFORMATION, security);
-  std::free(security);
+  if (security && !GetFileSecurityW(m_target, DACL_SECURITY_INFORMATION, security, size, &size)) {
+    std::free(security);
+    security = nullptr;
+  }
+  return security;
 }
 
 uint32_t CZRReplacement::Swap(DWORD attributes) {

@@ -38,8 +38,11 @@ public:
 private:
   // Creates the new file in the folder made of full's first folder units.
   uint32_t MakeNewFile(const wchar_t* full, size_t folder);
-  // Gives the new file the target's creation time, kept attributes and access control list.
+  // Gives the new file the target's creation time and kept attributes.
   void TakeOverFromTarget(const WIN32_FILE_ATTRIBUTE_DATA& target);
+  // The target's access control list (a security descriptor to be freed), null where it has
+  // none that can be read.
+  void* TargetSecurity() const;
   // Puts the new file, closed, in the place of the target (of these attributes, or none).
   uint32_t Swap(DWORD attributes);
 

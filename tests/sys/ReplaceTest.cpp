@@ -100,3 +100,44 @@ TEST(Replacement, InTheDeepestFolderWhereTheTargetFitsTheSwapTakesNoOtherName) {
     EXPECT_EQ(target.folder.Files(), std::vector<std::string>{});
   }
 }
+
+TEST(Replacement, TheNewFileTakesTheTargetsAccessList) {
+  ScratchFolder folder;
+  const std::string path = folder.File("old.bin");
+  StoreBytes(path, {1, 2, 3});
+  // A list of its own: everyone may do everything, and the users' group is named for reading.
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID everyone = nullptr;
+  PSID users = nullptr;
+  ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+  ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0, 0,
+                                       &users));
+  uint8_t list[256];
+  ASSERT_TRUE(InitializeAcl(reinterpret_cast<PACL>(list), sizeof list, ACL_REVISION));
+  ASSERT_TRUE(AddAccessAllowedAce(reinterpret_cast<PACL>(list), ACL_REVISION, FILE_ALL_ACCESS, everyone));
+  ASSERT_TRUE(AddAccessAllowedAce(reinterpret_cast<PACL>(list), ACL_REVISION, FILE_GENERIC_READ, users));
+  SECURITY_DESCRIPTOR descriptor;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(list), FALSE));
+  ASSERT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor));
+  auto dacl = [](const std::string& file) {
+    std::vector<uint8_t> bytes(1024);
+    DWORD size = 0;
+    if (!GetFileSecurityA(file.c_str(), DACL_SECURITY_INFORMATION, bytes.data(), 1024, &size))
+      return std::vector<uint8_t>();
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    GetSecurityDescriptorDacl(bytes.data(), &present, &acl, &defaulted);
+    return present && acl ? std::vector<uint8_t>(reinterpret_cast<uint8_t*>(acl),
+                                                 reinterpret_cast<uint8_t*>(acl) + acl->AclSize)
+                          : std::vector<uint8_t>();
+  };
+  const std::vector<uint8_t> before = dacl(path);
+  ASSERT_FALSE(before.empty());
+  EXPECT_EQ(Replace(path, "new"), ZR_REPLACE_DONE);
+  EXPECT_EQ(Text(path), "new");
+  EXPECT_TRUE(dacl(path) == before);
+  FreeSid(everyone);
+  FreeSid(users);
+}
