@@ -1,6 +1,5 @@
 #include "document/ChunkStream.h"
 #include <windows.h>
-#include <cstring>
 #include <new>
 #include "shell/Errors.h"
 #include "shell/TextRoutines.h"
@@ -247,6 +246,20 @@ bool CFileWriter::Create(const char* path) {
   }
   compressing = 0;
   fileName.Assign(path);
+  return true;
+}
+
+bool CFileWriter::Attach(HANDLE file, const char* name) {
+  if (handle) {
+    Close();
+    if (handle)
+      return false;
+  }
+  handle = zrWrapFileForWrite(file, 0);
+  if (!handle)
+    return error.SetError("Cannot create the file");
+  compressing = 0;
+  fileName.Assign(name);
   return true;
 }
 
@@ -600,45 +613,28 @@ bool CChunkWriter::WriteString(const char* text) {
 }
 
 void WriteFileReplacing(CFileWriter& file, const char* path, const std::function<void()>& write) {
-  if (!path || !path[0])
-    throw CVCException("Cannot create the file");
-  const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+  CZRReplacement replacement;
+  const uint32_t begun = replacement.Begin(path);
+  if (begun == ZR_REPLACE_WRITE_PROTECTED)
     throw CVCException("The file is write-protected");
-
-  // The folder of path ("." for a bare name) holds the temporary, so that replacing is a
-  // rename on one volume.
-  char folder[MAX_PATH];
-  const char* slash = nullptr;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      slash = p;
-  const size_t folderLength = slash ? static_cast<size_t>(slash - path) + 1 : 0;
-  if (folderLength >= sizeof folder)
-    throw CVCException("Cannot create the file");
-  if (folderLength == 0) {
-    std::strcpy(folder, ".");
-  } else {
-    std::memcpy(folder, path, folderLength);
-    folder[folderLength] = '\0';
-  }
-  // Creates the temporary, empty, under a name no other file has.
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(folder, "vc", 0, temporary))
+  if (begun != ZR_REPLACE_DONE)
     throw CVCException("Cannot create the file");
 
   file.error.SetMode(CStreamError::MODE_THROW);
   try {
-    file.Create(temporary);
+    file.Attach(replacement.GetHandle(), path);
     write();
     file.Close();
   } catch (...) {
+    // The replacement removes the new file.
     file.CloseAll();
-    DeleteFileA(temporary);
     throw;
   }
-  if (!MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileA(temporary);
+  const uint32_t result = replacement.Commit();
+  if (result == ZR_REPLACE_WRITE_FAILED)
+    throw CVCException(kWriteFailed);
+  if (result == ZR_REPLACE_WRITE_PROTECTED)
+    throw CVCException("The file is write-protected");
+  if (result != ZR_REPLACE_DONE)
     throw CVCException("Cannot create the file");
-  }
 }

@@ -109,6 +109,9 @@ public:
   virtual void CloseAll();
   virtual bool Create(const char* path);
   virtual bool Close();
+  // Writes into an open, empty file that stays the caller's (Close leaves it open); name is
+  // the file name reported.
+  bool Attach(HANDLE file, const char* name);
 
   bool Write(const void* buffer, uint32_t count);
   bool Seek(uint64_t position);
@@ -203,9 +206,11 @@ private:
 // Writes the 10-byte header of a chunk into out.
 void BuildChunkHeader(uint32_t id, uint32_t length, uint8_t out[10]);
 
-// Saves to path without risking what is there: file (switched to throwing mode) is created
-// under a unique temporary name beside path, write fills it, and only the complete file
-// replaces path. On any failure the temporary is closed and deleted, path is left as it
-// was and the failure passes on. A read-only path is refused before anything is written
-// ("The file is write-protected").
+// Saves to path without risking what is there: file (switched to throwing mode) writes into
+// a new file beside path (CZRReplacement), write fills it, and only the complete file, on
+// the disk, takes path's place with path's attributes. On any failure the new file is
+// deleted, path is left as it was and the failure passes on ("Write failed (the disk is
+// full?)" when the data did not reach the disk, "Cannot create the file" when the new file
+// cannot be made or cannot take path's place). A read-only path is refused before anything
+// is written ("The file is write-protected").
 void WriteFileReplacing(CFileWriter& file, const char* path, const std::function<void()>& write);

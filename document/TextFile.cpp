@@ -188,6 +188,11 @@ bool CTextWriter::Create(const char* path) {
   return CFileWriter::Create(path);
 }
 
+void CTextWriter::CloseAll() {
+  depth = 0;
+  CFileWriter::CloseAll();
+}
+
 bool CTextWriter::WriteText(const char* text) {
   return Write(text, static_cast<uint32_t>(std::strlen(text)));
 }

@@ -40,6 +40,7 @@ public:
   CTextWriter();
 
   bool Create(const char* path) override;
+  void CloseAll() override;
   // Ends all open blocks, then closes the file.
   bool Close() override;
   bool BeginBlock(const char* name);

@@ -235,18 +235,19 @@ bool CZRFileWriter::WritePending() {
 namespace {
 
 template <class Stream>
-ZRHandle OpenStream(HANDLE file) {
+ZRHandle OpenStream(HANDLE file, bool ownsHandle = true) {
   ZRHandle handle = static_cast<ZRHandle>(std::malloc(sizeof(ZRHandleRecord)));
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(ZR_FILE_BUFFER_SIZE));
   Stream* stream = nullptr;
   if (handle && buffer) {
     handle->top = nullptr;
-    stream = new (std::nothrow) Stream(handle, file, true, buffer, ZR_FILE_BUFFER_SIZE);
+    stream = new (std::nothrow) Stream(handle, file, ownsHandle, buffer, ZR_FILE_BUFFER_SIZE);
   }
   if (!stream) {
     std::free(buffer);
     std::free(handle);
-    CloseHandle(file);
+    if (ownsHandle)
+      CloseHandle(file);
     zrSetError(ZR_ERROR_MEMORY);
     return nullptr;
   }
@@ -298,6 +299,15 @@ ZRHandle WINAPI zrOpenFileForWrite(CZROpener* opener, const char* path, uint32_t
     return nullptr;
   }
   return OpenStream<CZRFileWriter>(file);
+}
+
+ZRHandle WINAPI zrWrapFileForWrite(HANDLE file, uint32_t ownsHandle) {
+  zrClearError();
+  if (file == INVALID_HANDLE_VALUE || !file) {
+    zrSetError(ZR_ERROR_OPEN);
+    return nullptr;
+  }
+  return OpenStream<CZRFileWriter>(file, ownsHandle != 0);
 }
 
 uint32_t WINAPI zrAttachFilter(ZRHandle handle, uint32_t type, uint32_t param) {

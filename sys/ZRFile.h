@@ -69,6 +69,10 @@ extern "C" {
 ZRHandle WINAPI zrOpenFileForRead(CZROpener* opener, const char* path, uint32_t mode);
 // Creates (or truncates) a file for buffered writing. Null on failure (6, 2).
 ZRHandle WINAPI zrOpenFileForWrite(CZROpener* opener, const char* path, uint32_t attributes, uint32_t mode);
+// Buffered writing into an open, empty file (its pointer at the start); the file handle is
+// closed with the stream only when ownsHandle. Null on failure (6 no file, 2; an owned file
+// is then closed).
+ZRHandle WINAPI zrWrapFileForWrite(HANDLE file, uint32_t ownsHandle);
 // Pushes a filter (ZR_FILTER_RANGE or ZR_FILTER_DICT) onto the handle. Returns the thread word.
 uint32_t WINAPI zrAttachFilter(ZRHandle handle, uint32_t type, uint32_t param);
 // Pops the top filter; an encoder finishes its output first. Returns the thread word.

@@ -109,8 +109,8 @@ void CVCXMemoryStream::Seek(int64_t position) {
 
 // Handle streams.
 
-CVCXHandleStream::CVCXHandleStream(HANDLE file)
-    : m_file(file), m_size(0), m_position(0), m_buffer(nullptr), m_cursor(0), m_fill(0) {
+CVCXHandleStream::CVCXHandleStream(HANDLE file, bool ownsHandle)
+    : m_file(file), m_ownsHandle(ownsHandle), m_size(0), m_position(0), m_buffer(nullptr), m_cursor(0), m_fill(0) {
   m_buffer = static_cast<uint8_t*>(vcxAlloc(BUFFER_SIZE));
   if (!m_buffer)
     vcxThrow(VCX_ERROR_MEMORY);
@@ -134,7 +134,8 @@ CVCXHandleStream::CVCXHandleStream(HANDLE file)
 }
 
 CVCXHandleStream::~CVCXHandleStream() {
-  CloseHandle(m_file);
+  if (m_ownsHandle)
+    CloseHandle(m_file);
   vcxFree(m_buffer);
 }
 
@@ -346,9 +347,11 @@ CVCXFileWriteStream* vcxCreateFile(const char* path) {
 }
 
 CVCXReplacingFile::CVCXReplacingFile(const char* path) : m_stream(nullptr) {
-  if (!m_replacement.Begin(path))
+  if (m_replacement.Begin(path) != ZR_REPLACE_DONE)
     vcxThrow(VCX_ERROR_CREATE, "Cannot create file");
-  m_stream = vcxCreateFile(m_replacement.GetTemporaryPath());
+  m_stream = new (std::nothrow) CVCXFileWriteStream(m_replacement.GetHandle(), false);
+  if (!m_stream)
+    vcxThrow(VCX_ERROR_MEMORY);
 }
 
 CVCXReplacingFile::~CVCXReplacingFile() {
@@ -359,6 +362,9 @@ void CVCXReplacingFile::Commit() {
   m_stream->Flush();
   delete m_stream;
   m_stream = nullptr;
-  if (!m_replacement.Finish())
+  const uint32_t result = m_replacement.Commit();
+  if (result == ZR_REPLACE_WRITE_FAILED)
+    vcxThrow(VCX_ERROR_WRITE);
+  if (result != ZR_REPLACE_DONE)
     vcxThrow(VCX_ERROR_CREATE, "Cannot create file");
 }

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
-#include "plugins/sdk/VCXReplace.h"
+#include "sys/ZRReplace.h"
 
 class CVCXStream {
 public:
@@ -65,11 +65,11 @@ private:
   uint32_t m_position;
 };
 
-// A disk file with a 64 KiB buffer; owns the handle.
+// A disk file with a 64 KiB buffer; owns the handle unless told otherwise.
 class CVCXHandleStream : public CVCXStream {
 public:
   enum { BUFFER_SIZE = 65536 };
-  explicit CVCXHandleStream(HANDLE file);
+  explicit CVCXHandleStream(HANDLE file, bool ownsHandle = true);
   ~CVCXHandleStream() override;
   int64_t GetSize() override { return m_size; }
   int64_t GetPosition() override { return m_position; }
@@ -80,6 +80,7 @@ protected:
   void SeekFile(int64_t position);
 
   HANDLE m_file;
+  bool m_ownsHandle;
   int64_t m_size;
   int64_t m_position;
   uint8_t* m_buffer;
@@ -97,7 +98,8 @@ public:
 
 class CVCXFileWriteStream : public CVCXHandleStream {
 public:
-  explicit CVCXFileWriteStream(HANDLE file) : CVCXHandleStream(file), m_bufferStart(m_position) {}
+  explicit CVCXFileWriteStream(HANDLE file, bool ownsHandle = true)
+      : CVCXHandleStream(file, ownsHandle), m_bufferStart(m_position) {}
   ~CVCXFileWriteStream() override;
   void WriteByte(uint8_t value) override;
   size_t Write(const void* buffer, size_t count) override;
@@ -129,11 +131,11 @@ public:
   CVCXReplacingFile& operator=(const CVCXReplacingFile&) = delete;
 
   CVCXFileWriteStream& GetStream() { return *m_stream; }
-  // Writes out the buffer (12), closes the file and puts it in path's place (10 "Cannot
-  // create file").
+  // Writes out the buffer and brings the file to the disk (12), then puts it in path's place
+  // with path's attributes (10 "Cannot create file").
   void Commit();
 
 private:
-  CVCXReplacement m_replacement;  // outlives the stream, which closes the file
+  CZRReplacement m_replacement;  // outlives the stream, which writes into its file
   CVCXFileWriteStream* m_stream;
 };

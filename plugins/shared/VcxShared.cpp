@@ -235,15 +235,13 @@ void CVcxFile::Close() {
 
 CVcxReplacingFile::CVcxReplacingFile(const char* path) {
   vcxThrowIf(!path, VCX_ERROR_PARAMETER);
-  vcxThrowIf(!m_replacement.Begin(path), VCX_ERROR_CREATE);
-  m_file.handle = CreateFileA(m_replacement.GetTemporaryPath(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  vcxThrowIf(!m_file.IsOpen(), VCX_ERROR_CREATE);
+  vcxThrowIf(m_replacement.Begin(path) != ZR_REPLACE_DONE, VCX_ERROR_CREATE);
 }
 
 void CVcxReplacingFile::Commit() {
-  m_file.Close();
-  vcxThrowIf(!m_replacement.Finish(), VCX_ERROR_CREATE);
+  const uint32_t result = m_replacement.Commit();
+  vcxThrowIf(result == ZR_REPLACE_WRITE_FAILED, VCX_ERROR_WRITE);
+  vcxThrowIf(result != ZR_REPLACE_DONE, VCX_ERROR_CREATE);
 }
 
 HANDLE vcxOpenForRead(const char* path) {

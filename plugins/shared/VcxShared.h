@@ -7,7 +7,7 @@
 #include <new>
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecords.h"
-#include "plugins/sdk/VCXReplace.h"
+#include "sys/ZRReplace.h"
 
 // The exception of these plug-ins: an error code only.
 class CVcxError {
@@ -114,13 +114,13 @@ class CVcxReplacingFile {
 public:
   // Throws 10 when the file cannot be made (a null path 3).
   explicit CVcxReplacingFile(const char* path);
-  HANDLE GetHandle() const { return m_file.handle; }
-  // Closes the file and puts it in path's place; throws 10 when that fails.
+  HANDLE GetHandle() const { return m_replacement.GetHandle(); }
+  // Brings the file to the disk (12), closes it and puts it in path's place with path's
+  // attributes (10).
   void Commit();
 
 private:
-  CVCXReplacement m_replacement;  // outlives the handle
-  CVcxFile m_file;
+  CZRReplacement m_replacement;
 };
 
 // Opens an existing file for reading; throws 11 (a null path 3).

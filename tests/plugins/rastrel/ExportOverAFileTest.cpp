@@ -32,7 +32,63 @@ VCXMultiImage* LargeDocument(int type) {
   return Wrap(entries);
 }
 
+// A document of one 100 x 100 32-bit image with its mask, about 40 KB as an icon or a
+// bitmap, owned for the test's lifetime.
+class ReplacingExports {
+public:
+  ReplacingExports() : doc(Wrap({MakeIcon(VCX_FORMAT_32, 100, 100, 0, true)})) {}
+  ~ReplacingExports() { VcsFreeMultiImage(doc); }
+  ReplacingExports(const ReplacingExports&) = delete;
+  ReplacingExports& operator=(const ReplacingExports&) = delete;
+
+  // The icon and the bitmap export, each reporting the plug-in's error code.
+  std::vector<ReplacingWrite> Exports() const {
+    VCXMultiImage* written = doc;
+    auto exporter = [written](int type) {
+      return [written, type](const std::string& path) {
+        const int code = Rastrel().exportFile(nullptr, path.c_str(), type, written) ? 0 : Rastrel().LastError();
+        return code ? std::to_string(code) : std::string();
+      };
+    };
+    return {{"i", exporter(2), "10", "12"}, {"b", exporter(1), "10", "12"}};
+  }
+
+  VCXMultiImage* doc;
+};
+
 }  // namespace
+
+TEST(ExportOverAFile, WorksInFoldersOf250CharactersAndMore) {
+  ReplacingExports exports;
+  for (const ReplacingWrite& w : exports.Exports())
+    ExpectReplacesInDeepFolders(w);
+}
+
+TEST(ExportOverAFile, LeavesFilesUnderTheNamesItMightTakeAlone) {
+  ReplacingExports exports;
+  for (const ReplacingWrite& w : exports.Exports())
+    ExpectLeavesOtherFilesAlone(w);
+}
+
+TEST(ExportOverAFile, AHiddenSystemFileStaysOne) {
+  ReplacingExports exports;
+  for (const ReplacingWrite& w : exports.Exports())
+    ExpectKeepsTheAttributes(w);
+}
+
+TEST(ExportOverAFile, AFileHeldOpenElsewhereIsKept) {
+  ReplacingExports exports;
+  for (const ReplacingWrite& w : exports.Exports())
+    ExpectKeepsAHeldTarget(w);
+}
+
+TEST(FullDisk, AnExportWhoseLastWriteFailsKeepsTheFile) {
+  if (!FileSizeLimit())
+    GTEST_SKIP() << "runs where files are limited in size (ctest's plugins_rastrel_full_disk)";
+  ReplacingExports exports;
+  for (const ReplacingWrite& w : exports.Exports())
+    ExpectKeepsTheTargetWhenTheLastWriteFails(w);
+}
 
 TEST(ExportOverAFile, ACompleteWriteTakesItsPlaceAndAReadOnlyFileIsRefused) {
   for (const Case& c : kCases) {

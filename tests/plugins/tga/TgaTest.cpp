@@ -626,6 +626,59 @@ TEST(TgaExport, ACompleteWriteOverAFileTakesItsPlaceAndAReadOnlyFileIsRefused) {
   VcsFreeMultiImage(doc);
 }
 
+namespace {
+
+// A 100 x 100 32-bit document, 40,044 bytes as a TGA file, owned for the test's lifetime.
+class ReplacingExport {
+public:
+  ReplacingExport() {
+    std::vector<uint8_t> pixels(100 * 100 * 4);
+    for (size_t i = 0; i < pixels.size(); ++i)
+      pixels[i] = static_cast<uint8_t>(i * 7);
+    doc = MakeDocument(VCX_FORMAT_32, 100, 100, pixels);
+  }
+  ~ReplacingExport() { VcsFreeMultiImage(doc); }
+  ReplacingExport(const ReplacingExport&) = delete;
+  ReplacingExport& operator=(const ReplacingExport&) = delete;
+
+  // The export, reporting the plug-in's error code.
+  ReplacingWrite Write() const {
+    VCXMultiImage* written = doc;
+    return {"t",
+            [written](const std::string& path) {
+              const int code = Export(written, path);
+              return code ? std::to_string(code) : std::string();
+            },
+            "10", "12"};
+  }
+
+  VCXMultiImage* doc;
+};
+
+}  // namespace
+
+TEST(TgaExport, OverAFileWorksInFoldersOf250CharactersAndMore) {
+  ExpectReplacesInDeepFolders(ReplacingExport().Write());
+}
+
+TEST(TgaExport, OverAFileLeavesFilesUnderTheNamesItMightTakeAlone) {
+  ExpectLeavesOtherFilesAlone(ReplacingExport().Write());
+}
+
+TEST(TgaExport, OverAHiddenSystemFileKeepsItOne) {
+  ExpectKeepsTheAttributes(ReplacingExport().Write());
+}
+
+TEST(TgaExport, OverAFileHeldOpenElsewhereKeepsIt) {
+  ExpectKeepsAHeldTarget(ReplacingExport().Write());
+}
+
+TEST(FullDisk, ATgaExportWhoseLastWriteFailsKeepsTheFile) {
+  if (!FileSizeLimit())
+    GTEST_SKIP() << "runs where files are limited in size (ctest's plugins_tga_full_disk)";
+  ExpectKeepsTheTargetWhenTheLastWriteFails(ReplacingExport().Write());
+}
+
 TEST(FullDisk, ATgaWriteThatFailsLeavesTheOldFile) {
   if (!FileSizeLimit())
     GTEST_SKIP() << "runs where files are limited in size (ctest's plugins_tga_full_disk)";
