@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
-#include <utility>
 #include "document/Image.h"
 #include "document/Layer.h"
 #include "document/Project.h"
 #include "document/ProjectFile.h"
 #include "document/Swatches.h"
 #include "fuzz/Fuzz.h"
+#include "tests/common/PeView.h"
 
 namespace fuzz {
 
@@ -99,24 +99,15 @@ bool AddSeed(const Reader& reader, const Bytes& bytes) {
   return WriteFileBytes(SeedFolder(reader) + name + reader.extension, bytes);
 }
 
-uint32_t Get32(const Bytes& b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-void Set32(Bytes& b, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    b[at + i] = uint8_t(value >> (8 * i));
-}
-
 // A bitmap file of a 40-byte header given a larger header: the masks that followed it move
 // inside; null when the file has another header.
 Bytes WithLargerHeader(const Bytes& file, uint32_t size) {
-  if (file.size() < 54 || Get32(file, 14) != 40)
+  if (file.size() < 54 || Le32(file, 14) != 40)
     return Bytes();
-  const bool masks = Get32(file, 30) == BI_BITFIELDS;
+  const bool masks = Le32(file, 30) == BI_BITFIELDS;
   Bytes b(file.begin(), file.begin() + 54);
   b.resize(14 + size, 0);
-  Set32(b, 14, size);
+  SetLe32(b, 14, size);
   size_t rest = 54;
   if (masks && file.size() >= 66) {
     std::copy(file.begin() + 54, file.begin() + 66, b.begin() + 54);
@@ -124,8 +115,8 @@ Bytes WithLargerHeader(const Bytes& file, uint32_t size) {
   }
   b.insert(b.end(), file.begin() + rest, file.end());
   const uint32_t grown = uint32_t(b.size() - file.size());
-  Set32(b, 2, uint32_t(b.size()));
-  Set32(b, 10, Get32(file, 10) + grown);
+  SetLe32(b, 2, uint32_t(b.size()));
+  SetLe32(b, 10, Le32(file, 10) + grown);
   return b;
 }
 
@@ -145,60 +136,6 @@ int CopyFixtures(const Reader& reader) {
   return copied;
 }
 
-uint16_t Get16(const Bytes& b, size_t at) {
-  return uint16_t(b[at] | b[at + 1] << 8);
-}
-
-// File offsets of the data of a library's bitmap resources, in their directory's order; empty
-// when its resource tree cannot be walked.
-std::vector<size_t> BitmapData(const Bytes& b) {
-  std::vector<size_t> found;
-  auto within = [&](size_t at, size_t size) { return at <= b.size() && size <= b.size() - at; };
-  if (!within(0, 64) || !within(Get32(b, 60), 24))
-    return found;
-  const size_t pe = Get32(b, 60);
-  const size_t table = pe + 24 + Get16(b, pe + 20);
-  const size_t sections = Get16(b, pe + 6);
-  if (!within(table, 40 * sections))
-    return found;
-  auto fileOf = [&](uint32_t rva) -> size_t {
-    for (size_t i = 0; i < sections; ++i) {
-      const size_t s = table + 40 * i;
-      const uint32_t address = Get32(b, s + 12);
-      if (rva >= address && rva - address < Get32(b, s + 8))
-        return Get32(b, s + 20) + size_t(rva - address);
-    }
-    return b.size();
-  };
-  size_t rsrc = 0;
-  for (size_t i = 0; i < sections; ++i)
-    if (std::memcmp(&b[table + 40 * i], ".rsrc", 6) == 0)
-      rsrc = Get32(b, table + 40 * i + 20);
-  // The entries of the directory at a section offset, as (name or id, target).
-  auto entries = [&](uint32_t directory) {
-    std::vector<std::pair<uint32_t, uint32_t>> list;
-    const size_t d = rsrc + (directory & 0x7FFFFFFFu);
-    if (!rsrc || !within(d, 16))
-      return list;
-    const size_t count = size_t(Get16(b, d + 12)) + Get16(b, d + 14);
-    for (size_t i = 0; i < count && within(d + 16 + 8 * i, 8); ++i)
-      list.emplace_back(Get32(b, d + 16 + 8 * i), Get32(b, d + 20 + 8 * i));
-    return list;
-  };
-  for (const auto& type : entries(0))
-    if (type.first == 2 && (type.second & 0x80000000u))
-      for (const auto& name : entries(type.second)) {
-        const auto languages = entries(name.second);
-        if (!(name.second & 0x80000000u) || languages.empty() || (languages[0].second & 0x80000000u) ||
-            !within(rsrc + languages[0].second, 16))
-          continue;
-        const size_t data = fileOf(Get32(b, rsrc + languages[0].second));
-        if (within(data, 46))
-          found.push_back(data);
-      }
-  return found;
-}
-
 // Libraries of several images whose bitmaps claim sizes at the edges of the previews: no
 // pixels, and 8192 x 8192 pixels of RLE8 in a stream that ends at once, far more than the host
 // lets a preview have.
@@ -206,23 +143,23 @@ int AddLibraryEdges(const Reader& reader) {
   int added = 0;
   Bytes b;
   if (ReadFileBytes(FixtureFolder("rastrel") + "pe-two-bitmaps.dll", b)) {
-    const std::vector<size_t> bitmaps = BitmapData(b);
-    if (bitmaps.size() == 2) {
-      Set32(b, bitmaps[1] + 8, 0);
+    const PeView view(b);
+    if (view.Count(2) == 2) {
+      SetLe32(b, view.Data(2, 1) + 8, 0);
       added += AddSeed(reader, b);
     }
   }
   if (ReadFileBytes(FixtureFolder("rastrel") + "pe-icons.dll", b)) {
-    const std::vector<size_t> bitmaps = BitmapData(b);
-    if (bitmaps.size() == 2) {
-      Set32(b, bitmaps[0] + 8, 0);
-      const size_t claim = bitmaps[1];
-      Set32(b, claim + 4, 8192);
-      Set32(b, claim + 8, 8192);
+    const PeView view(b);
+    if (view.Count(2) == 2) {
+      SetLe32(b, view.Data(2, 0) + 8, 0);
+      const size_t claim = view.Data(2, 1);
+      SetLe32(b, claim + 4, 8192);
+      SetLe32(b, claim + 8, 8192);
       b[claim + 14] = 8;
       b[claim + 15] = 0;
-      Set32(b, claim + 16, BI_RLE8);
-      Set32(b, claim + 32, 1);
+      SetLe32(b, claim + 16, BI_RLE8);
+      SetLe32(b, claim + 32, 1);
       b[claim + 44] = 0;
       b[claim + 45] = 1;
       added += AddSeed(reader, b);
