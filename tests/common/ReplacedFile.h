@@ -25,7 +25,7 @@ public:
   }
   ~ExistingFile() {
     if (dir != folder.path)
-      RemoveDeepFolder(dir);
+      RemoveScratchFolder(dir);
   }
   ExistingFile(const ExistingFile&) = delete;
   ExistingFile& operator=(const ExistingFile&) = delete;
@@ -34,7 +34,7 @@ public:
   // MAX_PATH).
   void AddBystanders(const std::vector<std::string>& names) {
     for (const std::string& other : names) {
-      const HANDLE file = CreateFileW(LongForm(dir + "\\" + other).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      const HANDLE file = CreateFileW(LongPath(dir + "\\" + other).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
       ASSERT_NE(file, INVALID_HANDLE_VALUE) << other;
       DWORD written = 0;
@@ -62,36 +62,14 @@ public:
   std::vector<std::string> bystanders;
 
 private:
-  // Folders this long are reached through the "\\?\" form (the plain one stops at 248
-  // characters, and the files left in them may pass MAX_PATH).
-  static std::wstring LongForm(const std::string& folder) {
-    return L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
-  }
   static std::string FolderFor(const ScratchFolder& scratch, const char* fileName, size_t pathLength) {
     if (!pathLength)
       return scratch.path;
     const size_t used = scratch.path.size() + 2 + std::string(fileName).size();
     std::string deep = scratch.path + "\\" + std::string(pathLength > used ? pathLength - used : 1, 'd');
-    CreateDirectoryW(LongForm(deep).c_str(), nullptr);
+    CreateDirectoryW(LongPath(deep).c_str(), nullptr);
     return deep;
   }
-  static void RemoveDeepFolder(const std::string& folder) {
-    const std::wstring wide = LongForm(folder);
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((wide + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring file = wide + L"\\" + data.cFileName;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-          SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileW(file.c_str());
-        }
-      } while (FindNextFileW(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryW(wide.c_str());
-  }
-
   // The folder holds the target and the bystanders, each as it was put there.
   void ExpectOnlyTheseFiles() const {
     std::vector<std::string> expected = bystanders;
@@ -101,7 +79,7 @@ private:
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, expected);
     for (const std::string& other : bystanders) {
-      const HANDLE file = CreateFileW(LongForm(dir + "\\" + other).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+      const HANDLE file = CreateFileW(LongPath(dir + "\\" + other).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
       char bytes[256] = {};
       DWORD read = 0;

@@ -23,12 +23,21 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-// Deletes the files of a scratch folder (read-only ones too, and names outside the code
-// page), then the folder.
+// A path in the "\\?\" form, which the wide file calls take past MAX_PATH.
+inline std::wstring LongPath(const std::string& path) {
+  const int units = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::vector<wchar_t> wide(units > 0 ? static_cast<size_t>(units) : 1, 0);
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), units);
+  const DWORD size = GetFullPathNameW(wide.data(), 0, nullptr, nullptr);
+  std::vector<wchar_t> full(size + 1, 0);
+  GetFullPathNameW(wide.data(), size + 1, full.data(), nullptr);
+  return L"\\\\?\\" + std::wstring(full.data());
+}
+
+// Deletes the files of a scratch folder (read-only ones too, names outside the code page,
+// paths past MAX_PATH), then the folder.
 inline void RemoveScratchFolder(const std::string& folder) {
-  wchar_t wide[MAX_PATH] = {};
-  MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH);
-  const std::wstring base = std::wstring(wide) + L"\\";
+  const std::wstring base = LongPath(folder) + L"\\";
   std::vector<std::wstring> files;
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((base + L"*").c_str(), &data);
@@ -43,7 +52,7 @@ inline void RemoveScratchFolder(const std::string& folder) {
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(file.c_str());
   }
-  RemoveDirectoryW(wide);
+  RemoveDirectoryW(LongPath(folder).c_str());
 }
 
 // A fresh folder under the temporary path, removed with its files afterwards.
