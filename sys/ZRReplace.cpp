@@ -155,6 +155,26 @@ wchar_t* TemporaryFolder() {
   return CopyText(folder);
 }
 
+// Creates a file of its own named after full's name, in the temporary folder or, failing
+// that, beside full (its first folder units being its folder); whether it could.
+bool CreateOwnFileAside(const wchar_t* full, size_t folder, DWORD flags, HANDLE& file, wchar_t*& created) {
+  wchar_t* temporary = TemporaryFolder();
+  if (temporary) {
+    const size_t units = std::wcslen(temporary);
+    wchar_t* named = NewText(units + std::wcslen(full + folder) + 1);
+    if (named) {
+      std::wcscpy(named, temporary);
+      std::wcscat(named, full + folder);
+      CreateOwnFile(named, units, flags, file, created);
+    }
+    std::free(named);
+  }
+  std::free(temporary);
+  if (file == INVALID_HANDLE_VALUE)
+    CreateOwnFile(full, folder, flags, file, created);
+  return file != INVALID_HANDLE_VALUE;
+}
+
 // Who owns a file and who may do what with it, as far as the file system tells.
 class CFileSecurity {
 public:
@@ -334,21 +354,7 @@ uint32_t CZRReplacement::BeginInPlace(const wchar_t* full, size_t folder) {
   // The new data's file goes when it is closed, whatever ends this process.
   const DWORD flags = FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE;
   wchar_t* created = nullptr;
-  wchar_t* temporary = TemporaryFolder();
-  if (temporary) {
-    // Named after the target, in the temporary folder.
-    const size_t units = std::wcslen(temporary);
-    wchar_t* named = NewText(units + std::wcslen(full + folder) + 1);
-    if (named) {
-      std::wcscpy(named, temporary);
-      std::wcscat(named, full + folder);
-      CreateOwnFile(named, units, flags, m_file, created);
-    }
-    std::free(named);
-  }
-  std::free(temporary);
-  if (m_file == INVALID_HANDLE_VALUE)
-    CreateOwnFile(full, folder, flags, m_file, created);
+  CreateOwnFileAside(full, folder, flags, m_file, created);
   std::free(created);
   if (m_file == INVALID_HANDLE_VALUE) {
     CloseFile(m_inPlace);
@@ -421,26 +427,11 @@ uint32_t CZRReplacement::Swap(DWORD attributes) {
 }
 
 uint32_t CZRReplacement::WriteInPlace(HANDLE source) {
-  // A complete copy of the target's bytes first, in the temporary folder (or beside it); it
-  // stays there should even putting them back fail.
+  // A complete copy of the target's bytes first, in the temporary folder (or beside the
+  // target); it stays there should even putting them back fail.
   HANDLE copy = INVALID_HANDLE_VALUE;
   wchar_t* copyPath = nullptr;
-  const size_t folder = FolderUnits(m_target);
-  wchar_t* temporary = TemporaryFolder();
-  if (temporary) {
-    const size_t units = std::wcslen(temporary);
-    wchar_t* named = NewText(units + std::wcslen(m_target + folder) + 1);
-    if (named) {
-      std::wcscpy(named, temporary);
-      std::wcscat(named, m_target + folder);
-      CreateOwnFile(named, units, 0, copy, copyPath);
-    }
-    std::free(named);
-  }
-  std::free(temporary);
-  if (copy == INVALID_HANDLE_VALUE)
-    CreateOwnFile(m_target, folder, 0, copy, copyPath);
-  if (copy == INVALID_HANDLE_VALUE)
+  if (!CreateOwnFileAside(m_target, FolderUnits(m_target), 0, copy, copyPath))
     return ZR_REPLACE_CANNOT_CREATE;
   uint32_t result = ZR_REPLACE_WRITE_FAILED;
   bool keepCopy = false;
