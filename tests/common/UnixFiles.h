@@ -77,13 +77,20 @@ inline void SetUnixModeAndOwner(const std::string& path, const char* mode, const
   RunUnixShell(std::string("chmod ") + mode + " " + file + (owner[0] ? std::string(" && chown ") + owner + " " + file : ""));
 }
 
-// Makes link a symbolic link naming target; whether it is one afterwards.
-inline bool MakeSymbolicLink(const std::string& target, const std::string& link) {
-  return RunUnixShell("ln -s " + ShellQuoted(UnixPathOf(target)) + " " + ShellQuoted(UnixPathOf(link)) +
-                      " && test -L " + ShellQuoted(UnixPathOf(link)) + " && echo link") == "link";
+// Makes link a symbolic link naming target; what went wrong, "" when it is one afterwards.
+inline std::string MakeSymbolicLink(const std::string& target, const std::string& link) {
+  const std::string made = RunUnixShell("ln -s " + ShellQuoted(UnixPathOf(target)) + " " +
+                                        ShellQuoted(UnixPathOf(link)) + " && test -L " +
+                                        ShellQuoted(UnixPathOf(link)) + " && echo link");
+  return made == "link" ? "" : made.empty() ? "no output" : made;
 }
 
 // The file a symbolic link names; empty when path is no link.
 inline std::string SymbolicLinkTarget(const std::string& path) {
   return RunUnixShell("readlink " + ShellQuoted(UnixPathOf(path)));
+}
+
+// Removes a symbolic link itself (Wine's DeleteFile removes the file it names instead).
+inline void RemoveSymbolicLink(const std::string& link) {
+  RunUnixShell("rm -f " + ShellQuoted(UnixPathOf(link)));
 }
