@@ -1,5 +1,6 @@
 #pragma once
-// A file held open without any sharing by another process, as another program may hold it:
+// A file held open by another process, as another program may hold it (without sharing, or
+// sharing it as given):
 // a second instance of the test program, started with --hold-file, which TestMain hands to
 // HoldFileForParent before any test runs.
 #include <windows.h>
@@ -13,7 +14,7 @@ constexpr DWORD kHolderWaitMs = 60000;
 
 class HeldFile {
 public:
-  explicit HeldFile(const std::string& path) {
+  explicit HeldFile(const std::string& path, DWORD share = 0) {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     m_held = CreateEventA(&inherited, TRUE, FALSE, nullptr);
     m_release = CreateEventA(&inherited, TRUE, FALSE, nullptr);
@@ -22,7 +23,7 @@ public:
       return;
     std::string line = std::string("\"") + self + "\" --hold-file \"" + path + "\" " +
                        std::to_string(reinterpret_cast<uintptr_t>(m_held)) + " " +
-                       std::to_string(reinterpret_cast<uintptr_t>(m_release));
+                       std::to_string(reinterpret_cast<uintptr_t>(m_release)) + " " + std::to_string(share);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &m_process))
@@ -57,15 +58,16 @@ private:
   bool m_isHeld = false;
 };
 
-// The other process's part: with "--hold-file PATH HELD RELEASE" it opens PATH without
-// sharing, signals HELD and keeps the file open until RELEASE is signalled, and true is
+// The other process's part: with "--hold-file PATH HELD RELEASE SHARE" it opens PATH for
+// reading and writing, sharing it as SHARE says, signals HELD and keeps the file open until RELEASE is signalled, and true is
 // returned (exit code in code); false for any other command line.
 inline bool HoldFileForParent(int argc, char** argv, int& code) {
-  if (argc != 5 || std::strcmp(argv[1], "--hold-file") != 0)
+  if (argc != 6 || std::strcmp(argv[1], "--hold-file") != 0)
     return false;
   const HANDLE held = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[3], nullptr, 10)));
   const HANDLE release = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[4], nullptr, 10)));
-  const HANDLE file = CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const DWORD share = static_cast<DWORD>(std::strtoul(argv[5], nullptr, 10));
+  const HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
   code = 1;
   if (file != INVALID_HANDLE_VALUE) {
     SetEvent(held);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 #include "common/HeldFile.h"
+#include "common/ImportStandIn.h"
+#include "common/UnixFiles.h"
 #include "document/ScratchFiles.h"
 
 class ExistingFile {
@@ -107,6 +109,7 @@ struct ReplacingWrite {
   std::function<std::string(const std::string& path)> write;
   std::string cannotCreate;  // reported when the new file cannot take the target's place
   std::string writeFailed;   // reported when the data does not reach the disk
+  HMODULE module = nullptr;  // whose file calls the write makes; null: the test program's
 };
 
 // Buffer size of every helper's stream.
@@ -192,4 +195,178 @@ inline void ExpectKeepsTheTargetWhenTheLastWriteFails(const ReplacingWrite& w) {
   ExistingFile target(w.name);
   EXPECT_EQ(w.write(target.path), w.writeFailed);
   target.ExpectKept();
+}
+
+// File calls of a writing module that fail as the test says, for the object's lifetime.
+class FailingFileCalls {
+public:
+  // CREATE_NEW in folder ("" for none) is refused as access denied; the given call of
+  // FlushFileBuffers (0: none) fails as on a full disk.
+  FailingFileCalls(HMODULE module, const std::string& folder, int failingFlush)
+      : m_create(Module(module), "CreateFileW", reinterpret_cast<void*>(CreateFile)),
+        m_flush(Module(module), "FlushFileBuffers", reinterpret_cast<void*>(Flush)) {
+    RefusedFolder() = folder.empty() ? std::wstring() : LongPath(folder).substr(4) + L"\\";
+    Flushes() = 0;
+    FailingFlush() = failingFlush;
+    EXPECT_TRUE(m_create.Installed() && m_flush.Installed());
+  }
+  ~FailingFileCalls() {
+    RefusedFolder().clear();
+    FailingFlush() = 0;
+  }
+
+  static int& Flushes() {
+    static int count = 0;
+    return count;
+  }
+
+private:
+  static HMODULE Module(HMODULE module) { return module ? module : GetModuleHandleA(nullptr); }
+  static std::wstring& RefusedFolder() {
+    static std::wstring folder;
+    return folder;
+  }
+  static int& FailingFlush() {
+    static int call = 0;
+    return call;
+  }
+  static HANDLE WINAPI CreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE templateFile) {
+    std::wstring path = name ? name : L"";
+    if (path.compare(0, 4, L"\\\\?\\") == 0)
+      path = path.substr(4);
+    const std::wstring& refused = RefusedFolder();
+    if (disposition == CREATE_NEW && !refused.empty() && path.size() > refused.size() &&
+        CompareStringOrdinal(path.c_str(), static_cast<int>(refused.size()), refused.c_str(),
+                             static_cast<int>(refused.size()), TRUE) == CSTR_EQUAL &&
+        path.find(L'\\', refused.size()) == std::wstring::npos) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    return ImportStandIn::Real<decltype(&CreateFileW)>("CreateFileW")(name, access, share, security, disposition,
+                                                                        flags, templateFile);
+  }
+  static BOOL WINAPI Flush(HANDLE file) {
+    if (++Flushes() == FailingFlush()) {
+      SetLastError(ERROR_DISK_FULL);
+      return FALSE;
+    }
+    return ImportStandIn::Real<decltype(&FlushFileBuffers)>("FlushFileBuffers")(file);
+  }
+
+  ImportStandIn m_create;
+  ImportStandIn m_flush;
+};
+
+// The file a symbolic link names takes the new data, in its own folder, and the link stays
+// the link it was.
+inline void ExpectWritesThroughASymbolicLink(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  ExistingFile target(w.name);
+  ScratchFolder elsewhere;
+  const std::string link = elsewhere.File(w.name);
+  ASSERT_EQ(MakeSymbolicLink(target.path, link), "");
+  EXPECT_EQ(w.write(link), "");
+  EXPECT_EQ(SymbolicLinkTarget(link), UnixPathOf(target.path));
+  EXPECT_FALSE(target.Replacement() == target.old);
+  EXPECT_TRUE(LoadBytes(link) == LoadBytes(target.path));
+  EXPECT_EQ(elsewhere.Files(), std::vector<std::string>{w.name});
+  RemoveSymbolicLink(link);
+}
+
+// Both names of a file with two take the new data.
+inline void ExpectWritesThroughAHardLink(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  ExistingFile target(w.name);
+  const std::string other = target.dir + "\\other";
+  ASSERT_TRUE(CreateHardLinkA(other.c_str(), target.path.c_str(), nullptr));
+  ASSERT_EQ(w.write(target.path), "");
+  const std::vector<uint8_t> written = LoadBytes(target.path);
+  EXPECT_FALSE(written == target.old);
+  EXPECT_TRUE(LoadBytes(other) == written);
+  EXPECT_EQ(target.folder.Files().size(), 2u);
+}
+
+// A private file stays exactly as private, and another user's group-writable file stays
+// theirs and as writable; both take the new data.
+inline void ExpectKeepsTheOwnerAndTheMode(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  for (const char* owner : {"", "nobody"}) {
+    ExistingFile target(w.name);
+    const char* mode = owner[0] ? "664" : "600";
+    SetUnixModeAndOwner(target.path, mode, owner);
+    const std::string before = UnixModeAndOwner(target.path);
+    ASSERT_EQ(before.substr(0, 3), mode);
+    ASSERT_EQ(w.write(target.path), "") << before;
+    EXPECT_EQ(UnixModeAndOwner(target.path), before);
+    EXPECT_FALSE(target.Replacement() == target.old);
+  }
+}
+
+// A writable file in a folder that takes no new file takes the new data.
+inline void ExpectWritesInAFolderThatTakesNoNewFile(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  ExistingFile target(w.name);
+  {
+    FailingFileCalls refusing(w.module, target.dir, 0);
+    ASSERT_EQ(w.write(target.path), "");
+  }
+  EXPECT_FALSE(target.Replacement() == target.old);
+}
+
+// A target that another program holds open, sharing it for reading, writing and deleting,
+// takes the new data.
+inline void ExpectWritesATargetHeldWithSharing(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  ExistingFile target(w.name);
+  {
+    HeldFile held(target.path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(held.IsHeld());
+    ASSERT_EQ(w.write(target.path), "");
+  }
+  EXPECT_FALSE(target.Replacement() == target.old);
+}
+
+// A flush that fails as on a full disk is reported, whether the new data goes beside the
+// target or over it (a target with a second name), and the target stays as it was.
+inline void ExpectReportsAFailingFlush(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  for (const bool linked : {false, true}) {
+    SCOPED_TRACE(linked);
+    ExistingFile target(w.name);
+    const std::string other = target.dir + "\\other";
+    if (linked)
+      ASSERT_TRUE(CreateHardLinkA(other.c_str(), target.path.c_str(), nullptr));
+    {
+      FailingFileCalls full(w.module, "", 1);
+      EXPECT_EQ(w.write(target.path), w.writeFailed);
+      EXPECT_GE(FailingFileCalls::Flushes(), 1);
+    }
+    if (linked) {
+      EXPECT_TRUE(LoadBytes(other) == target.old);
+      DeleteFileA(other.c_str());
+    }
+    target.ExpectKept();
+  }
+}
+
+// A file whose name has the 255 characters a name may have.
+inline void ExpectWritesAFileOfTheLongestName(const ReplacingWrite& w) {
+  SCOPED_TRACE(w.name);
+  const std::string name(255, w.name[0]);
+  ExistingFile target(name.c_str());
+  ASSERT_EQ(w.write(target.path), "");
+  EXPECT_FALSE(target.Replacement() == target.old);
+}
+
+// A write over a file keeps everything the file was: its links, its owner and mode, and it
+// reaches the file where no new file can take its place.
+inline void ExpectKeepsEverythingTheTargetWas(const ReplacingWrite& w) {
+  ExpectWritesThroughASymbolicLink(w);
+  ExpectWritesThroughAHardLink(w);
+  ExpectKeepsTheOwnerAndTheMode(w);
+  ExpectWritesInAFolderThatTakesNoNewFile(w);
+  ExpectWritesATargetHeldWithSharing(w);
+  ExpectReportsAFailingFlush(w);
+  ExpectWritesAFileOfTheLongestName(w);
 }

@@ -1,6 +1,6 @@
 // Project and swatch saves over an existing file (WriteFileReplacing): deep folders, names
 // already taken beside the target, its attributes, a target held open elsewhere, a last
-// write that fails.
+// write that fails, links, owners and modes, folders that take no new file.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <memory>
@@ -105,6 +105,11 @@ TEST_F(ReplacingSave, AHiddenSystemFileStaysOne) {
 TEST_F(ReplacingSave, AFileHeldOpenElsewhereIsKept) {
   for (const ReplacingWrite& save : Saves())
     ExpectKeepsAHeldTarget(save);
+}
+
+TEST_F(ReplacingSave, KeepsEverythingTheFileWas) {
+  for (const ReplacingWrite& save : Saves())
+    ExpectKeepsEverythingTheTargetWas(save);
 }
 
 class FullDisk : public ReplacingSave {};

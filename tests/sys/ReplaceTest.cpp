@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include "common/ReplacedFile.h"
+#include <algorithm>
 #include "sys/ZR.h"
 
 namespace {
@@ -12,6 +13,18 @@ namespace {
 uint32_t Replace(const std::string& path, const std::string& bytes) {
   CZRReplacement replacement;
   const uint32_t begun = replacement.Begin(path.c_str());
+  if (begun != ZR_REPLACE_DONE)
+    return begun;
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(replacement.GetHandle(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  return replacement.Commit();
+}
+
+// The same, through the road Begin chose, reported in inPlace.
+uint32_t Replace(const std::string& path, const std::string& bytes, bool& inPlace) {
+  CZRReplacement replacement;
+  const uint32_t begun = replacement.Begin(path.c_str());
+  inPlace = replacement.WritesInPlace();
   if (begun != ZR_REPLACE_DONE)
     return begun;
   DWORD written = 0;
@@ -101,7 +114,7 @@ TEST(Replacement, InTheDeepestFolderWhereTheTargetFitsTheSwapTakesNoOtherName) {
   }
 }
 
-TEST(Replacement, TheNewFileTakesTheTargetsAccessList) {
+TEST(Replacement, AFileWithAnAccessListOfItsOwnKeepsIt) {
   ScratchFolder folder;
   const std::string path = folder.File("old.bin");
   StoreBytes(path, {1, 2, 3});
@@ -140,4 +153,50 @@ TEST(Replacement, TheNewFileTakesTheTargetsAccessList) {
   EXPECT_TRUE(dacl(path) == before);
   FreeSid(everyone);
   FreeSid(users);
+}
+
+TEST(Replacement, TheNewFileIsMadeBesideWhateverTheTargetsNameAndLeftoversBesideIt) {
+  ScratchFolder folder;
+  // The longest name a file may have, and a thousand files that ended saves of other
+  // processes left beside a target.
+  const std::string longest = folder.File(std::string(255, 'n').c_str());
+  StoreBytes(longest, {1});
+  bool inPlace = true;
+  EXPECT_EQ(Replace(longest, "long", inPlace), ZR_REPLACE_DONE);
+  EXPECT_FALSE(inPlace);
+  EXPECT_EQ(Text(longest), "long");
+  const std::string path = folder.File("old.bin");
+  StoreBytes(path, {1, 2, 3});
+  for (int i = 1; i <= 1000; ++i) {
+    StoreBytes(path + ".vc" + std::to_string(i) + ".tmp", {});
+    StoreBytes(path + ".vc" + std::to_string(i) + "-1.tmp", {});
+  }
+  EXPECT_EQ(Replace(path, "new", inPlace), ZR_REPLACE_DONE);
+  EXPECT_FALSE(inPlace);
+  EXPECT_EQ(Text(path), "new");
+  EXPECT_EQ(folder.Files().size(), 2002u);
+}
+
+TEST(Replacement, AWriteOverTheTargetThatFailsPutsItsBytesBack) {
+  // The flushes: the new data's, the copy's of the old bytes, then the target's.
+  for (const int failing : {1, 2, 3}) {
+    SCOPED_TRACE(failing);
+    ExistingFile target("t");
+    ASSERT_TRUE(CreateHardLinkA((target.dir + "\\u").c_str(), target.path.c_str(), nullptr));
+    char temporary[MAX_PATH];
+    GetTempPathA(MAX_PATH, temporary);
+    const std::vector<std::string> before = FilesIn(temporary);
+    bool inPlace = false;
+    {
+      FailingFileCalls full(nullptr, "", failing);
+      EXPECT_EQ(Replace(target.path, std::string(5000, 'x'), inPlace), ZR_REPLACE_WRITE_FAILED);
+      EXPECT_EQ(FailingFileCalls::Flushes(), failing == 3 ? 4 : failing);
+    }
+    EXPECT_TRUE(inPlace);
+    EXPECT_TRUE(LoadBytes(target.path) == target.old);
+    EXPECT_TRUE(LoadBytes(target.dir + "\\u") == target.old);
+    EXPECT_EQ(target.folder.Files().size(), 2u);
+    EXPECT_EQ(FilesIn(temporary), before);
+    DeleteFileA((target.dir + "\\u").c_str());
+  }
 }

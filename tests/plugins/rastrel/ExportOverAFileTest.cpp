@@ -50,7 +50,7 @@ public:
         return code ? std::to_string(code) : std::string();
       };
     };
-    return {{"i", exporter(2), "10", "12"}, {"b", exporter(1), "10", "12"}};
+    return {{"i", exporter(2), "10", "12", Rastrel().module}, {"b", exporter(1), "10", "12", Rastrel().module}};
   }
 
   VCXMultiImage* doc;
@@ -74,6 +74,12 @@ TEST(ExportOverAFile, AHiddenSystemFileStaysOne) {
   ReplacingExports exports;
   for (const ReplacingWrite& w : exports.Exports())
     ExpectKeepsTheAttributes(w);
+}
+
+TEST(ExportOverAFile, KeepsEverythingTheFileWas) {
+  ReplacingExports exports;
+  for (const ReplacingWrite& w : exports.Exports())
+    ExpectKeepsEverythingTheTargetWas(w);
 }
 
 TEST(ExportOverAFile, AFileHeldOpenElsewhereIsKept) {

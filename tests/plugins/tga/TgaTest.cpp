@@ -649,7 +649,7 @@ public:
               const int code = Export(written, path);
               return code ? std::to_string(code) : std::string();
             },
-            "10", "12"};
+            "10", "12", Tga().module};
   }
 
   VCXMultiImage* doc;
@@ -671,6 +671,10 @@ TEST(TgaExport, OverAHiddenSystemFileKeepsItOne) {
 
 TEST(TgaExport, OverAFileHeldOpenElsewhereKeepsIt) {
   ExpectKeepsAHeldTarget(ReplacingExport().Write());
+}
+
+TEST(TgaExport, OverAFileKeepsEverythingTheFileWas) {
+  ExpectKeepsEverythingTheTargetWas(ReplacingExport().Write());
 }
 
 TEST(FullDisk, ATgaExportWhoseLastWriteFailsKeepsTheFile) {
