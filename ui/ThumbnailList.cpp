@@ -450,8 +450,10 @@ void CThumbnailList::OnClientSizeChanged() {
   LayoutItems();
 }
 
+// A click focuses the list also where Tab passes it by (no tab stop): its keys act only
+// while it has the focus.
 void CThumbnailList::TakeFocus() {
-  if (CanFocus())
+  if (IsEnabled() && window && IsWindowVisible(window))
     Focus(true);
 }
 

@@ -17,12 +17,17 @@ inline void SetFileNameText(HWND dialog, const char* name) {
   SetFileNameText(dialog, std::wstring(wide));
 }
 
-// The name in the box, in the ANSI code page.
-inline std::string FileNameSpec(HWND dialog) {
+// The name in the box as the box holds it.
+inline std::wstring FileNameWide(HWND dialog) {
   wchar_t wide[MAX_PATH] = {};
   GetDlgItemTextW(dialog, FileNameControl(dialog), wide, MAX_PATH);
+  return wide;
+}
+
+// The name in the box, in the ANSI code page.
+inline std::string FileNameSpec(HWND dialog) {
   char spec[MAX_PATH] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, spec, MAX_PATH, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, 0, FileNameWide(dialog).c_str(), -1, spec, MAX_PATH, nullptr, nullptr);
   return spec;
 }
 

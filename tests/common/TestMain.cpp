@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cstdlib>
 #include "common/HeldFile.h"
 #include "document/PixelArray.h"
 #include "shell/Application.h"
@@ -34,6 +35,33 @@ private:
                      {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", true}};
 };
 
+// The seed scripts/vc printed for the run and passed down in VC_TEST_ORDER_SEED: the tests
+// must be shuffled with it, or the printed seed would not repeat their order.
+class TestOrderCheck : public testing::Test {
+public:
+  explicit TestOrderCheck(long seed) : seed_(seed) {}
+  void TestBody() override {
+    EXPECT_TRUE(GTEST_FLAG_GET(shuffle)) << "the tests ran in their own order";
+    EXPECT_EQ(seed_, static_cast<long>(testing::UnitTest::GetInstance()->random_seed()));
+  }
+
+private:
+  long seed_;
+};
+
+void RegisterTestOrderCheck() {
+  char value[32] = {};
+  const DWORD length = GetEnvironmentVariableA("VC_TEST_ORDER_SEED", value, sizeof value);
+  if (length == 0)
+    return;
+  char* end = nullptr;
+  long seed = length < sizeof value ? std::strtol(value, &end, 10) : -1;
+  if (!end || *end || end == value)
+    seed = -1;
+  testing::RegisterTest("TestOrder", "FollowsTheSeedTheRunPrinted", nullptr, nullptr, __FILE__, __LINE__,
+                        [seed]() -> testing::Test* { return new TestOrderCheck(seed); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,5 +75,6 @@ int main(int argc, char** argv) {
   InitReciprocalTable();
   testing::InitGoogleTest(&argc, argv);
   testing::AddGlobalTestEnvironment(new DialogTraces);
+  RegisterTestOrderCheck();
   return RUN_ALL_TESTS();
 }

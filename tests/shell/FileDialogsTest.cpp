@@ -455,6 +455,36 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
   EXPECT_EQ(2, request.selectedTypeId);
 }
 
+TEST_F(FileDialogsTest, SwitchingTheSaveTypeKeepsANameOutsideTheCodePageAsTyped) {
+  CFileDialogRequest request;
+  request.title.Assign("Type test");
+  request.folder.Assign(folder.c_str());
+  request.fileName.Assign("logo");
+  request.filters.Append(CreateFileFilter("Windows bitmap", "bmp", 1));
+  request.filters.Append(CreateFileFilter("Windows icon", "ico", 2));
+  request.selectedTypeId = 1;
+  // Omega has no place in the code page; its best fit there is the look-alike "iO".
+  const std::wstring typed = L"i\u03A9";
+  std::wstring after;
+  int chosen = -1;
+  {
+    DialogPoker poker("Type test", [&](HWND dialog) {
+      SetFileNameText(dialog, typed);
+      HWND types = GetDlgItem(dialog, 1136);  // cmb1
+      SendMessageA(types, CB_SETCURSEL, 1, 0);
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+      Sleep(100);
+      chosen = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
+      after = FileNameWide(dialog);
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(CSaveFileDialog::RunSave(nullptr, request));
+  }
+  EXPECT_EQ(1, chosen);
+  EXPECT_EQ(typed, after);
+  EXPECT_STREQ("logo", request.fileName.text);
+}
+
 TEST_F(FileDialogsTest, PluginSaveDialogLeavesOutTheProjectTypeWhenAsked) {
   for (bool project : {true, false}) {
     CFileDialogRequest request;

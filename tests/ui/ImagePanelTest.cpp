@@ -20,6 +20,8 @@
 #include "ui/ImagePanel.h"
 #include "ui/MainView.h"
 #include "ui/MainWindow.h"
+#include "ui/PropertiesDialogs.h"
+#include "wul/WULEdit.h"
 #include "ui/ThumbnailList.h"
 #include "BoxDriver.h"
 #include "MainWindowHarness.h"
@@ -379,6 +381,88 @@ TEST_F(ImagePanelTest, DoubleClickOpensTheLayerPropertiesExceptOnTheVisibilityBu
   EXPECT_STREQ("Show Layer", GetUndoAction()->GetName());
   ASSERT_NE(nullptr, GetUndoAction()->GetPrevious());
   EXPECT_STREQ("Hide Layer", GetUndoAction()->GetPrevious()->GetName());
+}
+
+TEST_F(ImagePanelTest, AClickedListTakesTheKeysThatMoveTheCurrentLayer) {
+  CImage* image = MakeProject(4);
+  Open();
+  ShowCurrentImage();
+  PumpLikeMainLoop();
+  CThumbnailList* list = GetList();
+  // The list shows the top layer first: items 0 to 3 are L4 down to L1.
+  const std::vector<CLayer*> layers = StackFromTop(image);
+  ASSERT_EQ(4u, layers.size());
+  ASSERT_NE(list->GetHandle(), GetFocus());
+  CThumbnailItem* second = ItemAt(1);
+  ASSERT_TRUE(RealClick(list->GetHandle(), second->x + 40 - list->GetScrollX(),
+                        second->y + second->height / 2 - list->GetScrollY()))
+      << "the pointer did not reach the list";
+  EXPECT_EQ(layers[1], GetCurrentLayer());
+  EXPECT_EQ(list->GetHandle(), GetFocus());
+
+  // Each key as the keyboard sends it to the window with the focus, and the layer then current.
+  const struct {
+    int key;
+    int current;
+  } steps[] = {{VK_DOWN, 2}, {VK_END, 3}, {VK_DOWN, 3}, {VK_HOME, 0}, {VK_UP, 0}, {VK_DOWN, 1}, {VK_UP, 0}};
+  for (const auto& step : steps) {
+    ASSERT_TRUE(RealKey(step.key)) << step.key;
+    EXPECT_EQ(layers[step.current], GetCurrentLayer()) << "after key " << step.key;
+    ASSERT_NE(nullptr, list->GetSelected());
+    EXPECT_EQ(layers[step.current], static_cast<CLayerListItem*>(list->GetSelected())->GetLayer())
+        << "after key " << step.key;
+  }
+}
+
+// What the layer list's window shows now, read from the screen.
+std::vector<uint32_t> ShownList() {
+  CThumbnailList* list = GetList();
+  CWULOffscreenBuffer shot;
+  shot.SetSize(list->GetClientWidth(), list->GetClientHeight());
+  HDC dc = GetDC(list->GetHandle());
+  BitBlt(shot.GetDC(), 0, 0, shot.GetWidth(), shot.GetHeight(), dc, 0, 0, SRCCOPY);
+  ReleaseDC(list->GetHandle(), dc);
+  GdiFlush();
+  const CWULImage* image = shot.GetImage();
+  return std::vector<uint32_t>(image->pixels, image->pixels + image->width * image->height);
+}
+
+TEST_F(ImagePanelTest, ALongNameFromLayerPropertiesIsShownAtOnce) {
+  CImage* image = MakeProject(2);
+  Open();
+  ShowCurrentImage();
+  PumpLikeMainLoop();
+  CLayer* top = image->GetLastLayer();
+  ASSERT_EQ(top, GetCurrentLayer());
+  auto longName = [](char first, size_t n, bool spaces) {
+    std::string name;
+    for (size_t i = 0; name.size() < n; ++i)
+      name += (spaces && i % 7 == 6) ? ' ' : static_cast<char>(first + i % 20);
+    return name;
+  };
+  // Each shown as its first 255 characters, whatever came before.
+  const std::string names[] = {longName('a', 300, false), longName('b', 256, true), "Sky", longName('c', 5000, false)};
+  for (const std::string& name : names) {
+    const std::vector<uint32_t> before = ShownList();
+    BoxDriver::Run("Layer properties",
+                   [&](CWULAppWindow* dialog) {
+                     const CLayerPropertiesParts* p = GetLayerPropertiesParts();
+                     ASSERT_NE(nullptr, p);
+                     BoxDriver::Retype(p->name, name.c_str());
+                     BoxDriver::PostKey(dialog, VK_RETURN);
+                   },
+                   [&] { return RunMenuCommand(CMD_LAYER_PROPERTIES) ? 1 : 0; });
+    EXPECT_TRUE(BoxDriver::Ran());
+    EXPECT_FALSE(BoxDriver::TimedOut());
+    PumpLikeMainLoop();
+    ASSERT_EQ(name, top->GetName());
+    EXPECT_EQ(name.substr(0, 255), std::string(ItemOfLayer(top)->text.text)) << name.size();
+    // On the screen at once: what a repaint of the whole list shows, and not the old name.
+    const std::vector<uint32_t> shown = ShownList();
+    EXPECT_FALSE(shown == before) << name.size();
+    RedrawWindow(GetList()->GetHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(shown == ShownList()) << name.size();
+  }
 }
 
 TEST_F(ImagePanelTest, SelectingALayerKeepsTheZoomAndRefitsTheView) {

@@ -45,6 +45,66 @@ inline void PumpLikeMainLoop() {
   }
 }
 
+// Runs what is queued as the main loop does until the condition holds or about timeoutMs
+// passed; returns the condition.
+template <class Condition>
+bool PumpLikeMainLoopUntil(Condition condition, DWORD timeoutMs = 3000) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    PumpLikeMainLoop();
+    if (condition())
+      return true;
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= timeoutMs)
+      return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - waited, QS_ALLINPUT);
+  }
+}
+
+// One event through the system's input queue, run as the main loop runs it until the key or
+// button it moves (vk) shows the new state: the message has been taken and dispatched.
+inline bool SendOneInput(INPUT input, int vk, bool down) {
+  if (SendInput(1, &input, sizeof input) != 1)
+    return false;
+  return PumpLikeMainLoopUntil([&] { return (GetKeyState(vk) < 0) == down; });
+}
+
+// A real left click: the pointer goes to the client point of the window, and the button goes
+// down and up through the system's input, which sends the messages to the window under the
+// pointer. False when the display did not put the pointer over the window.
+inline bool RealClick(HWND window, int cx, int cy) {
+  POINT screen = {cx, cy};
+  ClientToScreen(window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  PumpLikeMainLoop();
+  if (WindowFromPoint(screen) != window)
+    return false;
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  const bool down = SendOneInput(input, VK_LBUTTON, true);
+  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  const bool up = SendOneInput(input, VK_LBUTTON, false);
+  return down && up;
+}
+
+// A real key stroke: down and up through the system's input, which sends them to the window
+// that has the keyboard focus. The cursor keys and Home and End come as extended keys, as
+// from their own block of a keyboard.
+inline bool RealKey(int key) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = static_cast<WORD>(key);
+  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(static_cast<UINT>(key), 0));
+  const bool extended = key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT || key == VK_HOME ||
+                        key == VK_END || key == VK_PRIOR || key == VK_NEXT;
+  input.ki.dwFlags = extended ? KEYEVENTF_EXTENDEDKEY : 0;
+  const bool down = SendOneInput(input, key, true);
+  input.ki.dwFlags |= KEYEVENTF_KEYUP;
+  const bool up = SendOneInput(input, key, false);
+  return down && up;
+}
+
 // Whether the running suite made the thread's shortcut table.
 inline bool g_SuiteOwnsShortcuts = false;
 

@@ -585,6 +585,31 @@ TEST_F(ProjectPanelTest, ContextMenuAndDoubleClickRunTheImageCommands) {
   EXPECT_EQ(b, GetCurrentImage());
 }
 
+TEST_F(ProjectPanelTest, AClickedListTakesTheKeysThatMoveTheCurrentImage) {
+  CProject* project = MakeProject({{16, 16}, {24, 24}, {32, 32}, {48, 48}});
+  OpenListed();
+  CThumbnailList* list = GetList();
+  CImageListItem* second = ItemOf(ImageAt(project, 1));
+  ASSERT_NE(nullptr, second);
+  ASSERT_NE(list->GetHandle(), GetFocus());
+  ASSERT_TRUE(RealClick(list->GetHandle(), second->x + second->width / 2,
+                        second->y + second->height / 2 - list->GetScrollY()))
+      << "the pointer did not reach the list";
+  EXPECT_EQ(ImageAt(project, 1), GetCurrentImage());
+  EXPECT_EQ(list->GetHandle(), GetFocus());
+
+  // Each key as the keyboard sends it to the window with the focus, and the image then current.
+  const struct {
+    int key;
+    int current;
+  } steps[] = {{VK_DOWN, 2}, {VK_END, 3}, {VK_DOWN, 3}, {VK_HOME, 0}, {VK_UP, 0}, {VK_DOWN, 1}, {VK_UP, 0}};
+  for (const auto& step : steps) {
+    ASSERT_TRUE(RealKey(step.key)) << step.key;
+    EXPECT_EQ(ImageAt(project, step.current), GetCurrentImage()) << "after key " << step.key;
+    EXPECT_EQ(ImageAt(project, step.current), SelectedImage()) << "after key " << step.key;
+  }
+}
+
 TEST_F(ProjectPanelTest, EditsOfAnImageRefreshItsItem) {
   CProject* project = MakeProject({{32, 16}, {24, 24}});
   CImage* a = ImageAt(project, 0);

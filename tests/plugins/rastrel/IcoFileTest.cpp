@@ -280,6 +280,52 @@ TEST(IcoImport, PngEntryWinsPreview) {
   VcsFreeLayeredImage(preview);
 }
 
+TEST(IcoImport, PreviewLimitCountsThePixelsOfAPngEntry) {
+  // The 256 x 256 PNG entry of the fixture alone in an icon of its own.
+  const std::vector<uint8_t> fixture = ReadFileBytes(FixtureFolder() + "icon-png-256.ico");
+  ASSERT_GE(fixture.size(), 22u);
+  const uint32_t size = Le32(fixture, 6 + 8);
+  const uint32_t offset = Le32(fixture, 6 + 12);
+  ASSERT_LE(size_t(offset) + size, fixture.size());
+  ASSERT_EQ(0x474E5089u, Le32(fixture, offset));  // the PNG signature
+  std::vector<uint8_t> icon(fixture.begin(), fixture.begin() + 6 + 16);
+  SetLe16(icon, 4, 1);
+  SetLe32(icon, 6 + 12, 22);
+  icon.insert(icon.end(), fixture.begin() + offset, fixture.begin() + offset + size);
+  const std::string path = TempPath("png-entry-256.ico");
+  ASSERT_TRUE(WriteFileBytes(path, icon));
+
+  // At the limit a preview is made; one pixel below it none, and the sniff still accepts.
+  for (const int32_t limit : {65536, 65535}) {
+    SCOPED_TRACE(limit);
+    PreviewMetrics metrics(184, limit);
+    VCXLayeredImage* preview = nullptr;
+    int type = 0;
+    EXPECT_EQ(Rastrel().canImport(path.c_str(), &type, &preview, nullptr, 0), 1);
+    EXPECT_EQ(type, 2);
+    if (limit == 65536) {
+      ASSERT_NE(preview, nullptr);
+      EXPECT_EQ(preview->width, 256);
+      EXPECT_EQ(preview->height, 256);
+    } else {
+      EXPECT_EQ(preview, nullptr);
+    }
+    if (preview)
+      VcsFreeLayeredImage(preview);
+  }
+  // Beside a smaller entry, the PNG entry above the limit leaves the preview to that one.
+  {
+    PreviewMetrics metrics(184, 65535);
+    VCXLayeredImage* preview = nullptr;
+    ASSERT_EQ(Rastrel().canImport((FixtureFolder() + "icon-png-256.ico").c_str(), nullptr, &preview, nullptr, 0), 1);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->width, 16);
+    EXPECT_EQ(preview->format, VCX_FORMAT_4);
+    VcsFreeLayeredImage(preview);
+  }
+  DeleteFileA(path.c_str());
+}
+
 TEST(IcoRoundTrip, ImportExportImportIsExactAndStable) {
   for (const Fixture& f : kFixtures) {
     // With PNG compression on, the large entry is written last: the order changes.

@@ -102,36 +102,6 @@ void ExpectSameImage(const VCXLayeredImage* a, const VCXLayeredImage* b) {
   }
 }
 
-// The plug-in linked with a resolver whose preview metrics are the test's.
-int32_t g_previewPixels = 30000000;
-int32_t g_previewSide = 184;
-int32_t WINAPI TestMetric(uint32_t id) {
-  switch (id) {
-    case VCX_METRIC_PREVIEW_PIXELS:
-      return g_previewPixels;
-    case VCX_METRIC_PREVIEW_WIDTH:
-    case VCX_METRIC_PREVIEW_HEIGHT:
-      return g_previewSide;
-    default:
-      return VcsGetMetric(id);
-  }
-}
-VCXServiceFunction WINAPI MetricResolver(uint32_t id) {
-  if (id == VCX_SC_GET_METRIC)
-    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(TestMetric));
-  return HarnessResolver(id);
-}
-
-class PreviewMetrics {
-public:
-  PreviewMetrics(int32_t side, int32_t pixels) {
-    g_previewSide = side;
-    g_previewPixels = pixels;
-    EXPECT_EQ(Rastrel().link(0, VCX_SDK_VERSION, MetricResolver), 1);
-  }
-  ~PreviewMetrics() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
-};
-
 }  // namespace
 
 TEST(PeIcons, DescriptionCountsTheGroupsAndBitmaps) {

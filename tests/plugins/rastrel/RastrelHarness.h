@@ -81,6 +81,27 @@ inline VCXServiceFunction WINAPI HarnessResolver(uint32_t id) {
   return GetServiceProc(id);
 }
 
+// The host's preview metrics as a test sets them: the largest pixel count of a preview and the
+// side of the preview box. PreviewMetrics links the plug-in with them for its lifetime.
+inline int32_t g_previewPixels = 30000000;
+inline int32_t g_previewSide = 184;
+inline int32_t WINAPI TestMetric(uint32_t id) {
+  switch (id) {
+    case VCX_METRIC_PREVIEW_PIXELS:
+      return g_previewPixels;
+    case VCX_METRIC_PREVIEW_WIDTH:
+    case VCX_METRIC_PREVIEW_HEIGHT:
+      return g_previewSide;
+    default:
+      return VcsGetMetric(id);
+  }
+}
+inline VCXServiceFunction WINAPI MetricResolver(uint32_t id) {
+  if (id == VCX_SC_GET_METRIC)
+    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(TestMetric));
+  return HarnessResolver(id);
+}
+
 // Loaded once for the whole test program and linked with the harness's resolver.
 inline RastrelPlugin& Rastrel() {
   static RastrelPlugin plugin;
@@ -109,6 +130,18 @@ inline RastrelPlugin& Rastrel() {
   }
   return plugin;
 }
+
+class PreviewMetrics {
+public:
+  PreviewMetrics(int32_t side, int32_t pixels) {
+    g_previewSide = side;
+    g_previewPixels = pixels;
+    EXPECT_EQ(Rastrel().link(0, VCX_SDK_VERSION, MetricResolver), 1);
+  }
+  ~PreviewMetrics() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
+  PreviewMetrics(const PreviewMetrics&) = delete;
+  PreviewMetrics& operator=(const PreviewMetrics&) = delete;
+};
 
 inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::vector<uint8_t> bytes;
