@@ -56,10 +56,10 @@ CProject* ImportThroughPlugins(const std::string& path);
 bool RunRoad(const Reader& reader, const std::string& path, const Bytes& bytes);
 
 // Answers the dialogs and boxes the roads show on this thread while it lives: the image
-// chooser, once it has shown every kind's list and every row's preview, and the PSD import
-// dialog with OK, every other window by closing it. Meanwhile another thread keeps pressing
-// Enter in every window of this thread, posted and sent, as automation tools do, also while
-// a dialog closes; a chooser only after its walk.
+// chooser, once it has drawn every kind's list with every row's thumbnail and shown the first
+// rows' previews, and the PSD import dialog with OK, every other window by closing it.
+// Meanwhile another thread keeps pressing Enter in every window of this thread, posted and
+// sent, as automation tools do, also while a dialog closes; a chooser only after its walk.
 class CAnswerer {
 public:
   CAnswerer();

@@ -10,6 +10,7 @@
 #include "document/ProjectFile.h"
 #include "document/Swatches.h"
 #include "fuzz/Fuzz.h"
+#include "tests/common/JpegScans.h"
 #include "tests/common/PeView.h"
 
 namespace fuzz {
@@ -165,7 +166,33 @@ int AddLibraryEdges(const Reader& reader) {
       added += AddSeed(reader, b);
     }
   }
+  // More rows than the walk previews: the two bitmaps of pe-two-bitmaps.dll, each named by
+  // 20 resources.
+  if (ReadFileBytes(FixtureFolder("rastrel") + "pe-two-bitmaps.dll", b)) {
+    const PeView view(b);
+    if (view.Count(2) == 2) {
+      PeBuilder builder;
+      for (uint32_t i = 0; i < 2; ++i) {
+        const uint32_t at = view.Data(2, i), size = Le32(b, view.DataEntry(2, i) + 4);
+        if (at && at + size <= b.size()) {
+          const size_t data = builder.AddData(Bytes(b.begin() + at, b.begin() + at + size));
+          for (uint16_t n = 0; n < 20; ++n)
+            builder.AddResource(2, uint16_t(100 * (i + 1) + n), data);
+        }
+      }
+      added += AddSeed(reader, builder.Build());
+    }
+  }
   return added;
+}
+
+// A progressive file with one scan more than the reader takes: empty copies of its last scan.
+int AddManyScans(const Reader& reader) {
+  Bytes b;
+  if (!ReadFileBytes(FixtureFolder("jpeg") + "grey-progressive.jpg", b))
+    return 0;
+  const int scans = int(JpegScans(b).headers.size());
+  return scans ? AddSeed(reader, JpegWithEmptyScans(b, 1001 - scans)) : 0;
 }
 
 void Le(Bytes& b, uint32_t value, int width) {
@@ -316,6 +343,8 @@ bool PrepareSeeds() {
       count = CopyFixtures(reader);
       if (name == "exe")
         count += AddLibraryEdges(reader);
+      else if (name == "jpeg")
+        count += AddManyScans(reader);
     } else if (name == "vcj")
       count = WriteProjects(reader);
     else if (name == "vccolors")

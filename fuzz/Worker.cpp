@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 #include "fuzz/Fuzz.h"
+#include "wul/WULListBox.h"
 
 namespace fuzz {
 namespace {
@@ -132,10 +133,23 @@ void ClickFirstRow(HWND dialog) {
     ClickAt(list, 20, 8);
 }
 
-// Everything the chooser makes before it is answered: every enabled kind's list with its
-// thumbnails, the preview of each row (the first clicked, the next ones reached with the
-// Down key), and the chequered background switched. The kind walked last, whose first row
-// is imported, changes by turns.
+// The rows of the chooser's list: the plug-in's framework object behind its window.
+int RowCount(HWND list) {
+  auto* box = reinterpret_cast<CWULListBox*>(GetWindowLongPtrA(list, GWLP_USERDATA));
+  return box ? box->items.count : 0;
+}
+
+void PressKey(HWND window, UINT key) {
+  const LPARAM down = 1 | (LPARAM(MapVirtualKeyA(key, 0)) << 16);
+  SendMessageA(window, WM_KEYDOWN, key, down);
+  SendMessageA(window, WM_KEYUP, key, down | LPARAM(3u << 30));
+}
+
+// Everything the chooser makes before it is answered: every enabled kind's list with the
+// thumbnails of all its rows (each made when its row is first drawn: the walk draws the list
+// after each step and pages through the rest), the preview of each of the first rows (the
+// first clicked, the next ones reached with the Down key), and the chequered background
+// switched. The kind walked last, whose first row is imported, changes by turns.
 void WalkChooser(HWND dialog) {
   std::vector<HWND> kinds;
   for (const char* kind : {"&Icons", "&Cursors", "&Bitmaps"})
@@ -143,15 +157,22 @@ void WalkChooser(HWND dialog) {
       if (IsWindowEnabled(radio))
         kinds.push_back(radio);
   HWND list = ChooserList(dialog);
-  const LPARAM down = 1 | (LPARAM(MapVirtualKeyA(VK_DOWN, 0)) << 16);
   for (size_t i = 0; i < kinds.size() && IsWindow(dialog); ++i) {
     ClickAt(kinds[(size_t(g_current.load()) + 1 + i) % kinds.size()], 4, 4);
     if (!list || !IsWindow(list))
       continue;
+    UpdateWindow(list);
     ClickAt(list, 20, 8);
     for (int row = 1; row < kRowsWalked && IsWindow(list); ++row) {
-      SendMessageA(list, WM_KEYDOWN, VK_DOWN, down);
-      SendMessageA(list, WM_KEYUP, VK_DOWN, down | LPARAM(3u << 30));
+      PressKey(list, VK_DOWN);
+      UpdateWindow(list);
+    }
+    // A page moves fewer rows than this.
+    const int kRowsPerPage = 8;
+    const int rows = RowCount(list);
+    for (int row = kRowsWalked; row < rows + kRowsPerPage && IsWindow(list); row += kRowsPerPage) {
+      PressKey(list, VK_NEXT);
+      UpdateWindow(list);
     }
   }
   if (IsWindow(dialog))

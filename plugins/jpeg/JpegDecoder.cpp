@@ -11,6 +11,10 @@ namespace {
 
 enum { SOURCE_BUFFER_SIZE = 65536 };
 
+// Real files have a few dozen scans at most; each scan costs a pass over the whole image, so
+// a small file of many empty scans would otherwise hold the reader for seconds.
+enum { MAX_SCANS = 1000 };
+
 // The data source: reads the file handle into a buffer from the library's permanent pool.
 struct Source {
   jpeg_source_mgr pub;
@@ -23,6 +27,7 @@ struct Source {
 struct Decode {
   jpeg_decompress_struct cinfo;
   jpeg_error_mgr err;
+  jpeg_progress_mgr progress;
   Source source;
   jmp_buf jump;
   bool created;
@@ -37,6 +42,15 @@ Decode* StateOf(j_common_ptr cinfo) {
 
 void ErrorExit(j_common_ptr cinfo) {
   std::longjmp(StateOf(cinfo)->jump, 1);
+}
+
+// Called before each piece of input the library takes in; ends a decompression past the
+// last scan allowed the way the error manager does.
+void ProgressMonitor(j_common_ptr cinfo) {
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MAX_SCANS) {
+    StateOf(cinfo)->errorCode = VCX_ERROR_DATA;
+    cinfo->err->error_exit(cinfo);
+  }
 }
 
 void InitSource(j_decompress_ptr cinfo) {
@@ -105,6 +119,8 @@ int RunLibrary(Decode& d, HANDLE file, JpegInfo& info, bool wantPixels) {
   d.created = true;
   // Bounds the library's own buffers (whole-image coefficients of progressive files).
   d.cinfo.mem->max_memory_to_use = static_cast<long>(VCX_MAX_BLOCK);
+  d.progress.progress_monitor = ProgressMonitor;
+  d.cinfo.progress = &d.progress;
 
   d.source.file = file;
   d.source.buffer = static_cast<JOCTET*>(d.cinfo.mem->alloc_small(

@@ -537,12 +537,19 @@ VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosi
   return result.release();
 }
 
-VCXLayeredImage* DibReadPreview(CVCXStream& stream, bool packed, int64_t bitsPosition) {
+VCXLayeredImage* DibReadPreview(CVCXStream& stream, bool packed, int64_t bitsPosition,
+                                uint64_t* pixelBudget) {
   const int64_t header = stream.GetPosition();
   DibHeader h = {};
   ReadInfoHeader(stream, h);
-  if (!vcxIsPreviewSize(AbsHeight(h.width) * AbsHeight(h.height)))
+  const uint64_t pixels = AbsHeight(h.width) * AbsHeight(h.height);
+  if (!vcxIsPreviewSize(pixels))
     return nullptr;
+  if (pixelBudget) {
+    if (pixels > *pixelBudget)
+      return nullptr;
+    *pixelBudget -= pixels;
+  }
   stream.Seek(header);
   return DibReadBitmap(stream, packed, bitsPosition);
 }

@@ -52,8 +52,10 @@ VCXLayeredImage* DibImport(CVCXStream& stream);
 // start at the stream position bitsPosition.
 VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosition);
 // The bitmap as DibReadBitmap reads it when its size makes a preview, else null; the size is
-// judged from the header before anything is decoded.
-VCXLayeredImage* DibReadPreview(CVCXStream& stream, bool packed, int64_t bitsPosition);
+// judged from the header before anything is decoded. With a budget, also only when its pixels
+// fit what is left of it, which they then use up, whether or not the bitmap can be read.
+VCXLayeredImage* DibReadPreview(CVCXStream& stream, bool packed, int64_t bitsPosition,
+                                uint64_t* pixelBudget = nullptr);
 
 bool DibCanExport(const VCXMultiImage* document, int* outFlags);
 // A failure leaves a file at path as it was.

@@ -183,6 +183,61 @@ bool IsGroup(const ResourceItem* item) {
   return item->type == PE_RT_GROUP_ICON || item->type == PE_RT_GROUP_CURSOR;
 }
 
+// The size and depth of an icon or cursor resource from its header (a cursor's image starts
+// after its hotspot): a DIB header, or a PNG's as libpng reads it. An image without pixels or
+// depth, above the host's preview limit or of another kind is no picture; data too short
+// for its header is broken. Looked at once per resource, however many entries name it.
+const EntryFacts& FactsOf(ResourceItem* member) {
+  EntryFacts& facts = member->facts;
+  if (facts.state != EntryFacts::UNKNOWN)
+    return facts;
+  const uint8_t* data = PeLoadResourceData(member);
+  const uint32_t skip = member->type == PE_RT_CURSOR ? 4 : 0;
+  if (member->size < skip + 4) {
+    facts.state = EntryFacts::BROKEN;
+    return facts;
+  }
+  const uint8_t* image = data + skip;
+  const uint32_t available = member->size - skip;
+  int64_t width, height, depth;
+  if (Get32(image) == 40) {
+    if (available < 40) {
+      facts.state = EntryFacts::BROKEN;
+      return facts;
+    }
+    width = static_cast<int32_t>(Get32(image + 4));
+    height = static_cast<int32_t>(Get32(image + 8));
+    width = width < 0 ? -width : width;
+    height = (height < 0 ? -height : height) / 2;
+    depth = Get16(image + 14);
+  } else if (available >= 8 && std::memcmp(image, kPngSignature, 8) == 0) {
+    // A member whose header libpng rejects is no picture of the group.
+    CVCXMemoryStream png(image, available);
+    PngInfo info;
+    try {
+      info = PngReadInfo(png);
+    } catch (const CVCXException&) {
+      facts.state = EntryFacts::NO_PICTURE;
+      return facts;
+    }
+    width = info.width;
+    height = info.height;
+    depth = info.depth;
+  } else {
+    facts.state = EntryFacts::NO_PICTURE;
+    return facts;
+  }
+  if (depth == 0 || !vcxIsPreviewSize(static_cast<uint64_t>(width * height))) {
+    facts.state = EntryFacts::NO_PICTURE;
+    return facts;
+  }
+  facts.state = EntryFacts::PICTURE;
+  facts.width = width;
+  facts.height = height;
+  facts.depth = depth;
+  return facts;
+}
+
 }  // namespace
 
 ResourceItem::ResourceItem()
@@ -313,7 +368,7 @@ const uint8_t* PeLoadResourceData(ResourceItem* item) {
   return item->data;
 }
 
-VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box) {
+VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box, uint64_t* pixelBudget) {
   const uint8_t* bytes = PeLoadResourceData(group);
   CVCXMemoryStream groupStream(bytes, group->size);
   IconDirectory directory;
@@ -327,46 +382,19 @@ VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box) {
         group->module->Find(cursor ? PE_RT_CURSOR : PE_RT_ICON, static_cast<uint16_t>(entry->resourceId));
     if (!member)
       continue;
-    const uint8_t* data = PeLoadResourceData(member);
-    const uint32_t skip = cursor ? 4 : 0;
-    if (member->size < skip + 4)
+    const EntryFacts& facts = FactsOf(member);
+    if (facts.state == EntryFacts::BROKEN)
       vcxThrow(VCX_ERROR_DATA);
-    const uint8_t* image = data + skip;
-    const uint32_t available = member->size - skip;
-    int64_t width, height, depth;
-    if (Get32(image) == 40) {
-      if (available < 40)
-        vcxThrow(VCX_ERROR_DATA);
-      width = static_cast<int32_t>(Get32(image + 4));
-      height = static_cast<int32_t>(Get32(image + 8));
-      width = width < 0 ? -width : width;
-      height = (height < 0 ? -height : height) / 2;
-      depth = Get16(image + 14);
-    } else if (available >= 8 && std::memcmp(image, kPngSignature, 8) == 0) {
-      // A member whose header libpng rejects is no picture of the group.
-      CVCXMemoryStream png(image, available);
-      PngInfo info;
-      try {
-        info = PngReadInfo(png);
-      } catch (const CVCXException&) {
-        continue;
-      }
-      width = info.width;
-      height = info.height;
-      depth = info.depth;
-    } else {
-      continue;
-    }
-    const int64_t pixels = width * height;
-    if (depth == 0 || !vcxIsPreviewSize(static_cast<uint64_t>(pixels)))
+    if (facts.state != EntryFacts::PICTURE)
       continue;
     double score;
     if (box) {
-      const double dw = std::fabs(static_cast<double>(width - box->cx));
-      const double dh = std::fabs(static_cast<double>(height - box->cy));
-      score = static_cast<double>(depth) / (std::sqrt(dw * dh / static_cast<double>(pixels)) + 0.25);
+      const double dw = std::fabs(static_cast<double>(facts.width - box->cx));
+      const double dh = std::fabs(static_cast<double>(facts.height - box->cy));
+      score = static_cast<double>(facts.depth) /
+              (std::sqrt(dw * dh / static_cast<double>(facts.width * facts.height)) + 0.25);
     } else {
-      score = static_cast<double>(pixels) * static_cast<double>(depth);
+      score = static_cast<double>(facts.width * facts.height) * static_cast<double>(facts.depth);
     }
     if (!best || score >= bestScore) {
       best = member;
@@ -375,20 +403,26 @@ VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box) {
   }
   if (!best)
     return nullptr;
+  if (pixelBudget) {
+    const uint64_t pixels = static_cast<uint64_t>(best->facts.width * best->facts.height);
+    if (pixels > *pixelBudget)
+      return nullptr;
+    *pixelBudget -= pixels;
+  }
   const uint32_t skip = cursor ? 4 : 0;
   CVCXMemoryStream image(best->data + skip, best->size - skip);
   return IcoReadEntry(image, nullptr);
 }
 
-VCXLayeredImage* ExeReadPreview(ResourceItem* item, const SIZE* box) {
+VCXLayeredImage* ExeReadPreview(ResourceItem* item, const SIZE* box, uint64_t* pixelBudget) {
   if (!item)
     return nullptr;
   if (IsGroup(item))
-    return ExeChooseGroupImage(item, box);
+    return ExeChooseGroupImage(item, box, pixelBudget);
   if (item->type == PE_RT_BITMAP) {
     const uint8_t* data = PeLoadResourceData(item);
     CVCXMemoryStream stream(data, item->size);
-    return DibReadPreview(stream, true, 0);
+    return DibReadPreview(stream, true, 0, pixelBudget);
   }
   return nullptr;
 }

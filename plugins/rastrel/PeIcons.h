@@ -18,6 +18,16 @@ enum {
 
 class ResourceModule;
 
+// What a group's preview found of one of its icons or cursors, kept once looked at.
+struct EntryFacts {
+  enum State { UNKNOWN, PICTURE, NO_PICTURE, BROKEN };
+  State state = UNKNOWN;
+  // Of a picture with pixels within the host's preview limit.
+  int64_t width = 0;
+  int64_t height = 0;
+  int64_t depth = 0;
+};
+
 class ResourceItem : public CVCXListNode {
 public:
   ResourceItem();
@@ -32,6 +42,7 @@ public:
   uint8_t* data;       // loaded once by PeLoadResourceData
   uint32_t size;
   bool loaded;
+  EntryFacts facts;  // of an icon or cursor
   // Search tree by id over the item's list.
   ResourceItem* left;
   ResourceItem* right;
@@ -86,8 +97,10 @@ ResourceModule* PeReadResources(CVCXStream& stream);
 // The item's bytes, read on first use and kept; null with size 0 for empty data.
 const uint8_t* PeLoadResourceData(ResourceItem* item);
 // A group's best-suited image for a box (null: the largest), or a bitmap; null when none.
-// Neither gives an image without pixels or above the host's preview limit.
-VCXLayeredImage* ExeReadPreview(ResourceItem* item, const SIZE* box);
-VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box);
+// Neither gives an image without pixels or above the host's preview limit. With a budget, the
+// image is read only when its pixels fit what is left of it, which they then use up, whether
+// or not it can be read.
+VCXLayeredImage* ExeReadPreview(ResourceItem* item, const SIZE* box, uint64_t* pixelBudget = nullptr);
+VCXLayeredImage* ExeChooseGroupImage(ResourceItem* group, const SIZE* box, uint64_t* pixelBudget = nullptr);
 // All images of an icon or cursor group, in directory order; outType gets 2 or 3.
 VCXMultiImage* ExeReadGroup(ResourceItem* group, int* outType);

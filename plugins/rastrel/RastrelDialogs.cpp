@@ -15,6 +15,7 @@
 #include "wul/WULImage.h"
 #include "wul/WULInit.h"
 #include "wul/WULListBox.h"
+#include "wul/WULShared.h"
 
 ImageChooserOptions g_ChooserOptions;
 
@@ -210,11 +211,12 @@ void Replace(CLayeredImageGuard& guard, VCXLayeredImage* copy) {
   vcxFreeLayeredImage(old);
 }
 
-// A 32-bit layered image of the resource that fits the box; null when it cannot be made.
-VCXLayeredImage* PresentableImage(ResourceItem* item, int boxWidth, int boxHeight) {
+// A 32-bit layered image of the resource that fits the box; null when it cannot be made (or,
+// with a budget, when its pixels do not fit what is left of it).
+VCXLayeredImage* PresentableImage(ResourceItem* item, int boxWidth, int boxHeight, uint64_t* pixelBudget) {
   try {
     SIZE box = {boxWidth, boxHeight};
-    CLayeredImageGuard image(ExeReadPreview(item, &box));
+    CLayeredImageGuard image(ExeReadPreview(item, &box, pixelBudget));
     if (!image.get())
       return nullptr;
     if (vcxHasMask(image.get()) || vcxNeedsFlattening(image.get())) {
@@ -261,8 +263,9 @@ CWULImage* ToFrameworkImage(const VCXLayeredImage* image) {
   return result;
 }
 
-CWULImage* PresentableFrameworkImage(ResourceItem* item, int boxWidth, int boxHeight) {
-  VCXLayeredImage* image = PresentableImage(item, boxWidth, boxHeight);
+CWULImage* PresentableFrameworkImage(ResourceItem* item, int boxWidth, int boxHeight,
+                                     uint64_t* pixelBudget = nullptr) {
+  VCXLayeredImage* image = PresentableImage(item, boxWidth, boxHeight, pixelBudget);
   if (!image)
     return nullptr;
   CLayeredImageGuard guard(image);
@@ -273,13 +276,63 @@ CWULImage* PresentableFrameworkImage(ResourceItem* item, int boxWidth, int boxHe
   }
 }
 
+class CImageChooserDialog;
+
+// The chooser whose modal loop runs; its rows reach the module only while it does.
+CImageChooserDialog* g_chooser = nullptr;
+
+// One resource of the chooser's list, with its thumbnail once the row has been drawn.
+class CChooserRow : public CWULListItem {
+public:
+  explicit CChooserRow(ResourceItem* item) : CWULListItem(item->name), resource(item), thumbnailTried(false) {}
+
+  ResourceItem* resource;
+  bool thumbnailTried;
+};
+
+// Pixels that the thumbnails of one list may read together; a row whose picture no longer
+// fits shows none. Thumbnails are small pictures: the most an ordinary list reads is far less.
+const uint64_t kThumbnailPixels = uint64_t(1) << 25;
+
+// Makes a row's thumbnail when the row is first drawn, so that only the rows shown cost
+// their work, however long the list, and all of them no more than the budget.
+class CChooserList : public CWULListBox {
+public:
+  explicit CChooserList(CImageChooserDialog* dialog) : m_dialog(dialog), m_budget(0) {}
+
+  void Fill(CVCXList& resources) {
+    Clear();
+    m_budget = kThumbnailPixels;
+    for (CVCXListNode* node = resources.first; node; node = node->next)
+      InsertItem(new CChooserRow(static_cast<ResourceItem*>(node)), nullptr);
+  }
+
+  void PaintRow(CWULListItem* item, bool focusMark) override {
+    auto* row = static_cast<CChooserRow*>(item);
+    if (row && !row->thumbnailTried && g_chooser == m_dialog) {
+      row->thumbnailTried = true;
+      // Set without the item's change notice, which would paint the row again from here.
+      if (CWULImage* thumbnail = PresentableFrameworkImage(row->resource, 16, 16, &m_budget))
+        wulReplaceImage(row->image, thumbnail);
+    }
+    CWULListBox::PaintRow(item, focusMark);
+  }
+
+private:
+  CImageChooserDialog* m_dialog;
+  uint64_t m_budget;
+};
+
 class CImageChooserDialog : public CVCXDialog {
 public:
   CImageChooserDialog(ResourceModule& module, ResourceItem** result)
       : CVCXDialog("The file contains more than one image", 400, 301),
         m_module(module),
         m_result(result),
-        m_kind(0) {
+        m_kind(0),
+        m_previewRow(nullptr),
+        m_previewImage(nullptr) {
+    g_chooser = this;
     wulPushDefaultParent(this);
     m_preview = new CWULPicture;
     m_preview->SetBounds(4, 4, 258, 258);
@@ -298,7 +351,7 @@ public:
     m_label = new CWULLabel;
     m_label->SetText("Select an image:");
     m_label->SetBounds(268, 68, 128, 14);
-    m_list = new CWULListBox;
+    m_list = new CChooserList(this);
     m_list->SetBounds(268, 84, 128, 178);
     m_list->SetItemHeight(18);
     m_list->SetReserveImageColumn(true);
@@ -325,13 +378,17 @@ public:
       RedrawPreview();
   }
 
+  ~CImageChooserDialog() override {
+    CWULImage::Release(m_previewImage);
+    if (g_chooser == this)
+      g_chooser = nullptr;
+  }
+
   void Accept() override {
     g_ChooserOptions.kind = m_kind ? m_kind : g_ChooserOptions.kind;
     g_ChooserOptions.chequered = m_chequered->IsChecked();
-    CWULListItem* current = m_list->GetCurrentItem();
-    *m_result = current && current->value >= 0 && current->value < static_cast<int>(m_rows.size())
-                    ? m_rows[current->value]
-                    : nullptr;
+    auto* current = static_cast<CChooserRow*>(m_list->GetCurrentItem());
+    *m_result = current ? current->resource : nullptr;
   }
 
 private:
@@ -339,32 +396,31 @@ private:
     return kind == 1 ? m_module.iconGroups : kind == 2 ? m_module.cursorGroups : m_module.bitmaps;
   }
 
-  // Fills the list with the resources of a kind, with their thumbnails.
+  // Fills the list with the resources of a kind and selects the first.
   void SelectKind(int kind) {
     if (kind == m_kind)
       return;
     m_kind = kind;
     const HCURSOR previous = ::SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    m_list->Clear();
-    m_rows.clear();
-    for (CVCXListNode* node = KindList(kind).first; node; node = node->next) {
-      ResourceItem* resource = static_cast<ResourceItem*>(node);
-      auto* row = new CWULListItem(resource->name);
-      row->value = static_cast<int32_t>(m_rows.size());
-      m_rows.push_back(resource);
-      CWULImage* thumbnail = PresentableFrameworkImage(resource, 16, 16);
-      // The row keeps the only reference.
-      if (thumbnail)
-        row->SetImage(thumbnail);
-      m_list->InsertItem(row, nullptr);
-    }
+    ForgetPreview();
+    m_list->Fill(KindList(kind));
+    if (CWULListItem* first = m_list->GetFirstItem())
+      m_list->SetCurrentItem(first);
+    else
+      RedrawPreview();
     ::SetCursor(previous);
-    RedrawPreview();
   }
 
+  void ForgetPreview() {
+    CWULImage::Release(m_previewImage);
+    m_previewImage = nullptr;
+    m_previewRow = nullptr;
+  }
+
+  // The background, and the selected resource's picture, made once per selection.
   void RedrawPreview() {
     CWULImage* picture = m_preview->GetImage();
-    if (!picture)
+    if (!picture || g_chooser != this)
       return;
     if (m_chequered->IsChecked()) {
       const uint32_t a = vcxGetColor(VCX_COLOR_CHEQUER_A) | 0xFF000000u;
@@ -375,15 +431,16 @@ private:
     } else {
       picture->Fill(m_preview->GetColor());
     }
-    CWULListItem* current = m_list->GetCurrentItem();
-    if (current && current->value >= 0 && current->value < static_cast<int>(m_rows.size())) {
-      CWULImage* image =
-          PresentableFrameworkImage(m_rows[current->value], picture->width, picture->height);
-      if (image) {
-        picture->Draw((picture->width - image->width) / 2, (picture->height - image->height) / 2, image);
-        CWULImage::Release(image);
-      }
+    auto* current = static_cast<CChooserRow*>(m_list->GetCurrentItem());
+    if (current != m_previewRow) {
+      ForgetPreview();
+      m_previewRow = current;
+      if (current)
+        m_previewImage = PresentableFrameworkImage(current->resource, picture->width, picture->height);
     }
+    if (m_previewImage)
+      picture->Draw((picture->width - m_previewImage->width) / 2, (picture->height - m_previewImage->height) / 2,
+                    m_previewImage);
     m_preview->Redraw();
   }
 
@@ -421,12 +478,14 @@ private:
   ResourceModule& m_module;
   ResourceItem** m_result;
   int m_kind;
-  std::vector<ResourceItem*> m_rows;
+  // The row whose picture the preview holds, and that picture.
+  CChooserRow* m_previewRow;
+  CWULImage* m_previewImage;
   CWULPicture* m_preview;
   CWULGroupFrame* m_kindGroup;
   CWULRadioButton* m_kinds[3];
   CWULLabel* m_label;
-  CWULListBox* m_list;
+  CChooserList* m_list;
   CWULCheckBox* m_chequered;
 };
 
@@ -442,6 +501,10 @@ ResourceItem* ImageChooserDialog(HWND parent, ResourceModule* module) {
     vcxThrow(VCX_ERROR_INTERNAL);
   CVCXDialogOnce once(g_chooserOpen);
   ResourceItem* chosen = nullptr;
+  // Whatever is left of the dialog no longer reaches the module, which the caller frees.
+  struct Ended {
+    ~Ended() { g_chooser = nullptr; }
+  } ended;
   if (!vcxRunDialog(new CImageChooserDialog(*module, &chosen), parent))
     return nullptr;
   return chosen;

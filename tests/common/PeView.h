@@ -1,6 +1,7 @@
 #pragma once
-// Little-endian fields of a file's bytes, and a view of a PE file's resource layout, for
-// changing fixtures in place.
+// Little-endian fields of a file's bytes, a view of a PE file's resource layout, for
+// changing fixtures in place, and a builder of resource-only PE files.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -74,4 +75,91 @@ struct PeView {
   uint32_t DataEntry(uint32_t type, uint32_t i = 0) const { return rsrc + Le32(b, LanguageEntry(type, i) + 4); }
   // File offset of the data of the type's resource.
   uint32_t Data(uint32_t type, uint32_t i = 0) const { return FileOf(Le32(b, DataEntry(type, i))); }
+};
+
+// A resource-only PE file made from scratch: one ".rsrc" section of resources named by id,
+// each naming one of the data blocks added (several may name the same one, as through one
+// language directory).
+class PeBuilder {
+public:
+  // The index of a new data block.
+  size_t AddData(const std::vector<uint8_t>& bytes) {
+    m_data.push_back(bytes);
+    return m_data.size() - 1;
+  }
+  void AddResource(uint32_t type, uint16_t id, size_t data) { m_resources.push_back({type, id, data}); }
+
+  std::vector<uint8_t> Build() const {
+    const uint32_t kRaw = 0x200, kVirtual = 0x1000;
+    std::vector<uint32_t> types;
+    for (const Resource& r : m_resources)
+      if (std::find(types.begin(), types.end(), r.type) == types.end())
+        types.push_back(r.type);
+    std::sort(types.begin(), types.end());
+    // The section: root, one name directory per type, a language directory and a data
+    // entry per block, then the blocks.
+    uint32_t size = 16 + 8 * uint32_t(types.size());
+    std::vector<uint32_t> names;
+    for (uint32_t type : types) {
+      names.push_back(size);
+      size += 16 + 8 * uint32_t(std::count_if(m_resources.begin(), m_resources.end(),
+                                              [type](const Resource& r) { return r.type == type; }));
+    }
+    const uint32_t languages = size;
+    size += 40 * uint32_t(m_data.size());
+    std::vector<uint32_t> blocks;
+    for (const std::vector<uint8_t>& d : m_data) {
+      blocks.push_back(size);
+      size += (uint32_t(d.size()) + 3) & ~3u;
+    }
+    std::vector<uint8_t> b(kRaw + size, 0);
+    b[0] = 'M', b[1] = 'Z';
+    SetLe32(b, 60, 64);
+    b[64] = 'P', b[65] = 'E';
+    SetLe16(b, 68, 0x8664);
+    SetLe16(b, 70, 1);  // one section, no optional header
+    std::memcpy(&b[88], ".rsrc", 5);
+    SetLe32(b, 88 + 8, size);
+    SetLe32(b, 88 + 12, kVirtual);
+    SetLe32(b, 88 + 16, size);
+    SetLe32(b, 88 + 20, kRaw);
+    uint8_t* s = &b[kRaw];
+    auto set32 = [&](uint32_t at, uint32_t v) { SetLe32(b, kRaw + at, v); };
+    auto set16 = [&](uint32_t at, uint32_t v) { SetLe16(b, kRaw + at, v); };
+    set16(14, uint32_t(types.size()));
+    for (size_t t = 0; t < types.size(); ++t) {
+      set32(16 + 8 * uint32_t(t), types[t]);
+      set32(20 + 8 * uint32_t(t), 0x80000000u | names[t]);
+      uint32_t entry = names[t] + 16, count = 0;
+      for (const Resource& r : m_resources) {
+        if (r.type != types[t])
+          continue;
+        set32(entry, r.id);
+        set32(entry + 4, 0x80000000u | (languages + 40 * uint32_t(r.data)));
+        entry += 8;
+        ++count;
+      }
+      set16(names[t] + 14, count);
+    }
+    for (size_t i = 0; i < m_data.size(); ++i) {
+      const uint32_t language = languages + 40 * uint32_t(i);
+      set16(language + 14, 1);
+      set32(language + 16, 0x409);
+      set32(language + 20, language + 24);
+      set32(language + 24, kVirtual + blocks[i]);
+      set32(language + 28, uint32_t(m_data[i].size()));
+      if (!m_data[i].empty())
+        std::memcpy(s + blocks[i], m_data[i].data(), m_data[i].size());
+    }
+    return b;
+  }
+
+private:
+  struct Resource {
+    uint32_t type;
+    uint16_t id;
+    size_t data;
+  };
+  std::vector<std::vector<uint8_t>> m_data;
+  std::vector<Resource> m_resources;
 };

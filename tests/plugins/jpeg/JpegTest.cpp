@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "common/JpegScans.h"
 #include "plugins/shared/OldPluginHarness.h"
 
 namespace {
@@ -181,6 +182,36 @@ TEST(JpegBadInput, LyingSizesAreRefusedBeforeDecoding) {
     b[at] = 0, b[at + 1] = 0;
     EXPECT_EQ(ImportBytesError(Jpeg(), b, "zero.jpg"), VCX_ERROR_DATA) << name;
   }
+}
+
+TEST(JpegBadInput, MoreThanAThousandScansAreRefused) {
+  // Empty copies of the last scan of a progressive file bring it to 1,000 and 1,001 scans.
+  const std::vector<uint8_t> whole = ReadFileBytes(Fixture("grey-progressive.jpg"));
+  const int scans = static_cast<int>(JpegScans(whole).headers.size());
+  ASSERT_GT(scans, 1);
+  const std::vector<uint8_t> atLimit = JpegWithEmptyScans(whole, 1000 - scans);
+  const std::vector<uint8_t> beyond = JpegWithEmptyScans(whole, 1001 - scans);
+  ASSERT_EQ(JpegScans(atLimit).headers.size(), 1000u);
+  ASSERT_EQ(JpegScans(beyond).headers.size(), 1001u);
+
+  Imported kept;
+  const std::string path = TempPath("scans.jpg");
+  WriteFileBytes(path, atLimit);
+  ImportPath(path, kept);
+  EXPECT_EQ(kept.code, 0);
+  ASSERT_NE(kept.layer, nullptr);
+  EXPECT_EQ(kept.layer->width, 40);
+  EXPECT_EQ(kept.layer->height, 30);
+
+  EXPECT_EQ(ImportBytesError(Jpeg(), beyond, "scans.jpg"), VCX_ERROR_DATA);
+  WriteFileBytes(path, beyond);
+  VCXLayeredImage* preview = nullptr;
+  EXPECT_EQ(Jpeg().canImport(path.c_str(), nullptr, &preview, nullptr, 0), 0);
+  EXPECT_EQ(Jpeg().LastError(), VCX_ERROR_DATA);
+  EXPECT_EQ(preview, nullptr);
+  // The header alone says nothing of the scans.
+  EXPECT_EQ(Jpeg().canImport(path.c_str(), nullptr, nullptr, nullptr, 0), 1);
+  DeleteFileA(path.c_str());
 }
 
 TEST(JpegBadInput, MutatedFilesNeverCrash) {

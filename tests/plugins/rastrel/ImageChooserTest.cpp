@@ -1,5 +1,6 @@
 // The chooser that picks one icon group, cursor group or bitmap out of an executable.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "DialogProbe.h"
@@ -34,16 +35,14 @@ CWULImage* PreviewImage(HWND dialog) {
   return picture ? ObjectOf<CWULPicture>(picture)->GetImage() : nullptr;
 }
 
-// Whether each row of the list has a thumbnail.
+// Whether each row of the list has a thumbnail, once the rows in view have been drawn (a row
+// makes its thumbnail when it is first drawn).
 std::vector<bool> Thumbnails(HWND list) {
+  UpdateWindow(list);
   std::vector<bool> shown;
   for (CWULListNode* node = ObjectOf<CWULListBox>(list)->items.first; node; node = node->next)
     shown.push_back(static_cast<CWULListItem*>(node)->image != nullptr);
   return shown;
-}
-
-std::vector<uint32_t> PixelsOf(const CWULImage* image) {
-  return std::vector<uint32_t>(image->pixels, image->pixels + image->width * image->height);
 }
 
 // Pixels of the preview that differ from its first one.
@@ -136,18 +135,84 @@ Chosen ChooseBitmapWithoutPicture(const TwoBitmaps& file) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"20", "21"}));
     EXPECT_EQ(Thumbnails(list), (std::vector<bool>{true, false}));
+    if (IsCheckedText(dialog, "Chequered background"))
+      ClickText(dialog, "Chequered background");
+    // The first row is shown; the second draws nothing on the plain background.
     CWULImage* preview = PreviewImage(dialog);
     ASSERT_NE(preview, nullptr);
-    const std::vector<uint32_t> background = PixelsOf(preview);
-    ClickRow(list, 1);
-    EXPECT_NE(PixelsOf(preview), background);
+    EXPECT_GT(Differing(preview), 10);
     ClickRow(list, 2);
-    EXPECT_EQ(PixelsOf(preview), background);
+    EXPECT_EQ(Differing(preview), 0);
     SendKeyStroke(GetFocus(), VK_RETURN);
   };
   Chosen c = ImportWith(probe, file.path);
   EXPECT_TRUE(probe.seen);
   return c;
+}
+
+
+// The plug-in linked with a resolver that counts the chooser's work: how often the preview
+// limit is asked (once for each bitmap or group member whose size is looked at) and the
+// pixels of the pictures converted to 32 bits.
+int g_limitAsked = 0;
+uint64_t g_pixelsConverted = 0;
+int32_t WINAPI CountingMetric(uint32_t id) {
+  if (id == VCX_METRIC_PREVIEW_PIXELS)
+    ++g_limitAsked;
+  return VcsGetMetric(id);
+}
+VCXLayeredImage* WINAPI CountingConvert(VCXLayeredImage* image, uint32_t format, int32_t freeSource) {
+  if (image)
+    g_pixelsConverted += uint64_t(image->width) * uint64_t(image->height);
+  return VcsConvertLayeredImage(image, format, freeSource);
+}
+VCXServiceFunction WINAPI CountingResolver(uint32_t id) {
+  if (id == VCX_SC_GET_METRIC)
+    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(CountingMetric));
+  if (id == VCX_SC_CONVERT_LAYERED_IMAGE)
+    return reinterpret_cast<VCXServiceFunction>(reinterpret_cast<void*>(CountingConvert));
+  return HarnessResolver(id);
+}
+
+class CountedWork {
+public:
+  CountedWork() {
+    g_limitAsked = 0;
+    g_pixelsConverted = 0;
+    EXPECT_EQ(Rastrel().link(0, VCX_SDK_VERSION, CountingResolver), 1);
+  }
+  ~CountedWork() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
+};
+
+// A library made by the PE builder, in a temporary file.
+class Library {
+public:
+  explicit Library(const PeBuilder& builder) : path(TempPath("many-rows.dll")) {
+    EXPECT_TRUE(WriteFileBytes(path, builder.Build()));
+  }
+  ~Library() { DeleteFileA(path.c_str()); }
+  const std::string path;
+};
+
+// The rows in the list's view, the last one maybe in part.
+int RowsInView(HWND list) {
+  const CWULListBox* box = ObjectOf<CWULListBox>(list);
+  return (box->clientHeight + box->itemHeight - 1) / box->itemHeight;
+}
+
+// A group directory in resource mode whose entries name the icon ids in turn.
+std::vector<uint8_t> GroupNaming(const std::vector<uint16_t>& ids, int entries) {
+  std::vector<uint8_t> b(6 + 14 * size_t(entries), 0);
+  SetLe16(b, 2, 1);
+  SetLe16(b, 4, uint32_t(entries));
+  for (int i = 0; i < entries; ++i) {
+    const size_t e = 6 + 14 * size_t(i);
+    SetLe16(b, e + 4, 1);
+    SetLe16(b, e + 6, 32);
+    SetLe32(b, e + 8, 40);
+    SetLe16(b, e + 12, ids[size_t(i) % ids.size()]);
+  }
+  return b;
 }
 
 }  // namespace
@@ -170,16 +235,19 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
     ASSERT_NE(list, nullptr);
     // Named resources first, then by id; each with a thumbnail within 16 x 16.
     EXPECT_EQ(ListTexts(list), (std::vector<std::string>{"APPICON", "2", "5"}));
+    EXPECT_EQ(Thumbnails(list), std::vector<bool>(3, true));
     for (CWULListNode* node = ObjectOf<CWULListBox>(list)->items.first; node; node = node->next) {
       CWULImage* thumbnail = static_cast<CWULListItem*>(node)->image;
       ASSERT_NE(thumbnail, nullptr);
       EXPECT_LE(thumbnail->width, 16);
       EXPECT_LE(thumbnail->height, 16);
     }
-    // Nothing selected: an empty preview.
+    // The first row is selected and previewed.
+    CWULListBox* box = ObjectOf<CWULListBox>(list);
+    EXPECT_EQ(box->GetCurrentItem(), box->GetFirstItem());
     CWULImage* preview = PreviewImage(dialog);
     ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(Differing(preview), 0);
+    EXPECT_GT(Differing(preview), 100);
 
     // A name of 100 characters is listed with its first 64.
     ClickText(dialog, "&Bitmaps");
@@ -188,8 +256,7 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
     SendChar(GetFocus(), 'c');
     EXPECT_TRUE(IsCheckedText(dialog, "&Cursors"));
     EXPECT_EQ(ListTexts(list), std::vector<std::string>{"3"});
-    ClickRow(list, 1);
-    EXPECT_NE(ObjectOf<CWULListBox>(list)->GetCurrentItem(), nullptr);
+    EXPECT_EQ(box->GetCurrentItem(), box->GetFirstItem());
     EXPECT_GT(Differing(preview), 100);
 
     // The chequered background: 4 x 4 squares of the host's two colours.
@@ -237,8 +304,7 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
   EXPECT_EQ(c.multi, nullptr);
   EXPECT_EQ(c.code, 7);
 
-  // Only bitmaps: that kind is selected whatever was chosen before; OK without a
-  // selection chooses nothing.
+  // Only bitmaps: that kind is selected whatever was chosen before.
   probe = DialogProbe();
   probe.caption = kCaption;
   probe.run = [](HWND dialog) {
@@ -253,8 +319,9 @@ TEST(ImageChooser, KindsListsPreviewAndChoice) {
   };
   c = ImportWith(probe, FixtureFolder() + "pe-two-bitmaps.dll");
   EXPECT_TRUE(probe.seen);
-  EXPECT_EQ(c.multi, nullptr);
-  EXPECT_EQ(c.code, 7);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 1);
+  VcsFreeMultiImage(c.multi);
 
   // A bitmap chosen from a file with an icon group and a bitmap; back to the defaults after.
   probe = DialogProbe();
@@ -308,6 +375,159 @@ TEST(ImageChooser, ABitmapAboveThePreviewLimitIsListedWithoutAThumbnail) {
   EXPECT_EQ(image->width, 8192);
   EXPECT_EQ(image->height, 8192);
   VcsFreeMultiImage(c.multi);
+}
+
+TEST(ImageChooser, OkAtOnceImportsTheFirstRow) {
+  ChooserDefaultsAfter defaults;
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    EXPECT_EQ(ListTexts(ChooserList(dialog)), (std::vector<std::string>{"20", "21"}));
+    EXPECT_GT(Differing(PreviewImage(dialog)), 10);
+    ClickText(dialog, "OK");
+  };
+  Chosen c = ImportWith(probe, FixtureFolder() + "pe-two-bitmaps.dll");
+  EXPECT_TRUE(probe.seen);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  // Bitmap 20 is the 11 x 5 one of 24 bits.
+  EXPECT_EQ(c.type, 1);
+  ASSERT_EQ(c.multi->count, 1);
+  const VCXLayeredImage* image = vcxGetImageSlot(c.multi, 0);
+  EXPECT_EQ(image->format, VCX_FORMAT_24);
+  EXPECT_EQ(image->width, 11);
+  EXPECT_EQ(image->height, 5);
+  VcsFreeMultiImage(c.multi);
+}
+
+TEST(ImageChooser, OnlyTheRowsDrawnMakeTheirThumbnails) {
+  ChooserDefaultsAfter defaults;
+  // 60 bitmaps, each the 11 x 5 one of bmp-24bit.bmp.
+  const std::vector<uint8_t> file = FixtureBytes("bmp-24bit.bmp");
+  PeBuilder builder;
+  const size_t bitmap = builder.AddData(std::vector<uint8_t>(file.begin() + 14, file.end()));
+  for (uint16_t id = 1; id <= 60; ++id)
+    builder.AddResource(2, id, bitmap);
+  Library library(builder);
+  CountedWork counted;
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    const int shown = RowsInView(list);
+    ASSERT_LT(2 * shown, 60);
+    // The rows in view and the first row's preview, each looked at once.
+    std::vector<bool> expected(60, false);
+    std::fill(expected.begin(), expected.begin() + shown, true);
+    EXPECT_EQ(Thumbnails(list), expected);
+    EXPECT_EQ(g_limitAsked, shown + 1);
+    // The last page: its rows make theirs, the ones between stay without.
+    ClickRow(list, 1);
+    SendKeyStroke(list, VK_END);
+    const std::vector<bool> now = Thumbnails(list);
+    const int made = static_cast<int>(std::count(now.begin(), now.end(), true));
+    EXPECT_TRUE(now[59]);
+    EXPECT_FALSE(now[30]);
+    EXPECT_LE(made, 2 * shown);
+    EXPECT_EQ(g_limitAsked, made + 2);
+    // Back to the top: nothing is made again.
+    SendKeyStroke(list, VK_HOME);
+    EXPECT_EQ(Thumbnails(list), now);
+    EXPECT_EQ(g_limitAsked, made + 3);
+    SendKeyStroke(list, VK_END);
+    ClickText(dialog, "OK");
+  };
+  Chosen c = ImportWith(probe, library.path);
+  EXPECT_TRUE(probe.seen);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 1);
+  EXPECT_EQ(vcxGetImageSlot(c.multi, 0)->width, 11);
+  VcsFreeMultiImage(c.multi);
+}
+
+TEST(ImageChooser, TheThumbnailsOfAListReadABoundedNumberOfPixels) {
+  ChooserDefaultsAfter defaults;
+  // Ten bitmaps of 4000 x 2000 pixels of RLE8 in streams that end at once: within the preview
+  // limit, and all together more than the thumbnails of one list may read (2^25 pixels).
+  std::vector<uint8_t> large(40 + 4 + 2, 0);
+  SetLe32(large, 0, 40);
+  SetLe32(large, 4, 4000);
+  SetLe32(large, 8, 2000);
+  SetLe16(large, 12, 1);
+  SetLe16(large, 14, 8);
+  SetLe32(large, 16, BI_RLE8);
+  SetLe32(large, 32, 1);
+  large[44] = 0;
+  large[45] = 1;
+  PeBuilder builder;
+  const size_t bitmap = builder.AddData(large);
+  for (uint16_t id = 1; id <= 10; ++id)
+    builder.AddResource(2, id, bitmap);
+  Library library(builder);
+  CountedWork counted;
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    ASSERT_GE(RowsInView(list), 6);
+    // Four thumbnails fit, and the first row's preview is made besides.
+    const std::vector<bool> thumbnails = Thumbnails(list);
+    EXPECT_EQ(thumbnails, (std::vector<bool>{true, true, true, true, false, false, false, false, false, false}));
+    EXPECT_EQ(g_pixelsConverted, 5u * 4000 * 2000);
+    // Another row's preview is made all the same.
+    ClickRow(list, 6);
+    EXPECT_GT(Differing(PreviewImage(dialog)), 100);
+    EXPECT_EQ(g_pixelsConverted, 6u * 4000 * 2000);
+    EXPECT_EQ(Thumbnails(list), thumbnails);
+    SendKeyStroke(GetFocus(), VK_ESCAPE);
+  };
+  Chosen c = ImportWith(probe, library.path);
+  EXPECT_TRUE(probe.seen);
+  EXPECT_EQ(c.code, 7);
+}
+
+TEST(ImageChooser, AGroupMemberIsLookedAtOnceForEveryRow) {
+  ChooserDefaultsAfter defaults;
+  // 300 icon groups naming one directory of 200 entries, which name in turn icon 1 (a DIB
+  // header of 8192 x 8192 pixels, above the preview limit) and icon 2 (the PNG signature and
+  // a header that libpng rejects).
+  std::vector<uint8_t> tooLarge(40, 0);
+  SetLe32(tooLarge, 0, 40);
+  SetLe32(tooLarge, 4, 8192);
+  SetLe32(tooLarge, 8, 2 * 8192);
+  SetLe16(tooLarge, 12, 1);
+  SetLe16(tooLarge, 14, 8);
+  std::vector<uint8_t> rejected = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  rejected.resize(rejected.size() + 17, 0);
+  PeBuilder builder;
+  builder.AddResource(3, 1, builder.AddData(tooLarge));
+  builder.AddResource(3, 2, builder.AddData(rejected));
+  const size_t group = builder.AddData(GroupNaming({1, 2}, 200));
+  for (uint16_t id = 1; id <= 300; ++id)
+    builder.AddResource(14, id, group);
+  Library library(builder);
+  CountedWork counted;
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(ListTexts(list).size(), 300u);
+    EXPECT_EQ(Thumbnails(list), std::vector<bool>(300, false));
+    // The thumbnails of the rows in view and the first row's preview: icon 1 is looked at
+    // once, icon 2 goes no further than libpng.
+    EXPECT_EQ(g_limitAsked, 1);
+    ClickRow(list, 1);
+    SendKeyStroke(list, VK_END);
+    EXPECT_EQ(Thumbnails(list), std::vector<bool>(300, false));
+    EXPECT_EQ(g_limitAsked, 1);
+    SendKeyStroke(GetFocus(), VK_ESCAPE);
+  };
+  Chosen c = ImportWith(probe, library.path);
+  EXPECT_TRUE(probe.seen);
+  EXPECT_EQ(c.multi, nullptr);
+  EXPECT_EQ(c.code, 7);
 }
 
 TEST(ImageChooser, AnIconGroupOfWinesUser32) {
