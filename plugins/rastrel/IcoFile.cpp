@@ -297,7 +297,8 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   const int64_t storedHeight = static_cast<int32_t>(Get32(header + 8));
   const uint32_t bpp = Get16(header + 14);
   const int64_t doubled = storedHeight < 0 ? -storedHeight : storedHeight;
-  if (width < 0 || (doubled & 1))
+  // An entry without pixels is no image: it would enter no project.
+  if (width <= 0 || doubled == 0 || (doubled & 1))
     vcxThrow(VCX_ERROR_DATA);
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
     vcxThrow(VCX_ERROR_FORMAT);
