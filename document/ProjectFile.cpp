@@ -92,6 +92,14 @@ void WriteFields(CChunkWriter& file, std::initializer_list<uint32_t> fields) {
   file.WriteRecord(bytes, 4 * n);
 }
 
+template <int N>
+void WriteFields(CChunkWriter& file, const int32_t (&fields)[N]) {
+  uint8_t bytes[4 * N];
+  for (int i = 0; i < N; ++i)
+    PutField(bytes + 4 * i, static_cast<uint32_t>(fields[i]));
+  file.WriteRecord(bytes, sizeof bytes);
+}
+
 // Reads a record of n fields; fields missing from a short record are 0, except the last,
 // which keeps the sentinel -1.
 template <int N>
@@ -108,6 +116,89 @@ bool IsTargetFormat(int32_t code) {
   return code == 0 || code == CImage::FORMAT_1BIT_PALETTE || code == CImage::FORMAT_4BIT_PALETTE ||
          code == CImage::FORMAT_8BIT_PALETTE || code == CImage::FORMAT_24BIT_RGB ||
          code == CImage::FORMAT_32BIT_ARGB;
+}
+
+// What the reader refuses in a record, in the order it looks; the writer refuses the same
+// before it writes anything.
+enum RecordFault {
+  FAULT_NONE,
+  FAULT_MISSING_FIELD,
+  FAULT_NO_PIXELS,
+  FAULT_RESOLUTION,
+  FAULT_TARGET_FORMAT,
+  FAULT_IMAGE_TYPE,
+  FAULT_LAYER_SIZE,
+  FAULT_BLEND_MODE,
+  FAULT_OPACITY,
+  FAULT_LAYER_TYPE,
+  FAULT_PALETTE_COUNT,
+  FAULT_BITMAP_SIZE,
+  FAULT_BITMAP_FORMAT
+};
+
+// The reader's message for a fault.
+const char* ReaderText(RecordFault fault) {
+  switch (fault) {
+    case FAULT_TARGET_FORMAT:
+      return "Unknown target format";
+    case FAULT_IMAGE_TYPE:
+      return "Unknown image type";
+    case FAULT_BLEND_MODE:
+      return "Unknown blend mode";
+    case FAULT_LAYER_TYPE:
+      return "Unknown layer type";
+    case FAULT_BITMAP_FORMAT:
+      return "Unknown bitmap format";
+    default:
+      return "Invalid data";
+  }
+}
+
+// The IMAG record: flags, type, id, width, height, x and y resolution, target format, layer
+// count. Relaxed checks mend a resolution that is not a number; an image of another type is
+// a fault they skip.
+RecordFault ImageRecordFault(const int32_t (&f)[9], bool relaxed) {
+  if (f[8] == -1)
+    return FAULT_MISSING_FIELD;
+  if (f[3] <= 0 || f[4] <= 0)
+    return FAULT_NO_PIXELS;
+  // Judged by their bits: a denormal traps as soon as it is compared, and counts as damage
+  // like infinity and NaN.
+  if (!relaxed && (!wulIsUsableFloat(&f[5]) || !wulIsUsableFloat(&f[6])))
+    return FAULT_RESOLUTION;
+  if (!IsTargetFormat(f[7]))
+    return FAULT_TARGET_FORMAT;
+  if (f[1] != CImage::KIND_IMAGE)
+    return FAULT_IMAGE_TYPE;
+  return FAULT_NONE;
+}
+
+// The LAYR record: flags, type, id, number, width, height, 0, 0, blend mode, opacity. Relaxed
+// checks mend an opacity that is not a number; a layer of another type is a fault they skip.
+RecordFault LayerRecordFault(const int32_t (&f)[10], int32_t imageWidth, int32_t imageHeight, bool relaxed) {
+  if (f[4] != imageWidth || f[5] != imageHeight || f[6] != 0 || f[7] != 0)
+    return FAULT_LAYER_SIZE;
+  if (f[8] != CLayer::BLEND_NORMAL && f[8] != CLayer::BLEND_REPLACE)
+    return FAULT_BLEND_MODE;
+  if (!relaxed && !wulIsUsableFloat(&f[9]))
+    return FAULT_OPACITY;
+  if (f[1] != CLayer::KIND_RASTER)
+    return FAULT_LAYER_TYPE;
+  return FAULT_NONE;
+}
+
+// Palettes of the target formats hold at most 256 entries.
+RecordFault PaletteCountFault(int32_t count) {
+  return count < 0 || count > kMaxPaletteEntries ? FAULT_PALETTE_COUNT : FAULT_NONE;
+}
+
+// The BMAP record (0, width, height, 0, 0, format) for a target array of that size.
+RecordFault BitmapRecordFault(const int32_t (&f)[6], int64_t width, int64_t height) {
+  if (f[1] != width || f[2] != height || f[3] != 0 || f[4] != 0)
+    return FAULT_BITMAP_SIZE;
+  if (f[5] != BITMAP_ARGB)
+    return FAULT_BITMAP_FORMAT;
+  return FAULT_NONE;
 }
 
 // A rectangle of a record inside a width x height bitmap.
@@ -255,32 +346,19 @@ void CProjectReader::ClaimWork(uint64_t pixels) {
 void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
   int32_t f[9];
   ReadFields(file, f);
-  if (f[8] == -1)
-    Fail("Invalid data");
+  const RecordFault fault = ImageRecordFault(f, relaxedChecks != 0);
+  if (fault == FAULT_IMAGE_TYPE && relaxedChecks)
+    return;
+  if (fault != FAULT_NONE)
+    Fail(ReaderText(fault));
   const int32_t flags = f[0];
-  const int32_t type = f[1];
   const int32_t imageId = f[2];
   const int32_t width = f[3];
   const int32_t height = f[4];
-  // Judged by their bits: a denormal traps as soon as it is compared, and counts as damage
-  // like infinity and NaN.
-  const bool xUsable = wulIsUsableFloat(&f[5]);
-  const bool yUsable = wulIsUsableFloat(&f[6]);
-  float xResolution = wulUsableFloat(&f[5], kDefaultResolution);
-  float yResolution = wulUsableFloat(&f[6], kDefaultResolution);
+  const float xResolution = wulUsableFloat(&f[5], kDefaultResolution);
+  const float yResolution = wulUsableFloat(&f[6], kDefaultResolution);
   const int32_t format = f[7];
   const int32_t layerCount = f[8];
-  if (width <= 0 || height <= 0)
-    Fail("Invalid data");
-  if ((!xUsable || !yUsable) && !relaxedChecks)
-    Fail("Invalid data");
-  if (!IsTargetFormat(format))
-    Fail("Unknown target format");
-  if (type != CImage::KIND_IMAGE) {
-    if (!relaxedChecks)
-      Fail("Unknown image type");
-    return;
-  }
   ClaimMemory(ImageClaim(Pixels(width, height), format));
 
   std::unique_ptr<CImage> image(new (std::nothrow) CImage());
@@ -327,24 +405,16 @@ void CProjectReader::ReadImage(CChunkReader& file, CProject& project) {
 void CProjectReader::ReadLayer(CChunkReader& file, CImage& image) {
   int32_t f[10];
   ReadFields(file, f);
+  const RecordFault fault = LayerRecordFault(f, image.GetWidth(), image.GetHeight(), relaxedChecks != 0);
+  if (fault == FAULT_LAYER_TYPE && relaxedChecks)
+    return;
+  if (fault != FAULT_NONE)
+    Fail(ReaderText(fault));
   const int32_t flags = f[0];
-  const int32_t type = f[1];
   const int32_t layerId = f[2];
   const int32_t number = f[3];
-  const bool opacityUsable = wulIsUsableFloat(&f[9]);
-  const float opacity = wulUsableFloat(&f[9], 0.0f);
-  if (f[4] != image.GetWidth() || f[5] != image.GetHeight() || f[6] != 0 || f[7] != 0)
-    Fail("Invalid data");
   const int32_t blendMode = f[8];
-  if (blendMode != CLayer::BLEND_NORMAL && blendMode != CLayer::BLEND_REPLACE)
-    Fail("Unknown blend mode");
-  if (!opacityUsable && !relaxedChecks)
-    Fail("Invalid data");
-  if (type != CLayer::KIND_RASTER) {
-    if (!relaxedChecks)
-      Fail("Unknown layer type");
-    return;
-  }
+  const float opacity = wulUsableFloat(&f[9], 0.0f);
   ClaimMemory(LayerClaim(Pixels(image.GetWidth(), image.GetHeight()), image.GetLayerCount()));
   CRasterLayer* layer = new (std::nothrow) CRasterLayer();
   if (!layer)
@@ -411,9 +481,9 @@ void CProjectReader::ReadPalette(CChunkReader& file, CPalette& palette) {
   int32_t f[2];
   ReadFields(file, f);
   const int32_t count = f[1];
-  // Palettes of the target formats hold at most 256 entries.
-  if (count < 0 || count > kMaxPaletteEntries)
-    Fail("Invalid data");
+  const RecordFault fault = PaletteCountFault(count);
+  if (fault != FAULT_NONE)
+    Fail(ReaderText(fault));
   palette.SetCount(count);
   if (palette.GetCount() != count)
     Fail("Insufficient memory");
@@ -460,10 +530,9 @@ void CProjectReader::ReadPalette(CChunkReader& file, CPalette& palette) {
 void CProjectReader::ReadBitmap(CChunkReader& file, CPixelArray& target) {
   int32_t f[6];
   ReadFields(file, f);
-  if (f[1] != target.width || f[2] != target.height || f[3] != 0 || f[4] != 0)
-    Fail("Invalid data");
-  if (f[5] != BITMAP_ARGB)
-    Fail("Unknown bitmap format");
+  const RecordFault fault = BitmapRecordFault(f, target.width, target.height);
+  if (fault != FAULT_NONE)
+    Fail(ReaderText(fault));
   ClaimWork(static_cast<uint64_t>(target.width) * static_cast<uint64_t>(target.height));
   target.Fill(0);
   while (!file.AtChunkEnd()) {
@@ -594,6 +663,8 @@ bool CProjectWriter::Write(const char* path, CProject* project) {
 void CProjectWriter::Save(const char* path, CProject* project) {
   if (!project)
     Fail("Error while writing the project file");
+  // Nothing is written, nor the file at path replaced, for a project that would not load.
+  CheckReadable(*project);
   CChunkWriter file;
   try {
     WriteFileReplacing(file, path, [&] { WriteProject(file, *project); });
@@ -639,6 +710,134 @@ void CProjectWriter::WriteProject(CChunkWriter& file, CProject& project) {
   for (CImage* image = project.GetFirstImage(); image; image = image->GetNext())
     WriteImage(file, project, *image);
   file.EndChunk();
+}
+
+namespace {
+
+void ImageFields(CProject& project, CImage& image, int32_t (&f)[9]) {
+  int32_t flags = 0;
+  if (project.GetCurrentImage() == &image)
+    flags |= IMAGE_CURRENT;
+  if (image.GetFlagA())
+    flags |= IMAGE_FLAG_A;
+  if (image.IsPaletteFixed())
+    flags |= IMAGE_PALETTE_FIXED;
+  if (!image.IsForExport())
+    flags |= IMAGE_NOT_FOR_EXPORT;
+  const int32_t fields[9] = {flags,
+                             image.GetKind(),
+                             image.GetId(),
+                             image.GetWidth(),
+                             image.GetHeight(),
+                             static_cast<int32_t>(FloatBits(image.GetXResolution())),
+                             static_cast<int32_t>(FloatBits(image.GetYResolution())),
+                             image.GetTargetFormat(),
+                             image.GetLayerCount()};
+  std::memcpy(f, fields, sizeof fields);
+}
+
+void LayerFields(CImage& image, CLayer& layer, int32_t (&f)[10]) {
+  int32_t flags = 0;
+  if (image.GetActiveLayer() == &layer)
+    flags |= LAYER_CURRENT;
+  if (!layer.IsVisible())
+    flags |= LAYER_HIDDEN;
+  const int32_t fields[10] = {flags,           layer.GetKind(),   layer.GetId(),
+                              layer.GetLinkId(), layer.GetWidth(), layer.GetHeight(),
+                              0,               0,                 layer.GetBlendMode(),
+                              static_cast<int32_t>(FloatBits(layer.GetOpacity()))};
+  std::memcpy(f, fields, sizeof fields);
+}
+
+void BitmapFields(const CPixelArray& pixels, int32_t (&f)[6]) {
+  const int32_t fields[6] = {0, pixels.width, pixels.height, 0, 0, BITMAP_ARGB};
+  std::memcpy(f, fields, sizeof fields);
+}
+
+// What the user is told of a project the reader would refuse.
+[[noreturn]] void RefuseToSave(RecordFault fault, int32_t imageNumber, const CImage& image,
+                               const CLayer* layer) {
+  char layerName[128] = "";
+  if (layer)
+    layer->GetDisplayName(layerName, sizeof layerName);
+  char cause[256];
+  switch (fault) {
+    case FAULT_NO_PIXELS:
+      std::snprintf(cause, sizeof cause, "image %d has no pixels (%d x %d)", static_cast<int>(imageNumber),
+                    static_cast<int>(image.GetWidth()), static_cast<int>(image.GetHeight()));
+      break;
+    case FAULT_RESOLUTION:
+      std::snprintf(cause, sizeof cause, "the resolution of image %d is not a number",
+                    static_cast<int>(imageNumber));
+      break;
+    case FAULT_TARGET_FORMAT:
+      std::snprintf(cause, sizeof cause, "image %d has an unknown color format", static_cast<int>(imageNumber));
+      break;
+    case FAULT_PALETTE_COUNT:
+      std::snprintf(cause, sizeof cause, "the palette of image %d has more than 256 colors",
+                    static_cast<int>(imageNumber));
+      break;
+    case FAULT_LAYER_SIZE:
+    case FAULT_BITMAP_SIZE:
+      std::snprintf(cause, sizeof cause, "the pixels of layer \"%s\" of image %d are not the image's size",
+                    layerName, static_cast<int>(imageNumber));
+      break;
+    case FAULT_BLEND_MODE:
+      std::snprintf(cause, sizeof cause, "layer \"%s\" of image %d has an unknown blend mode", layerName,
+                    static_cast<int>(imageNumber));
+      break;
+    case FAULT_OPACITY:
+      std::snprintf(cause, sizeof cause, "the opacity of layer \"%s\" of image %d is not a number", layerName,
+                    static_cast<int>(imageNumber));
+      break;
+    default:
+      if (layer)
+        std::snprintf(cause, sizeof cause, "layer \"%s\" of image %d is of an unknown kind", layerName,
+                      static_cast<int>(imageNumber));
+      else
+        std::snprintf(cause, sizeof cause, "image %d is of an unknown kind", static_cast<int>(imageNumber));
+      break;
+  }
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "The project cannot be saved, because Vellumcraft could not open the file again: %s.", cause);
+  Fail(text);
+}
+
+}  // namespace
+
+void CProjectWriter::CheckReadable(CProject& project) const {
+  int32_t imageNumber = 0;
+  for (CImage* image = project.GetFirstImage(); image; image = image->GetNext()) {
+    ++imageNumber;
+    int32_t imageFields[9];
+    ImageFields(project, *image, imageFields);
+    RecordFault fault = ImageRecordFault(imageFields, false);
+    if (fault != FAULT_NONE)
+      RefuseToSave(fault, imageNumber, *image, nullptr);
+    // The reader reads a fixed palette only for a target format that has one.
+    if (image->IsPaletteFixed() && image->GetPalette()) {
+      fault = PaletteCountFault(image->GetPalette()->GetCount());
+      if (fault != FAULT_NONE)
+        RefuseToSave(fault, imageNumber, *image, nullptr);
+    }
+    for (CLayer* layer = image->GetFirstLayer(); layer; layer = layer->GetNext()) {
+      int32_t layerFields[10];
+      LayerFields(*image, *layer, layerFields);
+      fault = LayerRecordFault(layerFields, image->GetWidth(), image->GetHeight(), false);
+      if (fault == FAULT_NONE && layer->GetKind() == CLayer::KIND_RASTER) {
+        // The bitmap goes into the layer's array, or into its 8x array when supersampled.
+        CRasterLayer* raster = static_cast<CRasterLayer*>(layer);
+        CPixelArray* top = raster->GetSupersampleTop();
+        const int64_t scale = top ? 8 : 1;
+        int32_t bitmapFields[6];
+        BitmapFields(top ? *top : *raster->GetPixels(), bitmapFields);
+        fault = BitmapRecordFault(bitmapFields, scale * image->GetWidth(), scale * image->GetHeight());
+      }
+      if (fault != FAULT_NONE)
+        RefuseToSave(fault, imageNumber, *image, layer);
+    }
+  }
 }
 
 CImage* CProjectWriter::ChooseThumbnail(CProject* project) const {
@@ -699,21 +898,10 @@ void CProjectWriter::WriteThumbnail(CChunkWriter& file, CImage& image) {
 }
 
 void CProjectWriter::WriteImage(CChunkWriter& file, CProject& project, CImage& image) {
-  uint32_t flags = 0;
-  if (project.GetCurrentImage() == &image)
-    flags |= IMAGE_CURRENT;
-  if (image.GetFlagA())
-    flags |= IMAGE_FLAG_A;
-  if (image.IsPaletteFixed())
-    flags |= IMAGE_PALETTE_FIXED;
-  if (!image.IsForExport())
-    flags |= IMAGE_NOT_FOR_EXPORT;
+  int32_t fields[9];
+  ImageFields(project, image, fields);
   file.BeginChunk(ID_IMAG);
-  WriteFields(file, {flags, static_cast<uint32_t>(image.GetKind()),
-                     static_cast<uint32_t>(image.GetId()), static_cast<uint32_t>(image.GetWidth()),
-                     static_cast<uint32_t>(image.GetHeight()), FloatBits(image.GetXResolution()),
-                     FloatBits(image.GetYResolution()), static_cast<uint32_t>(image.GetTargetFormat()),
-                     static_cast<uint32_t>(image.GetLayerCount())});
+  WriteFields(file, fields);
   if (image.IsPaletteFixed() && image.GetPalette())
     WritePalette(file, *image.GetPalette());
   for (CLayer* layer = image.GetFirstLayer(); layer; layer = layer->GetNext())
@@ -747,16 +935,10 @@ void CProjectWriter::WritePalette(CChunkWriter& file, const CPalette& palette) {
 }
 
 void CProjectWriter::WriteLayer(CChunkWriter& file, CImage& image, CLayer& layer) {
-  uint32_t flags = 0;
-  if (image.GetActiveLayer() == &layer)
-    flags |= LAYER_CURRENT;
-  if (!layer.IsVisible())
-    flags |= LAYER_HIDDEN;
+  int32_t fields[10];
+  LayerFields(image, layer, fields);
   file.BeginChunk(ID_LAYR);
-  WriteFields(file, {flags, static_cast<uint32_t>(layer.GetKind()),
-                     static_cast<uint32_t>(layer.GetId()), static_cast<uint32_t>(layer.GetLinkId()),
-                     static_cast<uint32_t>(layer.GetWidth()), static_cast<uint32_t>(layer.GetHeight()),
-                     0, 0, static_cast<uint32_t>(layer.GetBlendMode()), FloatBits(layer.GetOpacity())});
+  WriteFields(file, fields);
   if (layer.GetName() && layer.GetName()[0]) {
     file.BeginChunk(ID_NAME);
     file.WriteString(layer.GetName());
@@ -776,8 +958,10 @@ void CProjectWriter::WriteLayer(CChunkWriter& file, CImage& image, CLayer& layer
 void CProjectWriter::WriteBitmap(CChunkWriter& file, CPixelArray& pixels) {
   const int32_t w = pixels.width;
   const int32_t h = pixels.height;
+  int32_t fields[6];
+  BitmapFields(pixels, fields);
   file.BeginChunk(ID_BMAP);
-  WriteFields(file, {0, static_cast<uint32_t>(w), static_cast<uint32_t>(h), 0, 0, BITMAP_ARGB});
+  WriteFields(file, fields);
 
   const int64_t count = w > 0 && h > 0 && pixels.data ? static_cast<int64_t>(w) * h : 0;
   const uint32_t first = count > 0 ? pixels.data[0] : 0;

@@ -129,6 +129,9 @@ public:
 
   // The image whose composite becomes the thumbnail, or null for none.
   CImage* ChooseThumbnail(CProject* project) const;
+  // Throws CVCException, with a message that names the cause, for a project the reader would
+  // refuse (with its checks strict).
+  void CheckReadable(CProject& project) const;
 
   int32_t GetCompression() const { return compression; }
   void SetCompression(int32_t value) { compression = value; }

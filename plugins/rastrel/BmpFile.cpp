@@ -459,7 +459,8 @@ VCXLayeredImage* DibImport(CVCXStream& stream) {
 VCXLayeredImage* DibReadBitmap(CVCXStream& stream, bool packed, int64_t bitsPosition) {
   DibHeader h = {};
   ReadInfoHeader(stream, h);
-  if (h.width < 0 || h.height == INT32_MIN)
+  // A bitmap without pixels is no image: it would enter no project.
+  if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN)
     vcxThrow(VCX_ERROR_DATA);
   const uint32_t depth = RecordDepth(h);
   if (!depth)

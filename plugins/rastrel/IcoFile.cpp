@@ -297,7 +297,8 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   const int64_t storedHeight = static_cast<int32_t>(Get32(header + 8));
   const uint32_t bpp = Get16(header + 14);
   const int64_t doubled = storedHeight < 0 ? -storedHeight : storedHeight;
-  if (width < 0 || (doubled & 1))
+  // An entry without pixels is no image: it would enter no project.
+  if (width <= 0 || doubled == 0 || (doubled & 1))
     vcxThrow(VCX_ERROR_DATA);
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32)
     vcxThrow(VCX_ERROR_FORMAT);
@@ -473,9 +474,21 @@ void IcoWriteEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, Icon
     stream.WriteExact(raw, 4 * static_cast<size_t>(slots));
   }
 
+  // A 32-bit entry without any alpha is drawn through its AND mask, by Windows as by the
+  // reader: one whose every pixel is transparent says so there, or it would show opaque.
+  std::unique_ptr<uint8_t[]> clear;
+  const uint64_t pixelCount = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (!mask && depth == 32 && pixelCount && !vcxHasAlpha(vcxGetPixels(color), pixelCount)) {
+    const size_t maskBytes = static_cast<size_t>(RowBytes(1, width) * static_cast<uint64_t>(height));
+    clear.reset(new uint8_t[maskBytes]);
+    std::memset(clear.get(), 0, maskBytes);
+  }
   const int64_t bitsPosition = stream.GetPosition();
   WriteRows(stream, vcxGetPixels(color), depth, width, height, false);
-  WriteRows(stream, mask ? vcxGetPixels(mask) : nullptr, 1, width, height, mask != nullptr);
+  if (mask)
+    WriteRows(stream, vcxGetPixels(mask), 1, width, height, true);
+  else
+    WriteRows(stream, clear.get(), 1, width, height, clear != nullptr);
   const int64_t end = stream.GetPosition();
   if (end - bitsPosition > 0xFFFFFFFFll)
     vcxThrow(VCX_ERROR_FORMAT);

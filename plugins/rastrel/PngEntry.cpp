@@ -210,6 +210,27 @@ uint32_t ChannelsOf(int colorType) {
 
 }  // namespace
 
+namespace {
+
+// libpng refuses a header of no pixels as it refuses any bad header; an image without pixels
+// is invalid data, as it is in a DIB entry.
+void RefuseHeaderWithoutPixels(CVCXStream& stream) {
+  const int64_t start = stream.GetPosition();
+  uint8_t head[24];
+  const size_t got = stream.Read(head, sizeof head);
+  stream.Seek(start);
+  if (got != sizeof head || std::memcmp(head + 12, "IHDR", 4) != 0)
+    return;
+  auto big32 = [](const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | p[3];
+  };
+  if (big32(head + 16) == 0 || big32(head + 20) == 0)
+    vcxThrow(VCX_ERROR_DATA);
+}
+
+}  // namespace
+
 bool PngHasSignature(CVCXStream& stream) {
   const int64_t start = stream.GetPosition();
   uint8_t signature[8];
@@ -700,6 +721,7 @@ PngInfo PngReadInfo(CVCXStream& stream) {
 }
 
 VCXLayeredImage* PngReadImage(CVCXStream& stream) {
+  RefuseHeaderWithoutPixels(stream);
   CPngCodec codec(stream, false);
   codec.Run(StepReadInfo, nullptr);
   const PngHeader h = GetHeader(codec);

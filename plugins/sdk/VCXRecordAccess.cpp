@@ -113,8 +113,12 @@ bool vcxLacksPalette(const VCXLayeredImage* image) {
 bool vcxNeedsFlattening(const VCXLayeredImage* image) {
   if (vcxCountLayers(image, VCX_KIND_COLOR) != 1)
     return true;
+  // A hidden layer shows nothing: the flattened copy is transparent.
+  const VCXImage* color = vcxGetFirstLayer(image, VCX_KIND_COLOR);
+  if (color->flags & VCX_FLAG_HIDDEN)
+    return true;
   // Read by its bits: a denormal or NaN from a record must not trap in the comparison.
-  return wulUnitFloat(&vcxGetFirstLayer(image, VCX_KIND_COLOR)->opacity, 1.0f) < 0.999999f;
+  return wulUnitFloat(&color->opacity, 1.0f) < 0.999999f;
 }
 
 int32_t vcxGetPixelsPerMetre(const float* resolution) {

@@ -25,7 +25,8 @@ VCXImage* vcxGetFirstLayer(const VCXLayeredImage* image, int32_t kind);
 bool vcxHasMask(const VCXLayeredImage* image);
 // An indexed format (1, 4, 8 or 16 bits) whose first colour layer has no palette.
 bool vcxLacksPalette(const VCXLayeredImage* image);
-// Not exactly one colour layer, or the first one not opaque.
+// Not exactly one colour layer, or that one hidden or not opaque. Records carry no blend
+// mode: a lone layer composes alike in every mode.
 bool vcxNeedsFlattening(const VCXLayeredImage* image);
 // A record's resolution field as whole pixels per metre for a file; 0 when it is unknown, not
 // positive or not a number.

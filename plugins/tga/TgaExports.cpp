@@ -3,6 +3,7 @@
 #include <cstring>
 #include "plugins/shared/VcxExports.h"
 #include "plugins/shared/VcxShared.h"
+#include "plugins/sdk/VCXRecordAccess.h"
 #include "plugins/tga/TgaDialog.h"
 #include "plugins/tga/TgaFile.h"
 
@@ -147,9 +148,11 @@ VCX_EXPORT int __cdecl VCXExport(HWND parent, const char* path, int type, VCXMul
     vcxThrowIf(!path || !document, VCX_ERROR_PARAMETER);
     vcxThrowIf(type != TYPE_TGA, VCX_ERROR_FORMAT);
     VCXLayeredImage* image = OnlyImage(document, VCX_ERROR_DATA);
-    // Several layers are merged into a copy; the document itself stays the host's.
+    // Several layers are merged into a copy, and so is one hidden or faded colour layer; the
+    // document itself stays the host's.
     OwnedLayeredImage merged;
-    if (image->layerCount > 1) {
+    if (image->layerCount > 1 || (Writable(image->layerCount == 1 ? vcxGetLayerSlot(image, 0) : nullptr) &&
+                                  vcxNeedsFlattening(image))) {
       merged.image = vcxHostFlatten(image);
       vcxThrowIf(!merged.image, VCX_ERROR_MEMORY);
       image = merged.image;

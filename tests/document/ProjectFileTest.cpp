@@ -1187,6 +1187,47 @@ TEST_F(ProjectFileTest, ReadReportsInAnErrorBox) {
   EXPECT_EQ(boxes.Texts()[0], "Unknown file format");
 }
 
+TEST_F(ProjectFileTest, AProjectTheReaderWouldRefuseIsNotSaved) {
+  // Each change makes the rich project one that its reader refuses; the writer says so and
+  // neither replaces the file there nor makes a new one.
+  const std::string kept = folder.File("kept.vcj");
+  const std::string fresh = folder.File("fresh.vcj");
+  const char* const kPrefix = "The project cannot be saved, because Vellumcraft could not open the file again: ";
+  struct Case {
+    std::function<void(CProject&)> change;
+    std::string cause;
+  };
+  const std::vector<Case> cases = {
+      {[](CProject& p) { p.GetFirstImage()->GetNext()->SetSize(0, 24); }, "image 2 has no pixels (0 x 24)"},
+      {[](CProject& p) { p.GetFirstImage()->GetNext()->SetSize(32, 0); }, "image 2 has no pixels (32 x 0)"},
+      {[](CProject& p) {
+         float nan;
+         StoreFloatBits(&nan, kFloatNaN);
+         p.GetFirstImage()->GetNext()->GetNext()->SetYResolution(nan);
+       },
+       "the resolution of image 3 is not a number"},
+      {[](CProject& p) { p.GetFirstImage()->GetFirstLayer()->GetNext()->SetBlendMode(3); },
+       "layer \"Replace layer\" of image 1 has an unknown blend mode"},
+      {[](CProject& p) { p.GetFirstImage()->GetNext()->GetNext()->GetNext()->GetPalette()->SetCount(257); },
+       "the palette of image 4 has more than 256 colors"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cause);
+    std::unique_ptr<CProject> project = MakeRichProject();
+    ASSERT_TRUE(SaveProject(*project, kept));
+    const Bytes before = LoadBytes(kept);
+    c.change(*project);
+    BoxWatcher boxes(kErrorCaption);
+    CProjectWriter writer;
+    EXPECT_FALSE(writer.Write(kept.c_str(), project.get()));
+    EXPECT_FALSE(writer.Write(fresh.c_str(), project.get()));
+    ASSERT_TRUE(boxes.WaitFor(2));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, kPrefix + c.cause + "."));
+    EXPECT_EQ(LoadBytes(kept), before);
+    EXPECT_EQ(folder.Files(), std::vector<std::string>{"kept.vcj"});
+  }
+}
+
 TEST_F(ProjectFileTest, FailedSaveKeepsThePreviousFile) {
   std::unique_ptr<CProject> project = MakeRichProject();
   const std::string path = folder.File("keep.vcj");

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 #include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
+#include "common/PeView.h"
 #include "common/FileDialogText.h"
 #include "document/EditorUI.h"
 #include "document/Image.h"
@@ -40,6 +43,138 @@ std::string BinFolder() {
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 uint32_t Pixel(int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x * 40) << 16 | static_cast<uint32_t>(y * 30) << 8 | 0x55u; }
+
+// The fixtures folder of a plug-in's tests.
+std::string FixtureFolder(const char* plugin) {
+  return BinFolder() + "..\\..\\..\\tests\\plugins\\" + plugin + "\\fixtures\\";
+}
+
+// Every picture of the plug-ins' test fixtures that a plug-in imports, and the libraries the
+// Rastrel tests are built with.
+std::vector<std::string> ImportableFixtures() {
+  std::vector<std::string> paths;
+  for (const char* plugin : {"rastrel", "tga", "psd", "jpeg"}) {
+    const std::string folder = FixtureFolder(plugin);
+    for (const std::string& name : FilesIn(folder)) {
+      std::string type = name.substr(name.rfind('.') + 1);
+      for (char& c : type)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      // A library of no images imports nothing.
+      const bool picture = type == "bmp" || type == "ico" || type == "cur" || type == "tga" ||
+                           type == "psd" || type == "jpg" || type == "dll";
+      if (picture && name != "pe-no-images.dll")
+        paths.push_back(folder + name);
+    }
+  }
+  return paths;
+}
+
+// The controls of a dialog of a plug-in, found and pressed from another thread.
+BOOL CALLBACK CollectChild(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+HWND ChildWhere(HWND dialog, const std::function<bool(HWND)>& match) {
+  std::vector<HWND> children;
+  EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+  for (HWND child : children)
+    if (match(child))
+      return child;
+  return nullptr;
+}
+
+void ClickChildText(HWND dialog, const std::string& text) {
+  HWND child = ChildWhere(dialog, [&](HWND w) {
+    char buffer[256] = {};
+    GetWindowTextA(w, buffer, sizeof buffer);
+    return text == buffer;
+  });
+  EXPECT_NE(nullptr, child) << text;
+  if (!child)
+    return;
+  SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+}
+
+// Picks the row (from 1) of a kind ("&Icons", "&Cursors", "&Bitmaps") in the chooser of a
+// library's images, a click on its list's row of 18 pixels, and takes it with OK.
+void ChooseResource(HWND dialog, const std::string& kind, uint32_t row) {
+  ClickChildText(dialog, kind);
+  HWND list = ChildWhere(dialog, [](HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    return r.right - r.left == 128 && r.bottom - r.top == 178;
+  });
+  EXPECT_NE(nullptr, list);
+  const LPARAM at = MAKELPARAM(8, (row - 1) * 18 + 9);
+  SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(list, WM_LBUTTONUP, 0, at);
+  ClickChildText(dialog, "OK");
+}
+
+// One image of a project as the editor composes it.
+struct Composed {
+  int32_t width;
+  int32_t height;
+  int32_t format;
+  std::vector<uint32_t> pixels;
+  bool operator==(const Composed& o) const {
+    return width == o.width && height == o.height && format == o.format && pixels == o.pixels;
+  }
+};
+
+std::vector<Composed> Composites(CProject* project) {
+  std::vector<Composed> images;
+  for (CImage* image = project ? project->GetFirstImage() : nullptr; image; image = image->GetNext()) {
+    const CPixelArray* c = image->GetComposite();
+    const size_t n = c->data ? static_cast<size_t>(c->width) * static_cast<size_t>(c->height) : 0;
+    images.push_back({image->GetWidth(), image->GetHeight(), image->GetTargetFormat(),
+                      std::vector<uint32_t>(c->data, c->data + n)});
+  }
+  return images;
+}
+
+// The CRC of a PNG chunk's type and data.
+uint32_t PngCrc(const uint8_t* bytes, size_t n) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= bytes[i];
+    for (int k = 0; k < 8; ++k)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// The 32-bit pixels, top row first, that an icon (its first entry), a bitmap or a TGA file of
+// this size holds, each B, G, R, A read as one value as the pixel arrays hold it; empty when
+// the file is not laid out so.
+std::vector<uint32_t> WrittenPixels(const std::vector<uint8_t>& b, const std::string& type, int32_t w, int32_t h) {
+  size_t bits = 0;
+  bool bottomUp = true;
+  if (type == "ico") {
+    const uint32_t entry = Le32(b, 6 + 12);
+    if (Le32(b, entry + 4) != uint32_t(w) || Le32(b, entry + 8) != uint32_t(2 * h) || Le16(b, entry + 14) != 32)
+      return {};
+    bits = entry + 40;
+  } else if (type == "bmp") {
+    if (Le32(b, 18) != uint32_t(w) || Le32(b, 22) != uint32_t(h) || Le16(b, 28) != 32 || Le32(b, 30) != 0)
+      return {};
+    bits = Le32(b, 10);
+  } else {
+    if (b[2] != 2 || Le16(b, 12) != w || Le16(b, 14) != h || b[16] != 32)
+      return {};
+    bits = 18 + b[0];
+    bottomUp = (b[17] & 0x20) == 0;
+  }
+  if (b.size() < bits + size_t(4) * w * h)
+    return {};
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      pixels.push_back(Le32(b, bits + 4 * (size_t(bottomUp ? h - 1 - y : y) * w + x)));
+  return pixels;
+}
 
 // What the hooks and the editor UI saw.
 struct Seen {
@@ -464,6 +599,138 @@ TEST_F(ProjectCommandsTest, ImportedIconEntriesHaveTheAlphaPillowShows) {
   }
 }
 
+TEST_F(ProjectCommandsTest, EveryImportedFixtureSavesAsAProjectThatOpensWithTheSamePixels) {
+  // Each fixture through its plug-in, converted as the program does: each resource of a
+  // library and both sources of a layered PSD document.
+  struct Road {
+    std::string path;
+    std::function<void(HWND)> choose;  // null: no dialog
+    std::string caption;
+  };
+  std::vector<Road> roads;
+  for (const std::string& path : ImportableFixtures()) {
+    const std::string type = path.substr(path.size() - 3);
+    if (type == "dll") {
+      const PeView view(LoadBytes(path));
+      const struct {
+        uint32_t resourceType;
+        const char* kind;
+      } kinds[] = {{14, "&Icons"}, {12, "&Cursors"}, {2, "&Bitmaps"}};
+      uint32_t total = 0;
+      for (const auto& k : kinds)
+        total += view.Count(k.resourceType);
+      if (total == 1) {
+        roads.push_back({path, nullptr, ""});
+        continue;
+      }
+      for (const auto& k : kinds)
+        for (uint32_t row = 1; row <= view.Count(k.resourceType); ++row) {
+          const std::string kind = k.kind;
+          roads.push_back({path, [kind, row](HWND dialog) { ChooseResource(dialog, kind, row); },
+                           "The file contains more than one image"});
+        }
+    } else if (type == "psd") {
+      for (const char* source : {"Layers", "Composite"})
+        roads.push_back({path,
+                         [source](HWND dialog) {
+                           ClickChildText(dialog, source);
+                           ClickChildText(dialog, "OK");
+                         },
+                         "PSD Import"});
+    } else {
+      roads.push_back({path, nullptr, ""});
+    }
+  }
+  ASSERT_GE(roads.size(), 90u);
+  const std::string saved = File("round-trip.vcj");
+  BoxWatcher boxes(kErrorCaption);
+  size_t images = 0;
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.path);
+    bool imported;
+    int dialogs = 0;
+    if (road.choose) {
+      DialogPoker poker(road.caption.c_str(), road.choose);
+      imported = ImportProjectFile(road.path.c_str());
+      dialogs = poker.Count();
+    } else {
+      imported = ImportProjectFile(road.path.c_str());
+    }
+    ASSERT_TRUE(imported);
+    // A PSD document without layers asks nothing; a library of several images always does.
+    EXPECT_EQ(road.caption == "PSD Import" ? dialogs : (road.choose ? 1 : 0), dialogs);
+    const std::vector<Composed> before = Composites(GetCurrentProject());
+    ASSERT_FALSE(before.empty());
+    images += before.size();
+    ASSERT_TRUE(SaveProjectAsFile(saved.c_str()));
+    ASSERT_TRUE(OpenProjectFile(saved.c_str()));
+    const std::vector<Composed> after = Composites(GetCurrentProject());
+    ASSERT_EQ(before.size(), after.size());
+    for (size_t i = 0; i < before.size(); ++i)
+      EXPECT_TRUE(before[i] == after[i]) << "image " << i + 1;
+  }
+  EXPECT_EQ(0u, boxes.Count());
+  EXPECT_GE(images, roads.size());
+}
+
+TEST_F(ProjectCommandsTest, EntriesAndBitmapsWithoutPixelsAreRefusedOnImport) {
+  CProject* project = MakeCurrent();
+  // Good files with one size field set to 0: in the info header of an icon's second entry, of
+  // a bitmap file, of a library's cursor and of the second of a library's two bitmaps (chosen
+  // in the chooser, which lists it), and in the header of a PNG entry.
+  const std::string rastrel = FixtureFolder("rastrel");
+  const std::vector<uint8_t> icon = LoadBytes(rastrel + "icon-multi.ico");
+  ASSERT_GE(Le16(icon, 4), 2u);
+  const uint32_t second = Le32(icon, 6 + 16 + 12);
+  ASSERT_EQ(40u, Le32(icon, second));
+  const std::vector<uint8_t> bitmap = LoadBytes(WriteBmp("good.bmp"));
+  const std::vector<uint8_t> png = LoadBytes(rastrel + "icon-png-256.ico");
+  uint32_t pngEntry = 0;
+  for (uint32_t i = 0; i < Le16(png, 4); ++i) {
+    const uint32_t at = Le32(png, 6 + 16 * i + 12);
+    if (png[at] == 0x89 && std::memcmp(&png[at + 12], "IHDR", 4) == 0)
+      pngEntry = at;
+  }
+  ASSERT_NE(0u, pngEntry);
+  const std::vector<uint8_t> cursors = LoadBytes(rastrel + "pe-one-cursor.dll");
+  // A cursor resource starts with its hotspot.
+  const uint32_t cursor = PeView(cursors).Data(1) + 4;
+  ASSERT_EQ(40u, Le32(cursors, cursor));
+  const std::vector<uint8_t> bitmaps = LoadBytes(rastrel + "pe-two-bitmaps.dll");
+  const uint32_t bitmap21 = PeView(bitmaps).Data(2, 1);
+  ASSERT_EQ(40u, Le32(bitmaps, bitmap21));
+
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    size_t at;
+  };
+  std::vector<Case> cases = {{"wide.ico", icon, second + 4},    {"high.ico", icon, second + 8},
+                             {"wide.bmp", bitmap, 18},          {"high.bmp", bitmap, 22},
+                             {"wide-png.ico", png, pngEntry + 16}, {"high-png.ico", png, pngEntry + 20},
+                             {"cursor.dll", cursors, cursor + 4},  {"bitmap.dll", bitmaps, bitmap21 + 4}};
+  BoxWatcher boxes(kErrorCaption);
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetLe32(c.bytes, c.at, 0);
+    if (c.bytes.size() == png.size() && c.at >= pngEntry + 16) {
+      // The header's CRC made right again, so that only the size is wrong.
+      const uint32_t crc = PngCrc(&c.bytes[pngEntry + 12], 4 + 13);
+      for (int k = 0; k < 4; ++k)
+        c.bytes[pngEntry + 29 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+    }
+    const std::string path = File(c.name);
+    StoreBytes(path, c.bytes);
+    DialogPoker chooser("The file contains more than one image",
+                        [](HWND dialog) { ChooseResource(dialog, "&Bitmaps", 2); });
+    EXPECT_FALSE(ImportProjectFile(path.c_str()));
+    EXPECT_EQ(std::string(c.name) == "bitmap.dll" ? 1 : 0, chooser.Count());
+  }
+  ASSERT_TRUE(boxes.WaitFor(cases.size()));
+  EXPECT_EQ(std::vector<std::string>(cases.size(), "Invalid data"), boxes.Texts());
+  ExpectKept(project);
+}
+
 TEST_F(ProjectCommandsTest, ImportCommandListsEveryTypeAndRemembersTheFolder) {
   const std::string bmp = WriteBmp("icon.bmp");
   g_Settings.importPath->SetValue("C:\\imports\\");
@@ -510,6 +777,84 @@ TEST_F(ProjectCommandsTest, ExportWritesThePluginsFileAndLeavesTheProjectAlone) 
   // Reading it back gives the same pixels.
   ASSERT_TRUE(ImportProjectFile(path.c_str()));
   EXPECT_TRUE(HasSamplePixels(GetCurrentProject()));
+}
+
+TEST_F(ProjectCommandsTest, ALoneHiddenOrFadedLayerIsExportedAsTheEditorComposesIt) {
+  // One 24 x 24 RGBA image of one layer of every alpha from 0 to 255, hidden or at 50 %,
+  // written as an icon, a bitmap and a TGA file.
+  const int32_t w = 24, h = 24;
+  auto source = [](int x, int y) {
+    return static_cast<uint32_t>((y * 24 + x) * 255 / 575) << 24 | static_cast<uint32_t>(x * 10) << 16 |
+           static_cast<uint32_t>(y * 10) << 8 | 0x55u;
+  };
+  struct Writer {
+    const char* plugin;
+    int32_t type;
+    const char* dialog;
+    const char* file;
+  };
+  const Writer writers[] = {{"Rastrel", 2, "ICO options", "lone.ico"},
+                            {"Rastrel", 1, "BMP options", "lone.bmp"},
+                            {"TGA", 1, "TGA Options", "lone.tga"}};
+  for (bool hidden : {true, false}) {
+    SCOPED_TRACE(hidden ? "hidden" : "50 %");
+    if (CProject* old = GetCurrentProject()) {
+      SetCurrentProject(nullptr);
+      delete old;
+    }
+    CProject* project = CreateProject();
+    CImage* image = new CImage();
+    image->SetSize(w, h);
+    project->AddImage(image);
+    image->SetTargetFormat(CImage::FORMAT_32BIT_ARGB);
+    CRasterLayer* layer = new CRasterLayer();
+    image->AddLayer(layer);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        layer->GetPixels()->SetPixel(x, y, source(x, y));
+    layer->SetVisible(!hidden);
+    layer->SetOpacity(hidden ? 1.0f : 0.5f);
+    image->SetActiveLayer(layer);
+    image->UpdateAll();
+    project->SetCurrentImage(image);
+    SetCurrentProject(project);
+    ResyncWorkingCopies();
+
+    // What the editor shows: nothing, or every alpha halved (rounded up).
+    std::vector<uint32_t> shown;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint32_t p = source(x, y);
+        shown.push_back(hidden ? 0u : (((p >> 24) + 1) >> 1) << 24 | (p & 0xFFFFFFu));
+        ASSERT_EQ(shown.back(), image->GetComposite()->GetPixel(x, y));
+      }
+    for (const Writer& writer : writers) {
+      SCOPED_TRACE(writer.file);
+      DialogPoker options(writer.dialog, DialogPoker::PressFocused);
+      ASSERT_TRUE(ExportProjectFile(File(writer.file).c_str(), writer.type, writer.plugin));
+      const std::string path = File(writer.file);
+      const std::vector<uint8_t> bytes = LoadBytes(path);
+      const std::string type = path.substr(path.size() - 3);
+      EXPECT_TRUE(WrittenPixels(bytes, type, w, h) == shown);
+      if (type == "ico" && hidden) {
+        // With no alpha at all the AND mask draws the entry: every bit transparent.
+        const size_t mask = Le32(bytes, 6 + 12) + 40 + size_t(4) * w * h;
+        for (size_t i = 0; i < size_t(4) * h; ++i)
+          EXPECT_EQ(i % 4 < 3 ? 0xFF : 0x00, bytes[mask + i]) << i;
+      }
+    }
+    // The program's readers take the files back as they were shown, but for the bitmap
+    // without any alpha, which reads, as Windows reads it, as opaque.
+    for (const Writer& writer : writers) {
+      SCOPED_TRACE(writer.file);
+      if (hidden && std::string(writer.file) == "lone.bmp")
+        continue;
+      ASSERT_TRUE(ImportProjectFile(File(writer.file).c_str()));
+      const std::vector<Composed> back = Composites(GetCurrentProject());
+      ASSERT_EQ(1u, back.size());
+      EXPECT_TRUE(back[0].pixels == shown);
+    }
+  }
 }
 
 TEST_F(ProjectCommandsTest, ExportCommandAsTheProjectTypeWritesAProjectFile) {

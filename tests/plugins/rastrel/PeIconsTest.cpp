@@ -292,11 +292,14 @@ TEST(PeIcons, BrokenGroupMembersAreSkippedByThePreviewAndFailTheImport) {
   const uint32_t group = view.Data(14);
   ASSERT_EQ(Le16(missing, group + 4), 3u);
   SetLe16(missing, group + 6 + 14 + 12, 999);
-  // The first icon resource becomes the PNG signature and an IHDR that libpng rejects.
+  // The first icon resource becomes the PNG signature and an IHDR that libpng rejects (a
+  // 1 x 1 image of bit depth 0, with a bad CRC).
   std::vector<uint8_t> brokenPng = good;
   const uint8_t broken[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
   std::memcpy(&brokenPng[view.Data(3)], broken, sizeof broken);
   std::memset(&brokenPng[view.Data(3) + sizeof broken], 0, 17);
+  brokenPng[view.Data(3) + sizeof broken + 3] = 1;
+  brokenPng[view.Data(3) + sizeof broken + 7] = 1;
   for (const std::vector<uint8_t>* bytes : {&missing, &brokenPng}) {
     SCOPED_TRACE(bytes == &missing ? "missing member" : "broken PNG member");
     const std::string path = TempPath("broken-member.dll");

@@ -204,8 +204,8 @@ TEST(IcoBadInput, BadHeadersGiveTheirCodes) {
   EXPECT_EQ(ImportBytes(SmallIcon(4, -2147483647 - 1, 8)).code, VCX_ERROR_EOF);
 }
 
-TEST(IcoBadInput, TopDownAndEmptyEntriesRead) {
-  // A negative stored height reads rows top-down; a 0 x 0 entry has no pixels.
+TEST(IcoBadInput, TopDownEntriesReadAndEntriesWithoutPixelsAreRefused) {
+  // A negative stored height reads rows top-down; an entry 0 pixels wide or high is invalid.
   std::vector<uint8_t> topDown = SmallIcon(1, -4, 32);
   topDown[62] = 0x11;  // first stored row is the top row
   topDown[66] = 0x22;
@@ -218,27 +218,35 @@ TEST(IcoBadInput, TopDownAndEmptyEntriesRead) {
   EXPECT_EQ(vcxGetPixelSlot(vcxGetLayerSlot(image, 0))[0], 0x11);
   EXPECT_EQ(vcxGetPixelSlot(vcxGetLayerSlot(image, 0))[4], 0x22);
   VcsFreeMultiImage(multi);
-  ASSERT_TRUE(WriteFileBytes(path, SmallIcon(0, 0, 8)));
-  multi = Rastrel().import(nullptr, path.c_str(), nullptr);
-  ASSERT_NE(multi, nullptr);
-  EXPECT_EQ(vcxGetPixelSlot(vcxGetLayerSlot(vcxGetImageSlot(multi, 0), 0)), nullptr);
-  VcsFreeMultiImage(multi);
+  for (const auto& size : {std::make_pair(0, 0), std::make_pair(0, 4), std::make_pair(3, 0)}) {
+    SCOPED_TRACE(std::to_string(size.first) + " x " + std::to_string(size.second / 2));
+    ASSERT_TRUE(WriteFileBytes(path, SmallIcon(size.first, size.second, 8)));
+    EXPECT_EQ(Rastrel().import(nullptr, path.c_str(), nullptr), nullptr);
+    EXPECT_EQ(Rastrel().LastError(), VCX_ERROR_DATA);
+  }
   DeleteFileA(path.c_str());
 }
 
 TEST(IcoBadInput, PngSignatureWithABadHeaderFailsWithCode1) {
-  // The PNG signature followed by an IHDR chunk that libpng rejects (zero width, bad CRC).
-  std::vector<uint8_t> b(6 + 16, 0);
-  SetLe16(b, 2, 1);
-  SetLe16(b, 4, 1);
-  SetLe32(b, 18, 22);
-  b.insert(b.end(), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
-  b.resize(b.size() + 13 + 4, 0);
-  SetLe32(b, 14, static_cast<uint32_t>(b.size() - 22));
-  ImportResult r = ImportBytes(b);
-  EXPECT_FALSE(r.imported);
-  EXPECT_EQ(r.code, VCX_ERROR_INTERNAL);
-  EXPECT_FALSE(r.message.empty());
+  // The PNG signature followed by an IHDR chunk that libpng rejects (a 1 x 1 image of bit
+  // depth 0, bad CRC); with a width or height of 0 it is invalid data before libpng sees it.
+  for (const auto& size : {std::make_pair(1, 1), std::make_pair(0, 1), std::make_pair(1, 0)}) {
+    SCOPED_TRACE(std::to_string(size.first) + " x " + std::to_string(size.second));
+    std::vector<uint8_t> b(6 + 16, 0);
+    SetLe16(b, 2, 1);
+    SetLe16(b, 4, 1);
+    SetLe32(b, 18, 22);
+    b.insert(b.end(), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+    b.resize(b.size() + 13 + 4, 0);
+    b[22 + 16 + 3] = static_cast<uint8_t>(size.first);
+    b[22 + 16 + 7] = static_cast<uint8_t>(size.second);
+    SetLe32(b, 14, static_cast<uint32_t>(b.size() - 22));
+    ImportResult r = ImportBytes(b);
+    EXPECT_FALSE(r.imported);
+    const bool pixels = size.first && size.second;
+    EXPECT_EQ(r.code, pixels ? VCX_ERROR_INTERNAL : VCX_ERROR_DATA);
+    EXPECT_EQ(r.message.empty(), !pixels);
+  }
 }
 
 TEST(IcoBadInput, UnknownEntryKindIsLeftOut) {
