@@ -24,6 +24,9 @@ const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 const uint64_t kMaxBlockBytes = 0x40000000;
 // Most bytes that one compressed byte can expand to under zlib, with room to spare.
 const uint64_t kMaxInflation = 1100;
+// Longest chunk other than IDAT that a read accepts, and most ancillary chunks libpng keeps.
+const uint32_t kMaxChunkBytes = 4u << 20;
+const uint32_t kMaxCachedChunks = 32;
 
 // libpng's link to the plug-in's stream and the text of its last error.
 struct PngIo {
@@ -46,6 +49,17 @@ void PNGCBAPI OnPngError(png_structp png, png_const_charp text) {
 
 void PNGCBAPI OnPngWarning(png_structp, png_const_charp) {}
 
+// A chunk header (length, type) just read, with the bytes left after it: libpng 1.6 only
+// warns about a long chunk and then allocates its declared length, so it is refused here.
+const char* CheckChunkLength(const png_byte* header, int64_t remaining) {
+  const uint32_t length = static_cast<uint32_t>(header[0]) << 24 | header[1] << 16 | header[2] << 8 | header[3];
+  if (static_cast<int64_t>(length) + 4 > remaining)
+    return "A PNG chunk runs past the end of the stream";
+  if (length > kMaxChunkBytes && std::memcmp(header + 4, "IDAT", 4) != 0)
+    return "A PNG chunk is larger than 4 MiB";
+  return nullptr;
+}
+
 void PNGCBAPI OnPngRead(png_structp png, png_bytep data, size_t length) {
   PngIo* io = static_cast<PngIo*>(png_get_io_ptr(png));
   const char* failure = nullptr;
@@ -55,6 +69,8 @@ void PNGCBAPI OnPngRead(png_structp png, png_bytep data, size_t length) {
     try {
       if (io->stream->Read(data, length) != length)
         failure = "Error while reading the PNG stream";
+      else if (png_get_io_state(png) == (PNG_IO_READING | PNG_IO_CHUNK_HDR) && length == 8)
+        failure = CheckChunkLength(data, io->stream->GetRemaining());
     } catch (...) {
       failure = "Error while reading the PNG stream";
     }
@@ -109,6 +125,13 @@ __attribute__((noinline)) bool RunGuarded(png_structp png, png_infop info, PngSt
   return true;
 }
 
+// Every chunk but IHDR, PLTE, tRNS, pHYs, IDAT and IEND is skipped without being kept.
+void StepSkipUnusedChunks(png_structp png, png_infop, void*) {
+  static const png_byte kUsed[] = {'p', 'H', 'Y', 's', 0};
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kUsed, 1);
+}
+
 // libpng's read or write structures over a stream, destroyed on every path.
 class CPngCodec {
 public:
@@ -124,10 +147,24 @@ public:
       Destroy();
       vcxThrow(VCX_ERROR_MEMORY);
     }
-    if (writing)
+    if (writing) {
       png_set_write_fn(m_png, &m_io, OnPngWrite, OnPngFlush);
-    else
-      png_set_read_fn(m_png, &m_io, OnPngRead);
+      return;
+    }
+    png_set_read_fn(m_png, &m_io, OnPngRead);
+    // No chunk may need more than the stream holds or a few MiB; chunks the reader does not
+    // use are skipped unread.
+    const int64_t remaining = stream.GetRemaining();
+    png_set_user_limits(m_png, PNG_USER_WIDTH_MAX, PNG_USER_HEIGHT_MAX);
+    png_set_chunk_cache_max(m_png, kMaxCachedChunks);
+    png_set_chunk_malloc_max(m_png, static_cast<png_alloc_size_t>(
+                                        std::max<int64_t>(1, std::min<int64_t>(remaining, kMaxChunkBytes))));
+    try {
+      Run(StepSkipUnusedChunks, nullptr);
+    } catch (...) {
+      Destroy();
+      throw;
+    }
   }
   ~CPngCodec() { Destroy(); }
 

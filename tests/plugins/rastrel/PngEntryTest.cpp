@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,23 +43,6 @@ uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
 }
 
-uint32_t Crc32(const uint8_t* p, size_t n) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k)
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  return ~crc;
-}
-
-// The PNG of the first entry of an icon file.
-std::vector<uint8_t> FirstEntry(const std::vector<uint8_t>& ico) {
-  const uint32_t size = Le32(ico, 6 + 8);
-  const uint32_t offset = Le32(ico, 6 + 12);
-  return std::vector<uint8_t>(ico.begin() + offset, ico.begin() + offset + size);
-}
-
 // The data of the first chunk of a kind; found is false without one.
 std::vector<uint8_t> Chunk(const std::vector<uint8_t>& png, const char* kind, bool* found) {
   *found = false;
@@ -79,17 +64,6 @@ std::vector<uint8_t> ExportIcon(VCXMultiImage* doc, const char* name = "png.ico"
   std::vector<uint8_t> bytes = ReadFileBytes(path);
   DeleteFileA(path.c_str());
   return bytes;
-}
-
-// A single-entry icon holding png.
-std::vector<uint8_t> WrapPng(const std::vector<uint8_t>& png) {
-  std::vector<uint8_t> ico(22, 0);
-  SetLe16(ico, 2, 1);
-  SetLe16(ico, 4, 1);
-  SetLe32(ico, 6 + 8, static_cast<uint32_t>(png.size()));
-  SetLe32(ico, 6 + 12, 22);
-  ico.insert(ico.end(), png.begin(), png.end());
-  return ico;
 }
 
 void SetBitOff(VCXImage* mask, int32_t x, int32_t y) {
@@ -519,4 +493,57 @@ TEST(PngBadInput, HugeDimensionsAreRefusedBeforeAllocation) {
     if (r.multi)
       VcsFreeMultiImage(r.multi);
   }
+}
+
+namespace {
+
+size_t PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PeakWorkingSetSize;
+}
+
+}  // namespace
+
+TEST(PngBadInput, ChunksDeclaringGigabytesAreRefusedInBoundedMemory) {
+  const std::vector<uint8_t> png = FirstEntry(FixtureBytes("png-rgba8.ico"));
+  ASSERT_GT(png.size(), 33u);
+  ImportResult plain = ImportFileBytes(WrapPng(png));
+  ASSERT_NE(plain.multi, nullptr);
+  const std::vector<uint8_t> pixels = RecordToRgba(vcxGetImageSlot(plain.multi, 0));
+  VcsFreeMultiImage(plain.multi);
+  const size_t kBound = 64u << 20;
+  const size_t peakBefore = PeakWorkingSet();
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL"}) {
+    SCOPED_TRACE(type);
+    {
+      // A 74-byte icon or so: the chunk's 0x7FFFFFFF bytes are not there.
+      CPluginHeapWatch watch;
+      ASSERT_EQ(CPluginHeapWatch::Patched(), 3);
+      ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 0x7FFFFFFF, type, {'k', 0, 'v'})));
+      EXPECT_EQ(r.multi, nullptr);
+      EXPECT_EQ(r.code, VCX_ERROR_INTERNAL);
+      EXPECT_EQ(r.message, "A PNG chunk runs past the end of the stream");
+      EXPECT_LT(CPluginHeapWatch::Largest(), kBound);
+      if (r.multi)
+        VcsFreeMultiImage(r.multi);
+    }
+    {
+      // Declared within the stream but above the limit of an ancillary chunk.
+      CPluginHeapWatch watch;
+      ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 5u << 20, type, std::vector<uint8_t>(5u << 20, 'x'))));
+      EXPECT_EQ(r.multi, nullptr);
+      EXPECT_EQ(r.message, "A PNG chunk is larger than 4 MiB");
+      EXPECT_LT(CPluginHeapWatch::Largest(), kBound);
+      if (r.multi)
+        VcsFreeMultiImage(r.multi);
+    }
+    // A small chunk of the kind changes nothing.
+    ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 3, type, {'k', 0, 'v'})));
+    ASSERT_NE(r.multi, nullptr) << r.code << " " << r.message;
+    EXPECT_TRUE(RecordToRgba(vcxGetImageSlot(r.multi, 0)) == pixels);
+    VcsFreeMultiImage(r.multi);
+  }
+  EXPECT_LT(PeakWorkingSet() - peakBefore, kBound);
 }
