@@ -24,6 +24,9 @@ const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 const uint64_t kMaxBlockBytes = 0x40000000;
 // Most bytes that one compressed byte can expand to under zlib, with room to spare.
 const uint64_t kMaxInflation = 1100;
+// Longest chunk other than IDAT that a read accepts, and most ancillary chunks libpng keeps.
+const uint32_t kMaxChunkBytes = 4u << 20;
+const uint32_t kMaxCachedChunks = 32;
 
 // libpng's link to the plug-in's stream and the text of its last error.
 struct PngIo {
@@ -46,6 +49,17 @@ void PNGCBAPI OnPngError(png_structp png, png_const_charp text) {
 
 void PNGCBAPI OnPngWarning(png_structp, png_const_charp) {}
 
+// A chunk header (length, type) just read, with the bytes left after it: libpng 1.6 only
+// warns about a long chunk and then allocates its declared length, so it is refused here.
+const char* CheckChunkLength(const png_byte* header, int64_t remaining) {
+  const uint32_t length = static_cast<uint32_t>(header[0]) << 24 | header[1] << 16 | header[2] << 8 | header[3];
+  if (static_cast<int64_t>(length) + 4 > remaining)
+    return "A PNG chunk runs past the end of the stream";
+  if (length > kMaxChunkBytes && std::memcmp(header + 4, "IDAT", 4) != 0)
+    return "A PNG chunk is larger than 4 MiB";
+  return nullptr;
+}
+
 void PNGCBAPI OnPngRead(png_structp png, png_bytep data, size_t length) {
   PngIo* io = static_cast<PngIo*>(png_get_io_ptr(png));
   const char* failure = nullptr;
@@ -55,6 +69,8 @@ void PNGCBAPI OnPngRead(png_structp png, png_bytep data, size_t length) {
     try {
       if (io->stream->Read(data, length) != length)
         failure = "Error while reading the PNG stream";
+      else if (png_get_io_state(png) == (PNG_IO_READING | PNG_IO_CHUNK_HDR) && length == 8)
+        failure = CheckChunkLength(data, io->stream->GetRemaining());
     } catch (...) {
       failure = "Error while reading the PNG stream";
     }
@@ -109,6 +125,13 @@ __attribute__((noinline)) bool RunGuarded(png_structp png, png_infop info, PngSt
   return true;
 }
 
+// Every chunk but IHDR, PLTE, tRNS, pHYs, IDAT and IEND is skipped without being kept.
+void StepSkipUnusedChunks(png_structp png, png_infop, void*) {
+  static const png_byte kUsed[] = {'p', 'H', 'Y', 's', 0};
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kUsed, 1);
+}
+
 // libpng's read or write structures over a stream, destroyed on every path.
 class CPngCodec {
 public:
@@ -124,10 +147,24 @@ public:
       Destroy();
       vcxThrow(VCX_ERROR_MEMORY);
     }
-    if (writing)
+    if (writing) {
       png_set_write_fn(m_png, &m_io, OnPngWrite, OnPngFlush);
-    else
-      png_set_read_fn(m_png, &m_io, OnPngRead);
+      return;
+    }
+    png_set_read_fn(m_png, &m_io, OnPngRead);
+    // No chunk may need more than the stream holds or a few MiB; chunks the reader does not
+    // use are skipped unread.
+    const int64_t remaining = stream.GetRemaining();
+    png_set_user_limits(m_png, PNG_USER_WIDTH_MAX, PNG_USER_HEIGHT_MAX);
+    png_set_chunk_cache_max(m_png, kMaxCachedChunks);
+    png_set_chunk_malloc_max(m_png, static_cast<png_alloc_size_t>(
+                                        std::max<int64_t>(1, std::min<int64_t>(remaining, kMaxChunkBytes))));
+    try {
+      Run(StepSkipUnusedChunks, nullptr);
+    } catch (...) {
+      Destroy();
+      throw;
+    }
   }
   ~CPngCodec() { Destroy(); }
 
@@ -304,178 +341,333 @@ uint64_t RowBytes(uint32_t bpp, int64_t width) {
   return (static_cast<uint64_t>(bpp) * static_cast<uint64_t>(width) + 7) / 8;
 }
 
-// Everything one encoding needs, prepared before libpng runs.
+// What one encoding writes: the header, palette and transparency, and the rows, prepared
+// before libpng runs. The rows are the record's own or, once changed for the encoding, owned.
+struct PngPicture {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int bitDepth = 0;
+  int colorType = 0;
+  std::vector<png_color> palette;
+  std::vector<png_byte> alphas;  // one per palette entry
+  bool keyed = false;
+  png_color_16 key = {};
+  bool physical = false;
+  png_uint_32 xResolution = 0;
+  png_uint_32 yResolution = 0;
+  const uint8_t* pixels = nullptr;
+  uint64_t rowBytes = 0;
+  std::vector<uint8_t> owned;
+
+  const uint8_t* Rows() const { return owned.empty() ? pixels : owned.data(); }
+  // New rows of rowBytes bytes each, zeroed, that the encoding writes instead.
+  uint8_t* Own(uint64_t bytesPerRow) {
+    rowBytes = bytesPerRow;
+    owned.assign(static_cast<size_t>(rowBytes * height), 0);
+    return owned.data();
+  }
+};
+
+// The settings of one encoding of a picture.
 struct WriteSettings {
-  png_uint_32 width;
-  png_uint_32 height;
-  int bitDepth;
-  int colorType;
+  const PngPicture* picture;
   int filters;
   int level;
   int memoryLevel;
   int strategy;
-  const png_color* palette;
-  int paletteCount;
-  const png_byte* alphas;
-  int alphaCount;
-  const png_color_16* key;
-  bool physical;
-  png_uint_32 xResolution;
-  png_uint_32 yResolution;
   png_bytepp rows;
 };
 
 void StepWrite(png_structp png, png_infop info, void* context) {
   const WriteSettings& s = *static_cast<const WriteSettings*>(context);
+  const PngPicture& p = *s.picture;
   png_set_filter(png, PNG_FILTER_TYPE_BASE, s.filters);
   png_set_compression_level(png, s.level);
   png_set_compression_mem_level(png, s.memoryLevel);
   png_set_compression_strategy(png, s.strategy);
   png_set_compression_window_bits(png, 15);
   png_set_compression_buffer_size(png, 65536);
-  png_set_IHDR(png, info, s.width, s.height, s.bitDepth, s.colorType, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, p.width, p.height, p.bitDepth, p.colorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (s.palette)
-    png_set_PLTE(png, info, s.palette, s.paletteCount);
-  if (s.alphaCount)
-    png_set_tRNS(png, info, s.alphas, s.alphaCount, nullptr);
-  if (s.key)
-    png_set_tRNS(png, info, nullptr, 0, s.key);
-  if (s.physical)
-    png_set_pHYs(png, info, s.xResolution, s.yResolution, PNG_RESOLUTION_METER);
+  if (p.colorType == PNG_COLOR_TYPE_PALETTE) {
+    png_set_PLTE(png, info, p.palette.data(), static_cast<int>(p.palette.size()));
+    // The alphas up to the last entry that is not opaque.
+    int count = static_cast<int>(p.alphas.size());
+    while (count > 0 && p.alphas[count - 1] == 255)
+      --count;
+    if (count)
+      png_set_tRNS(png, info, p.alphas.data(), count, nullptr);
+  }
+  if (p.keyed)
+    png_set_tRNS(png, info, nullptr, 0, &p.key);
+  if (p.physical)
+    png_set_pHYs(png, info, p.xResolution, p.yResolution, PNG_RESOLUTION_METER);
   png_write_info(png, info);
-  if (s.colorType == PNG_COLOR_TYPE_RGB || s.colorType == PNG_COLOR_TYPE_RGB_ALPHA)
+  if (p.colorType == PNG_COLOR_TYPE_RGB || p.colorType == PNG_COLOR_TYPE_RGB_ALPHA)
     png_set_bgr(png);
-  if (s.bitDepth > 8)
+  if (p.bitDepth > 8)
     png_set_swap(png);
   png_write_image(png, s.rows);
   png_write_end(png, info);
 }
 
-// One encoding of color (which stands for image) into stream.
-void WriteEncoding(CVCXStream& stream, const VCXLayeredImage* image, const VCXImage* color,
-                   const uint8_t* colorKey, int filters, int level, int memoryLevel, int strategy) {
+// The transparent colour of grey and RGB pictures: the value of the pixel at colorKey.
+void SetColorKey(PngPicture& p, const uint8_t* colorKey) {
+  if (!colorKey || (p.colorType != PNG_COLOR_TYPE_GRAY && p.colorType != PNG_COLOR_TYPE_RGB))
+    return;
+  if (p.colorType == PNG_COLOR_TYPE_GRAY) {
+    p.key.gray = p.bitDepth == 16 ? static_cast<png_uint_16>(colorKey[0] | colorKey[1] << 8) : colorKey[0];
+  } else if (p.bitDepth == 16) {
+    p.key.blue = static_cast<png_uint_16>(colorKey[0] | colorKey[1] << 8);
+    p.key.green = static_cast<png_uint_16>(colorKey[2] | colorKey[3] << 8);
+    p.key.red = static_cast<png_uint_16>(colorKey[4] | colorKey[5] << 8);
+  } else {
+    p.key.blue = colorKey[0];
+    p.key.green = colorKey[1];
+    p.key.red = colorKey[2];
+  }
+  p.keyed = true;
+}
+
+int32_t IndexAt(const uint8_t* row, uint32_t x, uint32_t bpp) {
+  return bpp == 8 ? row[x] : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15 : (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+// The picture of color (which stands for image) as it is, with the colour key when one is given.
+PngPicture PictureOf(const VCXLayeredImage* image, const VCXImage* color, const uint8_t* colorKey) {
   if (!color)
     vcxThrow(VCX_ERROR_INTERNAL);
   const uint32_t bpp = vcxGetBitsPerPixel(color->format);
   const VCXPalette* palette = vcxGetPalette(color);
-  WriteSettings s = {};
+  PngPicture p;
   switch (bpp) {
     case 1:
     case 4:
     case 8:
-      s.bitDepth = static_cast<int>(bpp);
-      s.colorType = palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY;
+      p.bitDepth = static_cast<int>(bpp);
+      p.colorType = palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY;
       break;
     case 16:
       if (palette)
         vcxThrow(VCX_ERROR_INTERNAL);
-      s.bitDepth = 16;
-      s.colorType = PNG_COLOR_TYPE_GRAY;
+      p.bitDepth = 16;
+      p.colorType = PNG_COLOR_TYPE_GRAY;
       break;
     case 24:
-      s.bitDepth = 8;
-      s.colorType = PNG_COLOR_TYPE_RGB;
+      p.bitDepth = 8;
+      p.colorType = PNG_COLOR_TYPE_RGB;
       break;
     case 32:
-      s.bitDepth = 8;
-      s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+      p.bitDepth = 8;
+      p.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
       break;
     case 48:
-      s.bitDepth = 16;
-      s.colorType = PNG_COLOR_TYPE_RGB;
+      p.bitDepth = 16;
+      p.colorType = PNG_COLOR_TYPE_RGB;
       break;
     case 64:
-      s.bitDepth = 16;
-      s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+      p.bitDepth = 16;
+      p.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
       break;
     default:
       vcxThrow(VCX_ERROR_INTERNAL);
   }
   if (color->width <= 0 || color->height <= 0)
     vcxThrow(VCX_ERROR_INTERNAL);
-  const uint64_t rowBytes = RowBytes(bpp, color->width);
-  uint8_t* pixels = vcxGetPixels(color);
-  if (!pixels)
+  p.rowBytes = RowBytes(bpp, color->width);
+  p.pixels = vcxGetPixels(color);
+  if (!p.pixels)
     vcxThrow(VCX_ERROR_INTERNAL);
-  s.width = static_cast<png_uint_32>(color->width);
-  s.height = static_cast<png_uint_32>(color->height);
-  s.filters = filters;
-  s.level = level;
-  s.memoryLevel = memoryLevel;
-  s.strategy = strategy;
+  p.width = static_cast<png_uint_32>(color->width);
+  p.height = static_cast<png_uint_32>(color->height);
 
-  std::vector<png_color> plte;
-  std::vector<png_byte> alphas;
-  if (s.colorType == PNG_COLOR_TYPE_PALETTE) {
+  if (p.colorType == PNG_COLOR_TYPE_PALETTE) {
     // The entries the depth can index, and at least every index that the pixels use.
     const VCXPaletteEntry* entries = vcxGetPaletteEntries(palette);
     const int32_t slots = 1 << bpp;
     int32_t count = palette->count < slots ? palette->count : slots;
     int32_t highest = 0;
-    for (uint32_t y = 0; y < s.height; ++y) {
-      const uint8_t* row = pixels + rowBytes * y;
-      for (uint32_t x = 0; x < s.width; ++x) {
-        const int32_t index = bpp == 8 ? row[x]
-                                       : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
-                                                  : (row[x >> 3] >> (7 - (x & 7))) & 1;
-        highest = std::max(highest, index);
-      }
+    for (uint32_t y = 0; y < p.height; ++y) {
+      const uint8_t* row = p.pixels + p.rowBytes * y;
+      for (uint32_t x = 0; x < p.width; ++x)
+        highest = std::max(highest, IndexAt(row, x, bpp));
     }
     count = std::max(count, highest + 1);
     auto clamp = [](int32_t v) { return static_cast<png_byte>(v < 0 ? 0 : v > 255 ? 255 : v); };
-    int32_t lastTranslucent = -1;
-    plte.resize(static_cast<size_t>(count));
-    alphas.resize(static_cast<size_t>(count), 255);
+    p.palette.resize(static_cast<size_t>(count));
+    p.alphas.resize(static_cast<size_t>(count), 255);
     for (int32_t i = 0; i < count && i < palette->count; ++i) {
-      plte[i].red = clamp(entries[i].red);
-      plte[i].green = clamp(entries[i].green);
-      plte[i].blue = clamp(entries[i].blue);
-      alphas[i] = clamp(entries[i].alpha);
-      if (alphas[i] < 255)
-        lastTranslucent = i;
+      p.palette[i].red = clamp(entries[i].red);
+      p.palette[i].green = clamp(entries[i].green);
+      p.palette[i].blue = clamp(entries[i].blue);
+      p.alphas[i] = clamp(entries[i].alpha);
     }
-    s.palette = plte.data();
-    s.paletteCount = count;
-    s.alphas = alphas.data();
-    s.alphaCount = lastTranslucent + 1;
   }
-  png_color_16 key = {};
-  if (colorKey && (s.colorType == PNG_COLOR_TYPE_GRAY || s.colorType == PNG_COLOR_TYPE_RGB)) {
-    if (s.colorType == PNG_COLOR_TYPE_GRAY) {
-      key.gray = s.bitDepth == 16 ? static_cast<png_uint_16>(colorKey[0] | colorKey[1] << 8) : colorKey[0];
-    } else if (s.bitDepth == 16) {
-      key.blue = static_cast<png_uint_16>(colorKey[0] | colorKey[1] << 8);
-      key.green = static_cast<png_uint_16>(colorKey[2] | colorKey[3] << 8);
-      key.red = static_cast<png_uint_16>(colorKey[4] | colorKey[5] << 8);
-    } else {
-      key.blue = colorKey[0];
-      key.green = colorKey[1];
-      key.red = colorKey[2];
-    }
-    s.key = &key;
-  }
+  SetColorKey(p, colorKey);
   const int32_t xResolution = vcxGetPixelsPerMetre(&image->xResolution);
   const int32_t yResolution = vcxGetPixelsPerMetre(&image->yResolution);
   if (std::max(xResolution, yResolution) > 0) {
-    s.physical = true;
-    s.xResolution = static_cast<png_uint_32>(xResolution);
-    s.yResolution = static_cast<png_uint_32>(yResolution);
+    p.physical = true;
+    p.xResolution = static_cast<png_uint_32>(xResolution);
+    p.yResolution = static_cast<png_uint_32>(yResolution);
   }
-  std::vector<png_bytep> rows(s.height);
-  for (uint32_t y = 0; y < s.height; ++y)
-    rows[y] = pixels + rowBytes * y;
-  s.rows = rows.data();
+  return p;
+}
 
+// One encoding of the picture into stream.
+void WriteEncoding(CVCXStream& stream, const PngPicture& picture, int filters, int level, int memoryLevel,
+                   int strategy) {
+  std::vector<png_bytep> rows(picture.height);
+  png_bytep pixels = const_cast<png_bytep>(picture.Rows());
+  for (uint32_t y = 0; y < picture.height; ++y)
+    rows[y] = pixels + picture.rowBytes * y;
+  WriteSettings s = {&picture, filters, level, memoryLevel, strategy, rows.data()};
   CPngCodec codec(stream, true);
   codec.Run(StepWrite, &s);
 }
 
-int64_t EncodedSize(const VCXLayeredImage* image, const VCXImage* color, const uint8_t* key,
-                    int filters, int level, int memoryLevel, int strategy) {
+int64_t EncodedSize(const PngPicture& picture, int filters, int level, int memoryLevel, int strategy) {
   CVCXCountingStream counter;
-  WriteEncoding(counter, image, color, key, filters, level, memoryLevel, strategy);
+  WriteEncoding(counter, picture, filters, level, memoryLevel, strategy);
   return counter.GetPosition();
+}
+
+bool MaskOpaque(const uint8_t* mask, uint64_t maskRow, uint32_t x, uint32_t y) {
+  return (mask[maskRow * y + (x >> 3)] >> (7 - (x & 7))) & 1;
+}
+
+// The picture as RGBA at 8 bits (blue, green, red, alpha in the rows): colour of each pixel
+// from colorOf, alpha 0 where the mask is clear.
+template <class ColorOf>
+void MakeRgba(PngPicture& p, const uint8_t* mask, ColorOf colorOf) {
+  const uint64_t maskRow = RowBytes(1, p.width);
+  std::vector<uint8_t> rgba(static_cast<size_t>(4ull * p.width * p.height));
+  for (uint32_t y = 0; y < p.height; ++y) {
+    const uint8_t* row = p.Rows() + p.rowBytes * y;
+    uint8_t* out = rgba.data() + 4ull * p.width * y;
+    for (uint32_t x = 0; x < p.width; ++x, out += 4) {
+      colorOf(row, x, out);
+      if (!MaskOpaque(mask, maskRow, x, y))
+        out[3] = 0;
+    }
+  }
+  p.owned.swap(rgba);
+  p.rowBytes = 4ull * p.width;
+  p.bitDepth = 8;
+  p.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+  p.palette.clear();
+  p.alphas.clear();
+  p.keyed = false;
+}
+
+// A palette picture whose masked pixels all show an entry of alpha 0, as the editor shows
+// them: an entry that already has alpha 0, else one more entry (transparent black, at the
+// smallest depth that holds them all), else an entry that no opaque pixel uses, made
+// transparent; with every entry used by opaque pixels, RGBA.
+void MaskPalettePicture(PngPicture& p, uint32_t bpp, const uint8_t* mask) {
+  const uint64_t maskRow = RowBytes(1, p.width);
+  bool usedOpaque[256] = {};
+  bool remap = false;
+  for (uint32_t y = 0; y < p.height; ++y) {
+    const uint8_t* row = p.pixels + p.rowBytes * y;
+    for (uint32_t x = 0; x < p.width; ++x) {
+      const int32_t index = IndexAt(row, x, bpp);
+      if (MaskOpaque(mask, maskRow, x, y))
+        usedOpaque[index] = true;
+      else if (p.alphas[index] != 0)
+        remap = true;
+    }
+  }
+  if (!remap)
+    return;
+  int32_t transparent = -1;
+  for (size_t i = 0; i < p.alphas.size(); ++i)
+    if (p.alphas[i] == 0)
+      transparent = static_cast<int32_t>(i);
+  if (transparent < 0 && p.palette.size() < 256) {
+    transparent = static_cast<int32_t>(p.palette.size());
+    p.palette.push_back(png_color{0, 0, 0});
+    p.alphas.push_back(0);
+  }
+  for (int32_t i = 255; transparent < 0 && i >= 0; --i)
+    if (!usedOpaque[i]) {
+      transparent = i;
+      p.alphas[i] = 0;
+    }
+  if (transparent < 0) {
+    const std::vector<png_color> palette = p.palette;
+    const std::vector<png_byte> alphas = p.alphas;
+    MakeRgba(p, mask, [&](const uint8_t* row, uint32_t x, uint8_t* out) {
+      const int32_t index = IndexAt(row, x, bpp);
+      out[0] = palette[index].blue;
+      out[1] = palette[index].green;
+      out[2] = palette[index].red;
+      out[3] = alphas[index];
+    });
+    return;
+  }
+  uint32_t depth = bpp;
+  while ((size_t(1) << depth) < p.palette.size())
+    depth *= 2;
+  const uint8_t* source = p.pixels;
+  const uint64_t sourceRow = p.rowBytes;
+  uint8_t* out = p.Own(RowBytes(depth, p.width));
+  for (uint32_t y = 0; y < p.height; ++y) {
+    const uint8_t* row = source + sourceRow * y;
+    uint8_t* target = out + p.rowBytes * y;
+    for (uint32_t x = 0; x < p.width; ++x) {
+      int32_t index = IndexAt(row, x, bpp);
+      if (!MaskOpaque(mask, maskRow, x, y) && p.alphas[index] != 0)
+        index = transparent;
+      const uint64_t bit = static_cast<uint64_t>(x) * depth;
+      target[bit >> 3] |= static_cast<uint8_t>(index << (8 - depth - (bit & 7)));
+    }
+  }
+  p.bitDepth = static_cast<int>(depth);
+}
+
+// The picture of an icon entry: every pixel the mask clears is transparent in it.
+PngPicture IconPicture(const VCXLayeredImage* image, const VCXImage* color, const VCXImage* mask) {
+  const uint32_t bpp = vcxGetBitsPerPixel(color->format);
+  const bool palette = bpp <= 8 && vcxGetPalette(color);
+  const bool keyed = bpp == 24 || (bpp == 8 && !palette);
+  if (!mask || !(palette || keyed || bpp == 32) || (palette && bpp != 1 && bpp != 4 && bpp != 8))
+    return PictureOf(image, color, nullptr);
+  if (mask->format != VCX_FORMAT_1 || mask->width != color->width || mask->height != color->height ||
+      color->width <= 0 || color->height <= 0 || !vcxGetPixels(mask) || !vcxGetPixels(color))
+    vcxThrow(VCX_ERROR_DATA);
+  PngPicture p = PictureOf(image, color, nullptr);
+  const uint8_t* bits = vcxGetPixels(mask);
+  if (palette) {
+    MaskPalettePicture(p, bpp, bits);
+  } else if (keyed) {
+    // The transparent pixels take the key in a copy; the caller's image stays as it is.
+    const uint64_t maskRow = RowBytes(1, p.width);
+    bool clear = false;
+    for (uint32_t y = 0; y < p.height && !clear; ++y)
+      for (uint32_t x = 0; x < p.width && !clear; ++x)
+        clear = !MaskOpaque(bits, maskRow, x, y);
+    if (!clear)
+      return p;
+    std::vector<uint8_t> copy(p.pixels, p.pixels + p.rowBytes * p.height);
+    if (const uint8_t* key = PngFindColorKey(copy.data(), bits, color->width, color->height,
+                                             static_cast<uint32_t>(p.rowBytes), bpp)) {
+      p.owned.swap(copy);
+      SetColorKey(p, key);
+      return p;
+    }
+    // Every value is taken by an opaque pixel: the mask becomes an alpha channel.
+    MakeRgba(p, bits, [bpp](const uint8_t* row, uint32_t x, uint8_t* out) {
+      if (bpp == 24)
+        std::memcpy(out, row + 3 * x, 3);
+      else
+        out[0] = out[1] = out[2] = row[x];
+      out[3] = 255;
+    });
+  } else {
+    MakeRgba(p, bits, [](const uint8_t* row, uint32_t x, uint8_t* out) { std::memcpy(out, row + 4 * x, 4); });
+  }
+  return p;
 }
 
 // The settings of one trial encoding of the multipass search.
@@ -489,9 +681,8 @@ struct Trial {
 // independent of the others, so their sizes are the ones one run after the other gives.
 class CTrialRunner {
 public:
-  CTrialRunner(const VCXLayeredImage* image, const VCXImage* color, const uint8_t* key,
-               const std::vector<Trial>& trials)
-      : m_image(image), m_color(color), m_key(key), m_trials(trials), m_sizes(trials.size(), -1),
+  CTrialRunner(const PngPicture& picture, const std::vector<Trial>& trials)
+      : m_picture(picture), m_trials(trials), m_sizes(trials.size(), -1),
         m_errors(trials.size()), m_done(trials.size(), false), m_next(0) {
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const size_t count = std::min<size_t>(processors, trials.size());
@@ -533,7 +724,7 @@ private:
     std::exception_ptr error;
     try {
       const Trial& t = m_trials[i];
-      size = EncodedSize(m_image, m_color, m_key, t.filters, 9, t.memoryLevel, t.strategy);
+      size = EncodedSize(m_picture, t.filters, 9, t.memoryLevel, t.strategy);
     } catch (...) {
       error = std::current_exception();
     }
@@ -546,9 +737,7 @@ private:
     m_changed.notify_all();
   }
 
-  const VCXLayeredImage* m_image;
-  const VCXImage* m_color;
-  const uint8_t* m_key;
+  const PngPicture& m_picture;
   const std::vector<Trial>& m_trials;
   std::vector<int64_t> m_sizes;
   std::vector<std::exception_ptr> m_errors;
@@ -838,7 +1027,7 @@ VCXLayeredImage* PngReadImage(CVCXStream& stream) {
 
 void PngWriteImage(CVCXStream& stream, const VCXLayeredImage* image, const uint8_t* colorKey,
                    int filters, int level, int memoryLevel, int strategy) {
-  WriteEncoding(stream, image, vcxGetFirstLayer(image, VCX_KIND_COLOR), colorKey, filters, level,
+  WriteEncoding(stream, PictureOf(image, vcxGetFirstLayer(image, VCX_KIND_COLOR), colorKey), filters, level,
                 memoryLevel, strategy);
 }
 
@@ -937,24 +1126,11 @@ void PngWriteIconEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, 
   const VCXImage* color = vcxGetFirstLayer(image, VCX_KIND_COLOR);
   if (!color)
     vcxThrow(VCX_ERROR_INTERNAL);
-  const VCXImage* mask = vcxGetFirstLayer(image, VCX_KIND_MASK);
-  const uint32_t bpp = vcxGetBitsPerPixel(color->format);
-  const uint8_t* key = nullptr;
-  std::unique_ptr<CImageCopy> keyed;
-  if (mask && (bpp == 24 || (bpp == 8 && !vcxGetPalette(color)))) {
-    if (mask->format != VCX_FORMAT_1 || mask->width != color->width || mask->height != color->height ||
-        color->width <= 0 || color->height <= 0 || !vcxGetPixels(mask) || !vcxGetPixels(color))
-      vcxThrow(VCX_ERROR_DATA);
-    // The transparent pixels take the key in a copy; the caller's image stays as it is.
-    keyed.reset(new CImageCopy(color));
-    key = PngFindColorKey(vcxGetPixels(keyed->get()), vcxGetPixels(mask), color->width, color->height,
-                          vcxGetRowBytes(color), bpp);
-    color = keyed->get();
-  }
+  const PngPicture picture = IconPicture(image, color, vcxGetFirstLayer(image, VCX_KIND_MASK));
   int filters, memoryLevel = 8, strategy;
   if (!multipass) {
-    const int64_t plain = EncodedSize(image, color, key, PNG_FILTERS_NONE, 1, 8, 0);
-    const int64_t filtered = EncodedSize(image, color, key, PNG_FILTERS_ALL, 1, 8, 1);
+    const int64_t plain = EncodedSize(picture, PNG_FILTERS_NONE, 1, 8, 0);
+    const int64_t filtered = EncodedSize(picture, PNG_FILTERS_ALL, 1, 8, 1);
     filters = filtered < plain ? PNG_FILTERS_ALL : PNG_FILTERS_NONE;
     strategy = filtered < plain ? 1 : 0;
   } else {
@@ -967,7 +1143,7 @@ void PngWriteIconEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, 
           trials.push_back({f, m, s});
     CBusyGuard busy(parent, static_cast<int>(trials.size()));
     // The trials run together; the first of the smallest wins, as in turn.
-    CTrialRunner runner(image, color, key, trials);
+    CTrialRunner runner(picture, trials);
     int64_t best = -1;
     filters = PNG_FILTERS_NONE;
     strategy = 0;
@@ -981,10 +1157,10 @@ void PngWriteIconEntry(HWND parent, CVCXStream& stream, VCXLayeredImage* image, 
       }
       AdvanceBusyWindow(1);
     }
-    WriteEncoding(stream, image, color, key, filters, 9, memoryLevel, strategy);
+    WriteEncoding(stream, picture, filters, 9, memoryLevel, strategy);
     return;
   }
-  WriteEncoding(stream, image, color, key, filters, 9, memoryLevel, strategy);
+  WriteEncoding(stream, picture, filters, 9, memoryLevel, strategy);
 }
 
 void ShowBusyWindow(HWND parent, int steps) {

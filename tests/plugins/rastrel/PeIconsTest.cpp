@@ -316,6 +316,32 @@ TEST(PeIcons, BrokenGroupMembersAreSkippedByThePreviewAndFailTheImport) {
   }
 }
 
+TEST(PeIcons, PngMembersDeclaringHugeChunksAreRefusedInBoundedMemory) {
+  // The first icon resource becomes a PNG whose tEXt chunk declares 0x7FFFFFFF bytes.
+  const std::vector<uint8_t> good = Fixture("pe-one-icon.dll");
+  const PeView view(good);
+  const std::vector<uint8_t> png =
+      WithChunk(FirstEntry(Fixture("png-rgba8.ico")), 0x7FFFFFFF, "tEXt", {'k', 0, 'v'});
+  ASSERT_LE(png.size(), Le32(good, view.DataEntry(3) + 4));
+  std::vector<uint8_t> bytes = good;
+  std::memcpy(&bytes[view.Data(3)], png.data(), png.size());
+  const std::string path = TempPath("huge-chunk.dll");
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  CPluginHeapWatch watch;
+  ASSERT_EQ(CPluginHeapWatch::Patched(), 3);
+  // The preview comes from the group's other members; the import names the cause.
+  Sniff s = SniffPath(path);
+  EXPECT_TRUE(s.accepted);
+  EXPECT_NE(s.preview, nullptr);
+  VcsFreeLayeredImage(s.preview);
+  Imported r = ImportPath(path);
+  EXPECT_EQ(r.multi, nullptr);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.message, "A PNG chunk runs past the end of the stream");
+  EXPECT_LT(CPluginHeapWatch::Largest(), 64u << 20);
+  DeleteFileA(path.c_str());
+}
+
 TEST(PeIcons, SixteenBitExecutablesAreNotRecognised) {
   // An MZ header whose PE offset leads to something other than the PE signature.
   std::vector<uint8_t> bytes = Fixture("pe-one-icon.dll");

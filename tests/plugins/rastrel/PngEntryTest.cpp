@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+#include "PillowFrames.h"
 #include "RastrelHarness.h"
 #include "RastrelPixels.h"
 
@@ -41,23 +44,6 @@ uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
 }
 
-uint32_t Crc32(const uint8_t* p, size_t n) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k)
-      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  return ~crc;
-}
-
-// The PNG of the first entry of an icon file.
-std::vector<uint8_t> FirstEntry(const std::vector<uint8_t>& ico) {
-  const uint32_t size = Le32(ico, 6 + 8);
-  const uint32_t offset = Le32(ico, 6 + 12);
-  return std::vector<uint8_t>(ico.begin() + offset, ico.begin() + offset + size);
-}
-
 // The data of the first chunk of a kind; found is false without one.
 std::vector<uint8_t> Chunk(const std::vector<uint8_t>& png, const char* kind, bool* found) {
   *found = false;
@@ -79,17 +65,6 @@ std::vector<uint8_t> ExportIcon(VCXMultiImage* doc, const char* name = "png.ico"
   std::vector<uint8_t> bytes = ReadFileBytes(path);
   DeleteFileA(path.c_str());
   return bytes;
-}
-
-// A single-entry icon holding png.
-std::vector<uint8_t> WrapPng(const std::vector<uint8_t>& png) {
-  std::vector<uint8_t> ico(22, 0);
-  SetLe16(ico, 2, 1);
-  SetLe16(ico, 4, 1);
-  SetLe32(ico, 6 + 8, static_cast<uint32_t>(png.size()));
-  SetLe32(ico, 6 + 12, 22);
-  ico.insert(ico.end(), png.begin(), png.end());
-  return ico;
 }
 
 void SetBitOff(VCXImage* mask, int32_t x, int32_t y) {
@@ -381,6 +356,210 @@ TEST(PngExport, FullyTransparent24BitEntryIsBlackWithBlackKey) {
 }
 
 namespace {
+
+// Pixels that a reader shows otherwise than expected: another alpha, or, where the pixel is
+// not fully transparent, another colour (both R, G, B, A per pixel).
+size_t ShownDifferences(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual) {
+  if (expected.size() != actual.size())
+    return expected.size() / 4 + 1;
+  size_t differences = 0;
+  for (size_t i = 0; i < expected.size(); i += 4)
+    differences += expected[i + 3] != actual[i + 3] ||
+                   (expected[i + 3] && std::memcmp(&expected[i], &actual[i], 3) != 0);
+  return differences;
+}
+
+size_t TransparentPixels(const std::vector<uint8_t>& rgba) {
+  size_t count = 0;
+  for (size_t i = 3; i < rgba.size(); i += 4)
+    count += rgba[i] == 0;
+  return count;
+}
+
+// A 256 x 256 entry whose mask clears a disc and a lattice of diagonals.
+const int32_t kSide = 256;
+bool MaskedAt(int32_t x, int32_t y) {
+  return (x - 128) * (x - 128) + (y - 128) * (y - 128) < 80 * 80 || (x + y) % 11 == 0;
+}
+
+VCXLayeredImage* MaskedEntry(uint32_t format, int paletteCount) {
+  VCXLayeredImage* image = MakeIcon(format, kSide, kSide, paletteCount, true);
+  VCXImage* mask = vcxGetLayerSlot(image, 1);
+  for (int32_t y = 0; y < kSide; ++y)
+    for (int32_t x = 0; x < kSide; ++x)
+      if (MaskedAt(x, y))
+        SetBitOff(mask, x, y);
+  return image;
+}
+
+// Index pixels of a palette entry: index(x, y) for each pixel.
+template <class Index>
+void FillIndices(VCXLayeredImage* image, Index index) {
+  VCXImage* color = vcxGetLayerSlot(image, 0);
+  const uint32_t bpp = color->format >> 16;
+  const size_t rowBytes = static_cast<size_t>(GetRecordRowBytes(color->format, color->width));
+  uint8_t* p = vcxGetPixelSlot(color);
+  for (int32_t y = 0; y < kSide; ++y)
+    for (int32_t x = 0; x < kSide; ++x) {
+      const uint32_t bit = static_cast<uint32_t>(x) * bpp;
+      p[rowBytes * y + (bit >> 3)] |= static_cast<uint8_t>(index(x, y) << (8 - bpp - (bit & 7)));
+    }
+}
+
+VCXPaletteEntry* Entries(VCXLayeredImage* image) {
+  return vcxGetPaletteEntries(vcxGetImagePalette(vcxGetLayerSlot(image, 0)));
+}
+
+// PNG colour types.
+enum { kPngRgb = 2, kPngPalette = 3, kPngRgba = 6 };
+
+struct MaskedExport {
+  const char* name;
+  VCXLayeredImage* image;
+  int pngDepth;      // the PNG's bit depth and colour type
+  int pngColorType;
+  size_t plteEntries;  // 0: no PLTE
+};
+
+}  // namespace
+
+TEST(PngExport, MaskedEntriesOfEveryFormatKeepTheirTransparency) {
+  std::vector<MaskedExport> cases;
+  // Monochrome and 16 colours: the fixed palettes, with no transparent entry.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_1, 2);
+    Entries(image)[0] = {255, 0, 0, 0};
+    Entries(image)[1] = {255, 255, 255, 255};
+    FillIndices(image, [](int32_t x, int32_t y) { return (x / 8 + y / 8) & 1; });
+    cases.push_back({"1 bit", image, 2, kPngPalette, 3});
+  }
+  {
+    static const uint8_t kSixteen[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                            {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {128, 128, 128},
+                                            {192, 192, 192}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                            {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_4, 16);
+    for (int i = 0; i < 16; ++i)
+      Entries(image)[i] = {255, kSixteen[i][0], kSixteen[i][1], kSixteen[i][2]};
+    FillIndices(image, [](int32_t x, int32_t y) { return (x / 16 + y) & 15; });
+    cases.push_back({"4 bits", image, 8, kPngPalette, 17});
+  }
+  // 8 bits: six opaque entries get a seventh.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_8, 6);
+    for (int i = 0; i < 6; ++i)
+      Entries(image)[i] = {255, 40 * i, 255 - 30 * i, 7 * i};
+    FillIndices(image, [](int32_t x, int32_t y) { return (x * y) % 6; });
+    cases.push_back({"8 bits, 6 entries", image, 8, kPngPalette, 7});
+  }
+  // 256 entries, the opaque pixels use 200 of them: one of the others becomes transparent.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_8, 256);
+    for (int i = 0; i < 256; ++i)
+      Entries(image)[i] = {255, i, 255 - i, (5 * i) & 255};
+    FillIndices(image, [](int32_t x, int32_t y) { return MaskedAt(x, y) ? 250 : (x + 3 * y) % 200; });
+    cases.push_back({"8 bits, 256 entries, 200 used", image, 8, kPngPalette, 256});
+  }
+  // Every one of 256 entries used by opaque pixels: RGBA.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_8, 256);
+    for (int i = 0; i < 256; ++i)
+      Entries(image)[i] = {255, i, (3 * i) & 255, 255 - i};
+    FillIndices(image, [](int32_t x, int32_t) { return x; });
+    cases.push_back({"8 bits, 256 entries, all used", image, 8, kPngRgba, 0});
+  }
+  // An entry of alpha 0 serves the mask; a partly transparent one stays where the mask is set.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_8, 8);
+    for (int i = 0; i < 8; ++i)
+      Entries(image)[i] = {i == 3 ? 0 : i == 5 ? 100 : 255, 30 * i, 20, 200 - 20 * i};
+    FillIndices(image, [](int32_t x, int32_t y) { return (x + y) % 8; });
+    cases.push_back({"8 bits with a transparent entry", image, 8, kPngPalette, 8});
+  }
+  // 24 bits: the colour key.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_24, 0);
+    uint8_t* p = vcxGetPixelSlot(vcxGetLayerSlot(image, 0));
+    for (size_t i = 0; i < 3u * kSide * kSide; ++i)
+      p[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+    cases.push_back({"24 bits", image, 8, kPngRgb, 0});
+  }
+  // 32 bits under a mask: the mask clears the alpha.
+  {
+    VCXLayeredImage* image = MaskedEntry(VCX_FORMAT_32, 0);
+    uint8_t* p = vcxGetPixelSlot(vcxGetLayerSlot(image, 0));
+    for (size_t i = 0; i < 4u * kSide * kSide; ++i)
+      p[i] = static_cast<uint8_t>(i % 4 == 3 ? 128 + (i >> 10) % 128 : i * 5 + (i >> 11));
+    cases.push_back({"32 bits", image, 8, kPngRgba, 0});
+  }
+
+  std::vector<VCXLayeredImage*> images;
+  std::vector<std::vector<uint8_t>> shown;
+  for (const MaskedExport& c : cases) {
+    images.push_back(c.image);
+    shown.push_back(RecordToRgba(c.image));
+    ASSERT_GT(TransparentPixels(shown.back()), 10000u) << c.name;
+  }
+  VCXMultiImage* doc = Wrap(images);
+  const std::string path = TempPath("masked.ico");
+  ASSERT_EQ(Rastrel().exportFile(nullptr, path.c_str(), 2, doc), 1) << Rastrel().LastError();
+  const std::vector<uint8_t> ico = ReadFileBytes(path);
+  std::string pillowError;
+  const std::vector<PillowFrame> pillow = PillowIcoFrames(path, &pillowError);
+  DeleteFileA(path.c_str());
+  EXPECT_EQ(pillow.size(), cases.size()) << pillowError;
+  ImportResult back = ImportFileBytes(ico);
+  ASSERT_NE(back.multi, nullptr) << back.code << " " << back.message;
+  ASSERT_EQ(back.multi->count, static_cast<int32_t>(cases.size()));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const MaskedExport& c = cases[i];
+    SCOPED_TRACE(c.name);
+    // The directory still says what the image is.
+    const uint32_t bpp = c.image->format >> 16;
+    const size_t entry = 6 + 16 * i;
+    EXPECT_EQ(ico[entry], 0);
+    EXPECT_EQ(ico[entry + 2], bpp < 8 ? 1u << bpp : 0u);
+    EXPECT_EQ(Le16(ico, entry + 6), bpp);
+    std::vector<uint8_t> png(ico.begin() + Le32(ico, entry + 12),
+                             ico.begin() + Le32(ico, entry + 12) + Le32(ico, entry + 8));
+    ASSERT_EQ(0, std::memcmp(png.data(), "\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(png[24], c.pngDepth);
+    EXPECT_EQ(png[25], c.pngColorType);
+    bool found = false;
+    EXPECT_EQ(Chunk(png, "PLTE", &found).size(), 3 * c.plteEntries);
+    // Read back by the plug-in and by Pillow: the transparent pixels the mask says, the
+    // opaque ones in their exact colours.
+    const std::vector<uint8_t> ours = RecordToRgba(vcxGetImageSlot(back.multi, static_cast<int32_t>(i)));
+    EXPECT_EQ(ShownDifferences(shown[i], ours), 0u);
+    if (i < pillow.size()) {
+      EXPECT_EQ(pillow[i].width, 256u);
+      EXPECT_EQ(ShownDifferences(shown[i], pillow[i].rgba), 0u);
+    }
+  }
+  // Where 256 entries leave no room, one that no opaque pixel uses is made transparent and
+  // the others stay as they were.
+  const VCXPalette* palette = vcxGetImagePalette(vcxGetLayerSlot(vcxGetImageSlot(back.multi, 3), 0));
+  ASSERT_NE(palette, nullptr);
+  ASSERT_EQ(palette->count, 256);
+  int changed = 0;
+  for (int i = 0; i < 256; ++i) {
+    const VCXPaletteEntry& e = vcxGetPaletteEntries(palette)[i];
+    const VCXPaletteEntry& was = Entries(images[3])[i];
+    if (e.alpha != was.alpha) {
+      ++changed;
+      EXPECT_GE(i, 200);
+      EXPECT_EQ(e.alpha, 0);
+    }
+    EXPECT_EQ(e.red, was.red);
+    EXPECT_EQ(e.green, was.green);
+    EXPECT_EQ(e.blue, was.blue);
+  }
+  EXPECT_EQ(changed, 1);
+  VcsFreeMultiImage(back.multi);
+  VcsFreeMultiImage(doc);
+}
+
+namespace {
 HHOOK g_cbtHook = nullptr;
 int g_busyWindows = 0;
 // What happens to the busy window as soon as it pumps messages: nothing, a WM_CLOSE, or its
@@ -519,4 +698,57 @@ TEST(PngBadInput, HugeDimensionsAreRefusedBeforeAllocation) {
     if (r.multi)
       VcsFreeMultiImage(r.multi);
   }
+}
+
+namespace {
+
+size_t PeakWorkingSet() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return counters.PeakWorkingSetSize;
+}
+
+}  // namespace
+
+TEST(PngBadInput, ChunksDeclaringGigabytesAreRefusedInBoundedMemory) {
+  const std::vector<uint8_t> png = FirstEntry(FixtureBytes("png-rgba8.ico"));
+  ASSERT_GT(png.size(), 33u);
+  ImportResult plain = ImportFileBytes(WrapPng(png));
+  ASSERT_NE(plain.multi, nullptr);
+  const std::vector<uint8_t> pixels = RecordToRgba(vcxGetImageSlot(plain.multi, 0));
+  VcsFreeMultiImage(plain.multi);
+  const size_t kBound = 64u << 20;
+  const size_t peakBefore = PeakWorkingSet();
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL"}) {
+    SCOPED_TRACE(type);
+    {
+      // A 74-byte icon or so: the chunk's 0x7FFFFFFF bytes are not there.
+      CPluginHeapWatch watch;
+      ASSERT_EQ(CPluginHeapWatch::Patched(), 3);
+      ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 0x7FFFFFFF, type, {'k', 0, 'v'})));
+      EXPECT_EQ(r.multi, nullptr);
+      EXPECT_EQ(r.code, VCX_ERROR_INTERNAL);
+      EXPECT_EQ(r.message, "A PNG chunk runs past the end of the stream");
+      EXPECT_LT(CPluginHeapWatch::Largest(), kBound);
+      if (r.multi)
+        VcsFreeMultiImage(r.multi);
+    }
+    {
+      // Declared within the stream but above the limit of an ancillary chunk.
+      CPluginHeapWatch watch;
+      ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 5u << 20, type, std::vector<uint8_t>(5u << 20, 'x'))));
+      EXPECT_EQ(r.multi, nullptr);
+      EXPECT_EQ(r.message, "A PNG chunk is larger than 4 MiB");
+      EXPECT_LT(CPluginHeapWatch::Largest(), kBound);
+      if (r.multi)
+        VcsFreeMultiImage(r.multi);
+    }
+    // A small chunk of the kind changes nothing.
+    ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 3, type, {'k', 0, 'v'})));
+    ASSERT_NE(r.multi, nullptr) << r.code << " " << r.message;
+    EXPECT_TRUE(RecordToRgba(vcxGetImageSlot(r.multi, 0)) == pixels);
+    VcsFreeMultiImage(r.multi);
+  }
+  EXPECT_LT(PeakWorkingSet() - peakBefore, kBound);
 }

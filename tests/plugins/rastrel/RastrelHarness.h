@@ -1,8 +1,10 @@
 #pragma once
 // Loads Rastrel.vcplugin from the build's Plugins folder, binds its exports by name and
-// links it with the host's services; helpers to build records and read fixtures.
+// links it with the host's services; helpers to build records, icons and PNG streams, read
+// fixtures and watch the plug-in's heap requests.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -307,3 +309,127 @@ inline std::vector<uint8_t> LayerBytes(const VCXImage* layer) {
   const uint8_t* p = vcxGetPixelSlot(layer);
   return std::vector<uint8_t>(p, p + GetRecordRowBytes(layer->format, layer->width) * layer->height);
 }
+
+// The CRC-32 of a PNG chunk.
+inline uint32_t Crc32(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// The PNG of the first entry of an icon file.
+inline std::vector<uint8_t> FirstEntry(const std::vector<uint8_t>& ico) {
+  const uint32_t size = Le32(ico, 6 + 8);
+  const uint32_t offset = Le32(ico, 6 + 12);
+  return std::vector<uint8_t>(ico.begin() + offset, ico.begin() + offset + size);
+}
+
+// A single-entry icon holding png.
+inline std::vector<uint8_t> WrapPng(const std::vector<uint8_t>& png) {
+  std::vector<uint8_t> ico(22, 0);
+  SetLe16(ico, 2, 1);
+  SetLe16(ico, 4, 1);
+  SetLe32(ico, 6 + 8, static_cast<uint32_t>(png.size()));
+  SetLe32(ico, 6 + 12, 22);
+  ico.insert(ico.end(), png.begin(), png.end());
+  return ico;
+}
+
+// The PNG with a chunk inserted after IHDR: its declared length, its type, and the bytes
+// that follow the length field; the CRC is that of the bytes given.
+inline std::vector<uint8_t> WithChunk(const std::vector<uint8_t>& png, uint32_t length, const char* type,
+                                      const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> chunk = {static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
+                                static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
+  chunk.insert(chunk.end(), type, type + 4);
+  chunk.insert(chunk.end(), data.begin(), data.end());
+  const uint32_t crc = Crc32(&chunk[4], chunk.size() - 4);
+  for (int shift : {24, 16, 8, 0})
+    chunk.push_back(static_cast<uint8_t>(crc >> shift));
+  std::vector<uint8_t> b = png;
+  b.insert(b.begin() + 33, chunk.begin(), chunk.end());
+  return b;
+}
+
+// The largest single heap request the plug-in makes while a watch lives: its imports of
+// malloc, calloc and realloc point at counting stand-ins until the watch ends.
+class CPluginHeapWatch {
+public:
+  CPluginHeapWatch() {
+    State().largest = 0;
+    Patch(true);
+  }
+  ~CPluginHeapWatch() { Patch(false); }
+  static size_t Largest() { return State().largest; }
+  // The imports replaced (3 when the plug-in has all three).
+  static int Patched() { return State().patched; }
+
+private:
+  struct Heap {
+    void* (*malloc)(size_t);
+    void* (*calloc)(size_t, size_t);
+    void* (*realloc)(void*, size_t);
+    size_t largest;
+    int patched;
+  };
+  static Heap& State() {
+    static Heap heap = {};
+    return heap;
+  }
+  static void Note(size_t bytes) { State().largest = std::max(State().largest, bytes); }
+  static void* CountMalloc(size_t n) {
+    Note(n);
+    return State().malloc(n);
+  }
+  static void* CountCalloc(size_t count, size_t n) {
+    Note(n && count > SIZE_MAX / n ? SIZE_MAX : count * n);
+    return State().calloc(count, n);
+  }
+  static void* CountRealloc(void* p, size_t n) {
+    Note(n);
+    return State().realloc(p, n);
+  }
+  template <class F>
+  static void Swap(void** slot, F& original, F standIn, bool on) {
+    if (on)
+      original = reinterpret_cast<F>(*slot);
+    DWORD old = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = reinterpret_cast<void*>(on ? standIn : original);
+    VirtualProtect(slot, sizeof *slot, old, &old);
+    ++State().patched;
+  }
+  static void Patch(bool on) {
+    Heap& heap = State();
+    heap.patched = 0;
+    uint8_t* base = reinterpret_cast<uint8_t*>(Rastrel().module);
+    if (!base)
+      return;
+    const IMAGE_NT_HEADERS* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!imports.VirtualAddress)
+      return;
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+      if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "msvcrt.dll") != 0)
+        continue;
+      const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+      void** slots = reinterpret_cast<void**>(base + d->FirstThunk);
+      for (size_t i = 0; names[i].u1.AddressOfData; ++i) {
+        if (IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal))
+          continue;
+        const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData)->Name;
+        if (std::strcmp(name, "malloc") == 0)
+          Swap(&slots[i], heap.malloc, &CountMalloc, on);
+        else if (std::strcmp(name, "calloc") == 0)
+          Swap(&slots[i], heap.calloc, &CountCalloc, on);
+        else if (std::strcmp(name, "realloc") == 0)
+          Swap(&slots[i], heap.realloc, &CountRealloc, on);
+      }
+    }
+  }
+};
