@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "RastrelHarness.h"
+#include "common/UnixFiles.h"
 
 struct PillowFrame {
   uint32_t width = 0;
@@ -13,54 +14,18 @@ struct PillowFrame {
   std::vector<uint8_t> rgba;  // R, G, B, A per pixel, rows top-down
 };
 
-// The Unix path of a file's Windows path, empty outside Wine.
-inline std::string UnixPath(const std::string& path) {
-  typedef char*(CDECL * UnixName)(LPCWSTR);
-  const UnixName unixName = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  wchar_t wide[MAX_PATH] = {};
-  if (!unixName || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH))
-    return "";
-  char* name = unixName(wide);
-  if (!name)
-    return "";
-  std::string result(name);
-  HeapFree(GetProcessHeap(), 0, name);
-  return result;
-}
-
 // Every entry of the icon file as Pillow shows it; on failure no frame and the reason.
 inline std::vector<PillowFrame> PillowIcoFrames(const std::string& icoPath, std::string* error) {
   std::vector<PillowFrame> frames;
-  const std::string script = UnixPath(ExeFolder() + "..\\..\\..\\tests\\plugins\\rastrel\\pillow-ico-frames.py");
+  const std::string script = UnixPathOf(ExeFolder() + "..\\..\\..\\tests\\plugins\\rastrel\\pillow-ico-frames.py");
   const std::string out = icoPath + ".pillow";
-  const std::string failed = out + ".error";
   DeleteFileA(out.c_str());
-  DeleteFileA(failed.c_str());
-  const std::string command = "Z:\\usr\\bin\\python3 \"" + script + "\" \"" + UnixPath(icoPath) + "\" \"" +
-                              UnixPath(out) + "\"";
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back(0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    *error = "/usr/bin/python3 did not start";
-    return frames;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  // Wine gives no handle to wait on for a Unix program: its result file appears when done.
-  for (int i = 0; i < 1200 && GetFileAttributesA(out.c_str()) == INVALID_FILE_ATTRIBUTES &&
-                  GetFileAttributesA(failed.c_str()) == INVALID_FILE_ATTRIBUTES;
-       ++i)
-    Sleep(50);
+  const std::string printed = RunUnixShell("/usr/bin/python3 " + ShellQuoted(script) + " " +
+                                           ShellQuoted(UnixPathOf(icoPath)) + " " + ShellQuoted(UnixPathOf(out)));
   const std::vector<uint8_t> bytes = ReadFileBytes(out);
-  const std::vector<uint8_t> text = ReadFileBytes(failed);
   DeleteFileA(out.c_str());
-  DeleteFileA(failed.c_str());
-  if (!text.empty()) {
-    *error = std::string(text.begin(), text.end());
+  if (!printed.empty()) {
+    *error = printed;
     return frames;
   }
   for (size_t at = 0; at + 8 <= bytes.size();) {

@@ -3,30 +3,19 @@
 # writes against an independent reader (Debian's python3-pil). IcoFile.frame keeps a PNG
 # entry's tRNS. Usage: pillow-ico-frames.py ICO OUT. OUT gets, per entry, its width and
 # height (32-bit little-endian) and then R, G, B, A per pixel, rows top-down; a failure
-# writes its text to OUT.error instead. Each is written beside and renamed when complete.
+# prints its traceback and writes nothing.
 # The entries come in the order of their images in the file (Pillow sorts them by size).
-import os
 import struct
 import sys
-import traceback
 
 from PIL import IcoImagePlugin
 
-
-def publish(path, data):
-    with open(path + ".part", "wb") as f:
-        f.write(data)
-    os.replace(path + ".part", path)
-
-
 ico_path, out_path = sys.argv[1:3]
-try:
-    with open(ico_path, "rb") as f:
-        icon = IcoImagePlugin.IcoFile(f)
-        data = bytearray()
-        for i in sorted(range(len(icon.entry)), key=lambda i: icon.entry[i]["offset"]):
-            frame = icon.frame(i).convert("RGBA")
-            data += struct.pack("<II", *frame.size) + frame.tobytes()
-    publish(out_path, bytes(data))
-except Exception:
-    publish(out_path + ".error", traceback.format_exc().encode())
+with open(ico_path, "rb") as f:
+    icon = IcoImagePlugin.IcoFile(f)
+    data = bytearray()
+    for i in sorted(range(len(icon.entry)), key=lambda i: icon.entry[i]["offset"]):
+        frame = icon.frame(i).convert("RGBA")
+        data += struct.pack("<II", *frame.size) + frame.tobytes()
+with open(out_path, "wb") as f:
+    f.write(bytes(data))
