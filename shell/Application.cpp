@@ -11,6 +11,7 @@
 #include "shell/Clipboard.h"
 #include "shell/Errors.h"
 #include "shell/PluginLoader.h"
+#include "shell/ProjectCommands.h"
 #include "shell/Registry.h"
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
@@ -19,6 +20,7 @@
 #include "tools/ToolManager.h"
 #include "ui/AppCursors.h"
 #include "ui/MainWindow.h"
+#include "wul/WULInit.h"
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #include <xmmintrin.h>
@@ -131,6 +133,22 @@ void DoneServices() {
   FreeAppCursors();
   g_Settings.Done();
   g_FontList.DeleteAll();
+}
+
+int RunEditor(const CCommandLine& line) {
+  InitServices();
+  g_Settings.Load();
+  RegisterTypesOnStartup();
+  CreateMainWindow();
+  if (line.hasPath) {
+    wulPumpMessages();
+    OpenCommandLinePath(line);
+  }
+  wulRunMessageLoop();
+  if (!SettingsSavedAtSessionEnd())
+    g_Settings.Save();
+  DoneServices();
+  return 0;
 }
 
 void ParseCommandLine(const wchar_t* commandLine, CCommandLine& result) {

@@ -17,21 +17,6 @@ int RunShellOption(bool reg) {
   return (reg ? RegisterShellTypes(SHELL_ALL) : UnregisterShellTypes(SHELL_ALL)) ? 0 : 1;
 }
 
-int RunEditor(const CCommandLine& line) {
-  InitServices();
-  g_Settings.Load();
-  RegisterTypesOnStartup();
-  CreateMainWindow();
-  if (line.hasPath) {
-    wulPumpMessages();
-    OpenCommandLinePath(line);
-  }
-  wulRunMessageLoop();
-  g_Settings.Save();
-  DoneServices();
-  return 0;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
