@@ -258,10 +258,8 @@ bool UnregisterExtension(const char* extensionKey, bool& named) {
 }
 
 void ApplicationKeyPath(CWULString& path) {
-  const char* name = std::strrchr(g_App.programPath, '\\');
-  name = name ? name + 1 : g_App.programPath;
   path.Assign("Applications\\");
-  path.Append(name);
+  path.Append(PathFileName(g_App.programPath));
 }
 
 // A double quote, the program path, "\" " and the arguments.
