@@ -3,10 +3,7 @@
 #include "document/ProjectFile.h"
 #include "shell/Application.h"
 #include "shell/Errors.h"
-#include "shell/ProjectCommands.h"
-#include "shell/Settings.h"
 #include "sys/ZRError.h"
-#include "ui/MainWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULInit.h"
 
