@@ -5,7 +5,7 @@ set -euo pipefail
 
 PKGS=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
       mingw-w64-tools wine wine64 xvfb xauth x11-apps imagemagick python3-pil libz-mingw-w64-dev cmake make
-      googletest dpkg-dev devscripts autoconf automake libtool nasm ca-certificates fp-utils-3.2.2)
+      googletest dpkg-dev devscripts autoconf automake libtool nasm ca-certificates fp-utils-3.2.2 locales)
 if [ "${1:-}" = bench ]; then
   PKGS+=(optipng zopfli pngquant)
 fi

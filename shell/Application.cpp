@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include "document/PixelArray.h"
 #include "document/StringList.h"
 #include "document/Swatches.h"
 #include "shell/Clipboard.h"
 #include "shell/Errors.h"
 #include "shell/PluginLoader.h"
+#include "shell/ProjectCommands.h"
 #include "shell/Registry.h"
 #include "shell/Settings.h"
 #include "shell/TextRoutines.h"
@@ -18,6 +20,7 @@
 #include "tools/ToolManager.h"
 #include "ui/AppCursors.h"
 #include "ui/MainWindow.h"
+#include "wul/WULInit.h"
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #include <xmmintrin.h>
@@ -132,6 +135,22 @@ void DoneServices() {
   g_FontList.DeleteAll();
 }
 
+int RunEditor(const CCommandLine& line) {
+  InitServices();
+  g_Settings.Load();
+  RegisterTypesOnStartup();
+  CreateMainWindow();
+  if (line.hasPath) {
+    wulPumpMessages();
+    OpenCommandLinePath(line);
+  }
+  wulRunMessageLoop();
+  if (!SettingsSavedAtSessionEnd())
+    g_Settings.Save();
+  DoneServices();
+  return 0;
+}
+
 void ParseCommandLine(const wchar_t* commandLine, CCommandLine& result) {
   const wchar_t* p = commandLine ? commandLine : L"";
   // The program name: up to the first blank outside quotes.
@@ -187,18 +206,60 @@ bool ReadDefaultValue(HKEY parent, const char* path, CWULString& value) {
   return ok;
 }
 
+using CompareOrdinalProc = int(WINAPI*)(LPCWCH, int, LPCWCH, int, BOOL);
+
+// Whether two registry names are one: the registry compares them ordinally, without case.
+bool SameRegistryName(const char* a, const char* b) {
+  std::wstring first = AnsiToWide(a), second = AnsiToWide(b);
+  static const auto compare = reinterpret_cast<CompareOrdinalProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringOrdinal")));
+  if (compare)
+    return compare(first.c_str(), -1, second.c_str(), -1, TRUE) == CSTR_EQUAL;
+  // Before Vista: the system's upper case, unit by unit.
+  if (first.size() != second.size())
+    return false;
+  CharUpperBuffW(&first[0], static_cast<DWORD>(first.size()));
+  CharUpperBuffW(&second[0], static_cast<DWORD>(second.size()));
+  return first == second;
+}
+
 bool IsOwnClass(const char* name) {
   for (const FileType& type : kFileTypes)
-    if (std::strcmp(name, type.className) == 0)
+    if (SameRegistryName(name, type.className))
       return true;
   return false;
 }
 
+bool IsEmptyKey(HKEY key) {
+  DWORD subkeys = 0, values = 0;
+  return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                          nullptr, nullptr) == ERROR_SUCCESS &&
+         subkeys == 0 && values == 0;
+}
+
+// Takes the program's entry out of an extension key: its default value when it names one of
+// the program's classes (that class goes too). Whatever else lives there belongs to other
+// programs and stays; the key goes only when nothing is left in it. Returns whether the key
+// named an own class and lost the entry; named tells whether it did.
+bool UnregisterExtension(const char* extensionKey, bool& named) {
+  named = false;
+  HKEY key = OpenRegKey(HKEY_CLASSES_ROOT, extensionKey, KEY_READ | KEY_SET_VALUE);
+  CWULString className;
+  if (!key || !ReadRegString(key, nullptr, className) || !IsOwnClass(className.text)) {
+    CloseRegKey(key);
+    return false;
+  }
+  named = true;
+  DeleteRegTree(HKEY_CLASSES_ROOT, className.text);
+  const bool removed = DeleteRegValue(key, nullptr);
+  const bool empty = removed && IsEmptyKey(key);
+  CloseRegKey(key);
+  return removed && (!empty || RegDeleteKeyA(HKEY_CLASSES_ROOT, extensionKey) == ERROR_SUCCESS);
+}
+
 void ApplicationKeyPath(CWULString& path) {
-  const char* name = std::strrchr(g_App.programPath, '\\');
-  name = name ? name + 1 : g_App.programPath;
   path.Assign("Applications\\");
-  path.Append(name);
+  path.Append(PathFileName(g_App.programPath));
 }
 
 // A double quote, the program path, "\" " and the arguments.
@@ -253,14 +314,12 @@ bool UnregisterShellTypes(int flags) {
     for (const FileType& type : kFileTypes) {
       char extensionKey[32];
       std::snprintf(extensionKey, sizeof extensionKey, ".%s", type.extension);
-      // Only the program's own classes go; an extension that another program has taken
+      // Only the program's own entries go; an extension that another program has taken
       // since stays with it, as does that program's class.
-      CWULString className;
-      const bool ours = ReadDefaultValue(HKEY_CLASSES_ROOT, extensionKey, className) && IsOwnClass(className.text);
-      if (ours)
-        DeleteRegTree(HKEY_CLASSES_ROOT, className.text);
+      bool named = false;
+      const bool entryGone = UnregisterExtension(extensionKey, named);
       const bool classGone = DeleteRegTree(HKEY_CLASSES_ROOT, type.className);
-      ok = (ours ? DeleteRegTree(HKEY_CLASSES_ROOT, extensionKey) : classGone) && ok;
+      ok = (named ? entryGone : classGone) && ok;
     }
   }
   if (flags & SHELL_APPLICATION) {

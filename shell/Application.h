@@ -41,6 +41,9 @@ void ParseCommandLine(const wchar_t* commandLine, CCommandLine& result);
 // Start and stop the application's singletons, in their fixed orders.
 void InitServices();
 void DoneServices();
+// The editor's run: services, settings, the main window, the command line's path, the main
+// loop, then the settings saved and the services stopped. Returns the exit code.
+int RunEditor(const CCommandLine& line);
 
 enum { SHELL_APPLICATION = 1, SHELL_FILE_TYPES = 2, SHELL_ALL = -1 };
 bool RegisterShellTypes(int flags);

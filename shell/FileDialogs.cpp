@@ -36,17 +36,11 @@ CFilePreview g_preview = {};
 // ---------------------------------------------------------------------------------------------
 // Paths and filters
 
-const char* FileNamePart(const char* path) {
-  const char* name = path;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      name = p + 1;
-  return name;
-}
+const char* FileNamePart(const char* path) { return PathFileName(path); }
 
 // The extension of a name without its dot, or null when it has none.
 const char* ExtensionOf(const char* name) {
-  const char* dot = std::strrchr(FileNamePart(name), '.');
+  const char* dot = PathExtensionDot(name);
   return dot ? dot + 1 : nullptr;
 }
 
@@ -559,8 +553,7 @@ CFileDialogRequest::~CFileDialogRequest() { filters.DeleteAll(); }
 
 void CFileDialogRequest::GetPath(CWULString& path) const {
   path.Assign(folder.text);
-  const size_t length = std::strlen(folder.text);
-  if (length > 0 && folder.text[length - 1] != '\\' && folder.text[length - 1] != '/')
+  if (folder.text[0] && !EndsWithSeparator(folder.text, true))
     path.Append('\\');
   path.Append(fileName);
 }
@@ -641,10 +634,12 @@ void CompleteSaveExtension(CWULString& path, const CFileTypeEntry* type) {
   if (!first)
     return;
   const char* name = FileNamePart(path.text);
-  const size_t length = std::strlen(name);
   // "name." stays as typed; "name.." does not count as a single dot.
-  if (length >= 1 && name[length - 1] == '.' && (length < 2 || name[length - 2] != '.'))
-    return;
+  if (name[0]) {
+    const char* last = LastCharacter(name);
+    if (*last == '.' && (last == name || *CharPrevA(name, last) != '.'))
+      return;
+  }
   const char* extension = ExtensionOf(path.text);
   if (extension && extension[0] && type->HasExtension(extension))
     return;
@@ -658,8 +653,7 @@ bool ReplaceSpecExtension(CWULString& spec, const CFileTypeEntry* type) {
   if (!first || !name[0] || name[0] == '.')
     return false;
   CWULString result(spec);
-  char* dot = std::strrchr(result.text + (name - spec.text), '.');
-  if (dot)
+  if (char* dot = PathExtensionDot(result.text))
     *dot = 0;
   CWULString text(result.text);
   text.Append('.');

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cstdio>
 #include "shell/Errors.h"
+#include "shell/TextRoutines.h"
 #include "wul/WULString.h"
 
 static_assert(sizeof(void*) != 4 || sizeof(HH_WINTYPE) == 196, "HH_WINTYPE layout");
@@ -34,12 +35,7 @@ void GetHelpFilePath(CWULString& path) {
     return;
   }
   module[length] = 0;
-  char* name = module;
-  for (char* p = module; *p; p++) {
-    if (*p == '\\' || *p == '/' || *p == ':')
-      name = p + 1;
-  }
-  char* dot = std::strrchr(name, '.');
+  char* dot = PathExtensionDot(module);
   if (dot)
     dot[1] = 0;
   else

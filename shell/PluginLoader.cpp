@@ -341,11 +341,7 @@ CFileTypeEntry* FindImportTypeForFile(const char* path, VCXLayeredImage** previe
     text[0] = 0;
   if (!path || !path[0])
     return nullptr;
-  const char* name = path;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      name = p + 1;
-  const char* dot = std::strrchr(name, '.');
+  const char* dot = PathExtensionDot(path);
   const char* extension = dot ? dot + 1 : "";
   if (extension[0]) {
     for (CListItem* item = g_ImportTypes.first; item; item = item->next) {

@@ -11,6 +11,7 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
+#include "shell/TextRoutines.h"
 #include "tools/CurrentImage.h"
 #include "tools/WorkingCopies.h"
 #include "ui/MessageBox.h"
@@ -36,12 +37,8 @@ void RebuildProjectPanel() {
 
 // The file name of a path without folder and extension.
 void NameFromPath(const char* path, CWULString& name) {
-  const char* part = path;
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':')
-      part = p + 1;
-  name.Assign(part);
-  if (char* dot = std::strrchr(name.text, '.'))
+  name.Assign(PathFileName(path));
+  if (char* dot = PathExtensionDot(name.text))
     *dot = 0;
 }
 

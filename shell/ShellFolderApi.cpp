@@ -1,5 +1,6 @@
 #include "shell/ShellFolderApi.h"
 #include <cstring>
+#include "shell/TextRoutines.h"
 
 CShellFolderApi g_ShellFolderApi;
 
@@ -39,7 +40,7 @@ void CShellFolderApi::GetDocumentsFolder(CWULString& path) const {
   buffer[MAX_PATH] = 0;
   size_t length = std::strlen(buffer);
   // A drive root already ends in one.
-  if (buffer[length - 1] != '\\') {
+  if (!EndsWithSeparator(buffer, false)) {
     buffer[length] = '\\';
     buffer[length + 1] = 0;
   }

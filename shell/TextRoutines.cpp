@@ -161,11 +161,36 @@ int Utf8Decode(wchar_t* out, const char* text) {
   return count;
 }
 
+const char* PathFileName(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; p = CharNextA(p))
+    if (*p == '\\' || *p == '/' || *p == ':')
+      name = p + 1;
+  return name;
+}
+
+const char* PathExtensionDot(const char* path) {
+  const char* dot = nullptr;
+  for (const char* p = PathFileName(path); *p; p = CharNextA(p))
+    if (*p == '.')
+      dot = p;
+  return dot;
+}
+
+const char* LastCharacter(const char* text) { return CharPrevA(text, text + std::strlen(text)); }
+
+bool EndsWithSeparator(const char* path, bool slashToo) {
+  if (!path || !path[0])
+    return false;
+  const char last = *LastCharacter(path);
+  return last == '\\' || (slashToo && last == '/');
+}
+
 char* AddTrailingBackslash(char* path) {
   if (!path)
     return nullptr;
   size_t length = std::strlen(path);
-  if (length > 0 && path[length - 1] != '\\') {
+  if (length > 0 && !EndsWithSeparator(path, false)) {
     path[length] = '\\';
     path[length + 1] = 0;
   }

@@ -23,6 +23,21 @@ int Utf8Encode(char* out, const wchar_t* text);
 // pairs, those above 0x10FFFF are dropped. Returns the unit count; a null out only counts.
 int Utf8Decode(wchar_t* out, const char* text);
 
+// Paths in the ANSI code page, scanned character by character: the second byte of a
+// double-byte character may be a backslash.
+// The file name of a path: what follows its last '\\', '/' or ':'.
+const char* PathFileName(const char* path);
+inline char* PathFileName(char* path) { return const_cast<char*>(PathFileName(static_cast<const char*>(path))); }
+// The last '.' of the path's file name, or null when the name has none.
+const char* PathExtensionDot(const char* path);
+inline char* PathExtensionDot(char* path) {
+  return const_cast<char*>(PathExtensionDot(static_cast<const char*>(path)));
+}
+// Whether the last character of the text is a backslash, or with slashToo also a slash.
+bool EndsWithSeparator(const char* path, bool slashToo);
+// The last character of a text that is not empty.
+const char* LastCharacter(const char* text);
+
 // Adds a backslash unless the path is empty or already ends with one. The buffer must
 // have room for it.
 char* AddTrailingBackslash(char* path);

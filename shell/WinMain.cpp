@@ -3,10 +3,7 @@
 #include "document/ProjectFile.h"
 #include "shell/Application.h"
 #include "shell/Errors.h"
-#include "shell/ProjectCommands.h"
-#include "shell/Settings.h"
 #include "sys/ZRError.h"
-#include "ui/MainWindow.h"
 #include "wul/WULError.h"
 #include "wul/WULInit.h"
 
@@ -15,21 +12,6 @@ namespace {
 // Registration from the command line: 0 on success, 1 on failure.
 int RunShellOption(bool reg) {
   return (reg ? RegisterShellTypes(SHELL_ALL) : UnregisterShellTypes(SHELL_ALL)) ? 0 : 1;
-}
-
-int RunEditor(const CCommandLine& line) {
-  InitServices();
-  g_Settings.Load();
-  RegisterTypesOnStartup();
-  CreateMainWindow();
-  if (line.hasPath) {
-    wulPumpMessages();
-    OpenCommandLinePath(line);
-  }
-  wulRunMessageLoop();
-  g_Settings.Save();
-  DoneServices();
-  return 0;
 }
 
 }  // namespace

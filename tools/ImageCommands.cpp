@@ -14,6 +14,7 @@
 #include "shell/HostServices.h"
 #include "shell/PluginLoader.h"
 #include "shell/Settings.h"
+#include "shell/TextRoutines.h"
 #include "tools/CurrentImage.h"
 #include "tools/WorkingCopies.h"
 #include "ui/PropertiesDialogs.h"
@@ -369,8 +370,7 @@ namespace {
 // folder + name, with one separator between them.
 void JoinPath(CWULString& path, const CWULString& folder, const CWULString& name) {
   path.Assign(folder.text);
-  const size_t length = std::strlen(folder.text);
-  if (length > 0 && folder.text[length - 1] != '\\' && folder.text[length - 1] != '/')
+  if (folder.text[0] && !EndsWithSeparator(folder.text, true))
     path.Append('\\');
   path.Append(name);
 }

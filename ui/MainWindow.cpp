@@ -308,7 +308,9 @@ void StoreMainWindowPlacement(CWULAppWindow* window) {
   g_Settings.mainWindowMaximized->SetValue(window->IsMaximized());
 }
 
-bool OnMainWindowMessage(CWULInteractor* window, UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+bool g_settingsSavedAtSessionEnd = false;
+
+bool OnMainWindowMessage(CWULInteractor* window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   // The session may end only when a modified project may go, as when the window closes;
   // the process ends without leaving the main loop, so the settings are saved here.
   if (message == WM_QUERYENDSESSION) {
@@ -316,9 +318,18 @@ bool OnMainWindowMessage(CWULInteractor* window, UINT message, WPARAM wParam, LP
     return true;
   }
   if (message == WM_ENDSESSION) {
-    if (wParam) {
+    if (wParam && !g_settingsSavedAtSessionEnd) {
       StoreMainWindowPlacement(static_cast<CWULAppWindow*>(window));
       g_Settings.Save();
+      // The Restart Manager closes the program, the session goes on: it ends as on Exit,
+      // without asking again (the question came with WM_QUERYENDSESSION) and without a
+      // second save.
+      if (lParam & ENDSESSION_CLOSEAPP) {
+        g_settingsSavedAtSessionEnd = true;
+        if (GetCurrentProject())
+          CloseProject(SAVE_MODIFIED_DISCARD);
+        window->Close();
+      }
     }
     *result = 0;
     return true;
@@ -657,6 +668,8 @@ void RequestMainWindowClose() {
     g_MainWindow->RequestClose();
 }
 
+bool SettingsSavedAtSessionEnd() { return g_settingsSavedAtSessionEnd; }
+
 void UpdateCommandStates() {
   UpdateMainWindowTitle();
   UpdateMenuStates();
@@ -726,6 +739,7 @@ void CreateMainWindow() {
     g_MainWindow->BringToForeground();
     return;
   }
+  g_settingsSavedAtSessionEnd = false;
   CreateMainMenu();
   CWULAppWindow* window = nullptr;
   try {

@@ -53,6 +53,9 @@ void CreateMainWindow();
 void UpdateMainWindowTitle();
 // Asks the main window to close (the "E&xit" command).
 void RequestMainWindowClose();
+// Whether the main window saved the settings when the Restart Manager closed it; the
+// program then does not save them again at its end.
+bool SettingsSavedAtSessionEnd();
 
 void CreateMainMenu();
 void UpdateMenuStates();

@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <float.h>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
+#include "common/SavedRegistryKeys.h"
 #include "shell/Application.h"
 #include "shell/Registry.h"
 
@@ -43,6 +45,34 @@ protected:
   void TearDown() override { _controlfp(saved, _MCW_EM | _MCW_RC); }
   unsigned saved = 0;
 };
+
+// The shell registration's keys, and those the tests make for other programs: missing while
+// a test runs, as they were afterwards.
+class ShellRegistration : public ApplicationFacts {
+protected:
+  void SetUp() override {
+    ApplicationFacts::SetUp();
+    saved.reset(new SavedRegistryKeys(
+        HKEY_CLASSES_ROOT, {".vcplugin", ".vcj", ".vccolors", ".vcjx", "Vellumcraft.Plugin", "Vellumcraft.Project",
+                            "Vellumcraft.Colors", "Vellumcraft.ProjectViewer", "Other.App", ApplicationKey()}));
+    saved->DeleteAll();
+  }
+  void TearDown() override {
+    saved.reset();
+    ApplicationFacts::TearDown();
+  }
+  static std::string ApplicationKey() {
+    return std::string("Applications\\") + (std::strrchr(g_App.programPath, '\\') + 1);
+  }
+  std::unique_ptr<SavedRegistryKeys> saved;
+};
+
+void SetDefault(const char* path, const char* value) {
+  HKEY key = CreateRegKey(HKEY_CLASSES_ROOT, path, KEY_WRITE);
+  ASSERT_NE(nullptr, key) << path;
+  EXPECT_TRUE(WriteRegString(key, nullptr, value));
+  CloseRegKey(key);
+}
 
 }  // namespace
 
@@ -133,8 +163,7 @@ TEST(FloatingPoint, OnlyUnderflowAndInexactMasked) {
   EXPECT_EQ(unsigned(_RC_NEAR), now & _MCW_RC);
 }
 
-TEST_F(ApplicationFacts, RegisterAndUnregisterShellTypes) {
-  UnregisterShellTypes(SHELL_ALL);
+TEST_F(ShellRegistration, RegisterAndUnregisterShellTypes) {
   ASSERT_TRUE(RegisterShellTypes(SHELL_ALL));
 
   const char* name = std::strrchr(g_App.programPath, '\\') + 1;
@@ -171,8 +200,7 @@ TEST_F(ApplicationFacts, RegisterAndUnregisterShellTypes) {
   EXPECT_FALSE(UnregisterShellTypes(SHELL_APPLICATION));
 }
 
-TEST_F(ApplicationFacts, UnregisteringLeavesAnotherProgramsClassAndExtension) {
-  UnregisterShellTypes(SHELL_ALL);
+TEST_F(ShellRegistration, UnregisteringLeavesAnotherProgramsClassAndExtension) {
   ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));
   // Another program takes the project extension afterwards.
   HKEY extension = CreateRegKey(HKEY_CLASSES_ROOT, ".vcj", KEY_WRITE);
@@ -193,8 +221,7 @@ TEST_F(ApplicationFacts, UnregisteringLeavesAnotherProgramsClassAndExtension) {
   EXPECT_TRUE(DeleteRegTree(HKEY_CLASSES_ROOT, ".vcj"));
 }
 
-TEST_F(ApplicationFacts, OnlyTheChosenPartIsRegistered) {
-  UnregisterShellTypes(SHELL_ALL);
+TEST_F(ShellRegistration, OnlyTheChosenPartIsRegistered) {
   ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));
   const char* name = std::strrchr(g_App.programPath, '\\') + 1;
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, (std::string("Applications\\") + name).c_str()));
@@ -202,6 +229,57 @@ TEST_F(ApplicationFacts, OnlyTheChosenPartIsRegistered) {
   EXPECT_TRUE(UnregisterShellTypes(SHELL_FILE_TYPES));
   EXPECT_TRUE(RegisterShellTypes(0));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".vcj"));
+}
+
+TEST_F(ShellRegistration, UnregisteringLeavesWhatOtherProgramsKeepInTheExtensionKeys) {
+  ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));
+  // Another program offers itself for the extensions and names their content type, while
+  // the program's classes stay the extensions' defaults.
+  for (const char* extension : {".vcplugin", ".vcj", ".vccolors"}) {
+    HKEY key = CreateRegKey(HKEY_CLASSES_ROOT, extension, KEY_WRITE);
+    ASSERT_NE(nullptr, key);
+    EXPECT_TRUE(WriteRegString(key, "Content Type", "application/x-other"));
+    CloseRegKey(key);
+    key = CreateRegKey(HKEY_CLASSES_ROOT, (std::string(extension) + "\\OpenWithProgids").c_str(), KEY_WRITE);
+    ASSERT_NE(nullptr, key);
+    EXPECT_TRUE(WriteRegString(key, "Other.App", ""));
+    CloseRegKey(key);
+  }
+  SetDefault("Other.App\\shell\\open\\command", "other.exe \"%1\"");
+
+  EXPECT_TRUE(UnregisterShellTypes(SHELL_FILE_TYPES));
+  for (const char* extension : {".vcplugin", ".vcj", ".vccolors"}) {
+    SCOPED_TRACE(extension);
+    // The default value named the program's class: it goes, the rest stays.
+    EXPECT_EQ("<no value>", DefaultValue(extension));
+    HKEY key = OpenRegKey(HKEY_CLASSES_ROOT, extension, KEY_READ);
+    CWULString text;
+    EXPECT_TRUE(ReadRegString(key, "Content Type", text));
+    EXPECT_STREQ("application/x-other", text.text);
+    CloseRegKey(key);
+    key = OpenRegKey(HKEY_CLASSES_ROOT, (std::string(extension) + "\\OpenWithProgids").c_str(), KEY_READ);
+    EXPECT_TRUE(ReadRegString(key, "Other.App", text));
+    CloseRegKey(key);
+  }
+  for (const char* gone : {"Vellumcraft.Plugin", "Vellumcraft.Project", "Vellumcraft.Colors"})
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
+  EXPECT_EQ("other.exe \"%1\"", DefaultValue("Other.App\\shell\\open\\command"));
+}
+
+TEST_F(ShellRegistration, AnOwnClassIsKnownWhateverItsCaseAndOnlyByItsWholeName) {
+  ASSERT_TRUE(RegisterShellTypes(SHELL_FILE_TYPES));
+  // The registry ignores case: these name the program's classes.
+  SetDefault(".vcj", "vellumcraft.project");
+  SetDefault(".vccolors", "VELLUMCRAFT.COLORS");
+  // A class whose name only begins with the program's is another program's.
+  SetDefault(".vcplugin", "Vellumcraft.ProjectViewer");
+  SetDefault("Vellumcraft.ProjectViewer\\shell\\open\\command", "viewer.exe \"%1\"");
+
+  EXPECT_TRUE(UnregisterShellTypes(SHELL_FILE_TYPES));
+  for (const char* gone : {".vcj", ".vccolors", "Vellumcraft.Plugin", "Vellumcraft.Project", "Vellumcraft.Colors"})
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, gone)) << gone;
+  EXPECT_EQ("Vellumcraft.ProjectViewer", DefaultValue(".vcplugin"));
+  EXPECT_EQ("viewer.exe \"%1\"", DefaultValue("Vellumcraft.ProjectViewer\\shell\\open\\command"));
 }
 
 TEST(Registry, ValuesOfEveryKind) {

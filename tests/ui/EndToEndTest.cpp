@@ -16,6 +16,7 @@
 #include "document/ProjectFile.h"
 #include "document/ScratchFiles.h"
 #include "common/BoxWatcher.h"
+#include "common/SavedRegistryKeys.h"
 #include "shell/LookAlikeFiles.h"
 #include "ui/MainWindow.h"
 #include "EditorProcess.h"
@@ -156,6 +157,11 @@ TEST(EndToEnd, APencilStrokeSavedThroughTheDispatcherReachesTheFile) {
 
 TEST(EndToEnd, RegisterAndUnregisterOptionsExitWithoutAWindow) {
   ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ProgramPath().c_str()));
+  // The registration starts from none and is as it was afterwards.
+  SavedRegistryKeys saved(HKEY_CLASSES_ROOT, {".vcplugin", ".vcj", ".vccolors", "Vellumcraft.Plugin",
+                                              "Vellumcraft.Project", "Vellumcraft.Colors",
+                                              "Applications\\Vellumcraft.exe"});
+  saved.DeleteAll();
   {
     // The option is read without regard to case; a second option is ignored.
     Editor editor("/R /u");

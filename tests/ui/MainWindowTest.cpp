@@ -797,6 +797,10 @@ TEST_F(MainWindowTest, TheEndOfTheSessionSavesTheSettingsAndThePlacement) {
   SendMessageA(g_MainWindow->GetHandle(), WM_ENDSESSION, FALSE, 0);
   EXPECT_FALSE(storedLeft(left));
   SendMessageA(g_MainWindow->GetHandle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  // The system ends the process; until then the window stays as it was.
+  PumpLikeMainLoop();
+  ASSERT_NE(nullptr, g_MainWindow);
+  EXPECT_TRUE(IsWindowVisible(g_MainWindow->GetHandle()));
   EXPECT_EQ(70, g_Settings.mainWindowPositionLeft->GetValue());
   EXPECT_EQ(700, g_Settings.mainWindowSizeWidth->GetValue());
   EXPECT_TRUE(storedLeft(left));
