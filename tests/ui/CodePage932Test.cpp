@@ -24,20 +24,6 @@ protected:
   void SetUp() override { ASSERT_EQ(932u, GetACP()) << "run under LC_ALL=ja_JP.UTF-8 (the ctest entry ui_cp932)"; }
 };
 
-bool WriteProject(const std::string& path) {
-  CProject project;
-  CImage* image = new CImage();
-  image->SetSize(16, 16);
-  project.AddImage(image);
-  CRasterLayer* layer = new CRasterLayer();
-  image->AddLayer(layer);
-  image->SetActiveLayer(layer);
-  image->UpdateAll();
-  project.SetCurrentImage(image);
-  CProjectWriter writer;
-  return writer.Write(path.c_str(), &project);
-}
-
 std::string TitleOf(Editor& editor) {
   char title[256] = {};
   if (HWND main = editor.FindWindowTitled("Vellumcraft", 1000))
@@ -51,7 +37,7 @@ TEST_F(CodePage932, TheTitleNamesTheFileAfterImportAndOpen) {
   ASSERT_TRUE(CopyFileA((ProgramFolder() + "..\\..\\..\\tests\\plugins\\rastrel\\fixtures\\icon-ramp-32x32.ico").c_str(),
                         icon.c_str(), FALSE));
   const std::string project = folder.File((kSo + kNo + ".vcj").c_str());
-  ASSERT_TRUE(WriteProject(project));
+  ASSERT_TRUE(WriteBlankProject(project));
   const struct {
     std::string arguments, title;
   } runs[] = {{"/i \"" + icon + "\"", "Vellumcraft - " + kHyo}, {"\"" + project + "\"", "Vellumcraft - " + kSo + kNo}};

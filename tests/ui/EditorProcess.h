@@ -4,7 +4,12 @@
 #include <windows.h>
 #include <cstring>
 #include <string>
+#include <memory>
 #include "common/SettingsKey.h"
+#include "document/Image.h"
+#include "document/Layer.h"
+#include "document/Project.h"
+#include "document/ProjectFile.h"
 
 // The folder of the running test program, with a trailing backslash; the editor is built
 // beside it.
@@ -137,4 +142,21 @@ inline bool WaitForTitle(HWND window, const char* title, DWORD timeoutMs) {
       return false;
     AnswerSentMessagesFor(50);
   }
+}
+
+// A project file of one transparent 32 x 32 image with one layer.
+inline bool WriteBlankProject(const std::string& path) {
+  std::unique_ptr<CProject> project(new CProject());
+  project->SetName("e2e");
+  CImage* image = new CImage();
+  image->SetSize(32, 32);
+  image->SetTargetFormat(CImage::FORMAT_32BIT_ARGB);
+  project->AddImage(image);
+  CRasterLayer* layer = new CRasterLayer();
+  image->AddLayer(layer);
+  image->SetActiveLayer(layer);
+  image->UpdateAll();
+  project->SetCurrentImage(image);
+  CProjectWriter writer;
+  return writer.Write(path.c_str(), project.get());
 }

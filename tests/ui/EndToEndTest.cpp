@@ -23,23 +23,6 @@
 
 namespace {
 
-// A project file of one transparent 32 x 32 image with one layer.
-bool WriteBlankProject(const std::string& path) {
-  std::unique_ptr<CProject> project(new CProject());
-  project->SetName("e2e");
-  CImage* image = new CImage();
-  image->SetSize(32, 32);
-  image->SetTargetFormat(CImage::FORMAT_32BIT_ARGB);
-  project->AddImage(image);
-  CRasterLayer* layer = new CRasterLayer();
-  image->AddLayer(layer);
-  image->SetActiveLayer(layer);
-  image->UpdateAll();
-  project->SetCurrentImage(image);
-  CProjectWriter writer;
-  return writer.Write(path.c_str(), project.get());
-}
-
 FILETIME WriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);

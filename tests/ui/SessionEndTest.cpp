@@ -19,6 +19,7 @@
 #include "ui/MainWindow.h"
 #include "wul/WULAppWindow.h"
 #include "wul/WULInit.h"
+#include "EditorProcess.h"
 
 namespace {
 
@@ -73,19 +74,7 @@ TEST(SessionEnd, DISABLED_TheRestartManagersCloseInARunOfItsOwn) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string path = std::string(temp) + "vc-session-end-" + std::to_string(GetCurrentProcessId()) + ".vcj";
-  {
-    CProject project;
-    CImage* image = new CImage();
-    image->SetSize(16, 16);
-    project.AddImage(image);
-    CRasterLayer* layer = new CRasterLayer();
-    image->AddLayer(layer);
-    image->SetActiveLayer(layer);
-    image->UpdateAll();
-    project.SetCurrentImage(image);
-    CProjectWriter writer;
-    ASSERT_TRUE(writer.Write(path.c_str(), &project));
-  }
+  ASSERT_TRUE(WriteBlankProject(path));
   WIN32_FILE_ATTRIBUTE_DATA before = {};
   GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before);
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <psapi.h>
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
+#include "common/ProcessMemory.h"
 #include "common/CloseGap.h"
 #include "plugins/shared/OldPluginHarness.h"
 
@@ -373,12 +373,6 @@ std::vector<uint8_t> PackedPlane(uint32_t width, uint32_t height, uint8_t value)
   return b;
 }
 
-size_t PeakWorkingSet() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PeakWorkingSetSize;
-}
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <psapi.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+#include "common/ProcessMemory.h"
 #include "PillowFrames.h"
 #include "RastrelHarness.h"
 #include "RastrelPixels.h"
@@ -699,17 +699,6 @@ TEST(PngBadInput, HugeDimensionsAreRefusedBeforeAllocation) {
       VcsFreeMultiImage(r.multi);
   }
 }
-
-namespace {
-
-size_t PeakWorkingSet() {
-  PROCESS_MEMORY_COUNTERS counters = {};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-  return counters.PeakWorkingSetSize;
-}
-
-}  // namespace
 
 TEST(PngBadInput, ChunksDeclaringGigabytesAreRefusedInBoundedMemory) {
   const std::vector<uint8_t> png = FirstEntry(FixtureBytes("png-rgba8.ico"));
