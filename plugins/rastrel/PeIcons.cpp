@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include "plugins/rastrel/BmpFile.h"
 #include "plugins/rastrel/IcoFile.h"
 #include "plugins/rastrel/PngEntry.h"
@@ -254,9 +255,7 @@ ResourceItem::ResourceItem()
   name[0] = 0;
 }
 
-ResourceItem::~ResourceItem() {
-  delete[] data;
-}
+ResourceItem::~ResourceItem() {}
 
 ResourceModule::ResourceModule(CVCXStream& s)
     : stream(s),
@@ -266,7 +265,10 @@ ResourceModule::ResourceModule(CVCXStream& s)
       iconGroupTree(nullptr),
       cursorGroupTree(nullptr),
       bitmapTree(nullptr),
-      entryBudget(s.GetSize() / 8 + 64) {}
+      entryBudget(s.GetSize() / 8 + 64),
+      // The distinct blocks of a sound file lie side by side in it, together no more than
+      // its size; twice that and 64 KiB leave room for blocks that share some bytes.
+      dataBudget(2 * s.GetSize() + 65536) {}
 
 ResourceItem* ResourceModule::Find(int32_t type, uint16_t id) const {
   ResourceItem* node = type == PE_RT_CURSOR ? cursorTree
@@ -354,14 +356,21 @@ const uint8_t* PeLoadResourceData(ResourceItem* item) {
   if (position < 0 || position + static_cast<int64_t>(size) > stream.GetSize())
     vcxThrow(VCX_ERROR_DATA);
   if (size) {
-    uint8_t* data = new (std::nothrow) uint8_t[size];
-    if (!data)
-      vcxThrow(VCX_ERROR_MEMORY);
-    std::unique_ptr<uint8_t[]> owner(data);
-    stream.Seek(position);
-    if (stream.Read(data, size) != size)
-      vcxThrow(VCX_ERROR_READ);
-    item->data = owner.release();
+    const std::pair<int64_t, uint32_t> key(position, size);
+    auto block = module.blocks.find(key);
+    if (block == module.blocks.end()) {
+      if (size > module.dataBudget)
+        vcxThrow(VCX_ERROR_DATA);
+      std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size]);
+      if (!data)
+        vcxThrow(VCX_ERROR_MEMORY);
+      stream.Seek(position);
+      if (stream.Read(data.get(), size) != size)
+        vcxThrow(VCX_ERROR_READ);
+      block = module.blocks.emplace(key, std::move(data)).first;
+      module.dataBudget -= size;
+    }
+    item->data = block->second.get();
   }
   item->size = size;
   item->loaded = true;

@@ -3,6 +3,9 @@
 // and icon libraries, read from the file's own PE headers and resource tree.
 #include <windows.h>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
 #include "plugins/sdk/VCXList.h"
 #include "plugins/sdk/VCXRecords.h"
 #include "plugins/sdk/VCXStream.h"
@@ -39,7 +42,7 @@ public:
   char name[260];      // the name in the ANSI code page, or the decimal id
   int64_t base;        // file position of the resource section
   uint32_t offset;     // of the language directory inside the section
-  uint8_t* data;       // loaded once by PeLoadResourceData
+  const uint8_t* data;  // loaded once by PeLoadResourceData; the module's block
   uint32_t size;
   bool loaded;
   EntryFacts facts;  // of an icon or cursor
@@ -76,6 +79,12 @@ public:
   // Directory entries still allowed to be walked; a tree that shares or loops its
   // directories runs out of them instead of growing without bound.
   int64_t entryBudget;
+  // The resource data loaded, one block per file position and size, shared by every item
+  // whose data entry names it.
+  std::map<std::pair<int64_t, uint32_t>, std::unique_ptr<uint8_t[]>> blocks;
+  // Bytes of resource data still allowed to be loaded: data entries that overlap in part
+  // run out of them instead of loading the same bytes again and again.
+  int64_t dataBudget;
 
   // The icon (PE_RT_ICON) or cursor (PE_RT_CURSOR) resource of an id; null when none.
   ResourceItem* Find(int32_t type, uint16_t id) const;
@@ -94,7 +103,7 @@ bool ExeCanImport(CVCXStream& stream, VCXLayeredImage** preview, char* descripti
 VCXMultiImage* ExeImport(HWND parent, CVCXStream& stream, int* outType);
 // Headers, sections and the resource tree from the stream's position. The caller deletes it.
 ResourceModule* PeReadResources(CVCXStream& stream);
-// The item's bytes, read on first use and kept; null with size 0 for empty data.
+// The item's bytes, read on first use and kept by the module; null with size 0 for empty data.
 const uint8_t* PeLoadResourceData(ResourceItem* item);
 // A group's best-suited image for a box (null: the largest), or a bitmap; null when none.
 // Neither gives an image without pixels or above the host's preview limit. With a budget, the

@@ -6,6 +6,7 @@
 #include "DialogProbe.h"
 #include "RastrelHarness.h"
 #include "RastrelPixels.h"
+#include "common/ImportStandIn.h"
 
 namespace {
 
@@ -184,11 +185,12 @@ public:
   ~CountedWork() { Rastrel().link(0, VCX_SDK_VERSION, HarnessResolver); }
 };
 
-// A library made by the PE builder, in a temporary file.
+// A library made by the PE builder, or of its bytes changed, in a temporary file.
 class Library {
 public:
-  explicit Library(const PeBuilder& builder) : path(TempPath("many-rows.dll")) {
-    EXPECT_TRUE(WriteFileBytes(path, builder.Build()));
+  explicit Library(const PeBuilder& builder) : Library(builder.Build()) {}
+  explicit Library(const std::vector<uint8_t>& bytes) : path(TempPath("many-rows.dll")) {
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
   }
   ~Library() { DeleteFileA(path.c_str()); }
   const std::string path;
@@ -198,6 +200,60 @@ public:
 int RowsInView(HWND list) {
   const CWULListBox* box = ObjectOf<CWULListBox>(list);
   return (box->clientHeight + box->itemHeight - 1) / box->itemHeight;
+}
+
+// The plug-in's allocations of sizes within a range, counted for the scope.
+size_t g_sizesFrom = 0, g_sizesTo = 0;
+int g_allocations = 0;
+uint64_t g_allocatedBytes = 0;
+using MallocFunction = void*(__cdecl*)(size_t);
+MallocFunction g_malloc = nullptr;
+void* __cdecl CountingMalloc(size_t size) {
+  if (size >= g_sizesFrom && size <= g_sizesTo) {
+    ++g_allocations;
+    g_allocatedBytes += size;
+  }
+  return g_malloc(size);
+}
+
+class CountedAllocations {
+public:
+  CountedAllocations(size_t from, size_t to)
+      : m_standIn(Prepare(from, to), "malloc", reinterpret_cast<void*>(CountingMalloc)) {
+    EXPECT_TRUE(m_standIn.Installed());
+  }
+
+private:
+  // The plug-in, with the counts cleared.
+  static HMODULE Prepare(size_t from, size_t to) {
+    g_malloc = reinterpret_cast<MallocFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "malloc")));
+    g_sizesFrom = from;
+    g_sizesTo = to;
+    g_allocations = 0;
+    g_allocatedBytes = 0;
+    return Rastrel().module;
+  }
+  ImportStandIn m_standIn;
+};
+
+// Pages down to the list's last row, drawing every page on the way.
+void PageThrough(HWND list) {
+  ClickRow(list, 1);
+  CWULListBox* box = ObjectOf<CWULListBox>(list);
+  for (int i = 0; i < box->items.count && box->currentItem != box->GetLastItem(); ++i) {
+    SendKeyStroke(list, VK_NEXT);
+    UpdateWindow(list);
+  }
+  EXPECT_EQ(box->currentItem, box->GetLastItem());
+}
+
+// The first icon of pe-one-icon.dll.
+std::vector<uint8_t> FixtureIcon() {
+  const std::vector<uint8_t> file = FixtureBytes("pe-one-icon.dll");
+  const PeView view(file);
+  const uint32_t at = view.Data(3);
+  return std::vector<uint8_t>(file.begin() + at, file.begin() + at + Le32(file, view.DataEntry(3) + 4));
 }
 
 // A group directory in resource mode whose entries name the icon ids in turn.
@@ -528,6 +584,93 @@ TEST(ImageChooser, AGroupMemberIsLookedAtOnceForEveryRow) {
   EXPECT_TRUE(probe.seen);
   EXPECT_EQ(c.multi, nullptr);
   EXPECT_EQ(c.code, 7);
+}
+
+TEST(ImageChooser, RowsNamingOneGroupShareOneCopyOfItsData) {
+  ChooserDefaultsAfter defaults;
+  // 2,000 icon groups naming one directory of 1,500 entries, each naming one icon.
+  PeBuilder builder;
+  builder.AddResource(3, 1, builder.AddData(FixtureIcon()));
+  const std::vector<uint8_t> directory = GroupNaming({1}, 1500);
+  const size_t group = builder.AddData(directory);
+  for (uint16_t id = 1; id <= 2000; ++id)
+    builder.AddResource(14, id, group);
+  Library library(builder);
+  CountedAllocations counted(directory.size(), directory.size());
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [](HWND dialog) {
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    // Every row drawn and previewed on the way to the last: all show the icon, from one
+    // copy of the directory.
+    PageThrough(list);
+    EXPECT_EQ(Thumbnails(list), std::vector<bool>(2000, true));
+    EXPECT_EQ(g_allocations, 1);
+    SendKeyStroke(list, VK_END);
+    ClickText(dialog, "OK");
+  };
+  Chosen c = ImportWith(probe, library.path);
+  EXPECT_TRUE(probe.seen);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 2);
+  EXPECT_EQ(c.multi->count, 1500);
+  EXPECT_EQ(g_allocations, 1);
+  VcsFreeMultiImage(c.multi);
+}
+
+TEST(ImageChooser, OverlappingDataIsLoadedOnlyWithinTheFilesMeasure) {
+  ChooserDefaultsAfter defaults;
+  // 2,000 icon groups whose data start at one directory naming one icon, each a byte longer
+  // than the one before: no two are the same block, and all together hold 40 MB.
+  const uint32_t shortest = 20000, groups = 2000;
+  PeBuilder builder;
+  builder.AddResource(3, 1, builder.AddData(FixtureIcon()));
+  std::vector<uint8_t> block = GroupNaming({1}, 1);
+  block.resize(shortest + groups, 0);
+  builder.AddResource(14, 1, builder.AddData(block));
+  for (uint16_t id = 2; id <= groups; ++id)
+    builder.AddResource(14, id, builder.AddData(std::vector<uint8_t>()));
+  std::vector<uint8_t> bytes = builder.Build();
+  const PeView view(bytes);
+  const uint32_t address = Le32(bytes, view.DataEntry(14));
+  for (uint32_t i = 0; i < groups; ++i) {
+    SetLe32(bytes, view.DataEntry(14, i), address);
+    SetLe32(bytes, view.DataEntry(14, i) + 4, shortest + i);
+  }
+  const Library library(bytes);
+  const uint64_t fileSize = bytes.size();
+  CountedAllocations counted(shortest, shortest + groups);
+  DialogProbe probe;
+  probe.caption = kCaption;
+  probe.run = [fileSize](HWND dialog) {
+    HWND list = ChooserList(dialog);
+    ASSERT_NE(list, nullptr);
+    // The first rows show the icon; past a small multiple of the file, rows show none.
+    const int shown = RowsInView(list);
+    PageThrough(list);
+    const std::vector<bool> thumbnails = Thumbnails(list);
+    EXPECT_EQ(std::vector<bool>(thumbnails.begin(), thumbnails.begin() + shown), std::vector<bool>(shown, true));
+    EXPECT_FALSE(thumbnails.back());
+    EXPECT_LT(g_allocatedBytes, 4 * fileSize);
+    SendKeyStroke(list, VK_END);
+    ClickText(dialog, "OK");
+  };
+  // The last row's data is refused as invalid.
+  Chosen c = ImportWith(probe, library.path);
+  EXPECT_TRUE(probe.seen);
+  EXPECT_EQ(c.multi, nullptr);
+  EXPECT_EQ(c.code, 4);
+  EXPECT_LT(g_allocatedBytes, 4 * fileSize);
+  // The first row, chosen at once, imports.
+  DialogProbe first;
+  first.caption = kCaption;
+  first.run = [](HWND dialog) { ClickText(dialog, "OK"); };
+  c = ImportWith(first, library.path);
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 2);
+  EXPECT_EQ(c.multi->count, 1);
+  VcsFreeMultiImage(c.multi);
 }
 
 TEST(ImageChooser, AnIconGroupOfWinesUser32) {
