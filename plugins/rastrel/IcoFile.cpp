@@ -1,5 +1,7 @@
 #include "plugins/rastrel/IcoFile.h"
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <cstring>
 #include <memory>
 #include "plugins/rastrel/BmpFile.h"
@@ -354,7 +356,33 @@ VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot) {
   return result.release();
 }
 
+CEntryReads::CEntryReads(int64_t fileSize) : m_left(2 * (fileSize > 0 ? fileSize : 0) + 65536) {}
+
+bool CEntryReads::MayRead(int64_t position) const {
+  auto after = m_read.upper_bound(position);
+  return after == m_read.begin() || std::prev(after)->second <= position;
+}
+
+void CEntryReads::Read(int64_t start, int64_t end) {
+  if (end <= start)
+    return;
+  if (end - start > m_left)
+    vcxThrow(VCX_ERROR_DATA, "The entries of this file read more data than it holds");
+  m_left -= end - start;
+  // Merged with every range it touches.
+  auto at = m_read.upper_bound(start);
+  if (at != m_read.begin() && std::prev(at)->second >= start)
+    --at;
+  while (at != m_read.end() && at->first <= end) {
+    start = std::min(start, at->first);
+    end = std::max(end, at->second);
+    at = m_read.erase(at);
+  }
+  m_read.emplace(start, end);
+}
+
 VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType) {
+  CEntryReads reads(stream.GetSize());
   IconDirectory directory;
   IcoReadDirectory(stream, false, directory);
   if (outType)
@@ -366,10 +394,13 @@ VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType) {
     const IconDirEntry* entry = static_cast<const IconDirEntry*>(node);
     if (entry->offset > stream.GetSize())
       vcxThrow(VCX_ERROR_EOF);
+    if (!reads.MayRead(entry->offset))
+      continue;
     stream.Seek(entry->offset);
     POINT hotspot = {entry->hotspotX, entry->hotspotY};
     VCXLayeredImage* image = IcoReadEntry(stream, directory.type == ICON_TYPE_CURSOR ? &hotspot : nullptr);
     vcxSetImageSlot(multi, slot, image);
+    reads.Read(entry->offset, stream.GetPosition());
   }
   if (vcxCountImages(multi) == 0)
     vcxThrow(VCX_ERROR_DATA, "There are no images in this file");

@@ -2,6 +2,7 @@
 // Windows icon (ICO) and cursor (CUR) files: sniffer, reader and writer.
 #include <windows.h>
 #include <cstdint>
+#include <map>
 #include "plugins/sdk/VCXList.h"
 #include "plugins/sdk/VCXRecords.h"
 #include "plugins/sdk/VCXStream.h"
@@ -51,6 +52,24 @@ void IcoReadDirectory(CVCXStream& stream, bool resourceMode, IconDirectory& dire
 VCXLayeredImage* IcoReadEntry(CVCXStream& stream, const POINT* hotspot);
 // Every entry of the directory, in directory order.
 VCXMultiImage* IcoReadFile(CVCXStream& stream, int* outType);
+
+// What the entries of one directory read of their file, so that entries that name the same
+// data again and again cannot make a small file into gigabytes of images. An entry whose
+// image starts in bytes an earlier entry read is left out (the entries of a sound file have
+// bytes of their own), and all entries together may read twice the file and 64 KiB; past
+// that the file is refused as invalid data.
+class CEntryReads {
+public:
+  explicit CEntryReads(int64_t fileSize);
+  // Whether an entry whose image starts at this file position may be read.
+  bool MayRead(int64_t position) const;
+  // Counts the bytes from start to end that an entry read.
+  void Read(int64_t start, int64_t end);
+
+private:
+  std::map<int64_t, int64_t> m_read;  // the bytes read, as ranges start -> end that do not touch
+  int64_t m_left;
+};
 
 bool IcoCanExport(const VCXMultiImage* document, int* outFlags);
 // type 2 writes an icon file, 3 a cursor file. A failure leaves a file at path as it was.

@@ -249,6 +249,7 @@ ResourceItem::ResourceItem()
       offset(0),
       data(nullptr),
       size(0),
+      position(0),
       loaded(false),
       left(nullptr),
       right(nullptr) {
@@ -373,6 +374,7 @@ const uint8_t* PeLoadResourceData(ResourceItem* item) {
     item->data = block->second.get();
   }
   item->size = size;
+  item->position = position;
   item->loaded = true;
   return item->data;
 }
@@ -448,6 +450,7 @@ VCXMultiImage* ExeReadGroup(ResourceItem* group, int* outType) {
   const bool cursor = group->type == PE_RT_GROUP_CURSOR;
   VCXMultiImage* multi = vcxCreateMultiImage(directory.entries.count);
   MultiGuard guard(multi);
+  CEntryReads reads(group->module->stream.GetSize());
   int32_t slot = 0;
   for (CVCXListNode* node = directory.entries.first; node; node = node->next, ++slot) {
     const IconDirEntry* entry = static_cast<const IconDirEntry*>(node);
@@ -456,18 +459,15 @@ VCXMultiImage* ExeReadGroup(ResourceItem* group, int* outType) {
     if (!member)
       vcxThrow(VCX_ERROR_INTERNAL);
     const uint8_t* data = PeLoadResourceData(member);
-    VCXLayeredImage* image;
-    if (cursor) {
-      if (member->size < 4)
-        vcxThrow(VCX_ERROR_DATA);
-      POINT hotspot = {Get16(data), Get16(data + 2)};
-      CVCXMemoryStream stream(data + 4, member->size - 4);
-      image = IcoReadEntry(stream, &hotspot);
-    } else {
-      CVCXMemoryStream stream(data, member->size);
-      image = IcoReadEntry(stream, nullptr);
-    }
-    vcxSetImageSlot(multi, slot, image);
+    if (!reads.MayRead(member->position))
+      continue;
+    const uint32_t skip = cursor ? 4 : 0;
+    if (member->size < skip)
+      vcxThrow(VCX_ERROR_DATA);
+    POINT hotspot = {cursor ? Get16(data) : 0, cursor ? Get16(data + 2) : 0};
+    CVCXMemoryStream stream(data + skip, member->size - skip);
+    vcxSetImageSlot(multi, slot, IcoReadEntry(stream, cursor ? &hotspot : nullptr));
+    reads.Read(member->position, member->position + skip + stream.GetPosition());
   }
   if (vcxCountImages(multi) == 0)
     vcxThrow(VCX_ERROR_DATA, "There are no images in this file");

@@ -44,6 +44,7 @@ public:
   uint32_t offset;     // of the language directory inside the section
   const uint8_t* data;  // loaded once by PeLoadResourceData; the module's block
   uint32_t size;
+  int64_t position;     // of the data in the file, once loaded
   bool loaded;
   EntryFacts facts;  // of an icon or cursor
   // Search tree by id over the item's list.

@@ -614,7 +614,9 @@ TEST(ImageChooser, RowsNamingOneGroupShareOneCopyOfItsData) {
   EXPECT_TRUE(probe.seen);
   ASSERT_NE(c.multi, nullptr) << c.code;
   EXPECT_EQ(c.type, 2);
+  // Its entries name one icon, read once.
   EXPECT_EQ(c.multi->count, 1500);
+  EXPECT_EQ(ImageCount(c.multi), 1);
   EXPECT_EQ(g_allocations, 1);
   VcsFreeMultiImage(c.multi);
 }

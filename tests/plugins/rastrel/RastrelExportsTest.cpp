@@ -14,6 +14,7 @@ struct ImportResult {
   bool imported;
   int code;
   std::string message;
+  int32_t images;
 };
 
 ImportResult ImportBytes(const std::vector<uint8_t>& bytes, const char* name = "bad.ico") {
@@ -21,7 +22,7 @@ ImportResult ImportBytes(const std::vector<uint8_t>& bytes, const char* name = "
   EXPECT_TRUE(WriteFileBytes(path, bytes));
   int type = 0;
   VCXMultiImage* multi = Rastrel().import(nullptr, path.c_str(), &type);
-  ImportResult result{multi != nullptr, 0, ""};
+  ImportResult result{multi != nullptr, 0, "", ImageCount(multi)};
   result.code = Rastrel().LastError(&result.message);
   VcsFreeMultiImage(multi);
   DeleteFileA(path.c_str());
@@ -175,6 +176,43 @@ TEST(IcoBadInput, LyingDirectoryEntries) {
   std::vector<uint8_t> many = good;
   SetLe16(many, 4, 0xFFFF);
   EXPECT_EQ(ImportBytes(many).code, VCX_ERROR_EOF);
+}
+
+// count 32-bit 256 x 256 entries 44 bytes apart, each reading through the headers of those
+// after it; the directory lists them from the first or from the last.
+std::vector<uint8_t> OverlappingEntries(uint16_t count, bool fromLast) {
+  const uint32_t stride = 44, first = 6 + 16u * count, image = 40 + 256 * 256 * 4 + 256 * 32;
+  std::vector<uint8_t> b(first + stride * (count - 1) + image, 0);
+  SetLe16(b, 2, 1);
+  SetLe16(b, 4, count);
+  for (uint32_t k = 0; k < count; ++k) {
+    const uint32_t at = first + stride * k, entry = 6 + 16 * (fromLast ? count - 1 - k : k);
+    SetLe32(b, entry + 8, image);
+    SetLe32(b, entry + 12, at);
+    SetLe32(b, at, 40);
+    SetLe32(b, at + 4, 256);
+    SetLe32(b, at + 8, 512);
+    SetLe16(b, at + 12, 1);
+    SetLe16(b, at + 14, 32);
+  }
+  return b;
+}
+
+TEST(IcoBadInput, EntriesThatNameDataReadBeforeAreLeftOutOrRefused) {
+  // 4,000 entries of a 64 KB file naming one 256 x 256 PNG: it is read once.
+  const std::vector<uint8_t> png = FirstEntry(ReadFileBytes(FixtureFolder() + "icon-png-256.ico"));
+  ImportResult once = ImportBytes(WrapPng(png, 4000));
+  EXPECT_TRUE(once.imported) << once.code;
+  EXPECT_EQ(once.images, 1);
+  // From the first, the others start in its bytes; from the last, each reads 270,376 bytes of
+  // a 390 KB file again, until the entries have read twice the file.
+  ImportResult first = ImportBytes(OverlappingEntries(2000, false));
+  EXPECT_TRUE(first.imported) << first.code;
+  EXPECT_EQ(first.images, 1);
+  ImportResult last = ImportBytes(OverlappingEntries(2000, true));
+  EXPECT_FALSE(last.imported);
+  EXPECT_EQ(last.code, VCX_ERROR_DATA);
+  EXPECT_EQ(last.message, "The entries of this file read more data than it holds");
 }
 
 TEST(IcoBadInput, ZeroCountHasNoImages) {

@@ -328,13 +328,24 @@ inline std::vector<uint8_t> FirstEntry(const std::vector<uint8_t>& ico) {
   return std::vector<uint8_t>(ico.begin() + offset, ico.begin() + offset + size);
 }
 
-// A single-entry icon holding png.
-inline std::vector<uint8_t> WrapPng(const std::vector<uint8_t>& png) {
-  std::vector<uint8_t> ico(22, 0);
+// The images a multi-image holds (its slots that are not null).
+inline int32_t ImageCount(const VCXMultiImage* multi) {
+  int32_t count = 0;
+  for (int32_t i = 0; multi && i < multi->count; ++i)
+    count += vcxGetImageSlot(multi, i) != nullptr;
+  return count;
+}
+
+// An icon holding png, named by each of its entries.
+inline std::vector<uint8_t> WrapPng(const std::vector<uint8_t>& png, uint16_t entries = 1) {
+  const uint32_t at = 6 + 16u * entries;
+  std::vector<uint8_t> ico(at, 0);
   SetLe16(ico, 2, 1);
-  SetLe16(ico, 4, 1);
-  SetLe32(ico, 6 + 8, static_cast<uint32_t>(png.size()));
-  SetLe32(ico, 6 + 12, 22);
+  SetLe16(ico, 4, entries);
+  for (uint32_t i = 0; i < entries; ++i) {
+    SetLe32(ico, 6 + 16 * i + 8, static_cast<uint32_t>(png.size()));
+    SetLe32(ico, 6 + 16 * i + 12, at);
+  }
   ico.insert(ico.end(), png.begin(), png.end());
   return ico;
 }
