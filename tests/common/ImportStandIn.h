@@ -42,11 +42,10 @@ public:
 
   bool Installed() const { return !m_slots.empty(); }
 
-  // The system's function of that name.
+  // The function of that name of a system library.
   template <typename Function>
-  static Function Real(const char* function) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), function)));
+  static Function Real(const char* function, const char* library = "kernel32.dll") {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), function)));
   }
 
 private:

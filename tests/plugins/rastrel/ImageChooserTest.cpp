@@ -18,6 +18,18 @@ struct Chosen {
   int code;
 };
 
+// The choice imported one bitmap of this format and size; frees it.
+void ExpectOneBitmap(const Chosen& c, uint32_t format, int32_t width, int32_t height) {
+  ASSERT_NE(c.multi, nullptr) << c.code;
+  EXPECT_EQ(c.type, 1);
+  ASSERT_EQ(c.multi->count, 1);
+  const VCXLayeredImage* image = vcxGetImageSlot(c.multi, 0);
+  EXPECT_EQ(image->format, format);
+  EXPECT_EQ(image->width, width);
+  EXPECT_EQ(image->height, height);
+  VcsFreeMultiImage(c.multi);
+}
+
 Chosen ImportWith(DialogProbe& probe, const std::string& path) {
   DialogProbeArm arm(probe);
   Chosen c{nullptr, 0, 0};
@@ -423,14 +435,7 @@ TEST(ImageChooser, ABitmapAboveThePreviewLimitIsListedWithoutAThumbnail) {
   });
   Chosen c = ChooseBitmapWithoutPicture(file);
   // The import decodes it all the same.
-  ASSERT_NE(c.multi, nullptr) << c.code;
-  EXPECT_EQ(c.type, 1);
-  ASSERT_EQ(c.multi->count, 1);
-  const VCXLayeredImage* image = vcxGetImageSlot(c.multi, 0);
-  EXPECT_EQ(image->format, VCX_FORMAT_8);
-  EXPECT_EQ(image->width, 8192);
-  EXPECT_EQ(image->height, 8192);
-  VcsFreeMultiImage(c.multi);
+  ExpectOneBitmap(c, VCX_FORMAT_8, 8192, 8192);
 }
 
 TEST(ImageChooser, OkAtOnceImportsTheFirstRow) {
@@ -444,15 +449,8 @@ TEST(ImageChooser, OkAtOnceImportsTheFirstRow) {
   };
   Chosen c = ImportWith(probe, FixtureFolder() + "pe-two-bitmaps.dll");
   EXPECT_TRUE(probe.seen);
-  ASSERT_NE(c.multi, nullptr) << c.code;
   // Bitmap 20 is the 11 x 5 one of 24 bits.
-  EXPECT_EQ(c.type, 1);
-  ASSERT_EQ(c.multi->count, 1);
-  const VCXLayeredImage* image = vcxGetImageSlot(c.multi, 0);
-  EXPECT_EQ(image->format, VCX_FORMAT_24);
-  EXPECT_EQ(image->width, 11);
-  EXPECT_EQ(image->height, 5);
-  VcsFreeMultiImage(c.multi);
+  ExpectOneBitmap(c, VCX_FORMAT_24, 11, 5);
 }
 
 TEST(ImageChooser, OnlyTheRowsDrawnMakeTheirThumbnails) {

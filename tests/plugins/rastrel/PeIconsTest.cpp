@@ -328,7 +328,7 @@ TEST(PeIcons, PngMembersDeclaringHugeChunksAreRefusedInBoundedMemory) {
   const std::string path = TempPath("huge-chunk.dll");
   ASSERT_TRUE(WriteFileBytes(path, bytes));
   CPluginHeapWatch watch;
-  ASSERT_EQ(CPluginHeapWatch::Patched(), 3);
+  ASSERT_EQ(watch.Patched(), 3);
   // The preview comes from the group's other members; the import names the cause.
   Sniff s = SniffPath(path);
   EXPECT_TRUE(s.accepted);

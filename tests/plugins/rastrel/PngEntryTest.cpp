@@ -714,7 +714,7 @@ TEST(PngBadInput, ChunksDeclaringGigabytesAreRefusedInBoundedMemory) {
     {
       // A 74-byte icon or so: the chunk's 0x7FFFFFFF bytes are not there.
       CPluginHeapWatch watch;
-      ASSERT_EQ(CPluginHeapWatch::Patched(), 3);
+      ASSERT_EQ(watch.Patched(), 3);
       ImportResult r = ImportFileBytes(WrapPng(WithChunk(png, 0x7FFFFFFF, type, {'k', 0, 'v'})));
       EXPECT_EQ(r.multi, nullptr);
       EXPECT_EQ(r.code, VCX_ERROR_INTERNAL);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "common/ImportStandIn.h"
 #include "plugins/sdk/VCXPlugin.h"
 #include "plugins/sdk/VCXRecords.h"
 #include "shell/HostServices.h"
@@ -370,77 +371,38 @@ inline std::vector<uint8_t> WithChunk(const std::vector<uint8_t>& png, uint32_t 
 // malloc, calloc and realloc point at counting stand-ins until the watch ends.
 class CPluginHeapWatch {
 public:
-  CPluginHeapWatch() {
-    State().largest = 0;
-    Patch(true);
-  }
-  ~CPluginHeapWatch() { Patch(false); }
-  static size_t Largest() { return State().largest; }
+  CPluginHeapWatch()
+      : m_malloc(Cleared(), "malloc", reinterpret_cast<void*>(CountMalloc)),
+        m_calloc(Rastrel().module, "calloc", reinterpret_cast<void*>(CountCalloc)),
+        m_realloc(Rastrel().module, "realloc", reinterpret_cast<void*>(CountRealloc)) {}
+  static size_t Largest() { return LargestSoFar(); }
   // The imports replaced (3 when the plug-in has all three).
-  static int Patched() { return State().patched; }
+  int Patched() const { return m_malloc.Installed() + m_calloc.Installed() + m_realloc.Installed(); }
 
 private:
-  struct Heap {
-    void* (*malloc)(size_t);
-    void* (*calloc)(size_t, size_t);
-    void* (*realloc)(void*, size_t);
-    size_t largest;
-    int patched;
-  };
-  static Heap& State() {
-    static Heap heap = {};
-    return heap;
+  static size_t& LargestSoFar() {
+    static size_t largest = 0;
+    return largest;
   }
-  static void Note(size_t bytes) { State().largest = std::max(State().largest, bytes); }
+  static HMODULE Cleared() {
+    LargestSoFar() = 0;
+    return Rastrel().module;
+  }
+  static void Note(size_t bytes) { LargestSoFar() = std::max(LargestSoFar(), bytes); }
   static void* CountMalloc(size_t n) {
     Note(n);
-    return State().malloc(n);
+    return ImportStandIn::Real<void* (*)(size_t)>("malloc", "msvcrt.dll")(n);
   }
   static void* CountCalloc(size_t count, size_t n) {
     Note(n && count > SIZE_MAX / n ? SIZE_MAX : count * n);
-    return State().calloc(count, n);
+    return ImportStandIn::Real<void* (*)(size_t, size_t)>("calloc", "msvcrt.dll")(count, n);
   }
   static void* CountRealloc(void* p, size_t n) {
     Note(n);
-    return State().realloc(p, n);
+    return ImportStandIn::Real<void* (*)(void*, size_t)>("realloc", "msvcrt.dll")(p, n);
   }
-  template <class F>
-  static void Swap(void** slot, F& original, F standIn, bool on) {
-    if (on)
-      original = reinterpret_cast<F>(*slot);
-    DWORD old = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    *slot = reinterpret_cast<void*>(on ? standIn : original);
-    VirtualProtect(slot, sizeof *slot, old, &old);
-    ++State().patched;
-  }
-  static void Patch(bool on) {
-    Heap& heap = State();
-    heap.patched = 0;
-    uint8_t* base = reinterpret_cast<uint8_t*>(Rastrel().module);
-    if (!base)
-      return;
-    const IMAGE_NT_HEADERS* nt =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!imports.VirtualAddress)
-      return;
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-      if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "msvcrt.dll") != 0)
-        continue;
-      const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-      void** slots = reinterpret_cast<void**>(base + d->FirstThunk);
-      for (size_t i = 0; names[i].u1.AddressOfData; ++i) {
-        if (IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal))
-          continue;
-        const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData)->Name;
-        if (std::strcmp(name, "malloc") == 0)
-          Swap(&slots[i], heap.malloc, &CountMalloc, on);
-        else if (std::strcmp(name, "calloc") == 0)
-          Swap(&slots[i], heap.calloc, &CountCalloc, on);
-        else if (std::strcmp(name, "realloc") == 0)
-          Swap(&slots[i], heap.realloc, &CountRealloc, on);
-      }
-    }
-  }
+
+  ImportStandIn m_malloc;
+  ImportStandIn m_calloc;
+  ImportStandIn m_realloc;
 };
