@@ -31,6 +31,18 @@ inline std::string FileNameSpec(HWND dialog) {
   return spec;
 }
 
+// The dialog's type box (cmb1).
+inline HWND FileTypeBox(HWND dialog) { return GetDlgItem(dialog, 1136); }
+
+// Chooses the type at index in the type box as a choice from its list reaches the dialog,
+// and lets the dialog act on it.
+inline void ChooseFileType(HWND dialog, int index) {
+  HWND types = FileTypeBox(dialog);
+  SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+  Sleep(100);
+}
+
 // Types a name into the dialog and confirms it.
 template <typename Name>
 void ConfirmFileName(HWND dialog, const Name& name) {

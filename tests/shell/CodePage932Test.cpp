@@ -191,10 +191,7 @@ TEST_F(CodePage932, TheDialogsSplitTheChosenPathAndStartWhereItWas) {
     DialogPoker poker("Save test", [&](HWND dialog) {
       shown = DialogFolder(dialog);
       offered = FileNameSpec(dialog);
-      HWND types = GetDlgItem(dialog, 1136);  // cmb1
-      SendMessageA(types, CB_SETCURSEL, 1, 0);
-      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
-      Sleep(100);
+      ChooseFileType(dialog, 1);
       switched = FileNameSpec(dialog);
       PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     });

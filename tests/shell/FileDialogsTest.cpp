@@ -436,12 +436,10 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeChangesTheTypedExtension) {
   {
     DialogPoker poker("Type test", [&](HWND dialog) {
       before = FileNameSpec(dialog);
-      HWND types = GetDlgItem(dialog, 1136);  // cmb1
+      HWND types = FileTypeBox(dialog);
       listed = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
       preselected = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
-      SendMessageA(types, CB_SETCURSEL, 1, 0);
-      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
-      Sleep(100);
+      ChooseFileType(dialog, 1);
       after = FileNameSpec(dialog);
       PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
@@ -470,10 +468,8 @@ TEST_F(FileDialogsTest, SwitchingTheSaveTypeKeepsANameOutsideTheCodePageAsTyped)
   {
     DialogPoker poker("Type test", [&](HWND dialog) {
       SetFileNameText(dialog, typed);
-      HWND types = GetDlgItem(dialog, 1136);  // cmb1
-      SendMessageA(types, CB_SETCURSEL, 1, 0);
-      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
-      Sleep(100);
+      HWND types = FileTypeBox(dialog);
+      ChooseFileType(dialog, 1);
       chosen = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
       after = FileNameWide(dialog);
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -495,7 +491,7 @@ TEST_F(FileDialogsTest, PluginSaveDialogLeavesOutTheProjectTypeWhenAsked) {
     std::vector<std::string> listed;
     {
       DialogPoker poker("Export test", [&](HWND dialog) {
-        HWND types = GetDlgItem(dialog, 1136);  // cmb1
+        HWND types = FileTypeBox(dialog);
         const int count = static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
           char text[256] = {};
@@ -523,7 +519,8 @@ TEST_F(FileDialogsTest, SimpleOpenDialogReturnsFolderAndName) {
   int filterIndex = 0;
   {
     DialogPoker poker("Load test", [&](HWND dialog) {
-      HWND types = GetDlgItem(dialog, 1136);  // cmb1: ALL FILES, then the swatch sets
+      // ALL FILES, then the swatch sets.
+      HWND types = FileTypeBox(dialog);
       filterIndex = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0)) + 1;
       ConfirmFileName(dialog, "COLORS.vccolors");
     });

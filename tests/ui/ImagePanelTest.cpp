@@ -400,18 +400,12 @@ TEST_F(ImagePanelTest, AClickedListTakesTheKeysThatMoveTheCurrentLayer) {
   EXPECT_EQ(layers[1], GetCurrentLayer());
   EXPECT_EQ(list->GetHandle(), GetFocus());
 
-  // Each key as the keyboard sends it to the window with the focus, and the layer then current.
-  const struct {
-    int key;
-    int current;
-  } steps[] = {{VK_DOWN, 2}, {VK_END, 3}, {VK_DOWN, 3}, {VK_HOME, 0}, {VK_UP, 0}, {VK_DOWN, 1}, {VK_UP, 0}};
-  for (const auto& step : steps) {
-    ASSERT_TRUE(RealKey(step.key)) << step.key;
-    EXPECT_EQ(layers[step.current], GetCurrentLayer()) << "after key " << step.key;
+  // Each key, and the layer then current.
+  PressTheListKeys([&](int row, int key) {
+    EXPECT_EQ(layers[row], GetCurrentLayer()) << "after key " << key;
     ASSERT_NE(nullptr, list->GetSelected());
-    EXPECT_EQ(layers[step.current], static_cast<CLayerListItem*>(list->GetSelected())->GetLayer())
-        << "after key " << step.key;
-  }
+    EXPECT_EQ(layers[row], static_cast<CLayerListItem*>(list->GetSelected())->GetLayer()) << "after key " << key;
+  });
 }
 
 // What the layer list's window shows now, read from the screen.

@@ -105,6 +105,21 @@ inline bool RealKey(int key) {
   return down && up;
 }
 
+// Presses the keys that move a list's selection, starting on its second row, each as the
+// keyboard sends it to the window with the focus; expectAt (row, key) checks that the row then
+// current is row (0 = the list's first).
+template <class ExpectAt>
+void PressTheListKeys(ExpectAt expectAt) {
+  const struct {
+    int key;
+    int row;
+  } steps[] = {{VK_DOWN, 2}, {VK_END, 3}, {VK_DOWN, 3}, {VK_HOME, 0}, {VK_UP, 0}, {VK_DOWN, 1}, {VK_UP, 0}};
+  for (const auto& step : steps) {
+    ASSERT_TRUE(RealKey(step.key)) << step.key;
+    expectAt(step.row, step.key);
+  }
+}
+
 // Whether the running suite made the thread's shortcut table.
 inline bool g_SuiteOwnsShortcuts = false;
 

@@ -598,16 +598,11 @@ TEST_F(ProjectPanelTest, AClickedListTakesTheKeysThatMoveTheCurrentImage) {
   EXPECT_EQ(ImageAt(project, 1), GetCurrentImage());
   EXPECT_EQ(list->GetHandle(), GetFocus());
 
-  // Each key as the keyboard sends it to the window with the focus, and the image then current.
-  const struct {
-    int key;
-    int current;
-  } steps[] = {{VK_DOWN, 2}, {VK_END, 3}, {VK_DOWN, 3}, {VK_HOME, 0}, {VK_UP, 0}, {VK_DOWN, 1}, {VK_UP, 0}};
-  for (const auto& step : steps) {
-    ASSERT_TRUE(RealKey(step.key)) << step.key;
-    EXPECT_EQ(ImageAt(project, step.current), GetCurrentImage()) << "after key " << step.key;
-    EXPECT_EQ(ImageAt(project, step.current), SelectedImage()) << "after key " << step.key;
-  }
+  // Each key, and the image then current.
+  PressTheListKeys([&](int row, int key) {
+    EXPECT_EQ(ImageAt(project, row), GetCurrentImage()) << "after key " << key;
+    EXPECT_EQ(ImageAt(project, row), SelectedImage()) << "after key " << key;
+  });
 }
 
 TEST_F(ProjectPanelTest, EditsOfAnImageRefreshItsItem) {
