@@ -36,8 +36,6 @@ CFilePreview g_preview = {};
 // ---------------------------------------------------------------------------------------------
 // Paths and filters
 
-const char* FileNamePart(const char* path) { return PathFileName(path); }
-
 // The extension of a name without its dot, or null when it has none.
 const char* ExtensionOf(const char* name) {
   const char* dot = PathExtensionDot(name);
@@ -51,7 +49,7 @@ const char* FirstExtension(const CFileTypeEntry* type) {
 }
 
 void SplitPath(const char* path, CWULString& folder, CWULString& name) {
-  const char* part = FileNamePart(path);
+  const char* part = PathFileName(path);
   CWULString whole(path);
   whole.text[part - path] = 0;
   folder.Assign(whole.text);
@@ -633,7 +631,7 @@ void CompleteSaveExtension(CWULString& path, const CFileTypeEntry* type) {
   const char* first = FirstExtension(type);
   if (!first)
     return;
-  const char* name = FileNamePart(path.text);
+  const char* name = PathFileName(path.text);
   // "name." stays as typed; "name.." does not count as a single dot.
   if (name[0]) {
     const char* last = LastCharacter(name);
@@ -649,7 +647,7 @@ void CompleteSaveExtension(CWULString& path, const CFileTypeEntry* type) {
 
 bool ReplaceSpecExtension(CWULString& spec, const CFileTypeEntry* type) {
   const char* first = FirstExtension(type);
-  const char* name = FileNamePart(spec.text);
+  const char* name = PathFileName(spec.text);
   if (!first || !name[0] || name[0] == '.')
     return false;
   CWULString result(spec);
