@@ -309,12 +309,12 @@ uint32_t CZRReplacement::Begin(const char* target) {
     return ZR_REPLACE_CANNOT_CREATE;
   }
   std::free(given);
-  uint32_t result = RefusalOf(GetFileAttributesW(m_target));
-  if (result != ZR_REPLACE_DONE || !Exists(m_target)) {
-    if (result == ZR_REPLACE_DONE)
-      result = MakeNewFile(m_target, FolderUnits(m_target)) ? ZR_REPLACE_CANNOT_CREATE : ZR_REPLACE_DONE;
+  const DWORD attributes = GetFileAttributesW(m_target);
+  uint32_t result = RefusalOf(attributes);
+  if (result != ZR_REPLACE_DONE)
     return result;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return MakeNewFile(m_target, FolderUnits(m_target)) ? ZR_REPLACE_CANNOT_CREATE : ZR_REPLACE_DONE;
 
   CTargetFacts facts(m_target);
   if (facts.named) {
